@@ -1,0 +1,14 @@
+# Front door: every target sets up what it needs (packages, Wine prefix, build) by itself.
+.PHONY: test build bench setup
+
+test:
+	bash scripts/test.sh
+
+build:
+	bash scripts/setup.sh && bash scripts/build.sh
+
+bench:
+	bash scripts/bench.sh
+
+setup:
+	bash scripts/setup.sh

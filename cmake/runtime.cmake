@@ -1,0 +1,17 @@
+# Copies the GCC runtime DLLs (libstdc++, libgcc_s, winpthread) of the cross compiler into a folder.
+function(vx_copy_gcc_runtime dest)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+        set(gcc_s libgcc_s_seh-1.dll)
+    else()
+        set(gcc_s libgcc_s_dw2-1.dll)
+    endif()
+    file(MAKE_DIRECTORY ${dest})
+    foreach(dll libstdc++-6.dll ${gcc_s} libwinpthread-1.dll)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+        if(NOT EXISTS "${path}")
+            message(FATAL_ERROR "GCC runtime ${dll} not found")
+        endif()
+        file(COPY ${path} DESTINATION ${dest})
+    endforeach()
+endfunction()

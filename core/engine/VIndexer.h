@@ -1,0 +1,82 @@
+#pragma once
+// One searchable source. Each search runs on a worker thread of the indexer's own; subclasses supply
+// the search itself and use the shared matching rules, so the search options mean the same everywhere.
+#include "VxApi.h"
+#include "util/Win32Handle.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class VPlugin;
+class VResult;
+
+class VX_CORE_API VIndexer {
+public:
+    explicit VIndexer(VPlugin* plugin);
+    VIndexer(const VIndexer&) = delete;
+    VIndexer& operator=(const VIndexer&) = delete;
+    // Stops the worker (a safeguard: deleteThis already did, before the subclass's members went away)
+    // and clears the cache.
+    virtual ~VIndexer();
+
+    // Loads the source and builds the first cache; false when the source cannot be used.
+    virtual bool init() { return true; }
+    virtual bool reservedFlag() = 0;
+    // Rebuilds the cache. Overrides call clearCache first, which stops a running worker.
+    virtual void updateCache() {}
+    virtual int getMinSearchStringLength() const;
+    virtual bool isCancelled() const { return cancelled.load(std::memory_order_relaxed); }
+    // The whole search string found in text (at its start with the start-only option); URL rules apply
+    // when isUrl is true. Does not allocate for texts up to a few hundred bytes.
+    virtual bool match(const std::string& text, bool isUrl) const;
+    // True when one of the words starts with one of the tokens.
+    virtual bool matchMultiple(const std::vector<std::string>& words) const;
+    // A person's name: one token starts either part, or two tokens start both parts.
+    virtual bool matchName(const std::string& first, const std::string& second) const;
+    // The host between "://" and the next "/", or empty when either is missing.
+    virtual std::string extractDomain(const std::string& url) const;
+    // Destroys every cached result. Called from any thread but the worker, it stops the worker first.
+    virtual void clearCache();
+    // Splits on spaces, with double-quoted phrases; empty tokens are dropped.
+    virtual void tokenizeSearchString(const std::string& text);
+
+    VPlugin* getPlugin() const { return plugin; }
+    void cancelSearch() { cancelled.store(true); }
+    // Stops the worker and destroys the indexer inside the library that holds its class's code.
+    void deleteThis();
+    // Starts a search on a new worker, after cancelling and joining the previous one. Main thread.
+    void liveSearch(uint32_t id, const std::string& text);
+    // Sets the cancel flag, waits for the worker to end and closes its handle. Owner's thread only.
+    void stopWorker();
+    // True while a worker of this indexer has not ended.
+    bool isWorkerRunning() const { return thread.IsRunning(); }
+    // Worker threads alive in the whole process, for diagnostics and tests.
+    static long getRunningWorkerCount();
+    static unsigned __stdcall threadFunc(void* indexer);
+
+protected:
+    // The body of a search, run on the worker: check isCancelled at every candidate, collect new
+    // results, and at the end hand them to the core's addResults (or destroy them when cancelled).
+    virtual void search() = 0;
+    bool getLiveSearching() const;
+    // match for a text that is already lower-cased (or for case-sensitive searches, as stored):
+    // what a cache of lower-cased names calls to skip the copy.
+    bool matchPrepared(std::string_view text) const;
+
+    uint32_t searchId = 0;
+    std::string searchString;
+    std::vector<std::string> tokens;
+    std::vector<VResult*> cache;
+
+private:
+    void startLiveSearch();
+
+    // Written and closed only by the owner's thread; the worker never touches it.
+    vx::CThread thread;
+    std::atomic<DWORD> threadId{0};
+    VPlugin* plugin;
+    std::atomic<bool> cancelled{false};
+};

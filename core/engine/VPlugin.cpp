@@ -1,0 +1,7 @@
+#include "engine/VPlugin.h"
+
+VPlugin::~VPlugin() = default;
+
+void VPlugin::deleteThis() {
+    delete this;
+}

@@ -1,0 +1,133 @@
+#include "engine/VPluginManager.h"
+
+#include "engine/VPlugin.h"
+#include "engine/VVerbinoxCore.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#ifndef LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x00001000
+#endif
+
+namespace {
+
+// Unloads a library when it yields no plug-in.
+struct LibraryGuard {
+    HMODULE module;
+    ~LibraryGuard() {
+        if (module)
+            ::FreeLibrary(module);
+    }
+};
+
+HMODULE loadPluginLibrary(const std::string& path) {
+    // By full path, with the plug-in's own folder and the system folders only: never a DLL from the
+    // current directory. Systems without the safe search flags (Windows 7 without KB2533623) refuse
+    // them with ERROR_INVALID_PARAMETER; the altered search path is the next best there.
+    HMODULE module = ::LoadLibraryExA(path.c_str(), nullptr,
+                                      LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return module;
+}
+
+} // namespace
+
+VPluginManager::~VPluginManager() {
+    VVerbinoxCore* core = VVerbinoxCore::instance();
+    for (VPlugin* plugin : plugins) {
+        HMODULE module = plugin->getModule();
+        core->unregisterPlugin(plugin);
+        plugin->deleteThis();
+        if (module)
+            ::FreeLibrary(module);
+    }
+    plugins.clear();
+}
+
+void VPluginManager::startUp() {
+    loadPlugins(VVerbinoxCore::instance()->getPluginsPath());
+}
+
+VPlugin* VPluginManager::getPlugin(int index) const {
+    if (index < 0 || index >= getNumPlugins())
+        throw std::invalid_argument("plug-in index out of range");
+    return plugins[static_cast<std::size_t>(index)];
+}
+
+void VPluginManager::loadPlugins(const std::string& folderIn) {
+    std::string folder = folderIn;
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+
+    std::vector<std::string> subfolders;
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((folder + "*.*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        // A junction or symbolic link may point back up the tree: never follow one.
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            continue;
+        if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
+            continue;
+        subfolders.push_back(data.cFileName);
+    } while (::FindNextFileA(find, &data));
+    ::FindClose(find);
+
+    find = ::FindFirstFileA((folder + "*.vll").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                loadLibrary(folder + data.cFileName);
+        } while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+    }
+
+    for (const std::string& sub : subfolders)
+        loadPlugins(folder + sub);
+}
+
+void VPluginManager::loadLibrary(const std::string& path) {
+    LibraryGuard library{loadPluginLibrary(path)};
+    if (!library.module)
+        return;
+    auto init = reinterpret_cast<PluginInitFunc>(::GetProcAddress(library.module, "pluginInit"));
+    if (!init)
+        return;
+    VPlugin* plugin = init();
+    if (!plugin)
+        return;
+    if (!plugin->startUp()) {
+        // It may have registered actions or indexers before it gave up: nothing of a library that is
+        // about to be unloaded may stay registered.
+        VVerbinoxCore::instance()->unregisterPlugin(plugin);
+        plugin->deleteThis();
+        return;
+    }
+    plugin->setModule(library.module);
+    library.module = nullptr;
+    plugins.push_back(plugin);
+}
+
+void VPluginManager::shutDown() {
+    for (VPlugin* plugin : plugins)
+        plugin->shutDown();
+}
+
+void VPluginManager::loadPrefs(VPreferencesNode* coreNode) {
+    // Filled in with the preferences tree.
+    for (VPlugin* plugin : plugins)
+        plugin->loadPrefs(nullptr);
+}
+
+void VPluginManager::savePrefs(VPreferencesNode* coreNode) {}

@@ -1,0 +1,505 @@
+#include "engine/VVerbinoxCore.h"
+
+#include "engine/VIndexer.h"
+#include "engine/VListeners.h"
+#include "engine/VPlugin.h"
+#include "engine/VPluginManager.h"
+#include "model/VBuiltinActions.h"
+#include "model/VResult.h"
+#include "util/Shell.h"
+#include "util/VxText.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+VVerbinoxCore* s_instance = nullptr;
+
+std::string modulePath() {
+    // GetModuleFileName truncates silently: grow until the name fits.
+    std::string buffer(MAX_PATH, '\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameA(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return std::string();
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+template <class T> bool eraseFirst(std::vector<T*>& items, T* item) {
+    auto it = std::find(items.begin(), items.end(), item);
+    if (it == items.end())
+        return false;
+    items.erase(it);
+    return true;
+}
+
+} // namespace
+
+VVerbinoxCore* VVerbinoxCore::instance() {
+    if (!s_instance)
+        s_instance = new (std::nothrow) VVerbinoxCore();
+    return s_instance;
+}
+
+void VVerbinoxCore::deleteThis() {
+    if (s_instance == this)
+        s_instance = nullptr;
+    delete this;
+}
+
+VVerbinoxCore::VVerbinoxCore() : listenerGuard(400) {
+    appPath = modulePath();
+    std::replace(appPath.begin(), appPath.end(), '/', '\\');
+    std::size_t cut = appPath.find_last_of('\\');
+    appLocation = cut == std::string::npos ? std::string() : appPath.substr(0, cut + 1);
+    pluginsPath = appLocation + "Plugins\\";
+}
+
+VVerbinoxCore::~VVerbinoxCore() {
+    if (pluginManager)
+        shutDown();
+    for (HFONT f : {font, font1, font2}) {
+        if (f)
+            ::DeleteObject(f);
+    }
+}
+
+void VVerbinoxCore::startUp() {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    if (pluginManager)
+        return;
+    pluginManager = new VPluginManager();
+
+    VAction* run = new VRunAction();
+    registerAction(run);
+    setDefaultAction(VProperty::FileType, run);
+    setDefaultAction(VProperty::UrlType, run);
+    VAction* mail = new VMailAction();
+    registerAction(mail);
+    setDefaultAction(VProperty::EmailType, mail);
+    VAction* copy = new VCopyAction();
+    registerAction(copy);
+    setDefaultAction(VProperty::TextType, copy);
+
+    pluginManager->startUp();
+}
+
+void VVerbinoxCore::stopAllWorkers() {
+    uint32_t current = currentSearchId.load();
+    if (current)
+        cancelSearch(current);
+    for (VIndexer* indexer : indexers)
+        indexer->stopWorker();
+}
+
+void VVerbinoxCore::shutDown() {
+    // Workers deliver to listeners and read indexers: none may run while those are destroyed.
+    stopAllWorkers();
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    if (pluginManager)
+        pluginManager->shutDown();
+
+    shortcuts.clear();
+    defaultActions.clear();
+    std::vector<VAction*> oldActions;
+    oldActions.swap(actions);
+    for (VAction* action : oldActions)
+        action->deleteThis();
+    std::vector<VIndexer*> oldIndexers;
+    oldIndexers.swap(indexers);
+    for (VIndexer* indexer : oldIndexers)
+        indexer->deleteThis();
+
+    {
+        vx::CCriticalSectionLock guard(listenerGuard);
+        for (VResultListener* listener : resultListeners)
+            listener->deleteThis();
+        resultListeners.clear();
+        for (VActionListener* listener : actionListeners)
+            listener->deleteThis();
+        actionListeners.clear();
+    }
+
+    delete pluginManager;
+    pluginManager = nullptr;
+}
+
+bool VVerbinoxCore::registerIndexer(VIndexer* indexer) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    if (std::find(indexers.begin(), indexers.end(), indexer) != indexers.end())
+        return false;
+    indexers.push_back(indexer);
+    return true;
+}
+
+bool VVerbinoxCore::unregisterIndexer(VIndexer* indexer) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    eraseFirst(indexers, indexer);
+    if (indexer)
+        indexer->deleteThis();
+    return true;
+}
+
+bool VVerbinoxCore::registerAction(VAction* action) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    if (!action)
+        return false;
+    for (VAction* a : actions) {
+        if (a && a->getKeyword() == action->getKeyword())
+            return false;
+    }
+    actions.push_back(action);
+    return true;
+}
+
+bool VVerbinoxCore::unregisterAction(VAction* action) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    if (!eraseFirst(actions, action))
+        return false;
+    // The action goes back to its caller, who may destroy it: no map may keep pointing at it.
+    forgetAction(action);
+    return true;
+}
+
+void VVerbinoxCore::forgetAction(VAction* action) {
+    for (auto it = shortcuts.begin(); it != shortcuts.end();) {
+        if (it->second == action)
+            it = shortcuts.erase(it);
+        else
+            ++it;
+    }
+    for (auto it = defaultActions.begin(); it != defaultActions.end();) {
+        if (it->second == action)
+            it = defaultActions.erase(it);
+        else
+            ++it;
+    }
+}
+
+void VVerbinoxCore::registerResultListener(VResultListener* listener) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    vx::CCriticalSectionLock guard(listenerGuard);
+    resultListeners.push_back(listener);
+}
+
+void VVerbinoxCore::registerActionListener(VActionListener* listener) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    vx::CCriticalSectionLock guard(listenerGuard);
+    actionListeners.push_back(listener);
+}
+
+void VVerbinoxCore::unregisterResultListener(VResultListener* listener) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    vx::CCriticalSectionLock guard(listenerGuard);
+    eraseFirst(resultListeners, listener);
+}
+
+void VVerbinoxCore::unregisterActionListener(VActionListener* listener) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    vx::CCriticalSectionLock guard(listenerGuard);
+    eraseFirst(actionListeners, listener);
+}
+
+void VVerbinoxCore::unregisterPlugin(VPlugin* plugin) {
+    VWriteLocked<VReaderWriterLock> hold(lock);
+    for (std::size_t i = actions.size(); i-- > 0;) {
+        VAction* action = actions[i];
+        if (action && action->getPlugin() == plugin) {
+            actions.erase(actions.begin() + static_cast<std::ptrdiff_t>(i));
+            forgetAction(action);
+            action->deleteThis();
+        }
+    }
+    for (std::size_t i = indexers.size(); i-- > 0;) {
+        VIndexer* indexer = indexers[i];
+        if (indexer && indexer->getPlugin() == plugin) {
+            indexers.erase(indexers.begin() + static_cast<std::ptrdiff_t>(i));
+            indexer->deleteThis();
+        }
+    }
+}
+
+VAction* VVerbinoxCore::getAction(int index) const {
+    if (index < 0 || index >= getNumActions())
+        throw std::invalid_argument("action index out of range");
+    return actions[static_cast<std::size_t>(index)];
+}
+
+VIndexer* VVerbinoxCore::getIndexer(int index) const {
+    if (index < 0 || index >= getNumIndexers())
+        throw std::invalid_argument("indexer index out of range");
+    return indexers[static_cast<std::size_t>(index)];
+}
+
+VAction* VVerbinoxCore::getAction(const std::string& text, bool byShortcut) const {
+    VReadLocked<VReaderWriterLock> hold(lock);
+    if (byShortcut) {
+        auto it = shortcuts.find(text);
+        return it == shortcuts.end() ? nullptr : it->second;
+    }
+    for (VAction* action : actions) {
+        if (action && action->getKeyword() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+int VVerbinoxCore::getNumActionsSupportingType(PropertyType type) const {
+    int n = 0;
+    for (VAction* action : actions) {
+        if (action && action->isTypeSupported(type))
+            ++n;
+    }
+    return n;
+}
+
+void VVerbinoxCore::startSeach(const std::string& text, uint32_t& searchId) {
+    {
+        VWriteLocked<VReaderWriterLock> hold(lock);
+        uint32_t id = lastSearchId.load() + 1;
+        lastSearchId.store(id);
+        currentSearchId.store(id);
+        searchId = id;
+    }
+    const uint32_t id = searchId;
+    const std::string keywordText = vx::trimmed(text);
+    for (VAction* action : actions) {
+        if (action && action->getKeyword().compare(0, keywordText.size(), keywordText) == 0)
+            addAction(id, action);
+    }
+    for (VIndexer* indexer : indexers)
+        indexer->liveSearch(id, text);
+}
+
+void VVerbinoxCore::cancelSearch(uint32_t searchId) {
+    if (searchId != currentSearchId.load())
+        return;
+    {
+        VWriteLocked<VReaderWriterLock> hold(lock);
+        currentSearchId.store(0);
+    }
+    // Cooperative: each worker notices the flag at its next candidate; nobody waits here.
+    for (VIndexer* indexer : indexers)
+        indexer->cancelSearch();
+}
+
+void VVerbinoxCore::addResult(uint32_t searchId, VResult* result) {
+    if (result)
+        deliver(searchId, &result, 1, true);
+}
+
+void VVerbinoxCore::addResults(uint32_t searchId, VResult** results, int count) {
+    if (results && count > 0)
+        deliver(searchId, results, count, false);
+}
+
+void VVerbinoxCore::deliver(uint32_t searchId, VResult** results, int count, bool single) {
+    if (searchId != 0 && searchId == currentSearchId.load()) {
+        vx::CCriticalSectionLock guard(listenerGuard);
+        if (!resultListeners.empty()) {
+            for (VResultListener* listener : resultListeners) {
+                if (single)
+                    listener->onResult(searchId, results[0]);
+                else
+                    listener->onResults(searchId, results, count);
+            }
+            return;
+        }
+    }
+    // Stale, cancelled, or nobody listening: the core disposes of them.
+    for (int i = 0; i < count; ++i) {
+        if (results[i])
+            results[i]->deleteThis();
+    }
+}
+
+void VVerbinoxCore::addAction(uint32_t searchId, VAction* action) {
+    vx::CCriticalSectionLock guard(listenerGuard);
+    for (VActionListener* listener : actionListeners)
+        listener->onAction(searchId, action);
+}
+
+void VVerbinoxCore::updateCache() {
+    if (currentSearchId.load() != 0)
+        return;
+    for (VIndexer* indexer : indexers) {
+        indexer->stopWorker();
+        indexer->updateCache();
+    }
+}
+
+void VVerbinoxCore::setLiveSearching(bool value) {
+    if (liveSearching.load() == value)
+        return;
+    liveSearching.store(value);
+    // A cache must not be rebuilt under a worker that reads it.
+    for (VIndexer* indexer : indexers) {
+        indexer->stopWorker();
+        indexer->updateCache();
+    }
+}
+
+void VVerbinoxCore::replaceFont(HFONT& target, const LOGFONTA* record) {
+    if (target) {
+        ::DeleteObject(target);
+        target = nullptr;
+    }
+    if (record)
+        target = ::CreateFontIndirectA(record);
+}
+
+void VVerbinoxCore::setFont(const LOGFONTA* record) {
+    replaceFont(font, record);
+}
+void VVerbinoxCore::setFont1(const LOGFONTA* record) {
+    replaceFont(font1, record);
+}
+void VVerbinoxCore::setFont2(const LOGFONTA* record) {
+    replaceFont(font2, record);
+}
+
+static bool readFont(HFONT f, LOGFONTA* record) {
+    return f && record && ::GetObjectA(f, sizeof(LOGFONTA), record) == sizeof(LOGFONTA);
+}
+
+bool VVerbinoxCore::getFont(LOGFONTA* record) const {
+    return readFont(font, record);
+}
+bool VVerbinoxCore::getFont1(LOGFONTA* record) const {
+    return readFont(font1, record);
+}
+bool VVerbinoxCore::getFont2(LOGFONTA* record) const {
+    return readFont(font2, record);
+}
+
+void VVerbinoxCore::setShortcut(const std::string& text, VAction* action) {
+    for (auto it = shortcuts.begin(); it != shortcuts.end();) {
+        if (it->second == action)
+            it = shortcuts.erase(it);
+        else
+            ++it;
+    }
+    if (!text.empty())
+        shortcuts[text] = action;
+}
+
+std::string VVerbinoxCore::getShortcut(VAction* action) const {
+    for (const auto& entry : shortcuts) {
+        if (entry.second == action)
+            return entry.first;
+    }
+    return std::string();
+}
+
+void VVerbinoxCore::setDefaultAction(PropertyType type, VAction* action) {
+    defaultActions[type] = action;
+}
+
+VAction* VVerbinoxCore::getDefaultAction(PropertyType type) const {
+    auto it = defaultActions.find(type);
+    return it == defaultActions.end() ? nullptr : it->second;
+}
+
+int VVerbinoxCore::wildcmp(const char* pattern, const char* text) {
+    const char* mp = nullptr; // pattern position after the last "*"
+    const char* cp = nullptr; // text position to retry from
+    while (*text && *pattern != '*') {
+        if (*pattern != *text && *pattern != '?')
+            return 0;
+        ++pattern;
+        ++text;
+    }
+    while (*text) {
+        if (*pattern == '*') {
+            if (!*++pattern)
+                return 1;
+            mp = pattern;
+            cp = text + 1;
+        } else if (*pattern == *text || *pattern == '?') {
+            ++pattern;
+            ++text;
+        } else {
+            pattern = mp;
+            text = cp++;
+        }
+    }
+    while (*pattern == '*')
+        ++pattern;
+    return *pattern ? 0 : 1;
+}
+
+namespace {
+
+// The program file name (no folder) of the default web browser, from the "http" verb's command line.
+std::string readDefaultBrowserProgram() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::string();
+    std::string command;
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0) {
+        command.resize(size);
+        if (::RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(&command[0]), &size) ==
+            ERROR_SUCCESS)
+            command.resize(std::min<std::size_t>(size, command.find('\0')));
+        else
+            command.clear();
+    }
+    ::RegCloseKey(key);
+    command = vx::trimmed(command);
+    std::string program;
+    if (!command.empty() && command[0] == '"') {
+        std::size_t close = command.find('"', 1);
+        program = command.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    } else {
+        // Unquoted paths may hold blanks ("C:\\Program Files\\..."): cut after ".exe" when there is one.
+        std::string lower = vx::lowered(command);
+        std::size_t exe = lower.find(".exe");
+        program = exe != std::string::npos ? command.substr(0, exe + 4) : command.substr(0, command.find(' '));
+    }
+    std::size_t cut = program.find_last_of("\\/");
+    return cut == std::string::npos ? program : program.substr(cut + 1);
+}
+
+// The URL as one argument: quoted, with any quote inside percent-encoded so it cannot end the
+// argument early and smuggle switches to the browser.
+std::string quotedUrlArgument(const std::string& url) {
+    std::string arg = "\"";
+    for (char c : url) {
+        if (c == '"')
+            arg += "%22";
+        else
+            arg += c;
+    }
+    // A trailing backslash would escape the closing quote for the C runtime's argument parser.
+    std::size_t backslashes = 0;
+    for (std::size_t i = url.size(); i-- > 0 && url[i] == '\\';)
+        ++backslashes;
+    arg.append(backslashes, '\\');
+    arg += '"';
+    return arg;
+}
+
+} // namespace
+
+bool VVerbinoxCore::openUrl(const std::string& url, const std::string& browserPath) const {
+    std::string browser = getOpenUrlsInPluginsBrowser() ? browserPath : std::string();
+    if (!browser.empty())
+        return vx::shellOpen(browser, quotedUrlArgument(url));
+    if (getOpenUrlsInNewWindow()) {
+        if (defaultBrowser.empty())
+            defaultBrowser = readDefaultBrowserProgram();
+        if (defaultBrowser.empty())
+            return false;
+        return vx::shellOpen(defaultBrowser, quotedUrlArgument(url));
+    }
+    return vx::shellOpen(url);
+}

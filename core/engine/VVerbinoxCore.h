@@ -1,0 +1,176 @@
+#pragma once
+// The one core object: registries of indexers, actions and listeners, search dispatch, and the
+// settings every part of the system shares.
+#include "VxApi.h"
+#include "engine/VReaderWriterLock.h"
+#include "model/VProperty.h"
+#include "util/Win32Handle.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class VAction;
+class VIndexer;
+class VPlugin;
+class VPluginManager;
+class VPreferencesNode;
+class VResult;
+class VResultListener;
+class VActionListener;
+
+class VX_CORE_API VVerbinoxCore {
+public:
+    // The process-wide object, created on the first call (on the main thread, before any worker).
+    static VVerbinoxCore* instance();
+    // Destroys the object; the next instance() creates a fresh one.
+    void deleteThis();
+
+    // Registers the built-in actions and loads the plug-ins. Main thread.
+    void startUp();
+    // Cancels the search and joins every worker, shuts the plug-ins down, destroys every action,
+    // indexer and leftover listener, then the plug-ins, and unloads their libraries.
+    void shutDown();
+
+    VPluginManager* getPluginManager() const { return pluginManager; }
+    const std::string& getAppPath() const { return appPath; }
+    const std::string& getAppLocation() const { return appLocation; }
+    const std::string& getPluginsPath() const { return pluginsPath; }
+    // Plug-ins are looked for here; by default appLocation + "Plugins\\". Call before startUp.
+    void setPluginsPath(const std::string& path) { pluginsPath = path; }
+
+    // Registries. Every operation takes the writer lock, except the getters.
+    bool registerIndexer(VIndexer* indexer);
+    bool unregisterIndexer(VIndexer* indexer);
+    bool registerAction(VAction* action);
+    bool unregisterAction(VAction* action);
+    void registerResultListener(VResultListener* listener);
+    void registerActionListener(VActionListener* listener);
+    void unregisterResultListener(VResultListener* listener);
+    void unregisterActionListener(VActionListener* listener);
+    void unregisterPlugin(VPlugin* plugin);
+    int getNumActions() const { return static_cast<int>(actions.size()); }
+    // Throws std::invalid_argument for an index outside 0..count-1.
+    VAction* getAction(int index) const;
+    // By shortcut text, or else the first action whose keyword equals text (both case-sensitive).
+    VAction* getAction(const std::string& text, bool byShortcut) const;
+    int getNumActionsSupportingType(PropertyType type) const;
+    int getNumIndexers() const { return static_cast<int>(indexers.size()); }
+    VIndexer* getIndexer(int index) const;
+    void acquireReaderLock() const { lock.AcquireReaderLock(); }
+    void releaseReaderLock() const { lock.ReleaseReaderLock(); }
+    void acquireWriterLock() { lock.AcquireWriterLock(); }
+    void releaseWriterLock() { lock.ReleaseWriterLock(); }
+
+    // Search.
+    void startSeach(const std::string& text, uint32_t& searchId);
+    void cancelSearch(uint32_t searchId);
+    uint32_t getCurrentSearchId() const { return currentSearchId.load(); }
+    bool isSearching() const { return currentSearchId.load() != 0; }
+    // From worker threads: results of the current search go to the listeners, the rest are destroyed.
+    void addResult(uint32_t searchId, VResult* result);
+    void addResults(uint32_t searchId, VResult** results, int count);
+    void addAction(uint32_t searchId, VAction* action);
+    // Rebuilds every cache, unless a search is current.
+    void updateCache();
+
+    // Options, read by workers while they match.
+    bool getLiveSearching() const { return liveSearching.load(); }
+    // Refreshes every cache when the value changes (the workers are stopped first).
+    void setLiveSearching(bool value);
+    int getSearchMinChars() const { return searchMinChars.load(); }
+    void setSearchMinChars(int value) { searchMinChars.store(value); }
+    bool getSearchCaseSensitive() const { return searchCaseSensitive.load(); }
+    void setSearchCaseSensitive(bool value) { searchCaseSensitive.store(value); }
+    bool getSearchStringStart() const { return searchStringStart.load(); }
+    void setSearchStringStart(bool value) { searchStringStart.store(value); }
+    bool getSearchUrlDescriptionsOnly() const { return searchUrlDescriptionsOnly.load(); }
+    void setSearchUrlDescriptionsOnly(bool value) { searchUrlDescriptionsOnly.store(value); }
+    bool getSearchUrlDomainOnly() const { return searchUrlDomainOnly.load(); }
+    void setSearchUrlDomainOnly(bool value) { searchUrlDomainOnly.store(value); }
+    bool getOpenUrlsInPluginsBrowser() const { return openUrlsInPluginsBrowser.load(); }
+    void setOpenUrlsInPluginsBrowser(bool value) { openUrlsInPluginsBrowser.store(value); }
+    bool getOpenUrlsInNewWindow() const { return openUrlsInNewWindow.load(); }
+    void setOpenUrlsInNewWindow(bool value) { openUrlsInNewWindow.store(value); }
+
+    // Fonts and colours the elements draw with. The core owns the GDI objects.
+    HFONT getFont() const { return font; }
+    HFONT getFont1() const { return font1; }
+    HFONT getFont2() const { return font2; }
+    bool getFont(LOGFONTA* record) const;
+    bool getFont1(LOGFONTA* record) const;
+    bool getFont2(LOGFONTA* record) const;
+    void setFont(const LOGFONTA* record);
+    void setFont1(const LOGFONTA* record);
+    void setFont2(const LOGFONTA* record);
+    COLORREF getTextColor() const { return textColor; }
+    COLORREF getTextColor1() const { return textColor1; }
+    COLORREF getTextColor2() const { return textColor2; }
+    void setTextColor(COLORREF color) { textColor = color; }
+    void setTextColor1(COLORREF color) { textColor1 = color; }
+    void setTextColor2(COLORREF color) { textColor2 = color; }
+
+    // Opens a URL in the plug-in's browser (browserPath, when that option is on), a new window of the
+    // default browser, or whatever window the shell's URL handler picks.
+    bool openUrl(const std::string& url, const std::string& browserPath) const;
+
+    // Keyword shortcuts: an action has at most one, a shortcut names one action.
+    void setShortcut(const std::string& text, VAction* action);
+    std::string getShortcut(VAction* action) const;
+    // Default action per property type (a key, not a mask).
+    void setDefaultAction(PropertyType type, VAction* action);
+    VAction* getDefaultAction(PropertyType type) const;
+
+    // Byte-wise, case-sensitive wildcard match of a whole text: "*" any run, "?" one byte. 1 or 0.
+    static int wildcmp(const char* pattern, const char* text);
+
+private:
+    VVerbinoxCore();
+    ~VVerbinoxCore();
+    VVerbinoxCore(const VVerbinoxCore&) = delete;
+    VVerbinoxCore& operator=(const VVerbinoxCore&) = delete;
+
+    // Removes every shortcut and default-action entry that points at the action.
+    void forgetAction(VAction* action);
+    // Cancels the current search and joins every indexer's worker.
+    void stopAllWorkers();
+    void deliver(uint32_t searchId, VResult** results, int count, bool single);
+    static void replaceFont(HFONT& target, const LOGFONTA* record);
+
+    VPluginManager* pluginManager = nullptr;
+    std::string appPath;
+    std::string appLocation;
+    std::string pluginsPath;
+    std::vector<VAction*> actions;
+    std::vector<VIndexer*> indexers;
+    std::vector<VResultListener*> resultListeners;
+    std::vector<VActionListener*> actionListeners;
+    std::unordered_map<std::string, VAction*> shortcuts;
+    std::unordered_map<unsigned, VAction*> defaultActions;
+    std::atomic<uint32_t> currentSearchId{0};
+    std::atomic<uint32_t> lastSearchId{0};
+    mutable VReaderWriterLock lock;
+    // Guards the listener arrays while a worker delivers to them, so a listener is never called after
+    // its unregistration returned. Nobody joins a worker while holding it.
+    vx::CCriticalSection listenerGuard;
+    std::atomic<int> searchMinChars{3};
+    std::atomic<bool> searchCaseSensitive{false};
+    std::atomic<bool> searchStringStart{false};
+    std::atomic<bool> searchUrlDescriptionsOnly{false};
+    std::atomic<bool> searchUrlDomainOnly{true};
+    std::atomic<bool> liveSearching{false};
+    std::atomic<bool> openUrlsInPluginsBrowser{false};
+    std::atomic<bool> openUrlsInNewWindow{false};
+    HFONT font = nullptr;
+    HFONT font1 = nullptr;
+    HFONT font2 = nullptr;
+    COLORREF textColor = 0;
+    COLORREF textColor1 = 0;
+    COLORREF textColor2 = 0;
+    // Read on first need, and again while it is unknown.
+    mutable std::string defaultBrowser;
+};

@@ -1,0 +1,3 @@
+#include "model/VAction.h"
+
+VAction::~VAction() = default;

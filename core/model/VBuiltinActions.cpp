@@ -1,0 +1,129 @@
+#include "model/VBuiltinActions.h"
+
+#include "engine/VVerbinoxCore.h"
+#include "util/CoreModule.h"
+#include "util/Shell.h"
+#include "util/VxText.h"
+
+#include <cstring>
+
+namespace {
+// The last name of a path: the file name, or for a folder path (trailing backslash) the folder's.
+std::string lastPathName(std::string path) {
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+} // namespace
+
+VRunAction::VRunAction() : VAction("Run", "run", "Run Command Line", nullptr) {
+    addSupportedType(VProperty::FileType | VProperty::UrlType);
+    setIcon(vx::loadCoreIcon(110));
+}
+
+std::string VRunAction::getActionText(VProperty* property) const {
+    if (!property)
+        return std::string();
+    switch (property->getPropertyType()) {
+    case VProperty::FileType:
+        return "Open " + lastPathName(property->getValue());
+    case VProperty::UrlType:
+        return "Browse " + property->getValue();
+    default:
+        return std::string();
+    }
+}
+
+bool VRunAction::execute(VResult*, VProperty* property, const std::string&) {
+    if (!property)
+        return false;
+    switch (property->getPropertyType()) {
+    case VProperty::FileType:
+        return vx::shellOpen(property->getValue());
+    case VProperty::UrlType:
+        return VVerbinoxCore::instance()->openUrl(property->getValue(), std::string());
+    default:
+        return false;
+    }
+}
+
+bool VRunAction::execute(const std::string& text) {
+    return vx::shellOpen(text);
+}
+
+VMailAction::VMailAction() : VAction("Email", "email", "Draft email message", nullptr) {
+    addSupportedType(VProperty::EmailType);
+    setIcon(vx::loadCoreIcon(101));
+}
+
+std::string VMailAction::getActionText(VProperty* property) const {
+    if (!property || !isTypeSupported(property->getPropertyType()))
+        return std::string();
+    return "Email " + property->getValue();
+}
+
+bool VMailAction::execute(VResult*, VProperty* property, const std::string&) {
+    if (!property || property->getPropertyType() != VProperty::EmailType)
+        return false;
+    return execute(property->getValue());
+}
+
+bool VMailAction::execute(const std::string& text) {
+    return vx::shellOpen("mailto:" + vx::trimmed(text));
+}
+
+VCopyAction::VCopyAction() : VAction("Copy", "copy", "Copy text to clipboard", nullptr) {
+    addSupportedType(VProperty::AllTypes);
+    setIcon(vx::loadCoreIcon(109));
+}
+
+std::string VCopyAction::getActionText(VProperty* property) const {
+    if (!property || !isTypeSupported(property->getPropertyType()))
+        return std::string();
+    return "Copy text to Clipboard: " + property->getValue();
+}
+
+bool VCopyAction::execute(VResult*, VProperty* property, const std::string&) {
+    if (!property || !isTypeSupported(property->getPropertyType()))
+        return false;
+    return copyToClipboard(property->getValue());
+}
+
+bool VCopyAction::execute(const std::string& text) {
+    return copyToClipboard(text);
+}
+
+bool VCopyAction::copyToClipboard(const std::string& text) {
+    if (text.empty())
+        return true;
+    if (!::OpenClipboard(nullptr))
+        return false;
+    bool ok = ::EmptyClipboard() != FALSE;
+    HGLOBAL block = nullptr;
+    if (ok) {
+        // Room for the text and its NUL, in steps of 4096 bytes.
+        SIZE_T size = ((text.size() + 1 + 4095) / 4096) * 4096;
+        block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        ok = block != nullptr;
+    }
+    if (ok) {
+        void* memory = ::GlobalLock(block);
+        ok = memory != nullptr;
+        if (ok) {
+            std::memcpy(memory, text.data(), text.size());
+            static_cast<char*>(memory)[text.size()] = '\0';
+            ::GlobalUnlock(block);
+        }
+    }
+    if (ok) {
+        ok = ::SetClipboardData(CF_TEXT, block) != nullptr;
+        if (ok)
+            block = nullptr; // the clipboard owns it now
+    }
+    if (block)
+        ::GlobalFree(block);
+    if (!::CloseClipboard())
+        ok = false;
+    return ok;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The three actions of the core itself: run a file or URL, draft an e-mail, copy text.
+#include "model/VAction.h"
+
+class VX_CORE_API VRunAction : public VAction {
+public:
+    VRunAction();
+    std::string getActionText(VProperty* property) const override;
+    bool execute(VResult* result, VProperty* property, const std::string& searchText) override;
+    bool execute(const std::string& text) override;
+};
+
+class VX_CORE_API VMailAction : public VAction {
+public:
+    VMailAction();
+    std::string getActionText(VProperty* property) const override;
+    bool execute(VResult* result, VProperty* property, const std::string& searchText) override;
+    bool execute(const std::string& text) override;
+};
+
+class VX_CORE_API VCopyAction : public VAction {
+public:
+    VCopyAction();
+    std::string getActionText(VProperty* property) const override;
+    bool execute(VResult* result, VProperty* property, const std::string& searchText) override;
+    bool execute(const std::string& text) override;
+    // Puts text on the clipboard as CF_TEXT. False when any clipboard step fails; empty text is a no-op.
+    static bool copyToClipboard(const std::string& text);
+};

@@ -1,0 +1,48 @@
+#pragma once
+// The common base of everything the search window lists: results and actions.
+#include "VxApi.h"
+
+#include <windows.h>
+
+#include <string>
+
+class VPlugin;
+
+class VX_CORE_API VElement {
+public:
+    enum ElementType { ActionElement = 0, ResultElement = 1 };
+
+    explicit VElement(VPlugin* plugin) : plugin(plugin) {}
+    VElement(const VElement&) = default;
+    VElement& operator=(const VElement&) = default;
+    // The icon is not destroyed here: subclasses that create their own icon destroy it.
+    virtual ~VElement();
+
+    // Frees the object in the module that holds its class's code; the only way to destroy an element.
+    virtual void deleteThis();
+    virtual HICON getIcon() const { return icon; }
+    virtual ElementType getElementType() const = 0;
+    virtual std::string getDisplayText() const = 0;
+    virtual std::string getDisplayText1() const = 0;
+    virtual std::string getDisplayText2() const = 0;
+    // Two lines: the upper with the core's font1 and colour1, the lower with font2 and colour2.
+    virtual void draw(HDC dc, const RECT& item, const RECT& iconRect, const RECT& line1, const RECT& line2,
+                      bool selected, bool showIcon) const;
+    // One line with the core's font and colour.
+    virtual void draw(HDC dc, const RECT& item, const RECT& iconRect, const RECT& text, bool selected,
+                      bool showIcon) const;
+
+    void copyFrom(const VElement& other) { icon = other.icon; }
+    VPlugin* getPlugin() const { return plugin; }
+    void setIcon(HICON newIcon) { icon = newIcon; }
+
+protected:
+    // Draws one line of text the way every element does: one line, vertically centred, no prefix
+    // processing, ellipsis at the end. Subclasses add flags (a path ellipsis for paths).
+    static void drawLine(HDC dc, const std::string& text, const RECT& rect, UINT extraFormat = 0);
+    void drawIcon(HDC dc, const RECT& iconRect, bool showIcon) const;
+
+private:
+    VPlugin* plugin;
+    HICON icon = nullptr;
+};

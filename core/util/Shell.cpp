@@ -1,0 +1,25 @@
+#include "util/Shell.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+
+namespace vx {
+namespace {
+std::atomic<ShellOpenHook> hook{nullptr};
+}
+
+bool shellOpen(const std::string& file, const std::string& parameters) {
+    if (ShellOpenHook h = hook.load())
+        return h(file, parameters);
+    HINSTANCE result = ::ShellExecuteA(nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+                                       nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+ShellOpenHook setShellOpenHook(ShellOpenHook newHook) {
+    return hook.exchange(newHook);
+}
+
+} // namespace vx

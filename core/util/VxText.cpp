@@ -1,0 +1,89 @@
+#include "util/VxText.h"
+
+#include <windows.h>
+
+
+namespace vx {
+namespace {
+
+struct LowerTable {
+    bool singleByte = true;
+    unsigned char map[256];
+
+    LowerTable() {
+        CPINFO info{};
+        singleByte = ::GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+        for (int i = 0; i < 256; ++i)
+            map[i] = static_cast<unsigned char>(i);
+        if (singleByte) {
+            char bytes[256];
+            for (int i = 1; i < 256; ++i)
+                bytes[i] = static_cast<char>(i);
+            ::CharLowerBuffA(bytes + 1, 255);
+            for (int i = 1; i < 256; ++i)
+                map[i] = static_cast<unsigned char>(bytes[i]);
+        } else {
+            for (int c = 'A'; c <= 'Z'; ++c)
+                map[c] = static_cast<unsigned char>(c - 'A' + 'a');
+        }
+    }
+};
+
+const LowerTable& table() {
+    static const LowerTable t; // thread-safe initialisation (C++11 statics)
+    return t;
+}
+
+} // namespace
+
+void lowerInto(const char* src, std::size_t n, char* dst) {
+    const LowerTable& t = table();
+    if (t.singleByte) {
+        for (std::size_t i = 0; i < n; ++i)
+            dst[i] = static_cast<char>(t.map[static_cast<unsigned char>(src[i])]);
+        return;
+    }
+    bool ascii = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(src[i]);
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+        dst[i] = static_cast<char>(t.map[c]);
+    }
+    if (ascii)
+        return;
+    if (dst != src) {
+        for (std::size_t i = 0; i < n; ++i)
+            dst[i] = src[i];
+    }
+    // CharLowerBuffA takes a DWORD count; texts of 4 GB do not occur, but cut in safe steps anyway.
+    std::size_t done = 0;
+    while (done < n) {
+        DWORD step = static_cast<DWORD>(n - done > 0x40000000u ? 0x40000000u : n - done);
+        ::CharLowerBuffA(dst + done, step);
+        done += step;
+    }
+}
+
+void toLower(std::string& text) {
+    if (!text.empty())
+        lowerInto(text.data(), text.size(), &text[0]);
+}
+
+std::string lowered(std::string text) {
+    toLower(text);
+    return text;
+}
+
+std::string trimmed(std::string_view text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+} // namespace vx

@@ -1,0 +1,25 @@
+#pragma once
+// Text helpers shared by the whole system. Strings are narrow, in the active code page.
+#include "VxApi.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vx {
+
+// Lower-cases n bytes of src into dst (which may be src itself), following the active code page:
+// single-byte pages through a table made once from CharLowerBuffA, multi-byte pages (DBCS, UTF-8)
+// byte-wise while the text is ASCII and through CharLowerBuffA otherwise, so that a DBCS trail byte
+// that happens to look like 'A'..'Z' is never changed. Never calls tolower on a negative char.
+VX_CORE_API void lowerInto(const char* src, std::size_t n, char* dst);
+VX_CORE_API void toLower(std::string& text);
+VX_CORE_API std::string lowered(std::string text);
+
+// White space as the C locale knows it: blank, tab, CR, LF, VT, FF.
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+VX_CORE_API std::string trimmed(std::string_view text);
+
+} // namespace vx

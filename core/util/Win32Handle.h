@@ -1,0 +1,107 @@
+#pragma once
+// Thin move-only owners of Win32 objects. Each starts empty and reports failure by return value.
+#include <windows.h>
+
+namespace vx {
+
+// A kernel handle released with CloseHandle (events, threads, files opened by CreateFile, mutexes).
+class CHandle {
+public:
+    CHandle() = default;
+    ~CHandle() { Close(); }
+    CHandle(CHandle&& other) noexcept : handle_(other.Detach()) {}
+    CHandle& operator=(CHandle&& other) noexcept {
+        if (this != &other)
+            Attach(other.Detach());
+        return *this;
+    }
+    CHandle(const CHandle&) = delete;
+    CHandle& operator=(const CHandle&) = delete;
+
+    // CreateFile reports failure as INVALID_HANDLE_VALUE, most other calls as null: both count as empty.
+    bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+    void Attach(HANDLE handle) {
+        Close();
+        handle_ = handle;
+    }
+    HANDLE Detach() {
+        HANDLE h = handle_;
+        handle_ = nullptr;
+        return h;
+    }
+    bool Close() {
+        if (!IsValid()) {
+            handle_ = nullptr;
+            return true;
+        }
+        bool ok = ::CloseHandle(handle_) != FALSE;
+        handle_ = nullptr;
+        return ok;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+// An event object.
+class CEvent {
+public:
+    bool Create(bool manualReset, bool initiallySet) {
+        handle_.Attach(::CreateEventW(nullptr, manualReset, initiallySet, nullptr));
+        return handle_.IsValid();
+    }
+    bool IsCreated() const { return handle_.IsValid(); }
+    bool Set() { return ::SetEvent(handle_.Get()) != FALSE; }
+    bool Reset() { return ::ResetEvent(handle_.Get()) != FALSE; }
+    DWORD Wait(DWORD timeout = INFINITE) const { return ::WaitForSingleObject(handle_.Get(), timeout); }
+    HANDLE Get() const { return handle_.Get(); }
+    bool Close() { return handle_.Close(); }
+
+private:
+    CHandle handle_;
+};
+
+// A critical section; not movable, since Windows keeps pointers into it while it is in use.
+class CCriticalSection {
+public:
+    explicit CCriticalSection(DWORD spinCount = 0) { ::InitializeCriticalSectionAndSpinCount(&cs_, spinCount); }
+    ~CCriticalSection() { ::DeleteCriticalSection(&cs_); }
+    CCriticalSection(const CCriticalSection&) = delete;
+    CCriticalSection& operator=(const CCriticalSection&) = delete;
+    void Enter() { ::EnterCriticalSection(&cs_); }
+    void Leave() { ::LeaveCriticalSection(&cs_); }
+
+private:
+    CRITICAL_SECTION cs_;
+};
+
+class CCriticalSectionLock {
+public:
+    explicit CCriticalSectionLock(CCriticalSection& cs) : cs_(cs) { cs_.Enter(); }
+    ~CCriticalSectionLock() { cs_.Leave(); }
+    CCriticalSectionLock(const CCriticalSectionLock&) = delete;
+    CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;
+
+private:
+    CCriticalSection& cs_;
+};
+
+// A thread started with _beginthreadex, so the C runtime's per-thread data is set up and released.
+class CThread {
+public:
+    using Entry = unsigned(__stdcall*)(void*);
+
+    bool Create(Entry entry, void* argument, unsigned* threadId = nullptr);
+    bool IsCreated() const { return handle_.IsValid(); }
+    // True while the thread has not ended yet.
+    bool IsRunning() const { return IsCreated() && ::WaitForSingleObject(handle_.Get(), 0) == WAIT_TIMEOUT; }
+    DWORD Wait(DWORD timeout = INFINITE) const { return ::WaitForSingleObject(handle_.Get(), timeout); }
+    HANDLE Get() const { return handle_.Get(); }
+    bool Close() { return handle_.Close(); }
+
+private:
+    CHandle handle_;
+};
+
+} // namespace vx

@@ -1,0 +1,117 @@
+#include "FakeIndexer.h"
+
+#include "engine/VVerbinoxCore.h"
+#include "util/VxText.h"
+
+#include <windows.h>
+
+std::atomic<long> FakeCounters::results{0};
+std::atomic<long> FakeCounters::indexers{0};
+std::atomic<long> FakeCounters::plugins{0};
+std::atomic<long> FakeCounters::searchesFinished{0};
+std::atomic<long> FakeCounters::searchesCancelled{0};
+
+void FakeCounters::reset() {
+    results = 0;
+    indexers = 0;
+    plugins = 0;
+    searchesFinished = 0;
+    searchesCancelled = 0;
+}
+
+FakePlugin::FakePlugin() {
+    ++FakeCounters::plugins;
+}
+
+FakePlugin::~FakePlugin() {
+    --FakeCounters::plugins;
+}
+
+FakeResult::FakeResult(VPlugin* plugin, const std::string& name)
+    : VResult(plugin), text(VProperty::TextType, name) {
+    addProperty(&text);
+    ++FakeCounters::results;
+}
+
+FakeResult::FakeResult(const FakeResult& other) : VResult(other.getPlugin()), text(other.text) {
+    addProperty(&text);
+    VElement::copyFrom(other);
+    ++FakeCounters::results;
+}
+
+FakeResult::~FakeResult() {
+    --FakeCounters::results;
+}
+
+NameIndexer::NameIndexer(VPlugin* plugin, std::vector<std::string> names)
+    : VIndexer(plugin), names(std::move(names)) {
+    ++FakeCounters::indexers;
+}
+
+NameIndexer::~NameIndexer() {
+    // The worker reads names: stop it while they still exist.
+    stopWorker();
+    --FakeCounters::indexers;
+}
+
+void NameIndexer::updateCache() {
+    clearCache();
+    loweredNames.clear();
+    if (getLiveSearching())
+        return;
+    cache.reserve(names.size());
+    loweredNames.reserve(names.size());
+    for (const std::string& name : names) {
+        cache.push_back(new FakeResult(getPlugin(), name));
+        loweredNames.push_back(VVerbinoxCore::instance()->getSearchCaseSensitive() ? name : vx::lowered(name));
+    }
+}
+
+namespace {
+void spinMicros(int micros) {
+    if (micros <= 0)
+        return;
+    LARGE_INTEGER freq, start, now;
+    ::QueryPerformanceFrequency(&freq);
+    ::QueryPerformanceCounter(&start);
+    do {
+        ::QueryPerformanceCounter(&now);
+    } while ((now.QuadPart - start.QuadPart) * 1000000 / freq.QuadPart < micros);
+}
+} // namespace
+
+void NameIndexer::search() {
+    std::vector<VResult*> found;
+    const bool live = getLiveSearching();
+    do {
+        const std::size_t count = live ? names.size() : cache.size();
+        for (std::size_t i = 0; i < count && !isCancelled(); ++i) {
+            spinMicros(delayMicros.load());
+            if (live) {
+                if (match(names[i], false))
+                    found.push_back(new FakeResult(getPlugin(), names[i]));
+            } else if (matchPrepared(loweredNames[i])) {
+                found.push_back(new FakeResult(*static_cast<FakeResult*>(cache[i])));
+            }
+        }
+    } while (endless.load() && !isCancelled());
+    if (isCancelled()) {
+        for (VResult* r : found)
+            r->deleteThis();
+        ++FakeCounters::searchesCancelled;
+        return;
+    }
+    ++FakeCounters::searchesFinished;
+    if (!found.empty())
+        VVerbinoxCore::instance()->addResults(searchId, found.data(), static_cast<int>(found.size()));
+}
+
+void MatchProbe::prepare(const std::string& text) {
+    tokenizeSearchString(text);
+    searchString = text;
+    if (!VVerbinoxCore::instance()->getSearchCaseSensitive()) {
+        vx::toLower(searchString);
+        for (std::string& t : tokens)
+            vx::toLower(t);
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+// Fakes that live in their own DLL, like a plug-in's objects, with live-object counters.
+#include "engine/VIndexer.h"
+#include "engine/VPlugin.h"
+#include "model/VResult.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#ifdef VX_FAKES_BUILD
+#define VX_FAKES_API __declspec(dllexport)
+#else
+#define VX_FAKES_API __declspec(dllimport)
+#endif
+
+struct VX_FAKES_API FakeCounters {
+    static std::atomic<long> results;
+    static std::atomic<long> indexers;
+    static std::atomic<long> plugins;
+    static std::atomic<long> searchesFinished;
+    static std::atomic<long> searchesCancelled;
+    static void reset();
+};
+
+class VX_FAKES_API FakePlugin : public VPlugin {
+public:
+    FakePlugin();
+    ~FakePlugin() override;
+    std::string getName() override { return "Fake"; }
+    std::string getDescription() override { return "Fake extension"; }
+    std::string getAuthor() override { return "Tests"; }
+    std::string getVersion() override { return "1.0"; }
+};
+
+class VX_FAKES_API FakeResult : public VResult {
+public:
+    FakeResult(VPlugin* plugin, const std::string& name);
+    FakeResult(const FakeResult& other);
+    ~FakeResult() override;
+    std::string getDisplayText() const override { return text.getValue(); }
+    std::string getDisplayText1() const override { return text.getValue(); }
+    std::string getDisplayText2() const override { return "fake"; }
+    bool select() override { return true; }
+
+private:
+    VProperty text;
+};
+
+// Searches a list of names. Cached mode keeps FakeResults and the names lower-cased in the cache; live
+// mode matches the names as given. Options make a search slow or endless, for cancellation tests.
+class VX_FAKES_API NameIndexer : public VIndexer {
+public:
+    NameIndexer(VPlugin* plugin, std::vector<std::string> names);
+    ~NameIndexer() override;
+    bool reservedFlag() override { return false; }
+    void updateCache() override;
+    // Spin this many microseconds per candidate.
+    void setCandidateDelayMicros(int micros) { delayMicros = micros; }
+    // Keep going over the names until cancelled.
+    void setEndless(bool value) { endless = value; }
+    uint32_t lastSearchId() const { return searchId; }
+    const std::vector<std::string>& lastTokens() const { return tokens; }
+
+protected:
+    void search() override;
+
+private:
+    std::vector<std::string> names;
+    std::vector<std::string> loweredNames;
+    std::atomic<int> delayMicros{0};
+    std::atomic<bool> endless{false};
+};
+
+// Exposes the protected matching state so tests can drive match() without a worker.
+class VX_FAKES_API MatchProbe : public VIndexer {
+public:
+    MatchProbe() : VIndexer(nullptr) {}
+    bool reservedFlag() override { return false; }
+    void prepare(const std::string& text);
+    const std::vector<std::string>& getTokens() const { return tokens; }
+    const std::string& getSearchString() const { return searchString; }
+
+protected:
+    void search() override {}
+};

@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run) as .ico files.
+
+Run once when an icon changes; the .ico files are checked in beside core.rc."""
+import os
+import struct
+import sys
+
+# name: (fill colour RGB, 5x7 glyph rows drawn in white)
+GLYPHS = {
+    "A": ["01110", "10001", "10001", "11111", "10001", "10001", "10001"],
+    "C": ["01110", "10001", "10000", "10000", "10000", "10001", "01110"],
+    "F": ["11111", "10000", "10000", "11110", "10000", "10000", "10000"],
+    "I": ["01110", "00100", "00100", "00100", "00100", "00100", "01110"],
+    "N": ["10001", "11001", "10101", "10011", "10001", "10001", "10001"],
+    "P": ["11110", "10001", "10001", "11110", "10000", "10000", "10000"],
+    "R": ["11110", "10001", "10001", "11110", "10100", "10010", "10001"],
+    "T": ["11111", "00100", "00100", "00100", "00100", "00100", "00100"],
+    "U": ["10001", "10001", "10001", "10001", "10001", "10001", "01110"],
+    "@": ["01110", "10001", "10111", "10101", "10111", "10000", "01111"],
+}
+ICONS = {
+    101: ("email", (0x2E, 0x7D, 0x32), "@"),
+    102: ("text", (0x61, 0x61, 0x61), "T"),
+    103: ("url", (0x15, 0x65, 0xC0), "U"),
+    104: ("file", (0xEF, 0x8F, 0x00), "F"),
+    105: ("name", (0x6A, 0x1B, 0x9A), "N"),
+    106: ("address", (0x00, 0x83, 0x8F), "A"),
+    107: ("phone", (0xC6, 0x28, 0x28), "P"),
+    108: ("im", (0x00, 0x89, 0x7B), "I"),
+    109: ("copy", (0x45, 0x5A, 0x64), "C"),
+    110: ("run", (0x2E, 0x7D, 0x32), "R"),
+}
+
+
+def icon_bytes(colour, glyph):
+    size = 16
+    pixels = []  # bottom-up rows of BGRA
+    for y in range(size - 1, -1, -1):
+        row = b""
+        for x in range(size):
+            inside = 1 <= x <= 14 and 1 <= y <= 14 and not ((x in (1, 14)) and (y in (1, 14)))
+            gx, gy = x - 5, y - 4
+            on = 0 <= gx < 5 and 0 <= gy < 7 and GLYPHS[glyph][gy][gx] == "1"
+            if not inside:
+                row += bytes((0, 0, 0, 0))
+            elif on:
+                row += bytes((255, 255, 255, 255))
+            else:
+                r, g, b = colour
+                row += bytes((b, g, r, 255))
+        pixels.append(row)
+    xor = b"".join(pixels)
+    and_mask = b"\x00\x00\x00\x00" * size  # 16 bits padded to 32 per row; alpha decides
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(and_mask), 0, 0, 0, 0)
+    image = header + xor + and_mask
+    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), 22)
+    return directory + image
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "core", "res")
+    for number, (name, colour, glyph) in ICONS.items():
+        with open(os.path.join(out, f"{name}.ico"), "wb") as f:
+            f.write(icon_bytes(colour, glyph))
+
+
+if __name__ == "__main__":
+    main()
