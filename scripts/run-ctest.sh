@@ -11,7 +11,7 @@ cleanup() { wineserver -k >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
 wineserver -p
-wine "$root/build/i686/bin/vx_anchor.exe" </dev/null >/dev/null 2>&1 &
+wine "$root/build/$1/bin/vx_anchor.exe" </dev/null >/dev/null 2>&1 &
 sleep 1
 
 status=0
