@@ -88,13 +88,15 @@ void VIndexer::liveSearch(uint32_t id, const std::string& text) {
         vx::toLower(searchString);
     }
     unsigned id32 = 0;
-    // The worker may end before Create returns; runningWorkers is counted inside threadFunc.
+    // Counted before it starts, so a worker that has not run yet is never missed; it counts itself out.
+    ++runningWorkers;
     if (thread.Create(&VIndexer::threadFunc, this, &id32))
         threadId.store(id32);
+    else
+        --runningWorkers;
 }
 
 unsigned __stdcall VIndexer::threadFunc(void* indexer) {
-    ++runningWorkers;
     static_cast<VIndexer*>(indexer)->startLiveSearch();
     --runningWorkers;
     return 0;

@@ -262,7 +262,9 @@ int VVerbinoxCore::getNumActionsSupportingType(PropertyType type) const {
 
 void VVerbinoxCore::startSeach(const std::string& text, uint32_t& searchId) {
     {
+        // Under the listener guard too: once the id has changed, no delivery of the old one is under way.
         VWriteLocked<VReaderWriterLock> hold(lock);
+        vx::CCriticalSectionLock guard(listenerGuard);
         uint32_t id = lastSearchId.load() + 1;
         lastSearchId.store(id);
         currentSearchId.store(id);
@@ -283,6 +285,7 @@ void VVerbinoxCore::cancelSearch(uint32_t searchId) {
         return;
     {
         VWriteLocked<VReaderWriterLock> hold(lock);
+        vx::CCriticalSectionLock guard(listenerGuard);
         currentSearchId.store(0);
     }
     // Cooperative: each worker notices the flag at its next candidate; nobody waits here.
@@ -301,9 +304,11 @@ void VVerbinoxCore::addResults(uint32_t searchId, VResult** results, int count) 
 }
 
 void VVerbinoxCore::deliver(uint32_t searchId, VResult** results, int count, bool single) {
-    if (searchId != 0 && searchId == currentSearchId.load()) {
+    if (searchId != 0) {
+        // The check and the calls under one guard, which the id changes take too: a listener never
+        // receives results of a search that has already been replaced or cancelled.
         vx::CCriticalSectionLock guard(listenerGuard);
-        if (!resultListeners.empty()) {
+        if (searchId == currentSearchId.load() && !resultListeners.empty()) {
             for (VResultListener* listener : resultListeners) {
                 if (single)
                     listener->onResult(searchId, results[0]);

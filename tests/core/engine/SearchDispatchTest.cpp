@@ -1,0 +1,304 @@
+#include "support/CoreFixture.h"
+
+#include "model/VBuiltinActions.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// Waits until every worker of the process has ended, or fails after a while.
+bool waitForWorkers(int timeoutMs = 10000) {
+    for (int waited = 0; waited < timeoutMs; waited += 5) {
+        if (VIndexer::getRunningWorkerCount() == 0)
+            return true;
+        ::Sleep(5);
+    }
+    return false;
+}
+
+NameIndexer* makeIndexer(VPlugin* plugin, std::vector<std::string> names) {
+    auto* indexer = new NameIndexer(plugin, std::move(names));
+    indexer->updateCache();
+    return indexer;
+}
+
+class TestAction : public VAction {
+public:
+    TestAction(const std::string& keyword, VPlugin* plugin) : VAction(keyword, keyword, "test", plugin) {}
+    bool execute(const std::string&) override { return true; }
+};
+
+} // namespace
+
+using SearchDispatch = CoreTest;
+
+TEST_F(SearchDispatch, IdsStartAtOneAndGrowByOnePerSearch) {
+    uint32_t first = 0, second = 0;
+    core->startSeach("abc", first);
+    core->startSeach("abd", second);
+    EXPECT_EQ(first, 1u);
+    EXPECT_EQ(second, 2u);
+    EXPECT_EQ(core->getCurrentSearchId(), 2u);
+    EXPECT_TRUE(core->isSearching());
+}
+
+TEST_F(SearchDispatch, ResultsOfTheCurrentSearchReachTheListener) {
+    auto* listener = new CollectingListener();
+    core->registerResultListener(listener);
+    ASSERT_TRUE(core->registerIndexer(makeIndexer(nullptr, {"notes.txt", "Notepad", "readme"})));
+    uint32_t id = 0;
+    core->startSeach("note", id);
+    ASSERT_TRUE(waitForWorkers());
+    std::vector<std::string> texts = listener->texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "notes.txt");
+    EXPECT_EQ(texts[1], "Notepad");
+    for (uint32_t got : listener->ids())
+        EXPECT_EQ(got, id);
+    EXPECT_EQ(listener->batches(), 1) << "a worker posts all its results in one call";
+}
+
+TEST_F(SearchDispatch, LateResultsOfAReplacedSearchAreDestroyed) {
+    auto* listener = new CollectingListener();
+    core->registerResultListener(listener);
+    uint32_t old = 0, current = 0;
+    core->startSeach("abc", old);
+    core->startSeach("abd", current);
+    VResult* late[2] = {new FakeResult(nullptr, "a"), new FakeResult(nullptr, "b")};
+    core->addResults(old, late, 2);
+    core->addResult(old, new FakeResult(nullptr, "c"));
+    EXPECT_TRUE(listener->ids().empty());
+    EXPECT_EQ(FakeCounters::results.load(), 0);
+}
+
+TEST_F(SearchDispatch, CancelOfAnotherIdLeavesTheCurrentSearchRunning) {
+    uint32_t old = 0, current = 0;
+    core->startSeach("abc", old);
+    core->startSeach("abd", current);
+    core->cancelSearch(old);
+    EXPECT_EQ(core->getCurrentSearchId(), current);
+    core->cancelSearch(current);
+    EXPECT_FALSE(core->isSearching());
+    EXPECT_EQ(core->getCurrentSearchId(), 0u);
+    VResult* batch[1] = {new FakeResult(nullptr, "x")};
+    core->addResults(current, batch, 1);
+    EXPECT_EQ(FakeCounters::results.load(), 0);
+}
+
+TEST_F(SearchDispatch, ResultsWithNoListenerRegisteredAreDestroyedByTheCore) {
+    uint32_t id = 0;
+    core->startSeach("abc", id);
+    VResult* batch[3] = {new FakeResult(nullptr, "a"), new FakeResult(nullptr, "b"), new FakeResult(nullptr, "c")};
+    core->addResults(id, batch, 3);
+    core->addResult(id, new FakeResult(nullptr, "d"));
+    EXPECT_EQ(FakeCounters::results.load(), 0);
+}
+
+TEST_F(SearchDispatch, CancelStopsARunningWorkerWithoutWaiting) {
+    auto* indexer = makeIndexer(nullptr, {"abc"});
+    indexer->setEndless(true);
+    core->registerIndexer(indexer);
+    uint32_t id = 0;
+    core->startSeach("abc", id);
+    ::Sleep(20);
+    EXPECT_TRUE(indexer->isWorkerRunning());
+    core->cancelSearch(id);
+    ASSERT_TRUE(waitForWorkers(5000)) << "the worker did not notice the cancel flag";
+    EXPECT_EQ(FakeCounters::searchesCancelled.load(), 1);
+}
+
+TEST_F(SearchDispatch, NewSearchCancelsThePreviousWorkerInsteadOfWaitingForIt) {
+    auto* indexer = makeIndexer(nullptr, {"abc"});
+    indexer->setEndless(true); // would never end on its own
+    core->registerIndexer(indexer);
+    uint32_t first = 0, second = 0;
+    core->startSeach("abc", first);
+    ::Sleep(10);
+    auto before = std::chrono::steady_clock::now();
+    core->startSeach("abd", second);
+    auto blocked = std::chrono::steady_clock::now() - before;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(blocked).count(), 2000);
+    EXPECT_EQ(indexer->lastSearchId(), second);
+    core->cancelSearch(second);
+}
+
+TEST_F(SearchDispatch, ShortOrBlankTextsStartNoWorker) {
+    auto* indexer = makeIndexer(nullptr, {"abc"});
+    core->registerIndexer(indexer);
+    uint32_t id = 0;
+    core->startSeach("ab", id);
+    EXPECT_FALSE(indexer->isWorkerRunning());
+    EXPECT_EQ(indexer->lastSearchId(), 0u);
+    core->startSeach("   ", id);
+    EXPECT_EQ(indexer->lastSearchId(), id) << "three spaces pass the length test";
+    EXPECT_TRUE(indexer->lastTokens().empty());
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_EQ(FakeCounters::searchesFinished.load() + FakeCounters::searchesCancelled.load(), 0);
+    core->setSearchMinChars(0);
+    core->startSeach("a", id);
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_EQ(FakeCounters::searchesFinished.load(), 1);
+}
+
+TEST_F(SearchDispatch, ActionsWhoseKeywordStartsWithTheTrimmedTextAreOffered) {
+    auto* actions = new CollectingActionListener();
+    core->registerActionListener(actions);
+    auto* indexer = makeIndexer(nullptr, {"  co "});
+    core->registerIndexer(indexer);
+    core->setSearchMinChars(0);
+    uint32_t id = 0;
+    core->startSeach("  co ", id);
+    ASSERT_EQ(actions->actions.size(), 1u);
+    EXPECT_EQ(actions->actions[0]->getKeyword(), "copy");
+    EXPECT_EQ(indexer->lastTokens(), std::vector<std::string>{"co"});
+    ASSERT_TRUE(waitForWorkers());
+
+    actions->actions.clear();
+    core->startSeach("", id);
+    EXPECT_EQ(actions->actions.size(), static_cast<std::size_t>(core->getNumActions()));
+}
+
+TEST_F(SearchDispatch, RegistrationRules) {
+    TestAction copy("copy", nullptr);
+    EXPECT_FALSE(core->registerAction(&copy)) << "the built-in copy action owns that keyword";
+    auto* indexer = makeIndexer(nullptr, {});
+    EXPECT_TRUE(core->registerIndexer(indexer));
+    EXPECT_FALSE(core->registerIndexer(indexer));
+    EXPECT_EQ(core->getNumIndexers(), 1);
+    EXPECT_THROW(core->getAction(-1), std::invalid_argument);
+    EXPECT_THROW(core->getAction(core->getNumActions()), std::invalid_argument);
+    // An indexer that was never registered is still destroyed.
+    EXPECT_TRUE(core->unregisterIndexer(makeIndexer(nullptr, {})));
+    EXPECT_EQ(FakeCounters::indexers.load(), 1);
+}
+
+TEST_F(SearchDispatch, UpdateCacheWhileASearchIsCurrentDoesNothing) {
+    auto* indexer = makeIndexer(nullptr, {"abc"});
+    core->registerIndexer(indexer);
+    long before = FakeCounters::results.load();
+    uint32_t id = 0;
+    core->startSeach("zzz", id);
+    core->setSearchMinChars(100); // so nothing else creates results
+    core->updateCache();
+    EXPECT_EQ(FakeCounters::results.load(), before);
+    core->cancelSearch(id);
+    ASSERT_TRUE(waitForWorkers());
+    core->updateCache();
+    EXPECT_EQ(FakeCounters::results.load(), before) << "the rebuilt cache holds the same names";
+}
+
+TEST_F(SearchDispatch, RebuildingACacheStopsTheWorkerReadingIt) {
+    auto* indexer = makeIndexer(nullptr, {"abc", "abcd"});
+    indexer->setEndless(true);
+    core->registerIndexer(indexer);
+    uint32_t id = 0;
+    core->startSeach("abc", id);
+    ::Sleep(10);
+    core->setLiveSearching(true); // rebuilds (empties) the cache under the running worker
+    EXPECT_FALSE(indexer->isWorkerRunning());
+    core->setLiveSearching(false);
+    indexer->setEndless(false);
+    core->startSeach("abc", id);
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_EQ(FakeCounters::searchesFinished.load(), 1);
+}
+
+TEST_F(SearchDispatch, UnregisteringAnActionForgetsItsShortcutAndDefaultEntries) {
+    auto* action = new TestAction("google", nullptr);
+    ASSERT_TRUE(core->registerAction(action));
+    core->setShortcut("g", action);
+    core->setDefaultAction(VProperty::UrlType, action);
+    ASSERT_TRUE(core->unregisterAction(action));
+    EXPECT_EQ(core->getAction("g", true), nullptr);
+    EXPECT_EQ(core->getDefaultAction(VProperty::UrlType), nullptr);
+    EXPECT_EQ(core->getShortcut(action), "");
+    EXPECT_FALSE(core->unregisterAction(action));
+    action->deleteThis();
+}
+
+TEST_F(SearchDispatch, UnregisteringAPluginDestroysItsObjectsAndForgetsTheirShortcuts) {
+    FakePlugin plugin, other;
+    auto* mine = new TestAction("mine", &plugin);
+    auto* theirs = new TestAction("theirs", &other);
+    core->registerAction(mine);
+    core->registerAction(theirs);
+    core->registerIndexer(makeIndexer(&plugin, {"a"}));
+    core->registerIndexer(makeIndexer(&other, {"b"}));
+    core->setShortcut("m", mine);
+    core->setDefaultAction(VProperty::PhoneType, mine);
+    core->unregisterPlugin(&plugin);
+    EXPECT_EQ(core->getAction("m", true), nullptr);
+    EXPECT_EQ(core->getDefaultAction(VProperty::PhoneType), nullptr);
+    EXPECT_EQ(core->getAction("mine", false), nullptr);
+    EXPECT_EQ(core->getAction("theirs", false), theirs);
+    EXPECT_EQ(core->getNumIndexers(), 1);
+    EXPECT_EQ(FakeCounters::indexers.load(), 1);
+    core->unregisterPlugin(&other);
+}
+
+TEST_F(SearchDispatch, ShutDownJoinsRunningWorkersBeforeDestroyingIndexersAndListeners) {
+    uint32_t showing = 0;
+    core->registerResultListener(new CollectingListener());
+    for (int i = 0; i < 4; ++i) {
+        auto* indexer = makeIndexer(nullptr, {"abc", "abcd", "xabc"});
+        indexer->setEndless(true);
+        core->registerIndexer(indexer);
+    }
+    core->startSeach("abc", showing);
+    ::Sleep(10);
+    EXPECT_EQ(VIndexer::getRunningWorkerCount(), 4);
+    core->shutDown(); // TearDown checks that nothing is left
+    EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0);
+}
+
+TEST_F(SearchDispatch, ThousandRapidSearchCyclesEndCleanWithinAWatchdog) {
+    auto* listener = new CollectingListener();
+    core->registerResultListener(listener);
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i)
+        names.push_back("item" + std::to_string(i) + (i % 3 ? "abc" : "xyz"));
+    for (int i = 0; i < 3; ++i) {
+        auto* indexer = makeIndexer(nullptr, names);
+        indexer->setCandidateDelayMicros(i == 0 ? 5 : 0);
+        core->registerIndexer(indexer);
+    }
+
+    std::atomic<bool> done{false};
+    std::vector<uint32_t> cancelled;
+    std::thread driver([&] {
+        // The window thread's part: start, replace and cancel searches as fast as the user could type.
+        for (int cycle = 0; cycle < 1000; ++cycle) {
+            uint32_t id = 0;
+            core->startSeach(cycle % 2 ? "abc" : "item1", id);
+            if (cycle % 3 == 0)
+                core->cancelSearch(id);
+            if (cycle % 7 == 0)
+                listener->clear();
+        }
+        done = true;
+    });
+    for (int waited = 0; !done && waited < 60000; waited += 10)
+        ::Sleep(10);
+    if (!done) {
+        ADD_FAILURE() << "1,000 search cycles did not finish within 60 s";
+        std::fflush(nullptr);
+        ::ExitProcess(3); // a hung driver cannot be joined
+    }
+    driver.join();
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_GT(listener->ids().size(), 0u) << "some searches should have delivered";
+    EXPECT_EQ(listener->staleDeliveries(), 0) << "a result reached the listener after its search was replaced";
+    uint32_t last = core->getCurrentSearchId();
+    listener->clear();
+    uint32_t id = 0;
+    core->startSeach("abc", id);
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_GT(id, last);
+    for (uint32_t got : listener->ids())
+        EXPECT_EQ(got, id);
+    EXPECT_EQ(listener->texts().size(), 3u * 200u);
+}

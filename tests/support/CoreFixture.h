@@ -1,0 +1,89 @@
+#pragma once
+// A fresh, started core for each test, shut down and destroyed afterwards.
+#include "FakeIndexer.h"
+#include "engine/VListeners.h"
+#include "engine/VVerbinoxCore.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <vector>
+
+// Keeps what it is given and counts deliveries whose id is not the core's current one at that moment.
+class CollectingListener : public VResultListener {
+public:
+    CollectingListener() = default;
+    ~CollectingListener() override { clear(); }
+    void deleteThis() override { delete this; }
+    void onResult(uint32_t id, VResult* result) override { onResults(id, &result, 1); }
+    void onResults(uint32_t id, VResult** results, int count) override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        ++batches_;
+        for (int i = 0; i < count; ++i) {
+            ids_.push_back(id);
+            if (id != VVerbinoxCore::instance()->getCurrentSearchId())
+                ++stale_;
+            kept_.push_back(results[i]);
+        }
+    }
+    std::vector<uint32_t> ids() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return ids_;
+    }
+    std::vector<std::string> texts() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        std::vector<std::string> out;
+        for (VResult* r : kept_)
+            out.push_back(r->getDisplayText());
+        return out;
+    }
+    int staleDeliveries() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return stale_;
+    }
+    int batches() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return batches_;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        for (VResult* r : kept_)
+            r->deleteThis();
+        kept_.clear();
+        ids_.clear();
+        batches_ = 0;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<VResult*> kept_;
+    std::vector<uint32_t> ids_;
+    int batches_ = 0;
+    int stale_ = 0;
+};
+
+class CollectingActionListener : public VActionListener {
+public:
+    void deleteThis() override { delete this; }
+    void onAction(uint32_t id, VAction* action) override { actions.push_back(action); }
+    std::vector<VAction*> actions;
+};
+
+class CoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FakeCounters::reset();
+        core = VVerbinoxCore::instance();
+        ASSERT_NE(core, nullptr);
+        core->startUp();
+    }
+    void TearDown() override {
+        core->shutDown();
+        core->deleteThis();
+        core = nullptr;
+        EXPECT_EQ(FakeCounters::results.load(), 0) << "results leaked";
+        EXPECT_EQ(FakeCounters::indexers.load(), 0) << "indexers leaked";
+        EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0) << "workers still running";
+    }
+    VVerbinoxCore* core = nullptr;
+};
