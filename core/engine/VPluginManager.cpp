@@ -2,6 +2,7 @@
 
 #include "engine/VPlugin.h"
 #include "engine/VVerbinoxCore.h"
+#include "model/VPreferences.h"
 
 #include <windows.h>
 
@@ -125,9 +126,16 @@ void VPluginManager::shutDown() {
 }
 
 void VPluginManager::loadPrefs(VPreferencesNode* coreNode) {
-    // Filled in with the preferences tree.
+    VPreferencesNode* node = coreNode ? coreNode->getChild("PluginMgr") : nullptr;
     for (VPlugin* plugin : plugins)
-        plugin->loadPrefs(nullptr);
+        plugin->loadPrefs(node);
 }
 
-void VPluginManager::savePrefs(VPreferencesNode* coreNode) {}
+void VPluginManager::savePrefs(VPreferencesNode* coreNode) {
+    if (!coreNode)
+        return;
+    VPreferencesNode* node = VPreferencesNode::createInstance("PluginMgr");
+    for (VPlugin* plugin : plugins)
+        plugin->savePrefs(node);
+    coreNode->addChild(node);
+}

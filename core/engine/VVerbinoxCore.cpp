@@ -445,7 +445,8 @@ namespace {
 // The program file name (no folder) of the default web browser, from the "http" verb's command line.
 std::string readDefaultBrowserProgram() {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
         return std::string();
     std::string command;
     DWORD type = 0, size = 0;
@@ -468,7 +469,8 @@ std::string readDefaultBrowserProgram() {
         // Unquoted paths may hold blanks ("C:\\Program Files\\..."): cut after ".exe" when there is one.
         std::string lower = vx::lowered(command);
         std::size_t exe = lower.find(".exe");
-        program = exe != std::string::npos ? command.substr(0, exe + 4) : command.substr(0, command.find(' '));
+        program =
+            exe != std::string::npos ? command.substr(0, exe + 4) : command.substr(0, command.find(' '));
     }
     std::size_t cut = program.find_last_of("\\/");
     return cut == std::string::npos ? program : program.substr(cut + 1);

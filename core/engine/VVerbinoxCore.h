@@ -114,6 +114,12 @@ public:
     void setTextColor1(COLORREF color) { textColor1 = color; }
     void setTextColor2(COLORREF color) { textColor2 = color; }
 
+    // Reads the "Core" child of the program's root node (null: defaults), hands "PluginMgr" to the
+    // plug-ins, creates the fonts and binds the shortcuts. Call after startUp.
+    void loadPrefs(VPreferencesNode* root);
+    // Writes "Core" with its options, "PluginMgr", "ShortcutMgr" and "Fonts" under node.
+    void savePrefs(VPreferencesNode* node);
+
     // Opens a URL in the plug-in's browser (browserPath, when that option is on), a new window of the
     // default browser, or whatever window the shell's URL handler picks.
     bool openUrl(const std::string& url, const std::string& browserPath) const;
@@ -140,6 +146,8 @@ private:
     void stopAllWorkers();
     void deliver(uint32_t searchId, VResult** results, int count, bool single);
     static void replaceFont(HFONT& target, const LOGFONTA* record);
+    void loadFonts(VPreferencesNode* fontsNode);
+    void applyDefaultShortcuts();
 
     VPluginManager* pluginManager = nullptr;
     std::string appPath;

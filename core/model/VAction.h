@@ -23,7 +23,9 @@ public:
     // The line the action list shows for this action applied to the property.
     virtual std::string getActionText(VProperty* property) const { return std::string(); }
     // Applies the action to a property of a result; searchText is the search box's text.
-    virtual bool execute(VResult* result, VProperty* property, const std::string& searchText) { return false; }
+    virtual bool execute(VResult* result, VProperty* property, const std::string& searchText) {
+        return false;
+    }
     // Applies the action to the text typed after its keyword.
     virtual bool execute(const std::string& text) = 0;
 

@@ -2,7 +2,6 @@
 
 #include "engine/VVerbinoxCore.h"
 
-
 VElement::~VElement() = default;
 
 void VElement::deleteThis() {

@@ -13,8 +13,9 @@ std::atomic<ShellOpenHook> hook{nullptr};
 bool shellOpen(const std::string& file, const std::string& parameters) {
     if (ShellOpenHook h = hook.load())
         return h(file, parameters);
-    HINSTANCE result = ::ShellExecuteA(nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
-                                       nullptr, SW_SHOWNORMAL);
+    HINSTANCE result =
+        ::ShellExecuteA(nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+                        nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 

@@ -65,7 +65,9 @@ private:
 // A critical section; not movable, since Windows keeps pointers into it while it is in use.
 class CCriticalSection {
 public:
-    explicit CCriticalSection(DWORD spinCount = 0) { ::InitializeCriticalSectionAndSpinCount(&cs_, spinCount); }
+    explicit CCriticalSection(DWORD spinCount = 0) {
+        ::InitializeCriticalSectionAndSpinCount(&cs_, spinCount);
+    }
     ~CCriticalSection() { ::DeleteCriticalSection(&cs_); }
     CCriticalSection(const CCriticalSection&) = delete;
     CCriticalSection& operator=(const CCriticalSection&) = delete;

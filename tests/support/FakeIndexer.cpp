@@ -5,13 +5,36 @@
 
 #include <windows.h>
 
+#include <mutex>
+
+std::atomic<long> FakeCounters::actions{0};
 std::atomic<long> FakeCounters::results{0};
 std::atomic<long> FakeCounters::indexers{0};
 std::atomic<long> FakeCounters::plugins{0};
 std::atomic<long> FakeCounters::searchesFinished{0};
 std::atomic<long> FakeCounters::searchesCancelled{0};
 
+namespace {
+std::mutex logMutex;
+std::vector<std::string> eventLog;
+} // namespace
+
+void FakeCounters::log(const std::string& event) {
+    std::lock_guard<std::mutex> hold(logMutex);
+    eventLog.push_back(event);
+}
+
+std::vector<std::string> FakeCounters::events() {
+    std::lock_guard<std::mutex> hold(logMutex);
+    return eventLog;
+}
+
 void FakeCounters::reset() {
+    {
+        std::lock_guard<std::mutex> hold(logMutex);
+        eventLog.clear();
+    }
+    actions = 0;
     results = 0;
     indexers = 0;
     plugins = 0;
@@ -63,7 +86,8 @@ void NameIndexer::updateCache() {
     loweredNames.reserve(names.size());
     for (const std::string& name : names) {
         cache.push_back(new FakeResult(getPlugin(), name));
-        loweredNames.push_back(VVerbinoxCore::instance()->getSearchCaseSensitive() ? name : vx::lowered(name));
+        loweredNames.push_back(VVerbinoxCore::instance()->getSearchCaseSensitive() ? name
+                                                                                   : vx::lowered(name));
     }
 }
 

@@ -15,12 +15,16 @@
 #endif
 
 struct VX_FAKES_API FakeCounters {
+    static std::atomic<long> actions;
     static std::atomic<long> results;
     static std::atomic<long> indexers;
     static std::atomic<long> plugins;
     static std::atomic<long> searchesFinished;
     static std::atomic<long> searchesCancelled;
     static void reset();
+    // A log of what test plug-ins did, in order ("start:alpha", "destroy:alpha", ...).
+    static void log(const std::string& event);
+    static std::vector<std::string> events();
 };
 
 class VX_FAKES_API FakePlugin : public VPlugin {

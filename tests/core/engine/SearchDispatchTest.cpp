@@ -92,7 +92,8 @@ TEST_F(SearchDispatch, CancelOfAnotherIdLeavesTheCurrentSearchRunning) {
 TEST_F(SearchDispatch, ResultsWithNoListenerRegisteredAreDestroyedByTheCore) {
     uint32_t id = 0;
     core->startSeach("abc", id);
-    VResult* batch[3] = {new FakeResult(nullptr, "a"), new FakeResult(nullptr, "b"), new FakeResult(nullptr, "c")};
+    VResult* batch[3] = {new FakeResult(nullptr, "a"), new FakeResult(nullptr, "b"),
+                         new FakeResult(nullptr, "c")};
     core->addResults(id, batch, 3);
     core->addResult(id, new FakeResult(nullptr, "d"));
     EXPECT_EQ(FakeCounters::results.load(), 0);
@@ -291,7 +292,8 @@ TEST_F(SearchDispatch, ThousandRapidSearchCyclesEndCleanWithinAWatchdog) {
     driver.join();
     ASSERT_TRUE(waitForWorkers());
     EXPECT_GT(listener->ids().size(), 0u) << "some searches should have delivered";
-    EXPECT_EQ(listener->staleDeliveries(), 0) << "a result reached the listener after its search was replaced";
+    EXPECT_EQ(listener->staleDeliveries(), 0)
+        << "a result reached the listener after its search was replaced";
     uint32_t last = core->getCurrentSearchId();
     listener->clear();
     uint32_t id = 0;

@@ -90,8 +90,9 @@ TEST(ResultModel, PropertyEqualityValidityAndIcons) {
     EXPECT_FALSE(VProperty(VProperty::TextType, "").isValid());
     EXPECT_NE(VProperty::iconForPropertyType(VProperty::EmailType), nullptr);
     EXPECT_EQ(VProperty::iconForPropertyType(VProperty::EmailType), VProperty::s_emailTypeIcon);
-    EXPECT_EQ(VProperty::iconForPropertyType(static_cast<PropertyType>(VProperty::TextType | VProperty::FileType)),
-              nullptr);
+    EXPECT_EQ(
+        VProperty::iconForPropertyType(static_cast<PropertyType>(VProperty::TextType | VProperty::FileType)),
+        nullptr);
     for (HICON h : {VProperty::s_textTypeIcon, VProperty::s_fileTypeIcon, VProperty::s_urlTypeIcon,
                     VProperty::s_nameTypeIcon, VProperty::s_addressTypeIcon, VProperty::s_phoneTypeIcon,
                     VProperty::s_imTypeIcon})

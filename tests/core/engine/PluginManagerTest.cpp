@@ -1,0 +1,156 @@
+#include "support/CoreFixture.h"
+#include "support/TempFolder.h"
+
+#include "engine/VPluginManager.h"
+#include "model/VPreferences.h"
+
+#include <algorithm>
+
+namespace {
+
+class PluginLoading : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FakeCounters::reset();
+        const std::string plugin = programFolder() + "vx_test_plugin.vll";
+        ASSERT_TRUE(folder.makeDir("Plugins"));
+        ASSERT_TRUE(folder.makeDir("Plugins\\sub"));
+        for (const char* name : {"Plugins\\alpha.vll", "Plugins\\beta.vll", "Plugins\\sub\\gamma.vll",
+                                 "Plugins\\fail_one.vll", "Plugins\\null_one.vll"})
+            ASSERT_TRUE(::CopyFileA(plugin.c_str(), folder.sub(name).c_str(), FALSE)) << name;
+        // A library without pluginInit, and a file that is no library at all.
+        ASSERT_TRUE(::CopyFileA((programFolder() + "vx_test_fakes.dll").c_str(),
+                                folder.sub("Plugins\\noinit.vll").c_str(), FALSE));
+        ASSERT_TRUE(folder.writeFile("Plugins\\notalib.vll", "this is text, not a library"));
+    }
+
+    VVerbinoxCore* startCore() {
+        VVerbinoxCore* core = VVerbinoxCore::instance();
+        core->setPluginsPath(folder.sub("Plugins\\"));
+        core->startUp();
+        return core;
+    }
+
+    std::vector<std::string> pluginNames(VVerbinoxCore* core) {
+        std::vector<std::string> names;
+        VPluginManager* mgr = core->getPluginManager();
+        for (int i = 0; i < mgr->getNumPlugins(); ++i)
+            names.push_back(mgr->getPlugin(i)->getName());
+        return names;
+    }
+
+    TempFolder folder;
+};
+
+bool loaded(const std::string& moduleName) {
+    return ::GetModuleHandleA(moduleName.c_str()) != nullptr;
+}
+
+} // namespace
+
+TEST_F(PluginLoading, FolderPluginsLoadBeforeSubfolderPluginsAndBadFilesAreSkipped) {
+    VVerbinoxCore* core = startCore();
+    std::vector<std::string> names = pluginNames(core);
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[2], "gamma") << "a subfolder's plug-ins load after the folder's own";
+    std::sort(names.begin(), names.begin() + 2);
+    EXPECT_EQ(names[0], "alpha");
+    EXPECT_EQ(names[1], "beta");
+    EXPECT_THROW(core->getPluginManager()->getPlugin(3), std::invalid_argument);
+    EXPECT_NE(core->getAction("kw_alpha", false), nullptr);
+    EXPECT_NE(core->getAction("kw_gamma", false), nullptr);
+    core->shutDown();
+    core->deleteThis();
+}
+
+TEST_F(PluginLoading, APluginThatFailsStartUpLeavesNothingRegisteredAndIsUnloaded) {
+    VVerbinoxCore* core = startCore();
+    EXPECT_EQ(core->getAction("kw_fail_one", false), nullptr);
+    EXPECT_EQ(core->getNumIndexers(), 0) << "the failed plug-in's indexer was unregistered";
+    std::vector<std::string> events = FakeCounters::events();
+    EXPECT_NE(std::find(events.begin(), events.end(), "destroy:fail_one"), events.end());
+    EXPECT_FALSE(loaded("fail_one.vll"));
+    EXPECT_FALSE(loaded("null_one.vll")) << "a library that yields no plug-in is unloaded again";
+    EXPECT_FALSE(loaded("noinit.vll"));
+    EXPECT_EQ(FakeCounters::plugins.load(), 3);
+    EXPECT_EQ(FakeCounters::indexers.load(), 0);
+    core->shutDown();
+    core->deleteThis();
+}
+
+TEST_F(PluginLoading, ShutdownDestroysEverythingThePluginsCreatedAndUnloadsThem) {
+    VVerbinoxCore* core = startCore();
+    core->loadPrefs(nullptr);
+    EXPECT_EQ(core->getNumIndexers(), 3);
+    EXPECT_TRUE(loaded("alpha.vll"));
+    core->shutDown();
+    core->deleteThis();
+    EXPECT_EQ(FakeCounters::plugins.load(), 0);
+    EXPECT_EQ(FakeCounters::actions.load(), 0);
+    EXPECT_EQ(FakeCounters::indexers.load(), 0);
+    EXPECT_EQ(FakeCounters::results.load(), 0);
+    EXPECT_FALSE(loaded("alpha.vll"));
+    EXPECT_FALSE(loaded("gamma.vll"));
+    std::vector<std::string> events = FakeCounters::events();
+    auto at = [&](const std::string& e) {
+        return std::find(events.begin(), events.end(), e) - events.begin();
+    };
+    EXPECT_LT(at("shutdown:alpha"), at("destroy:alpha"));
+    EXPECT_LT(at("shutdown:gamma"), at("destroy:alpha"))
+        << "every plug-in shuts down before any is destroyed";
+}
+
+TEST_F(PluginLoading, PreferencesWithoutPluginMgrPassNullToEveryPlugin) {
+    VVerbinoxCore* core = startCore();
+    VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
+    root->addChild(VPreferencesNode::createInstance("Core"));
+    core->loadPrefs(root);
+    root->deleteThis();
+    std::vector<std::string> events = FakeCounters::events();
+    EXPECT_EQ(
+        std::count_if(events.begin(), events.end(),
+                      [](const std::string& e) { return e.size() > 5 && e.substr(e.size() - 5) == ":null"; }),
+        3);
+    core->shutDown();
+    core->deleteThis();
+}
+
+TEST_F(PluginLoading, PluginPreferencesSurviveAFileRoundTrip) {
+    const std::string file = folder.sub("Verbinox.xml");
+    {
+        // The program's tree: root "Verbinox" holding "Core"; the file wraps it in one more element.
+        VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
+        VPreferencesNode* coreNode = VPreferencesNode::createInstance("Core");
+        VPreferencesNode* mgr = VPreferencesNode::createInstance("PluginMgr");
+        VPreferencesNode* alpha = VPreferencesNode::createInstance("alpha");
+        alpha->setParam("Greeting", std::string("hi & <bye>"));
+        mgr->addChild(alpha);
+        coreNode->addChild(mgr);
+        root->addChild(coreNode);
+        ASSERT_TRUE(VPreferences::save(file, root));
+        root->deleteThis();
+    }
+    for (int round = 0; round < 2; ++round) {
+        VVerbinoxCore* core = startCore();
+        VPreferencesNode* loadedRoot = VPreferences::load(file);
+        ASSERT_NE(loadedRoot, nullptr);
+        core->loadPrefs(loadedRoot->getChild("Verbinox"));
+        loadedRoot->deleteThis();
+
+        auto* listener = new CollectingListener();
+        core->registerResultListener(listener);
+        uint32_t id = 0;
+        core->startSeach("<bye>", id);
+        for (int i = 0; i < 500 && VIndexer::getRunningWorkerCount(); ++i)
+            ::Sleep(5);
+        EXPECT_EQ(listener->texts(), std::vector<std::string>{"hi & <bye>-alpha"}) << "round " << round;
+
+        VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
+        core->savePrefs(root);
+        ASSERT_TRUE(VPreferences::save(file, root));
+        root->deleteThis();
+        core->shutDown();
+        core->deleteThis();
+    }
+    EXPECT_EQ(FakeCounters::plugins.load(), 0);
+}

@@ -1,0 +1,176 @@
+#include "support/CoreFixture.h"
+
+#include "model/VBuiltinActions.h"
+#include "util/Shell.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <thread>
+
+namespace {
+
+struct ShellRequest {
+    std::string file, parameters;
+};
+std::vector<ShellRequest> requests;
+bool shellAnswer = true;
+
+bool captureShell(const std::string& file, const std::string& parameters) {
+    requests.push_back({file, parameters});
+    return shellAnswer;
+}
+
+class BuiltinActions : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        requests.clear();
+        shellAnswer = true;
+        previous = vx::setShellOpenHook(&captureShell);
+    }
+    void TearDown() override {
+        vx::setShellOpenHook(previous);
+        CoreTest::TearDown();
+    }
+    vx::ShellOpenHook previous = nullptr;
+    FakeResult result{nullptr, "r"};
+};
+
+std::string clipboardText() {
+    std::string text;
+    if (!::OpenClipboard(nullptr))
+        return "<cannot open>";
+    if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
+        const char* p = static_cast<const char*>(::GlobalLock(h));
+        SIZE_T size = ::GlobalSize(h);
+        if (p) {
+            text.assign(p, strnlen(p, size));
+            if (strnlen(p, size) == size)
+                text = "<no terminating NUL>";
+        }
+        ::GlobalUnlock(h);
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+} // namespace
+
+TEST_F(BuiltinActions, RunOpensFilesWithTheShellAndUrlsThroughTheCore) {
+    VRunAction run;
+    VProperty file(VProperty::FileType, "C:\\docs\\notes.txt");
+    VProperty url(VProperty::UrlType, "http://example.com/");
+    EXPECT_TRUE(run.execute(&result, &file, "text"));
+    EXPECT_TRUE(run.execute(&result, &url, ""));
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].file, "C:\\docs\\notes.txt");
+    EXPECT_EQ(requests[0].parameters, "");
+    EXPECT_EQ(requests[1].file, "http://example.com/");
+    shellAnswer = false;
+    EXPECT_FALSE(run.execute(&result, &file, "")) << "a shell refusal is a failure";
+    EXPECT_FALSE(run.execute("notepad.exe"));
+}
+
+TEST_F(BuiltinActions, RunRefusesUnsupportedTypes) {
+    VRunAction run;
+    VProperty name(VProperty::NameType, "John");
+    EXPECT_EQ(run.getActionText(&name), "");
+    EXPECT_FALSE(run.execute(&result, &name, ""));
+    EXPECT_TRUE(requests.empty());
+}
+
+TEST_F(BuiltinActions, RunActionTextNamesTheFileOrTheLastFolder) {
+    VRunAction run;
+    VProperty file(VProperty::FileType, "C:\\docs\\notes.txt");
+    VProperty folder(VProperty::FileType, "C:\\Program Files\\Tools\\");
+    VProperty url(VProperty::UrlType, "http://x.org/");
+    EXPECT_EQ(run.getActionText(&file), "Open notes.txt");
+    EXPECT_EQ(run.getActionText(&folder), "Open Tools");
+    EXPECT_EQ(run.getActionText(&url), "Browse http://x.org/");
+}
+
+TEST_F(BuiltinActions, MailDraftsATrimmedMailtoAndRefusesOtherTypes) {
+    VMailAction mail;
+    VProperty address(VProperty::EmailType, "  someone@example.com \t");
+    EXPECT_EQ(mail.getActionText(&address), "Email   someone@example.com \t");
+    EXPECT_TRUE(mail.execute(&result, &address, ""));
+    EXPECT_TRUE(mail.execute(" other@example.com "));
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].file, "mailto:someone@example.com");
+    EXPECT_EQ(requests[1].file, "mailto:other@example.com");
+    VProperty text(VProperty::TextType, "someone@example.com");
+    EXPECT_FALSE(mail.execute(&result, &text, ""));
+    EXPECT_EQ(requests.size(), 2u);
+}
+
+TEST_F(BuiltinActions, CopyPutsTheTextOnTheClipboard) {
+    VCopyAction copy;
+    VProperty text(VProperty::PhoneType, "+1 555 0100");
+    EXPECT_EQ(copy.getActionText(&text), "Copy text to Clipboard: +1 555 0100");
+    ASSERT_TRUE(copy.execute(&result, &text, ""));
+    EXPECT_EQ(clipboardText(), "+1 555 0100");
+    const std::string page(4096, 'p');
+    ASSERT_TRUE(copy.execute(page));
+    EXPECT_EQ(clipboardText(), page) << "a 4096-byte text still ends with a NUL";
+    EXPECT_TRUE(copy.execute(""));
+    EXPECT_EQ(clipboardText(), page) << "an empty text leaves the clipboard as it was";
+}
+
+TEST_F(BuiltinActions, CopyReportsFailureWhileAnotherThreadHoldsTheClipboard) {
+    HANDLE opened = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        // Opened with a window: under Wine another thread may reopen a clipboard opened without one.
+        HWND owner =
+            ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        BOOL ok = ::OpenClipboard(owner);
+        ::SetEvent(opened);
+        ::WaitForSingleObject(release, 5000);
+        if (ok)
+            ::CloseClipboard();
+        ::DestroyWindow(owner);
+    });
+    ::WaitForSingleObject(opened, 5000);
+    EXPECT_FALSE(VCopyAction::copyToClipboard("blocked"));
+    ::SetEvent(release);
+    holder.join();
+    ::CloseHandle(opened);
+    ::CloseHandle(release);
+    EXPECT_TRUE(VCopyAction::copyToClipboard("free again"));
+    EXPECT_EQ(clipboardText(), "free again");
+}
+
+TEST_F(BuiltinActions, OpenUrlInThePluginsBrowserPassesOneQuotedArgument) {
+    core->setOpenUrlsInPluginsBrowser(true);
+    EXPECT_TRUE(core->openUrl("http://a.org/?q=\"x\" -new", "C:\\Browser\\b.exe"));
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].file, "C:\\Browser\\b.exe");
+    EXPECT_EQ(requests[0].parameters, "\"http://a.org/?q=%22x%22 -new\"");
+    requests.clear();
+    EXPECT_TRUE(core->openUrl("http://a.org/", ""));
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].file, "http://a.org/") << "no browser path: as if the option were off";
+}
+
+TEST_F(BuiltinActions, OpenUrlInANewWindowStartsTheDefaultBrowserProgram) {
+    // The machine-wide association (the test prefix is private); restored afterwards.
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, nullptr, 0,
+                                KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    char saved[1024] = {};
+    DWORD savedSize = sizeof(saved);
+    bool hadValue = ::RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
+                                       &savedSize) == ERROR_SUCCESS;
+    const char command[] = "\"C:\\Program Files\\Web\\webby.exe\" -osint -url \"%1\"";
+    ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command), sizeof(command));
+    core->setOpenUrlsInNewWindow(true);
+    EXPECT_TRUE(core->openUrl("http://a.org/", ""));
+    if (hadValue)
+        ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedSize);
+    ::RegCloseKey(key);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].file, "webby.exe");
+    EXPECT_EQ(requests[0].parameters, "\"http://a.org/\"");
+}
