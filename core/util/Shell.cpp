@@ -10,12 +10,12 @@ namespace {
 std::atomic<ShellOpenHook> hook{nullptr};
 }
 
-bool shellOpen(const std::string& file, const std::string& parameters) {
+bool shellOpen(const std::string& file, const std::string& parameters, const std::string& directory) {
     if (ShellOpenHook h = hook.load())
-        return h(file, parameters);
+        return h(file, parameters, directory);
     HINSTANCE result =
         ::ShellExecuteA(nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
-                        nullptr, SW_SHOWNORMAL);
+                        directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 

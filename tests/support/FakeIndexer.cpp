@@ -80,14 +80,16 @@ NameIndexer::~NameIndexer() {
 void NameIndexer::updateCache() {
     clearCache();
     loweredNames.clear();
+    spans.clear();
     if (getLiveSearching())
         return;
     cache.reserve(names.size());
-    loweredNames.reserve(names.size());
+    spans.reserve(names.size());
+    const bool caseSensitive = VVerbinoxCore::instance()->getSearchCaseSensitive();
     for (const std::string& name : names) {
         cache.push_back(new FakeResult(getPlugin(), name));
-        loweredNames.push_back(VVerbinoxCore::instance()->getSearchCaseSensitive() ? name
-                                                                                   : vx::lowered(name));
+        spans.emplace_back(loweredNames.size(), name.size());
+        loweredNames += caseSensitive ? name : vx::lowered(name);
     }
 }
 
@@ -114,7 +116,8 @@ void NameIndexer::search() {
             if (live) {
                 if (match(names[i], false))
                     found.push_back(new FakeResult(getPlugin(), names[i]));
-            } else if (matchPrepared(loweredNames[i])) {
+            } else if (matchPrepared(
+                           std::string_view(loweredNames).substr(spans[i].first, spans[i].second))) {
                 found.push_back(new FakeResult(*static_cast<FakeResult*>(cache[i])));
             }
         }

@@ -71,7 +71,9 @@ protected:
 
 private:
     std::vector<std::string> names;
-    std::vector<std::string> loweredNames;
+    // Cached names lower-cased into one buffer, as a real cache keeps them: no allocation per name.
+    std::string loweredNames;
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
     std::atomic<int> delayMicros{0};
     std::atomic<bool> endless{false};
 };

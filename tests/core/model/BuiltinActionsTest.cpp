@@ -11,13 +11,13 @@
 namespace {
 
 struct ShellRequest {
-    std::string file, parameters;
+    std::string file, parameters, directory;
 };
 std::vector<ShellRequest> requests;
 bool shellAnswer = true;
 
-bool captureShell(const std::string& file, const std::string& parameters) {
-    requests.push_back({file, parameters});
+bool captureShell(const std::string& file, const std::string& parameters, const std::string& directory) {
+    requests.push_back({file, parameters, directory});
     return shellAnswer;
 }
 
