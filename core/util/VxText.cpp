@@ -77,6 +77,18 @@ std::string lowered(std::string text) {
     return text;
 }
 
+bool isLeadByte(char c) {
+    struct LeadTable {
+        bool lead[256] = {};
+        LeadTable() {
+            for (int i = 0x80; i < 256; ++i)
+                lead[i] = ::IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
+        }
+    };
+    static const LeadTable t;
+    return t.lead[static_cast<unsigned char>(c)];
+}
+
 std::string trimmed(std::string_view text) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && isBlank(text[begin]))

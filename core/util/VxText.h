@@ -22,4 +22,8 @@ inline bool isBlank(char c) {
 }
 VX_CORE_API std::string trimmed(std::string_view text);
 
+// True when c starts a two-byte character of the active code page (DBCS pages only; never for UTF-8).
+// Scanners use it to step over the trail byte, which may look like '\\' or another ASCII character.
+VX_CORE_API bool isLeadByte(char c);
+
 } // namespace vx
