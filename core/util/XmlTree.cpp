@@ -1,0 +1,356 @@
+#include "util/XmlTree.h"
+
+#include "util/Win32Handle.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlwapi.h>
+// MinGW-w64's libuuid lacks IID_IXmlReader: this is the one file that defines it.
+#include <initguid.h>
+#include <xmllite.h>
+
+#include <limits>
+#include <memory>
+
+namespace vx {
+namespace {
+
+struct ComRelease {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename T> using ComOwner = std::unique_ptr<T, ComRelease>;
+
+// XmlLite hands out UTF-16; the rest of the system speaks the active code page. Characters the code
+// page lacks become its default character, as everywhere else in the system.
+std::string narrowFromWide(const WCHAR* text, UINT length) {
+    if (length == 0)
+        return std::string();
+    int size = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string result(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &result[0], size, nullptr, nullptr);
+    return result;
+}
+
+std::string utf8FromNarrow(const std::string& text) {
+    if (text.empty())
+        return std::string();
+    int wideSize = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (wideSize <= 0)
+        return std::string();
+    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], wideSize);
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string result(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, &result[0], size, nullptr, nullptr);
+    return result;
+}
+
+bool readQualifiedName(IXmlReader* reader, std::string& name) {
+    const WCHAR* text = nullptr;
+    UINT length = 0;
+    if (FAILED(reader->GetQualifiedName(&text, &length)))
+        return false;
+    name = narrowFromWide(text, length);
+    return true;
+}
+
+// Stand-ins for the references &#x9; &#xA; &#xD; while a buggy reader is parsing (see
+// readerFoldsBlankReferences): Unicode noncharacters, which no code page but UTF-8 can even hold and
+// no text meant for people contains.
+constexpr WCHAR blankStandInBase = 0xFDD0; // + 9, 10 or 13
+
+bool readAttributes(IXmlReader* reader, XmlElement& element, bool restoreBlanks) {
+    HRESULT hr = reader->MoveToFirstAttribute();
+    while (hr == S_OK) {
+        std::string key;
+        const WCHAR* value = nullptr;
+        UINT length = 0;
+        if (!readQualifiedName(reader, key) || FAILED(reader->GetValue(&value, &length)))
+            return false;
+        if (restoreBlanks) {
+            std::wstring restored(value, length);
+            for (WCHAR& c : restored) {
+                if (c == blankStandInBase + L'\t' || c == blankStandInBase + L'\n' ||
+                    c == blankStandInBase + L'\r')
+                    c = static_cast<WCHAR>(c - blankStandInBase);
+            }
+            element.attributes.emplace_back(std::move(key), narrowFromWide(restored.data(), length));
+        } else {
+            element.attributes.emplace_back(std::move(key), narrowFromWide(value, length));
+        }
+        hr = reader->MoveToNextAttribute();
+    }
+    return SUCCEEDED(hr);
+}
+
+// A name as the printer can write it: a letter, '_' or ':' first, then those, digits, '-' and '.'.
+// Bytes above 0x7F are let through so that names in other scripts survive; the reader judges them.
+bool isPrintableName(const std::string& name) {
+    if (name.empty())
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
+        bool inner = (c >= '0' && c <= '9') || c == '-' || c == '.';
+        if (!start && !(i > 0 && inner))
+            return false;
+    }
+    return true;
+}
+
+void appendAttributeValue(const std::string& utf8, std::string& out) {
+    for (char ch : utf8) {
+        switch (ch) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        // A literal tab or line end in an attribute is turned into a blank by every XML reader:
+        // character references are the only way these survive.
+        case '\t':
+            out += "&#x9;";
+            break;
+        case '\n':
+            out += "&#xA;";
+            break;
+        case '\r':
+            out += "&#xD;";
+            break;
+        default:
+            // The other C0 controls are not XML 1.0 characters even as references; writing one would
+            // make the whole file unreadable.
+            if (static_cast<unsigned char>(ch) >= 0x20)
+                out += ch;
+            break;
+        }
+    }
+}
+
+bool printElement(const XmlElement& element, int depth, std::string& out) {
+    if (depth >= maxXmlDepth || !isPrintableName(element.name))
+        return false;
+    std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
+    std::string name = utf8FromNarrow(element.name);
+    out += indent;
+    out += '<';
+    out += name;
+    for (const auto& attribute : element.attributes) {
+        if (!isPrintableName(attribute.first))
+            return false;
+        out += ' ';
+        out += utf8FromNarrow(attribute.first);
+        out += "=\"";
+        appendAttributeValue(utf8FromNarrow(attribute.second), out);
+        out += '"';
+    }
+    if (element.children.empty()) {
+        out += " />\r\n";
+        return true;
+    }
+    out += ">\r\n";
+    for (const XmlElement& child : element.children) {
+        if (!printElement(child, depth + 1, out))
+            return false;
+    }
+    out += indent;
+    out += "</";
+    out += name;
+    out += ">\r\n";
+    return true;
+}
+
+bool startsAsUtf16(const std::string& bytes) {
+    unsigned char first = static_cast<unsigned char>(bytes[0]);
+    unsigned char second = bytes.size() > 1 ? static_cast<unsigned char>(bytes[1]) : 0xFF;
+    return (first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF) || first == 0 ||
+           second == 0;
+}
+
+// Wine's XmlLite asserts, and so ends the whole process, when the input stops right after the XML
+// declaration or a byte-order mark. White space after the document is allowed by XML and keeps the
+// reader off that path; it is added in the encoding the text starts with.
+std::string withTrailingBlank(std::string bytes) {
+    if (!startsAsUtf16(bytes))
+        bytes += '\n';
+    else if (static_cast<unsigned char>(bytes[0]) == 0xFE || bytes[0] == 0)
+        bytes.append("\0\n", 2); // big-endian
+    else
+        bytes.append("\n\0", 2);
+    return bytes;
+}
+
+// Replaces every character reference to a tab, LF or CR (&#x9; &#10; &#x00D; ...) in UTF-8 text by
+// the UTF-8 form of its stand-in. Outside attribute values such a reference is in text, a comment or
+// a CDATA section, all of which the tree drops, so the replacement changes nothing else.
+std::string withBlankStandIns(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        if (bytes.compare(i, 2, "&#") == 0) {
+            bool hex = i + 2 < bytes.size() && bytes[i + 2] == 'x';
+            std::size_t j = i + (hex ? 3 : 2);
+            unsigned value = 0;
+            std::size_t digits = 0;
+            for (; j < bytes.size() && value <= 0xFFFF; ++j, ++digits) {
+                char c = bytes[j];
+                if (c >= '0' && c <= '9')
+                    value = value * (hex ? 16 : 10) + static_cast<unsigned>(c - '0');
+                else if (hex && c >= 'a' && c <= 'f')
+                    value = value * 16 + static_cast<unsigned>(c - 'a' + 10);
+                else if (hex && c >= 'A' && c <= 'F')
+                    value = value * 16 + static_cast<unsigned>(c - 'A' + 10);
+                else
+                    break;
+            }
+            if (digits > 0 && j < bytes.size() && bytes[j] == ';' &&
+                (value == 9 || value == 10 || value == 13)) {
+                // U+FDD9, U+FDDA, U+FDDD in UTF-8.
+                out += "\xEF\xB7";
+                out += static_cast<char>(0x90 + value);
+                i = j + 1;
+                continue;
+            }
+        }
+        out += bytes[i++];
+    }
+    return out;
+}
+
+// Runs the reader over input and builds the tree of its elements.
+bool readDocument(const std::string& input, bool restoreBlanks, XmlElement& document) {
+    IXmlReader* rawReader = nullptr;
+    if (FAILED(::CreateXmlReader(IID_IXmlReader, reinterpret_cast<void**>(&rawReader), nullptr)))
+        return false;
+    ComOwner<IXmlReader> reader(rawReader);
+    // A document type declaration is refused rather than expanded (no entity bombs in a settings file).
+    reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
+    // Depth is judged below; the reader's own limit only has to lie beyond ours.
+    reader->SetProperty(XmlReaderProperty_MaxElementDepth, maxXmlDepth + 8);
+    ComOwner<IStream> stream(
+        ::SHCreateMemStream(reinterpret_cast<const BYTE*>(input.data()), static_cast<UINT>(input.size())));
+    if (!stream || FAILED(reader->SetInput(stream.get())))
+        return false;
+
+    XmlElement result;
+    // The open elements, outermost first. Only the innermost one gains children, so pointers to its
+    // ancestors stay valid while the vectors below them grow.
+    std::vector<XmlElement*> open{&result};
+    XmlNodeType type = XmlNodeType_None;
+    HRESULT hr;
+    while ((hr = reader->Read(&type)) == S_OK) {
+        if (type == XmlNodeType_Element) {
+            // Asked before moving to the attributes: on an attribute the reader answers false.
+            bool empty = reader->IsEmptyElement() != FALSE;
+            std::string name;
+            // open.size() - 1 is the depth of the new element, the top level being 0.
+            if (static_cast<int>(open.size()) > maxXmlDepth || !readQualifiedName(reader.get(), name))
+                return false;
+            XmlElement& element = open.back()->addChild(std::move(name));
+            if (!readAttributes(reader.get(), element, restoreBlanks))
+                return false;
+            if (!empty)
+                open.push_back(&element);
+        } else if (type == XmlNodeType_EndElement) {
+            if (open.size() < 2)
+                return false;
+            open.pop_back();
+        }
+    }
+    if (hr != S_FALSE || open.size() != 1)
+        return false;
+    document = std::move(result);
+    return true;
+}
+
+// XML keeps a tab, CR or LF written as a character reference in an attribute value; only literal
+// ones become blanks. Wine's XmlLite turns the references into blanks as well, which would change
+// every value holding a line break on each save. Asked once per process, so the stand-ins are used
+// only with a reader that needs them.
+bool readerFoldsBlankReferences() {
+    static const bool folds = [] {
+        XmlElement probe;
+        return readDocument("<p v=\"&#xA;\"/>\n", false, probe) && !probe.children.empty() &&
+               probe.children[0].findAttribute("v") && *probe.children[0].findAttribute("v") != "\n";
+    }();
+    return folds;
+}
+
+} // namespace
+
+XmlElement& XmlElement::addChild(std::string childName) {
+    children.emplace_back(std::move(childName));
+    return children.back();
+}
+
+void XmlElement::setAttribute(const std::string& key, std::string value) {
+    for (auto& attribute : attributes) {
+        if (attribute.first == key) {
+            attribute.second = std::move(value);
+            return;
+        }
+    }
+    attributes.emplace_back(key, std::move(value));
+}
+
+const std::string* XmlElement::findAttribute(const std::string& key) const {
+    for (const auto& attribute : attributes) {
+        if (attribute.first == key)
+            return &attribute.second;
+    }
+    return nullptr;
+}
+
+bool parseXml(const std::string& bytes, XmlElement& document) {
+    if (bytes.empty() || bytes.size() > std::numeric_limits<UINT>::max() / 2)
+        return false;
+    bool standIns = !startsAsUtf16(bytes) && readerFoldsBlankReferences();
+    return readDocument(withTrailingBlank(standIns ? withBlankStandIns(bytes) : bytes), standIns, document);
+}
+
+bool readXmlFile(const std::string& path, XmlElement& document) {
+    CHandle file;
+    file.Attach(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return false;
+    LARGE_INTEGER size{};
+    // A preferences file is small; anything near the 32-bit address space is not ours.
+    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024)
+        return false;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD done = 0;
+    std::size_t offset = 0;
+    while (offset < bytes.size()) {
+        if (!::ReadFile(file.Get(), &bytes[offset], static_cast<DWORD>(bytes.size() - offset), &done,
+                        nullptr))
+            return false;
+        if (done == 0)
+            break;
+        offset += done;
+    }
+    bytes.resize(offset);
+    return parseXml(bytes, document);
+}
+
+bool printXml(const XmlElement& root, std::string& text) {
+    std::string out;
+    if (!printElement(root, 0, out))
+        return false;
+    text = std::move(out);
+    return true;
+}
+
+} // namespace vx
