@@ -192,8 +192,8 @@ std::string withTrailingBlank(std::string bytes) {
 }
 
 // Replaces every character reference to a tab, LF or CR (&#x9; &#10; &#x00D; ...) in UTF-8 text by
-// the UTF-8 form of its stand-in. Outside attribute values such a reference is in text, a comment or
-// a CDATA section, all of which the tree drops, so the replacement changes nothing else.
+// the UTF-8 form of its stand-in. Outside attribute values such a reference is in text, a comment, a
+// processing instruction or a CDATA section, all of which the tree drops: nothing else changes.
 std::string withBlankStandIns(const std::string& bytes) {
     std::string out;
     out.reserve(bytes.size());
