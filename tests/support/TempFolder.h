@@ -11,8 +11,9 @@ public:
         char base[MAX_PATH] = {};
         ::GetTempPathA(MAX_PATH, base);
         static int serial = 0;
+        // Process ids repeat under Wine: the clock keeps a folder left by a killed run from being reused.
         path_ = std::string(base) + "vx-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                std::to_string(++serial) + "\\";
+                std::to_string(::GetTickCount64()) + "-" + std::to_string(++serial) + "\\";
         ::CreateDirectoryA(path_.c_str(), nullptr);
     }
     ~TempFolder() {

@@ -1,0 +1,263 @@
+// vxsearch: runs one search of the plug-ins beside it from the command line and prints what it finds.
+// It loads the same "Plugins\" folder and "Verbinox.xml" as the program, so scripts see what the
+// search window would show.
+#include "engine/VIndexer.h"
+#include "engine/VListeners.h"
+#include "engine/VVerbinoxCore.h"
+#include "model/VAction.h"
+#include "model/VPreferences.h"
+#include "model/VResult.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: vxsearch [--json] [--live] [--limit N] TEXT...\n"
+    "\n"
+    "Searches every source of the plug-ins in the \"Plugins\" folder beside this program, with the\n"
+    "settings of \"Verbinox.xml\" beside it (plug-in defaults when it is missing), and prints one line\n"
+    "per result: its text, its second line and its default property, separated by tabs. Actions whose\n"
+    "keyword starts with the text follow as \"action\", keyword, name and description.\n"
+    "\n"
+    "  --json      print one JSON object per line instead\n"
+    "  --live      search the sources themselves instead of their caches\n"
+    "  --limit N   print at most N results\n"
+    "  --help      show this text\n"
+    "\n"
+    "Exit status: 0 when something was found, 1 when nothing was, 2 on an error.\n";
+
+struct Options {
+    bool json = false;
+    bool live = false;
+    long limit = -1;
+    std::string text;
+};
+
+// Keeps every result of the current search; the core has already dropped those of other searches.
+class Collector : public VResultListener, public VActionListener {
+public:
+    void deleteThis() override {}
+    void onResult(uint32_t id, VResult* result) override { onResults(id, &result, 1); }
+    void onResults(uint32_t, VResult** results, int count) override {
+        std::lock_guard<std::mutex> hold(lock);
+        results_.insert(results_.end(), results, results + count);
+    }
+    void onAction(uint32_t, VAction* action) override { actions.push_back(action); }
+    std::vector<VResult*> takeResults() {
+        std::lock_guard<std::mutex> hold(lock);
+        std::vector<VResult*> out;
+        out.swap(results_);
+        return out;
+    }
+    std::vector<VAction*> actions;
+
+private:
+    std::mutex lock;
+    std::vector<VResult*> results_;
+};
+
+const char* typeName(PropertyType type) {
+    switch (type) {
+    case VProperty::TextType:
+        return "text";
+    case VProperty::FileType:
+        return "file";
+    case VProperty::UrlType:
+        return "url";
+    case VProperty::NameType:
+        return "name";
+    case VProperty::EmailType:
+        return "email";
+    case VProperty::AddressType:
+        return "address";
+    case VProperty::PhoneType:
+        return "phone";
+    case VProperty::ImType:
+        return "im";
+    default:
+        return "unknown";
+    }
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof(buf), "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+// Tabs and line breaks inside a field would break the columns.
+std::string field(std::string text) {
+    for (char& c : text) {
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return text;
+}
+
+bool parseArguments(int argc, char** argv, Options& options, std::string& error) {
+    bool textOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (!textOnly && arg == "--") {
+            textOnly = true;
+        } else if (!textOnly && arg == "--json") {
+            options.json = true;
+        } else if (!textOnly && arg == "--live") {
+            options.live = true;
+        } else if (!textOnly && arg == "--limit") {
+            if (i + 1 >= argc) {
+                error = "--limit needs a number";
+                return false;
+            }
+            char* end = nullptr;
+            long n = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || n < 0) {
+                error = std::string("--limit needs a number of 0 or more, not \"") + argv[i] + "\"";
+                return false;
+            }
+            options.limit = n;
+        } else if (!textOnly && arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            error = "unknown option " + arg;
+            return false;
+        } else {
+            if (!options.text.empty())
+                options.text += ' ';
+            options.text += arg;
+        }
+    }
+    if (options.text.empty()) {
+        error = "no search text given";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h" ||
+            std::string(argv[i]) == "/?") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    Options options;
+    std::string error;
+    if (!parseArguments(argc, argv, options, error)) {
+        std::fprintf(stderr, "vxsearch: %s\n(vxsearch --help explains the options)\n", error.c_str());
+        return 2;
+    }
+
+    ::CoInitialize(nullptr);
+    VVerbinoxCore* core = VVerbinoxCore::instance();
+    if (!core) {
+        std::fputs("vxsearch: out of memory\n", stderr);
+        return 2;
+    }
+    Collector collector;
+    core->startUp();
+    core->registerResultListener(&collector);
+    core->registerActionListener(&collector);
+
+    const std::string prefsFile = core->getAppLocation() + "Verbinox.xml";
+    VPreferencesNode* prefs = nullptr;
+    if (::GetFileAttributesA(prefsFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        prefs = VPreferences::load(prefsFile);
+        if (!prefs)
+            std::fprintf(stderr, "vxsearch: %s cannot be read; using the plug-ins' defaults\n",
+                         prefsFile.c_str());
+    }
+    core->loadPrefs(prefs ? prefs->getChild("Verbinox") : nullptr);
+    if (prefs)
+        prefs->deleteThis();
+    if (options.live)
+        core->setLiveSearching(true);
+
+    if (core->getNumIndexers() == 0)
+        std::fprintf(stderr, "vxsearch: no sources: no plug-in in %s\n", core->getPluginsPath().c_str());
+    if (static_cast<long long>(options.text.size()) < core->getSearchMinChars())
+        std::fprintf(stderr, "vxsearch: \"%s\" is shorter than the %d characters a search needs\n",
+                     options.text.c_str(), core->getSearchMinChars());
+
+    uint32_t id = 0;
+    core->startSeach(options.text, id);
+    for (int i = 0; i < core->getNumIndexers(); ++i) {
+        while (core->getIndexer(i)->isWorkerRunning())
+            ::Sleep(1);
+    }
+    core->unregisterResultListener(&collector);
+    core->unregisterActionListener(&collector);
+    std::vector<VResult*> results = collector.takeResults();
+
+    long printed = 0;
+    for (VResult* r : results) {
+        if (options.limit >= 0 && printed >= options.limit)
+            break;
+        std::string value, type = "none";
+        if (r->getPropertyCount() > 0) {
+            value = r->getDefaultProperty()->getValue();
+            type = typeName(r->getDefaultProperty()->getPropertyType());
+        }
+        if (options.json)
+            std::printf("{\"kind\":\"result\",\"text\":%s,\"text2\":%s,\"property\":%s,\"type\":\"%s\"}\n",
+                        jsonString(r->getDisplayText()).c_str(), jsonString(r->getDisplayText2()).c_str(),
+                        jsonString(value).c_str(), type.c_str());
+        else
+            std::printf("%s\t%s\t%s\n", field(r->getDisplayText()).c_str(),
+                        field(r->getDisplayText2()).c_str(), field(value).c_str());
+        ++printed;
+    }
+    for (VAction* a : collector.actions) {
+        if (options.json)
+            std::printf("{\"kind\":\"action\",\"keyword\":%s,\"name\":%s,\"description\":%s}\n",
+                        jsonString(a->getKeyword()).c_str(), jsonString(a->getName()).c_str(),
+                        jsonString(a->getDescription()).c_str());
+        else
+            std::printf("action\t%s\t%s\t%s\n", field(a->getKeyword()).c_str(), field(a->getName()).c_str(),
+                        field(a->getDescription()).c_str());
+    }
+    std::fflush(stdout);
+    const bool found = !results.empty() || !collector.actions.empty();
+
+    for (VResult* r : results)
+        r->deleteThis();
+    core->shutDown();
+    core->deleteThis();
+    ::CoUninitialize();
+    return found ? 0 : 1;
+}

@@ -1,0 +1,117 @@
+#include "DiskdexPlugin.h"
+
+#include "AppendAction.h"
+#include "DiskdexIndexer.h"
+#include "DiskdexModule.h"
+#include "DiskdexPrefsDlg.h"
+#include "engine/VVerbinoxCore.h"
+#include "model/VPreferences.h"
+
+#include <algorithm>
+
+namespace {
+
+struct Preset {
+    const char* path;
+    const char* include;
+    const char* exclude;
+    bool recurse;
+};
+
+const char* const kMedia = "*.doc;*.pdf;*.xls;*.txt;*.jpg;*.mp3;*.ogg;*.wma;*.avi;*.mpg;*.mov";
+
+} // namespace
+
+VDiskdexPlugin::VDiskdexPlugin() {
+    setIcon(diskdex::loadIcon(5000));
+}
+
+VDiskdexPlugin::~VDiskdexPlugin() = default;
+
+bool VDiskdexPlugin::startUp() {
+    appendAction = new VAppendAction(this);
+    if (!VVerbinoxCore::instance()->registerAction(appendAction)) {
+        // Another plug-in owns the keyword: ours would never be offered.
+        appendAction->deleteThis();
+        appendAction = nullptr;
+    }
+    return true;
+}
+
+void VDiskdexPlugin::editPrefs(HWND parent) {
+    DiskdexPrefsDlg dialog(this);
+    dialog.run(parent);
+}
+
+void VDiskdexPlugin::addIndexer(VDiskdexIndexer* indexer) {
+    indexer->updateCache();
+    indexers.push_back(indexer);
+    VVerbinoxCore::instance()->registerIndexer(indexer);
+}
+
+void VDiskdexPlugin::removeIndexer(VDiskdexIndexer* indexer) {
+    auto it = std::find(indexers.begin(), indexers.end(), indexer);
+    if (it == indexers.end())
+        return;
+    indexers.erase(it);
+    VVerbinoxCore::instance()->unregisterIndexer(indexer);
+}
+
+void VDiskdexPlugin::createPresets() {
+    const std::string media = kMedia;
+    const Preset presets[] = {
+        {"%START_MENU%", "*.lnk", "*uninstall*", true}, {"%START_MENU_ALL%", "*.lnk", "*uninstall*", true},
+        {"%MY_DOCUMENTS%", kMedia, "", true},           {"%DESKTOP%", nullptr, "", true},
+        {"%DESKTOP_ALL%", nullptr, "", true},           {"%RECENT%", "*.lnk", "", false},
+        {"%QUICK_LAUNCH%", "*.lnk", "", false},
+    };
+    for (int i = 0; i < 7; ++i) {
+        const Preset& p = presets[i];
+        auto* indexer = new VDiskdexIndexer(this);
+        indexer->setPath(p.path);
+        std::string include = p.include ? p.include : "";
+        if (i == 3)
+            include = "*.exe;" + media; // the user's desktop: programs, but no shortcuts
+        if (i == 4)
+            include = "*.exe;*.lnk;" + media;
+        indexer->setFilterString(include, VDiskdexIndexer::IncludeFilters);
+        indexer->setFilterString(p.exclude, VDiskdexIndexer::ExcludeFilters);
+        indexer->setRecurse(p.recurse);
+        indexer->setMatchDirectories(false);
+        addIndexer(indexer);
+    }
+}
+
+void VDiskdexPlugin::loadPrefs(VPreferencesNode* node) {
+    VPreferencesNode* mine = node ? node->getChild("Diskdex") : nullptr;
+    if (!mine) {
+        createPresets();
+        return;
+    }
+    for (int i = 0; i < mine->getNumChildren(); ++i) {
+        VPreferencesNode* child = mine->getChild(i);
+        if (child->getName() == "Indexer") {
+            auto* indexer = new VDiskdexIndexer(this);
+            indexer->loadPrefs(child);
+            addIndexer(indexer);
+        } else if (child->getName() == "AppendAction" && appendAction) {
+            appendAction->loadPrefs(child);
+        }
+    }
+}
+
+void VDiskdexPlugin::savePrefs(VPreferencesNode* node) {
+    if (!node)
+        return;
+    VPreferencesNode* mine = VPreferencesNode::createInstance("Diskdex");
+    for (VDiskdexIndexer* indexer : indexers) {
+        VPreferencesNode* child = VPreferencesNode::createInstance("Indexer");
+        indexer->savePrefs(child);
+        mine->addChild(child);
+    }
+    if (appendAction)
+        appendAction->savePrefs(mine);
+    else
+        mine->addChild(VPreferencesNode::createInstance("AppendAction"));
+    node->addChild(mine);
+}

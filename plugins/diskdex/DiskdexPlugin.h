@@ -1,0 +1,43 @@
+#pragma once
+// The file-system plug-in: its search folders, their presets, and the append action.
+#include "engine/VPlugin.h"
+
+#include <vector>
+
+class VDiskdexIndexer;
+class VAppendAction;
+
+class VDiskdexPlugin : public VPlugin {
+public:
+    VDiskdexPlugin();
+    ~VDiskdexPlugin() override;
+
+    std::string getName() override { return name; }
+    std::string getDescription() override { return description; }
+    std::string getAuthor() override { return author; }
+    std::string getVersion() override { return version; }
+    // Creates and registers the append action.
+    bool startUp() override;
+    bool shutDown() override { return true; }
+    bool hasEditablePrefs() const override { return true; }
+    void editPrefs(HWND parent) override;
+    // The "Diskdex" child of node, or the seven presets on a first run.
+    void loadPrefs(VPreferencesNode* node) override;
+    void savePrefs(VPreferencesNode* node) override;
+
+    // Builds the indexer's cache, keeps it and registers it with the core.
+    void addIndexer(VDiskdexIndexer* indexer);
+    // Forgets the indexer and unregisters it, which stops its worker and then destroys it.
+    void removeIndexer(VDiskdexIndexer* indexer);
+    void createPresets();
+    const std::vector<VDiskdexIndexer*>& getIndexers() const { return indexers; }
+    VAppendAction* getAppendAction() const { return appendAction; }
+
+private:
+    std::vector<VDiskdexIndexer*> indexers; // registered with the core, which owns them
+    VAppendAction* appendAction = nullptr;  // likewise
+    std::string name = "Diskdex";
+    std::string description = "Diskdex extension";
+    std::string author = "Ormandel";
+    std::string version = "1.0";
+};

@@ -1,0 +1,221 @@
+// Runs the real vxsearch.exe with the real Diskdex plug-in against a generated folder tree.
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+namespace {
+
+struct Outcome {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out;
+    std::string err;
+    std::vector<std::vector<std::string>> rows; // tab-separated lines of out
+};
+
+class Vxsearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string bin = programFolder();
+        ASSERT_TRUE(folder.makeDir("prog"));
+        ASSERT_TRUE(folder.makeDir("prog\\Plugins"));
+        WIN32_FIND_DATAA data;
+        HANDLE find = ::FindFirstFileA((bin + "*.dll").c_str(), &data);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE);
+        do {
+            ::CopyFileA((bin + data.cFileName).c_str(),
+                        folder.sub(std::string("prog\\") + data.cFileName).c_str(), FALSE);
+        } while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+        ASSERT_TRUE(
+            ::CopyFileA((bin + "vxsearch.exe").c_str(), folder.sub("prog\\vxsearch.exe").c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileA((bin + "Plugins\\Diskdex.vll").c_str(),
+                                folder.sub("prog\\Plugins\\Diskdex.vll").c_str(), FALSE));
+
+        for (const char* dir : {"tree", "tree\\docs", "tree\\docs\\deep", "tree\\docs\\deep\\nested",
+                                "tree\\docs\\Notes Folder", "tree\\flat", "tree\\flat\\sub", "prog\\rel"})
+            ASSERT_TRUE(folder.makeDir(dir)) << dir;
+        for (const char* file :
+             {"tree\\docs\\notes.txt", "tree\\docs\\Report 2024.TXT",
+              "tree\\docs\\deep\\nested\\notes-deep.md", "tree\\docs\\Editor.lnk",
+              "tree\\docs\\Uninstall Notes.lnk", "tree\\docs\\notes.bin", "tree\\flat\\top.txt",
+              "tree\\flat\\sub\\below.txt", "prog\\rel\\relnote.txt"})
+            ASSERT_TRUE(folder.writeFile(file, "x")) << file;
+        writePrefs("");
+    }
+
+    // The settings file beside the program: three folders, and the given "Core" attributes.
+    void writePrefs(const std::string& coreAttributes) {
+        std::ostringstream xml;
+        xml << "<Verbinox>\n    <Verbinox>\n        <Core" << coreAttributes << ">\n"
+            << "            <PluginMgr>\n                <Diskdex>\n"
+            << "                    <Indexer Path=\"" << folder.sub("tree\\docs")
+            << "\" IncludeFilters=\"*.TXT;*.lnk;*.md\" ExcludeFilters=\"*uninstall*\" Recurse=\"true\""
+               " MatchDirectories=\"true\" />\n"
+            << "                    <Indexer Path=\"" << folder.sub("tree\\flat")
+            << "\" IncludeFilters=\"\" ExcludeFilters=\"\" Recurse=\"false\" MatchDirectories=\"false\" />\n"
+            << "                    <Indexer Path=\"rel\" Extensions=\"txt\" Recurse=\"true\" />\n"
+            << "                </Diskdex>\n            </PluginMgr>\n        </Core>\n    "
+               "</Verbinox>\n</Verbinox>\n";
+        ASSERT_TRUE(folder.writeFile("prog\\Verbinox.xml", xml.str()));
+    }
+
+    Outcome vxsearch(const std::string& arguments) {
+        Outcome run;
+        // Output goes to files, not pipes: Wine's helper processes may inherit a pipe's write end and
+        // keep it open long after vxsearch has ended.
+        SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+        // Detached, so that no console helper of Wine's holds the inherited handles; fresh files every run.
+        const std::string n = std::to_string(++runs);
+        const std::string outFile = folder.sub("out" + n + ".txt"), errFile = folder.sub("err" + n + ".txt");
+        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE out = ::CreateFileA(outFile.c_str(), GENERIC_WRITE, share, &sa, CREATE_ALWAYS, 0, nullptr);
+        HANDLE err = ::CreateFileA(errFile.c_str(), GENERIC_WRITE, share, &sa, CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOA si{};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = out;
+        si.hStdError = err;
+        si.hStdInput = nullptr;
+        PROCESS_INFORMATION pi{};
+        std::string exe = folder.sub("prog\\vxsearch.exe");
+        std::string command = "\"" + exe + "\" " + arguments;
+        BOOL started = ::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                                        nullptr, folder.path().c_str(), &si, &pi);
+        ::CloseHandle(out);
+        ::CloseHandle(err);
+        if (!started) {
+            ADD_FAILURE() << "vxsearch did not start: " << ::GetLastError();
+            return run;
+        }
+        if (::WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) {
+            ::TerminateProcess(pi.hProcess, 99);
+            ADD_FAILURE() << "vxsearch did not end";
+        }
+        ::GetExitCodeProcess(pi.hProcess, &run.exitCode);
+        ::CloseHandle(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+        run.out = folder.readFile("out" + n + ".txt");
+        run.err = folder.readFile("err" + n + ".txt");
+        std::istringstream lines(run.out);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            std::vector<std::string> cols;
+            std::size_t start = 0;
+            for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+                cols.push_back(line.substr(start, tab - start));
+            cols.push_back(line.substr(start));
+            run.rows.push_back(cols);
+        }
+        return run;
+    }
+
+    // The default properties (paths) of the result rows, relative to the temporary folder.
+    std::set<std::string> paths(const Outcome& run) {
+        std::set<std::string> out;
+        for (const auto& row : run.rows) {
+            if (row.size() == 3 && row[0] != "action")
+                out.insert(row[2].compare(0, folder.path().size(), folder.path()) == 0
+                               ? row[2].substr(folder.path().size())
+                               : row[2]);
+        }
+        return out;
+    }
+
+    TempFolder folder;
+    int runs = 0;
+};
+
+using Paths = std::set<std::string>;
+
+} // namespace
+
+TEST_F(Vxsearch, FindsFilesAndMatchingFoldersThroughFiltersAndRecursion) {
+    Outcome run = vxsearch("notes");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(paths(run), (Paths{"tree\\docs\\notes.txt", "tree\\docs\\deep\\nested\\notes-deep.md",
+                                 "tree\\docs\\Notes Folder\\"}))
+        << "notes.bin fails the include filters, Uninstall Notes.lnk the exclude filter\n"
+        << run.out << run.err;
+}
+
+TEST_F(Vxsearch, LiveModeFindsTheSameAsTheCache) {
+    Outcome cached = vxsearch("notes");
+    Outcome live = vxsearch("--live notes");
+    EXPECT_EQ(live.exitCode, 0u) << live.err;
+    EXPECT_EQ(paths(live), paths(cached));
+    // A file created after the cache was built is seen live; a fresh process rebuilds its cache anyway.
+    ASSERT_TRUE(folder.writeFile("tree\\docs\\notes-new.txt", "x"));
+    EXPECT_EQ(paths(vxsearch("--live notes-new")), (Paths{"tree\\docs\\notes-new.txt"}));
+}
+
+TEST_F(Vxsearch, CaseSensitiveSearchComparesTheStoredNamesInBothModes) {
+    writePrefs(" SearchCaseSensitive=\"true\"");
+    EXPECT_EQ(paths(vxsearch("Notes")), (Paths{"tree\\docs\\Notes Folder\\"}));
+    EXPECT_EQ(paths(vxsearch("--live Notes")), (Paths{"tree\\docs\\Notes Folder\\"}));
+    EXPECT_EQ(paths(vxsearch("--live notes")),
+              (Paths{"tree\\docs\\notes.txt", "tree\\docs\\deep\\nested\\notes-deep.md"}));
+}
+
+TEST_F(Vxsearch, StartOfStringOptionNeedsTheTextAtTheStart) {
+    writePrefs(" SearchStrStart=\"true\"");
+    EXPECT_EQ(paths(vxsearch("otes")), Paths{});
+    EXPECT_EQ(vxsearch("otes").exitCode, 1u);
+    EXPECT_EQ(paths(vxsearch("report")), (Paths{"tree\\docs\\Report 2024.TXT"}));
+}
+
+TEST_F(Vxsearch, NonRecursiveFoldersIgnoreTheirSubfolders) {
+    EXPECT_EQ(paths(vxsearch("top")), (Paths{"tree\\flat\\top.txt"}));
+    EXPECT_EQ(paths(vxsearch("below")), Paths{});
+}
+
+TEST_F(Vxsearch, ShortcutsShowTheirNameWithoutExtension) {
+    Outcome run = vxsearch("editor");
+    ASSERT_EQ(run.rows.size(), 1u) << run.out;
+    ASSERT_EQ(run.rows[0].size(), 3u);
+    EXPECT_EQ(run.rows[0][0], "Editor");
+    EXPECT_EQ(run.rows[0][1], folder.sub("tree\\docs\\Editor"));
+    EXPECT_EQ(run.rows[0][2], folder.sub("tree\\docs\\Editor.lnk"));
+    Outcome report = vxsearch("report");
+    ASSERT_EQ(report.rows.size(), 1u);
+    EXPECT_EQ(report.rows[0][0], "Report 2024.TXT");
+}
+
+TEST_F(Vxsearch, RelativeFoldersAreTakenFromTheProgramsFolder) {
+    EXPECT_EQ(paths(vxsearch("relnote")), (Paths{"prog\\rel\\relnote.txt"}));
+    EXPECT_EQ(paths(vxsearch("--live relnote")), (Paths{"prog\\rel\\relnote.txt"}));
+}
+
+TEST_F(Vxsearch, KeywordActionsAreListedAndJsonLinesAreWellFormed) {
+    Outcome run = vxsearch("--json cop");
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(run.rows.size(), 1u) << run.out;
+    EXPECT_EQ(run.rows[0][0], "{\"kind\":\"action\",\"keyword\":\"copy\",\"name\":\"Copy\",\"description\":"
+                              "\"Copy text to clipboard\"}");
+    Outcome limited = vxsearch("--limit 1 notes");
+    EXPECT_EQ(limited.rows.size(), 1u);
+}
+
+TEST_F(Vxsearch, BadArgumentsExitWithTwoAndAMessage) {
+    Outcome run = vxsearch("--frobnicate notes");
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_NE(run.err.find("unknown option --frobnicate"), std::string::npos) << run.err;
+    EXPECT_EQ(vxsearch("").exitCode, 2u);
+    Outcome help = vxsearch("--help");
+    EXPECT_EQ(help.exitCode, 0u);
+    EXPECT_NE(help.out.find("Usage: vxsearch"), std::string::npos);
+}
+
+TEST_F(Vxsearch, AMissingSettingsFileMeansThePluginDefaults) {
+    ASSERT_TRUE(::DeleteFileA(folder.sub("prog\\Verbinox.xml").c_str()));
+    Outcome run = vxsearch("zzqqxx-nothing-has-this-name");
+    EXPECT_EQ(run.exitCode, 1u) << run.err;
+    EXPECT_EQ(run.err, "");
+}
