@@ -75,6 +75,8 @@ protected:
         FakeCounters::reset();
         core = VVerbinoxCore::instance();
         ASSERT_NE(core, nullptr);
+        // Not the build's own "Plugins" folder: the real plug-ins would register their actions too.
+        core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
         core->startUp();
     }
     void TearDown() override {

@@ -38,6 +38,7 @@ protected:
         core->deleteThis();
 
         core = VVerbinoxCore::instance();
+        core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
         core->startUp();
         for (const std::string& k : keywords)
             core->registerAction(new KeywordAction(k));

@@ -1,0 +1,299 @@
+#include "support/CoreFixture.h"
+#include "support/TempFolder.h"
+
+#include "AppendAction.h"
+#include "DiskdexIndexer.h"
+#include "DiskdexPlugin.h"
+#include "model/VFileResult.h"
+#include "model/VPreferences.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+class Diskdex : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        plugin = new VDiskdexPlugin();
+        ASSERT_TRUE(plugin->startUp());
+        listener = new CollectingListener();
+        core->registerResultListener(listener);
+    }
+    void TearDown() override {
+        core->unregisterPlugin(plugin);
+        plugin->deleteThis();
+        CoreTest::TearDown();
+    }
+
+    VDiskdexIndexer* folderIndexer(const std::string& relative, const std::string& include = "",
+                                   const std::string& exclude = "") {
+        auto* indexer = new VDiskdexIndexer(plugin);
+        indexer->setPath(folder.sub(relative));
+        indexer->setFilterString(include, VDiskdexIndexer::IncludeFilters);
+        indexer->setFilterString(exclude, VDiskdexIndexer::ExcludeFilters);
+        return indexer;
+    }
+
+    // Runs one search and returns the default properties of what arrived, relative to the temp folder.
+    std::set<std::string> search(const std::string& text) {
+        listener->clear();
+        uint32_t id = 0;
+        core->startSeach(text, id);
+        for (int i = 0; i < 2000 && VIndexer::getRunningWorkerCount(); ++i)
+            ::Sleep(5);
+        core->cancelSearch(id);
+        std::set<std::string> out;
+        for (const std::string& t : listener->texts())
+            out.insert(t);
+        return out;
+    }
+
+    TempFolder folder;
+    VDiskdexPlugin* plugin = nullptr;
+    CollectingListener* listener = nullptr;
+};
+
+using Names = std::set<std::string>;
+
+} // namespace
+
+TEST_F(Diskdex, FiltersCompareInLowerCaseAndEmptyIncludeAcceptsAll) {
+    VDiskdexIndexer indexer(plugin);
+    EXPECT_TRUE(indexer.passesIncludeFilters("anything.bin"));
+    indexer.addIncludeFilter("*.lnk");
+    EXPECT_TRUE(indexer.passesIncludeFilters("Notepad.lnk"));
+    EXPECT_FALSE(indexer.passesIncludeFilters("readme.txt"));
+    indexer.addIncludeFilter("*.PDF");
+    EXPECT_TRUE(indexer.passesIncludeFilters("report.pdf")) << "typed in capitals by the user";
+    EXPECT_FALSE(indexer.matchesExcludeFilter("Uninstall Foo.lnk"));
+    indexer.addExcludeFilter("*uninstall*");
+    EXPECT_TRUE(indexer.matchesExcludeFilter("Uninstall Foo.lnk"));
+    indexer.replaceIncludeFilter("*.PDF", "*.doc");
+    indexer.removeIncludeFilter("*.nothing");
+    EXPECT_EQ(indexer.getFilterString(VDiskdexIndexer::IncludeFilters), "*.lnk;*.doc");
+    indexer.setFilterString(";*.a;;*.B;", VDiskdexIndexer::IncludeFilters);
+    EXPECT_EQ(indexer.getIncludeFilters(), (std::vector<std::string>{"*.a", "*.B"}));
+}
+
+TEST_F(Diskdex, OlderExtensionKeysLoadAndAreSavedInTheNewForm) {
+    VPreferencesNode* node = VPreferencesNode::createInstance("Indexer");
+    node->setParam("Path", std::string("%DESKTOP%"));
+    node->setParam("IncludeFilters", std::string("*.txt"));
+    node->setParam("Extensions", std::string("doc;pdf"));
+    node->setParam("ExcludedExtensions", std::string("tmp"));
+    node->setParam("Recurse", false);
+    node->setParam("MatchDirectories", true);
+    VDiskdexIndexer indexer(plugin);
+    indexer.loadPrefs(node);
+    node->deleteThis();
+    EXPECT_EQ(indexer.getIncludeFilters(), (std::vector<std::string>{"*.doc", "*.pdf"}));
+    EXPECT_EQ(indexer.getExcludeFilters(), (std::vector<std::string>{"*.tmp"}));
+    EXPECT_FALSE(indexer.getRecurse());
+    EXPECT_TRUE(indexer.getMatchDirectories());
+
+    VPreferencesNode* saved = VPreferencesNode::createInstance("Indexer");
+    indexer.savePrefs(saved);
+    std::string text;
+    EXPECT_TRUE(saved->getParam("IncludeFilters", text));
+    EXPECT_EQ(text, "*.doc;*.pdf");
+    EXPECT_FALSE(saved->getParam("Extensions", text));
+    EXPECT_TRUE(saved->getParam("Path", text));
+    EXPECT_EQ(text, "%DESKTOP%") << "placeholders are kept as written";
+    saved->deleteThis();
+}
+
+TEST_F(Diskdex, PlaceholdersResolveToTheUsersFolders) {
+    VDiskdexIndexer indexer(plugin);
+    indexer.setPath("%MY_DOCUMENTS%Letters");
+    const std::string documents = VDiskdexIndexer::folderForPlaceholder("%MY_DOCUMENTS%");
+    ASSERT_FALSE(documents.empty());
+    EXPECT_EQ(documents.back(), '\\');
+    EXPECT_EQ(indexer.resolvePath(), documents + "Letters");
+}
+
+TEST_F(Diskdex, AnEmptyFolderWalksNothingNotTheCurrentDirectory) {
+    ASSERT_TRUE(folder.writeFile("here.txt", "x"));
+    ASSERT_TRUE(::SetCurrentDirectoryA(folder.path().c_str()));
+    auto* indexer = new VDiskdexIndexer(plugin);
+    indexer->setPath("   ");
+    EXPECT_EQ(indexer->resolvePath(), "");
+    plugin->addIndexer(indexer);
+    EXPECT_EQ(indexer->getCachedCount(), 0u);
+    EXPECT_EQ(search("here"), Names{});
+    ::SetCurrentDirectoryA(programFolder().c_str());
+}
+
+TEST_F(Diskdex, CachedSearchAppliesFiltersRecursionAndFolderMatching) {
+    for (const char* d : {"a", "a\\Notes Dir", "a\\Notes Dir\\deeper"})
+        ASSERT_TRUE(folder.makeDir(d));
+    for (const char* f : {"a\\notes.txt", "a\\NOTES.lnk", "a\\notes.bin", "a\\Uninstall notes.lnk",
+                          "a\\Notes Dir\\deeper\\notes-deep.txt"})
+        ASSERT_TRUE(folder.writeFile(f, "x"));
+    auto* indexer = folderIndexer("a", "*.txt;*.LNK", "*uninstall*");
+    plugin->addIndexer(indexer);
+    EXPECT_EQ(search("notes"), (Names{"notes.txt", "NOTES", "notes-deep.txt"}));
+    indexer->setMatchDirectories(true);
+    indexer->updateCache();
+    EXPECT_EQ(search("notes"), (Names{"notes.txt", "NOTES", "notes-deep.txt", "Notes Dir"}))
+        << "folders are results regardless of the filters";
+    indexer->setRecurse(false);
+    indexer->updateCache();
+    EXPECT_EQ(search("notes"), (Names{"notes.txt", "NOTES", "Notes Dir"}));
+}
+
+TEST_F(Diskdex, FolderResultsEndWithABackslash) {
+    ASSERT_TRUE(folder.makeDir("b"));
+    ASSERT_TRUE(folder.makeDir("b\\Projects"));
+    auto* indexer = folderIndexer("b");
+    indexer->setMatchDirectories(true);
+    plugin->addIndexer(indexer);
+    uint32_t id = 0;
+    listener->clear();
+    core->startSeach("project", id);
+    for (int i = 0; i < 2000 && VIndexer::getRunningWorkerCount(); ++i)
+        ::Sleep(5);
+    ASSERT_EQ(listener->texts().size(), 1u);
+    core->cancelSearch(id);
+}
+
+TEST_F(Diskdex, LiveModeSeesNewFilesAndTheCacheDoesNot) {
+    ASSERT_TRUE(folder.makeDir("c"));
+    ASSERT_TRUE(folder.writeFile("c\\old.txt", "x"));
+    auto* indexer = folderIndexer("c");
+    plugin->addIndexer(indexer);
+    ASSERT_TRUE(folder.writeFile("c\\older.txt", "x"));
+    EXPECT_EQ(search("old"), (Names{"old.txt"}));
+    core->setLiveSearching(true);
+    EXPECT_EQ(indexer->getCachedCount(), 0u);
+    EXPECT_EQ(search("old"), (Names{"old.txt", "older.txt"}));
+    core->setLiveSearching(false);
+}
+
+TEST_F(Diskdex, ACancelledLiveWalkPostsNothingAndRemovingAnIndexerStopsItsWorker) {
+    ASSERT_TRUE(folder.makeDir("d"));
+    for (int dir = 0; dir < 40; ++dir) {
+        const std::string sub = "d\\" + std::to_string(dir);
+        ASSERT_TRUE(folder.makeDir(sub));
+        for (int f = 0; f < 50; ++f)
+            ASSERT_TRUE(folder.writeFile(sub + "\\match" + std::to_string(f) + ".txt", ""));
+    }
+    core->setLiveSearching(true);
+    auto* indexer = folderIndexer("d");
+    plugin->addIndexer(indexer);
+    uint32_t id = 0;
+    core->startSeach("match", id);
+    core->cancelSearch(id);
+    for (int i = 0; i < 2000 && VIndexer::getRunningWorkerCount(); ++i)
+        ::Sleep(5);
+    EXPECT_TRUE(listener->texts().empty());
+
+    core->startSeach("match", id);
+    plugin->removeIndexer(indexer); // joins the running walk, then destroys the indexer
+    EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0);
+    EXPECT_EQ(core->getNumIndexers(), 0);
+    core->cancelSearch(id);
+    core->setLiveSearching(false);
+}
+
+TEST_F(Diskdex, FirstRunCreatesTheSevenPresetsWhichSurviveTheSettingsFile) {
+    plugin->loadPrefs(nullptr);
+    const std::vector<VDiskdexIndexer*>& presets = plugin->getIndexers();
+    ASSERT_EQ(presets.size(), 7u);
+    const char* paths[] = {"%START_MENU%",  "%START_MENU_ALL%", "%MY_DOCUMENTS%", "%DESKTOP%",
+                           "%DESKTOP_ALL%", "%RECENT%",         "%QUICK_LAUNCH%"};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(presets[i]->getPath(), paths[i]);
+        EXPECT_FALSE(presets[i]->getMatchDirectories());
+        EXPECT_EQ(presets[i]->getRecurse(), i < 5);
+    }
+    EXPECT_EQ(presets[0]->getFilterString(VDiskdexIndexer::ExcludeFilters), "*uninstall*");
+    EXPECT_EQ(presets[3]->getIncludeFilters().size(), 12u);
+    EXPECT_EQ(presets[3]->getIncludeFilters()[0], "*.exe");
+    EXPECT_EQ(presets[4]->getIncludeFilters().size(), 13u);
+    EXPECT_EQ(presets[4]->getIncludeFilters()[1], "*.lnk");
+
+    const std::string file = folder.sub("Verbinox.xml");
+    VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
+    plugin->savePrefs(root);
+    VPreferencesNode* diskdex = root->getChild("Diskdex");
+    ASSERT_NE(diskdex, nullptr);
+    ASSERT_EQ(diskdex->getNumChildren(), 8);
+    EXPECT_EQ(diskdex->getChild(7)->getName(), "AppendAction");
+    EXPECT_EQ(diskdex->getChild(7)->getNumChildren(), 0);
+    ASSERT_TRUE(VPreferences::save(file, root));
+    root->deleteThis();
+
+    core->unregisterPlugin(plugin);
+    plugin->deleteThis();
+    plugin = new VDiskdexPlugin();
+    plugin->startUp();
+    VPreferencesNode* loaded = VPreferences::load(file);
+    ASSERT_NE(loaded, nullptr);
+    plugin->loadPrefs(loaded->getChild("Verbinox"));
+    loaded->deleteThis();
+    ASSERT_EQ(plugin->getIndexers().size(), 7u);
+    EXPECT_EQ(plugin->getIndexers()[6]->getPath(), "%QUICK_LAUNCH%");
+    EXPECT_EQ(plugin->getIndexers()[2]->getFilterString(VDiskdexIndexer::IncludeFilters),
+              presets.empty() ? "" : "*.doc;*.pdf;*.xls;*.txt;*.jpg;*.mp3;*.ogg;*.wma;*.avi;*.mpg;*.mov");
+    EXPECT_FALSE(plugin->getIndexers()[5]->getRecurse());
+}
+
+TEST_F(Diskdex, ASettingsNodeWithOnlyAppendFilesGivesNoFolders) {
+    VPreferencesNode* root = VPreferencesNode::createInstance("PluginMgr");
+    VPreferencesNode* diskdex = VPreferencesNode::createInstance("Diskdex");
+    VPreferencesNode* append = VPreferencesNode::createInstance("AppendAction");
+    VPreferencesNode* file = VPreferencesNode::createInstance("File");
+    file->setParam("shortcutname", std::string("notes"));
+    file->setParam("filename", std::string("C:\\notes.txt"));
+    append->addChild(file);
+    diskdex->addChild(append);
+    root->addChild(diskdex);
+    plugin->loadPrefs(root);
+    root->deleteThis();
+    EXPECT_TRUE(plugin->getIndexers().empty());
+    ASSERT_EQ(plugin->getAppendAction()->getFiles().size(), 1u);
+    EXPECT_EQ(plugin->getAppendAction()->getFiles()[0].fileName, "C:\\notes.txt");
+}
+
+namespace {
+std::vector<std::string> messages;
+void captureMessage(const char* text) {
+    messages.push_back(text);
+}
+} // namespace
+
+TEST_F(Diskdex, AppendWritesTheExpandedLineToTheNamedFile) {
+    VAppendAction* append = plugin->getAppendAction();
+    ASSERT_NE(append, nullptr);
+    EXPECT_EQ(core->getAction("Append", false), append);
+    append->addFile("notes", folder.sub("notes.txt"));
+    messages.clear();
+    VAppendAction::MessageHook previous = VAppendAction::setMessageHook(&captureMessage);
+
+    EXPECT_TRUE(append->execute("notes buy milk %d"));
+    EXPECT_TRUE(append->execute("notes   two\\tcolumns\\nand a line"));
+    EXPECT_TRUE(append->execute("notes"));
+    EXPECT_TRUE(messages.empty()) << "nothing after the name: nothing written, nothing said";
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char date[16];
+    std::snprintf(date, sizeof(date), "%02u/%02u/%02u", now.wMonth, now.wDay, now.wYear % 100);
+    EXPECT_EQ(folder.readFile("notes.txt"),
+              std::string("buy milk ") + date + "\r\ntwo\tcolumns\r\nand a line\r\n");
+
+    EXPECT_TRUE(append->execute("diary dear diary"));
+    EXPECT_EQ(messages, std::vector<std::string>{"No File Exists with Given Shortcut"});
+    VAppendAction::setMessageHook(previous);
+}
+
+TEST_F(Diskdex, AppendReportsAFileThatCannotBeOpened) {
+    VAppendAction* append = plugin->getAppendAction();
+    append->addFile("gone", folder.sub("no such folder\\x.txt"));
+    EXPECT_FALSE(append->execute("gone some text"));
+    const std::string longLine(5000, 'L');
+    append->addFile("long", folder.sub("long.txt"));
+    EXPECT_TRUE(append->execute("long " + longLine));
+    EXPECT_EQ(folder.readFile("long.txt"), longLine + "\r\n") << "no fixed buffers";
+}
