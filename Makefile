@@ -1,5 +1,5 @@
 # Front door: every target sets up what it needs (packages, Wine prefix, build) by itself.
-.PHONY: test build bench setup
+.PHONY: test build bench setup search
 
 test:
 	bash scripts/test.sh
@@ -12,3 +12,7 @@ bench:
 
 setup:
 	bash scripts/setup.sh
+
+# make search Q="some text" [ARGS=--live]
+search:
+	bash scripts/search.sh $(ARGS) -- "$(Q)"

@@ -9,6 +9,6 @@ for t in "${targets[@]}"; do
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$t.cmake" >/dev/null
     fi
-    ninja -C "$dir" | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
+    ninja -C "$dir" | grep -vE '^(\[[0-9]+/[0-9]+\] |ninja: (Entering directory|no work to do))' || true
     [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "build: $t failed" >&2; exit 1; }
 done
