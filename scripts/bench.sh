@@ -5,9 +5,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" i686 x86_64
 . "$root/scripts/wine-env.sh"
-mkdir -p "$root/bench-results"
+out="$root/bench-results"
+mkdir -p "$out"
+echo "bench: making the synthetic tree (200,000 files) once, natively"
+python3 "$root/bench/make_tree.py" "$out/tree"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineserver -p
 for t in i686 x86_64; do
-    wine "$root/build/$t/bin/vx_bench_search.exe" "Z:$root/bench-results/search-$t.json" </dev/null
+    wine "$root/build/$t/bin/vx_bench_search.exe" "Z:$out/search-$t.json" </dev/null
+    wine "$root/build/$t/bin/vx_bench_diskdex.exe" "Z:$out/tree" "Z:$out/diskdex-$t.json" </dev/null
 done

@@ -6,6 +6,7 @@
 #include "engine/VPluginManager.h"
 #include "model/VBuiltinActions.h"
 #include "model/VResult.h"
+#include "util/CPath.h"
 #include "util/Shell.h"
 #include "util/VxText.h"
 
@@ -16,21 +17,6 @@
 namespace {
 
 VVerbinoxCore* s_instance = nullptr;
-
-std::string modulePath() {
-    // GetModuleFileName truncates silently: grow until the name fits.
-    std::string buffer(MAX_PATH, '\0');
-    for (;;) {
-        DWORD n = ::GetModuleFileNameA(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
-        if (n == 0)
-            return std::string();
-        if (n < buffer.size()) {
-            buffer.resize(n);
-            return buffer;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 template <class T> bool eraseFirst(std::vector<T*>& items, T* item) {
     auto it = std::find(items.begin(), items.end(), item);
@@ -55,7 +41,7 @@ void VVerbinoxCore::deleteThis() {
 }
 
 VVerbinoxCore::VVerbinoxCore() : listenerGuard(400) {
-    appPath = modulePath();
+    appPath = CPath(1).GetPath();
     std::replace(appPath.begin(), appPath.end(), '/', '\\');
     std::size_t cut = appPath.find_last_of('\\');
     appLocation = cut == std::string::npos ? std::string() : appPath.substr(0, cut + 1);

@@ -14,59 +14,50 @@ void VElement::drawIcon(HDC dc, const RECT& r, bool showIcon) const {
         ::DrawIconEx(dc, r.left, r.top, h, r.right - r.left, r.bottom - r.top, 0, nullptr, DI_NORMAL);
 }
 
-void VElement::drawLine(HDC dc, const std::string& text, const RECT& rect, UINT extraFormat) {
-    RECT r = rect;
-    UINT format = DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | extraFormat;
-    if (!(extraFormat & DT_PATH_ELLIPSIS))
-        format |= DT_END_ELLIPSIS;
-    // DrawTextA with an ellipsis flag may write into the text only with DT_MODIFYSTRING; we never ask.
-    ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+VTextLines::VTextLines(HDC dc) : dc_(dc), oldColor_(::GetTextColor(dc)) {}
+
+VTextLines::~VTextLines() {
+    if (oldFont_)
+        ::SelectObject(dc_, oldFont_);
+    ::SetTextColor(dc_, oldColor_);
 }
 
-namespace {
-
-// Selects a font and text colour into a DC for as long as it lives.
-class DcTextState {
-public:
-    explicit DcTextState(HDC dc) : dc_(dc), oldColor_(::GetTextColor(dc)) {}
-    ~DcTextState() {
-        if (oldFont_)
-            ::SelectObject(dc_, oldFont_);
-        ::SetTextColor(dc_, oldColor_);
+void VTextLines::draw(HFONT font, COLORREF color, bool selected, const std::string& text, const RECT& rect,
+                      UINT ellipsis) {
+    if (font) {
+        HGDIOBJ previous = ::SelectObject(dc_, font);
+        if (!oldFont_)
+            oldFont_ = previous;
     }
-    void use(HFONT font, COLORREF color, bool selected) {
-        if (font) {
-            HGDIOBJ previous = ::SelectObject(dc_, font);
-            if (!oldFont_)
-                oldFont_ = previous;
-        }
-        ::SetTextColor(dc_, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : color);
-    }
+    ::SetTextColor(dc_, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : color);
+    RECT r = rect;
+    // Without DT_MODIFYSTRING the ellipsis never writes into the text.
+    ::DrawTextA(dc_, text.c_str(), static_cast<int>(text.size()), &r,
+                DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | ellipsis);
+}
 
-private:
-    HDC dc_;
-    COLORREF oldColor_;
-    HGDIOBJ oldFont_ = nullptr;
-};
+void VElement::drawTwoLines(HDC dc, const RECT& line1, const RECT& line2, bool selected,
+                            UINT lowerEllipsis) const {
+    VVerbinoxCore* core = VVerbinoxCore::instance();
+    VTextLines lines(dc);
+    lines.draw(core->getFont1(), core->getTextColor1(), selected, getDisplayText1(), line1, DT_END_ELLIPSIS);
+    lines.draw(core->getFont2(), core->getTextColor2(), selected, getDisplayText2(), line2, lowerEllipsis);
+}
 
-} // namespace
+void VElement::drawOneLine(HDC dc, const RECT& text, bool selected, UINT ellipsis) const {
+    VVerbinoxCore* core = VVerbinoxCore::instance();
+    VTextLines lines(dc);
+    lines.draw(core->getFont(), core->getTextColor(), selected, getDisplayText(), text, ellipsis);
+}
 
 void VElement::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& line1, const RECT& line2,
                     bool selected, bool showIcon) const {
     drawIcon(dc, iconRect, showIcon);
-    VVerbinoxCore* core = VVerbinoxCore::instance();
-    DcTextState state(dc);
-    state.use(core->getFont1(), core->getTextColor1(), selected);
-    drawLine(dc, getDisplayText1(), line1);
-    state.use(core->getFont2(), core->getTextColor2(), selected);
-    drawLine(dc, getDisplayText2(), line2);
+    drawTwoLines(dc, line1, line2, selected, DT_END_ELLIPSIS);
 }
 
 void VElement::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& text, bool selected,
                     bool showIcon) const {
     drawIcon(dc, iconRect, showIcon);
-    VVerbinoxCore* core = VVerbinoxCore::instance();
-    DcTextState state(dc);
-    state.use(core->getFont(), core->getTextColor(), selected);
-    drawLine(dc, getDisplayText(), text);
+    drawOneLine(dc, text, selected, DT_END_ELLIPSIS);
 }

@@ -8,6 +8,25 @@
 
 class VPlugin;
 
+// Draws single text lines into a DC with a font and colour, restoring the DC's previous font and text
+// colour when it goes: the one routine behind every element's drawing.
+class VX_CORE_API VTextLines {
+public:
+    explicit VTextLines(HDC dc);
+    ~VTextLines();
+    VTextLines(const VTextLines&) = delete;
+    VTextLines& operator=(const VTextLines&) = delete;
+    // One line, vertically centred, left aligned, no prefix processing; ellipsis is DT_END_ELLIPSIS or
+    // DT_PATH_ELLIPSIS. Selected lines take the highlight text colour.
+    void draw(HFONT font, COLORREF color, bool selected, const std::string& text, const RECT& rect,
+              UINT ellipsis);
+
+private:
+    HDC dc_;
+    COLORREF oldColor_;
+    HGDIOBJ oldFont_ = nullptr;
+};
+
 class VX_CORE_API VElement {
 public:
     enum ElementType { ActionElement = 0, ResultElement = 1 };
@@ -37,9 +56,9 @@ public:
     void setIcon(HICON newIcon) { icon = newIcon; }
 
 protected:
-    // Draws one line of text the way every element does: one line, vertically centred, no prefix
-    // processing, ellipsis at the end. Subclasses add flags (a path ellipsis for paths).
-    static void drawLine(HDC dc, const std::string& text, const RECT& rect, UINT extraFormat = 0);
+    // The text of both lines (upper with an end ellipsis, lower with the given one), or of one line.
+    void drawTwoLines(HDC dc, const RECT& line1, const RECT& line2, bool selected, UINT lowerEllipsis) const;
+    void drawOneLine(HDC dc, const RECT& text, bool selected, UINT ellipsis) const;
     void drawIcon(HDC dc, const RECT& iconRect, bool showIcon) const;
 
 private:

@@ -12,50 +12,6 @@
 
 namespace {
 
-// Draws the element's text lines with the core's fonts, as every element does, but with our own
-// ellipsis per line.
-class TextLines {
-public:
-    explicit TextLines(HDC dc) : dc_(dc), oldColor_(::GetTextColor(dc)) {}
-    ~TextLines() {
-        if (oldFont_)
-            ::SelectObject(dc_, oldFont_);
-        ::SetTextColor(dc_, oldColor_);
-    }
-    void line(HFONT font, COLORREF color, bool selected, const std::string& text, const RECT& rect,
-              UINT ellipsis) {
-        if (font) {
-            HGDIOBJ previous = ::SelectObject(dc_, font);
-            if (!oldFont_)
-                oldFont_ = previous;
-        }
-        ::SetTextColor(dc_, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : color);
-        RECT r = rect;
-        ::DrawTextA(dc_, text.c_str(), static_cast<int>(text.size()), &r,
-                    DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | ellipsis);
-    }
-
-private:
-    HDC dc_;
-    COLORREF oldColor_;
-    HGDIOBJ oldFont_ = nullptr;
-};
-
-void drawTwoLines(HDC dc, const VElement& e, const RECT& line1, const RECT& line2, bool selected) {
-    VVerbinoxCore* core = VVerbinoxCore::instance();
-    TextLines lines(dc);
-    lines.line(core->getFont1(), core->getTextColor1(), selected, e.getDisplayText1(), line1,
-               DT_END_ELLIPSIS);
-    lines.line(core->getFont2(), core->getTextColor2(), selected, e.getDisplayText2(), line2,
-               DT_PATH_ELLIPSIS);
-}
-
-void drawOneLine(HDC dc, const VElement& e, const RECT& text, bool selected) {
-    VVerbinoxCore* core = VVerbinoxCore::instance();
-    TextLines lines(dc);
-    lines.line(core->getFont(), core->getTextColor(), selected, e.getDisplayText(), text, DT_PATH_ELLIPSIS);
-}
-
 bool isShortcutExtension(const std::string& ext) {
     return ext.size() == 3 && vx::lowered(ext) == "lnk";
 }
@@ -165,14 +121,14 @@ void VFileResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& li
                        bool selected, bool showIcon) const {
     if (showIcon)
         drawFileIcon(dc, iconRect);
-    drawTwoLines(dc, *this, line1, line2, selected);
+    drawTwoLines(dc, line1, line2, selected, DT_PATH_ELLIPSIS);
 }
 
 void VFileResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& text, bool selected,
                        bool showIcon) const {
     if (showIcon)
         drawFileIcon(dc, iconRect);
-    drawOneLine(dc, *this, text, selected);
+    drawOneLine(dc, text, selected, DT_PATH_ELLIPSIS);
 }
 
 bool VFileResult::select() {
@@ -231,13 +187,13 @@ std::string VUrlResult::getDisplayText() const {
 void VUrlResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& line1, const RECT& line2,
                       bool selected, bool showIcon) const {
     drawIcon(dc, iconRect, showIcon);
-    drawTwoLines(dc, *this, line1, line2, selected);
+    drawTwoLines(dc, line1, line2, selected, DT_PATH_ELLIPSIS);
 }
 
 void VUrlResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& text, bool selected,
                       bool showIcon) const {
     drawIcon(dc, iconRect, showIcon);
-    drawOneLine(dc, *this, text, selected);
+    drawOneLine(dc, text, selected, DT_PATH_ELLIPSIS);
 }
 
 bool VUrlResult::select() {

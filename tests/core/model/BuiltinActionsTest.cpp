@@ -1,7 +1,7 @@
 #include "support/CoreFixture.h"
+#include "support/ShellCapture.h"
 
 #include "model/VBuiltinActions.h"
-#include "util/Shell.h"
 
 #include <windows.h>
 
@@ -10,30 +10,11 @@
 
 namespace {
 
-struct ShellRequest {
-    std::string file, parameters, directory;
-};
-std::vector<ShellRequest> requests;
-bool shellAnswer = true;
-
-bool captureShell(const std::string& file, const std::string& parameters, const std::string& directory) {
-    requests.push_back({file, parameters, directory});
-    return shellAnswer;
-}
-
 class BuiltinActions : public CoreTest {
 protected:
-    void SetUp() override {
-        CoreTest::SetUp();
-        requests.clear();
-        shellAnswer = true;
-        previous = vx::setShellOpenHook(&captureShell);
-    }
-    void TearDown() override {
-        vx::setShellOpenHook(previous);
-        CoreTest::TearDown();
-    }
-    vx::ShellOpenHook previous = nullptr;
+    ShellCapture shell;
+    std::vector<ShellCapture::Request>& requests = ShellCapture::requests();
+    bool& shellAnswer = ShellCapture::answer();
     FakeResult result{nullptr, "r"};
 };
 
