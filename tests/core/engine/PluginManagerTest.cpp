@@ -154,3 +154,14 @@ TEST_F(PluginLoading, PluginPreferencesSurviveAFileRoundTrip) {
     }
     EXPECT_EQ(FakeCounters::plugins.load(), 0);
 }
+
+TEST_F(PluginLoading, ALinkBackUpTheTreeIsNotFollowed) {
+    // A directory symbolic link inside "Plugins\sub" that points at "Plugins" itself.
+    if (!::CreateSymbolicLinkA(folder.sub("Plugins\\sub\\loop").c_str(), folder.sub("Plugins").c_str(),
+                               SYMBOLIC_LINK_FLAG_DIRECTORY))
+        GTEST_SKIP() << "no symbolic links here: " << ::GetLastError();
+    VVerbinoxCore* core = startCore();
+    EXPECT_EQ(core->getPluginManager()->getNumPlugins(), 3) << "each plug-in loads once";
+    core->shutDown();
+    core->deleteThis();
+}

@@ -297,3 +297,18 @@ TEST_F(Diskdex, AppendReportsAFileThatCannotBeOpened) {
     EXPECT_TRUE(append->execute("long " + longLine));
     EXPECT_EQ(folder.readFile("long.txt"), longLine + "\r\n") << "no fixed buffers";
 }
+
+TEST_F(Diskdex, WalksDoNotFollowALinkBackUpTheTree) {
+    ASSERT_TRUE(folder.makeDir("e"));
+    ASSERT_TRUE(folder.makeDir("e\\inner"));
+    ASSERT_TRUE(folder.writeFile("e\\inner\\once.txt", "x"));
+    if (!::CreateSymbolicLinkA(folder.sub("e\\inner\\loop").c_str(), folder.sub("e").c_str(),
+                               SYMBOLIC_LINK_FLAG_DIRECTORY))
+        GTEST_SKIP() << "no symbolic links here: " << ::GetLastError();
+    auto* indexer = folderIndexer("e");
+    plugin->addIndexer(indexer);
+    EXPECT_EQ(indexer->getCachedCount(), 1u);
+    core->setLiveSearching(true);
+    EXPECT_EQ(search("once"), (Names{"once.txt"})) << "the live walk does not loop either";
+    core->setLiveSearching(false);
+}
