@@ -10,7 +10,7 @@ WORDS = ["report", "notes", "photo", "music"]
 
 def main():
     root = sys.argv[1]
-    marker = os.path.join(root, ".complete")
+    marker = root.rstrip("/") + ".complete"  # beside the tree, not in it
     if os.path.exists(marker):
         return
     n = 0

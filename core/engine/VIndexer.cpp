@@ -144,10 +144,8 @@ void VIndexer::tokenizeSearchString(const std::string& text) {
     }
 }
 
-bool VIndexer::matchPrepared(std::string_view text) const {
-    if (VVerbinoxCore::instance()->getSearchStringStart())
-        return startsWith(text, searchString);
-    return text.find(searchString) != std::string_view::npos;
+bool VIndexer::startOnlyOption() {
+    return VVerbinoxCore::instance()->getSearchStringStart();
 }
 
 bool VIndexer::match(const std::string& text, bool isUrl) const {

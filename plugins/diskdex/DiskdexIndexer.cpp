@@ -431,7 +431,7 @@ void VDiskdexIndexer::search() {
         const bool withDirs = getMatchDirectories();
         const std::string_view all(caseSensitive ? names : lowerNames);
         for (const CacheEntry& e : entries) {
-            if (isCancelled())
+            if (cancelRequested())
                 break;
             if (e.isDir && !withDirs)
                 continue;
