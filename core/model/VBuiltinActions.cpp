@@ -1,21 +1,12 @@
 #include "model/VBuiltinActions.h"
 
 #include "engine/VVerbinoxCore.h"
+#include "util/CPath.h"
 #include "util/CoreModule.h"
 #include "util/Shell.h"
 #include "util/VxText.h"
 
 #include <cstring>
-
-namespace {
-// The last name of a path: the file name, or for a folder path (trailing backslash) the folder's.
-std::string lastPathName(std::string path) {
-    while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
-        path.pop_back();
-    std::size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-} // namespace
 
 VRunAction::VRunAction() : VAction("Run", "run", "Run Command Line", nullptr) {
     addSupportedType(VProperty::FileType | VProperty::UrlType);
@@ -26,8 +17,11 @@ std::string VRunAction::getActionText(VProperty* property) const {
     if (!property)
         return std::string();
     switch (property->getPropertyType()) {
-    case VProperty::FileType:
-        return "Open " + lastPathName(property->getValue());
+    case VProperty::FileType: {
+        // A file by its name, a folder by its last folder's name.
+        CPath path(property->getValue());
+        return "Open " + (path.IsFilePath() ? path.GetFileName() : path.GetDir(path.GetDirCount() - 1));
+    }
     case VProperty::UrlType:
         return "Browse " + property->getValue();
     default:
