@@ -1,5 +1,7 @@
 #include "util/CShellLink.h"
 
+#include "util/VxText.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -8,17 +10,6 @@ namespace {
 
 // Largest buffer a text is asked for with; far beyond what the shell stores in a shortcut.
 constexpr int kMaxTextSize = 65536;
-
-std::wstring widened(const std::string& text) {
-    if (text.empty())
-        return std::wstring();
-    int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (size <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
-    return wide;
-}
 
 // The file name made absolute: a relative name would be taken relative to whatever the shell object
 // thinks, and profile reads of a relative name look in the Windows folder.
@@ -136,14 +127,14 @@ bool CShellLink::Save(const std::string& fileName) {
     link_->SetArguments(arguments.c_str());
     link_->SetHotkey(hotKey);
     link_->SetShowCmd(showCommand);
-    return SUCCEEDED(file_->Save(widened(name).c_str(), TRUE));
+    return SUCCEEDED(file_->Save(vx::widened(name).c_str(), TRUE));
 }
 
 bool CShellLink::Load(const std::string& fileName) {
     if (!Initialise())
         return false;
     std::string name = fullName(fileName);
-    if (FAILED(file_->Load(widened(name).c_str(), STGM_READ)))
+    if (FAILED(file_->Load(vx::widened(name).c_str(), STGM_READ)))
         return false;
 
     readText([&](char* buffer, int size) { return link_->GetPath(buffer, size, nullptr, SLGP_UNCPRIORITY); },
@@ -219,7 +210,7 @@ bool CUrlShellLink::Save(const std::string& fileName) {
             if (iconLocation.empty()) {
                 storage->DeleteMultiple(2, keys);
             } else {
-                std::wstring iconFile = widened(iconLocation);
+                std::wstring iconFile = vx::widened(iconLocation);
                 PROPVARIANT values[2];
                 ::PropVariantInit(&values[0]);
                 ::PropVariantInit(&values[1]);
@@ -234,14 +225,14 @@ bool CUrlShellLink::Save(const std::string& fileName) {
     }
     if (link_)
         writeCommonFields(link_.Get(), *this);
-    return SUCCEEDED(file_->Save(widened(name).c_str(), TRUE));
+    return SUCCEEDED(file_->Save(vx::widened(name).c_str(), TRUE));
 }
 
 bool CUrlShellLink::Load(const std::string& fileName) {
     if (!Initialise())
         return false;
     std::string name = fullName(fileName);
-    if (FAILED(file_->Load(widened(name).c_str(), STGM_READ)))
+    if (FAILED(file_->Load(vx::widened(name).c_str(), STGM_READ)))
         return false;
 
     char* url = nullptr;

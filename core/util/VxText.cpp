@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 namespace vx {
 namespace {
 
@@ -96,6 +95,33 @@ std::string trimmed(std::string_view text) {
     while (end > begin && isBlank(text[end - 1]))
         --end;
     return std::string(text.substr(begin, end - begin));
+}
+
+std::wstring widened(std::string_view text, unsigned codePage) {
+    if (text.empty())
+        return std::wstring();
+    int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+void narrowInto(std::wstring_view text, std::string& out, unsigned codePage) {
+    int n = text.empty() ? 0
+                         : ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                                 nullptr, 0, nullptr, nullptr);
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (n > 0)
+        ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                              nullptr);
+}
+
+std::string narrowed(std::wstring_view text, unsigned codePage) {
+    std::string out;
+    narrowInto(text, out, codePage);
+    return out;
 }
 
 } // namespace vx

@@ -22,6 +22,13 @@ inline bool isBlank(char c) {
 }
 VX_CORE_API std::string trimmed(std::string_view text);
 
+// Conversions between narrow text (the active code page unless another is named) and UTF-16, sized by
+// the system first: no fixed buffers. Text the code page cannot hold comes out as the system substitutes.
+VX_CORE_API std::wstring widened(std::string_view text, unsigned codePage = 0 /* CP_ACP */);
+VX_CORE_API std::string narrowed(std::wstring_view text, unsigned codePage = 0 /* CP_ACP */);
+// narrowed into an existing string, reusing its storage (for loops over many names).
+VX_CORE_API void narrowInto(std::wstring_view text, std::string& out, unsigned codePage = 0 /* CP_ACP */);
+
 // True when c starts a two-byte character of the active code page (DBCS pages only; never for UTF-8).
 // Scanners use it to step over the trail byte, which may look like '\\' or another ASCII character.
 VX_CORE_API bool isLeadByte(char c);

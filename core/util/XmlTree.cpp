@@ -1,5 +1,7 @@
 #include "util/XmlTree.h"
 
+#include "util/VxText.h"
+
 #include "util/Win32Handle.h"
 
 #include <windows.h>
@@ -23,30 +25,11 @@ template <typename T> using ComOwner = std::unique_ptr<T, ComRelease>;
 // XmlLite hands out UTF-16; the rest of the system speaks the active code page. Characters the code
 // page lacks become its default character, as everywhere else in the system.
 std::string narrowFromWide(const WCHAR* text, UINT length) {
-    if (length == 0)
-        return std::string();
-    int size = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string result(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &result[0], size, nullptr, nullptr);
-    return result;
+    return vx::narrowed(std::wstring_view(text, length));
 }
 
 std::string utf8FromNarrow(const std::string& text) {
-    if (text.empty())
-        return std::string();
-    int wideSize = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (wideSize <= 0)
-        return std::string();
-    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], wideSize);
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string result(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, &result[0], size, nullptr, nullptr);
-    return result;
+    return vx::narrowed(vx::widened(text), CP_UTF8);
 }
 
 bool readQualifiedName(IXmlReader* reader, std::string& name) {

@@ -82,28 +82,11 @@ bool wildMatchesAny(const std::vector<std::string>& lowerPatterns, const std::st
     return false;
 }
 
-std::wstring widen(const std::string& text) {
-    if (text.empty())
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
-
-void narrowInto(const wchar_t* text, std::string& out) {
-    int length = static_cast<int>(wcslen(text));
-    int n = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(n));
-    if (n > 0)
-        ::WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], n, nullptr, nullptr);
-}
-
 // The wide form of a folder for FindFirstFileExW, able to exceed MAX_PATH: "\\?\C:\..." or
 // "\\?\UNC\server\share\...". The prefix turns off Windows' own clean-up of the path, so the folder is
 // made full (slashes, dots) first.
 std::wstring longFolderForm(const std::string& folder) {
-    std::wstring wide = widen(folder);
+    std::wstring wide = vx::widened(folder);
     DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (n == 0)
         return std::wstring();
@@ -333,7 +316,7 @@ bool VDiskdexIndexer::walk(const WalkSettings& settings, Visit visit, bool stopO
         const wchar_t* w = data.cFileName;
         if (w[0] == L'.' && (w[1] == 0 || (w[1] == L'.' && w[2] == 0)))
             continue;
-        narrowInto(w, name);
+        vx::narrowInto(w, name);
         lowerName.resize(name.size());
         vx::lowerInto(name.data(), name.size(), &lowerName[0]);
         const Frame& frame = stack.back();
