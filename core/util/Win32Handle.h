@@ -44,24 +44,6 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-// An event object.
-class CEvent {
-public:
-    bool Create(bool manualReset, bool initiallySet) {
-        handle_.Attach(::CreateEventW(nullptr, manualReset, initiallySet, nullptr));
-        return handle_.IsValid();
-    }
-    bool IsCreated() const { return handle_.IsValid(); }
-    bool Set() { return ::SetEvent(handle_.Get()) != FALSE; }
-    bool Reset() { return ::ResetEvent(handle_.Get()) != FALSE; }
-    DWORD Wait(DWORD timeout = INFINITE) const { return ::WaitForSingleObject(handle_.Get(), timeout); }
-    HANDLE Get() const { return handle_.Get(); }
-    bool Close() { return handle_.Close(); }
-
-private:
-    CHandle handle_;
-};
-
 // A critical section; not movable, since Windows keeps pointers into it while it is in use.
 class CCriticalSection {
 public:

@@ -9,6 +9,16 @@
 #include <mutex>
 #include <vector>
 
+// Waits until every indexer worker of the process has ended; false after the time-out.
+inline bool waitForWorkers(int timeoutMs = 10000) {
+    for (int waited = 0; waited < timeoutMs; waited += 5) {
+        if (VIndexer::getRunningWorkerCount() == 0)
+            return true;
+        ::Sleep(5);
+    }
+    return VIndexer::getRunningWorkerCount() == 0;
+}
+
 // Keeps what it is given and counts deliveries whose id is not the core's current one at that moment.
 class CollectingListener : public VResultListener {
 public:

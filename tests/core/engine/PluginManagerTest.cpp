@@ -141,8 +141,7 @@ TEST_F(PluginLoading, PluginPreferencesSurviveAFileRoundTrip) {
         core->registerResultListener(listener);
         uint32_t id = 0;
         core->startSeach("<bye>", id);
-        for (int i = 0; i < 500 && VIndexer::getRunningWorkerCount(); ++i)
-            ::Sleep(5);
+        ASSERT_TRUE(waitForWorkers());
         EXPECT_EQ(listener->texts(), std::vector<std::string>{"hi & <bye>-alpha"}) << "round " << round;
 
         VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");

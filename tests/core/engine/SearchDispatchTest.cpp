@@ -10,16 +10,6 @@
 
 namespace {
 
-// Waits until every worker of the process has ended, or fails after a while.
-bool waitForWorkers(int timeoutMs = 10000) {
-    for (int waited = 0; waited < timeoutMs; waited += 5) {
-        if (VIndexer::getRunningWorkerCount() == 0)
-            return true;
-        ::Sleep(5);
-    }
-    return false;
-}
-
 NameIndexer* makeIndexer(VPlugin* plugin, std::vector<std::string> names) {
     auto* indexer = new NameIndexer(plugin, std::move(names));
     indexer->updateCache();

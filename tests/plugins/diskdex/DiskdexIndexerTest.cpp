@@ -41,8 +41,7 @@ protected:
         listener->clear();
         uint32_t id = 0;
         core->startSeach(text, id);
-        for (int i = 0; i < 2000 && VIndexer::getRunningWorkerCount(); ++i)
-            ::Sleep(5);
+        EXPECT_TRUE(waitForWorkers());
         core->cancelSearch(id);
         std::set<std::string> out;
         for (const std::string& t : listener->texts())
@@ -152,8 +151,7 @@ TEST_F(Diskdex, FolderResultsEndWithABackslash) {
     uint32_t id = 0;
     listener->clear();
     core->startSeach("project", id);
-    for (int i = 0; i < 2000 && VIndexer::getRunningWorkerCount(); ++i)
-        ::Sleep(5);
+    EXPECT_TRUE(waitForWorkers());
     ASSERT_EQ(listener->texts().size(), 1u);
     core->cancelSearch(id);
 }
@@ -185,8 +183,7 @@ TEST_F(Diskdex, ACancelledLiveWalkPostsNothingAndRemovingAnIndexerStopsItsWorker
     uint32_t id = 0;
     core->startSeach("match", id);
     core->cancelSearch(id);
-    for (int i = 0; i < 2000 && VIndexer::getRunningWorkerCount(); ++i)
-        ::Sleep(5);
+    EXPECT_TRUE(waitForWorkers());
     EXPECT_TRUE(listener->texts().empty());
 
     core->startSeach("match", id);
