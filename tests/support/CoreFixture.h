@@ -31,6 +31,7 @@ public:
         ++batches_;
         for (int i = 0; i < count; ++i) {
             ids_.push_back(id);
+            ++everDelivered_;
             if (id != VVerbinoxCore::instance()->getCurrentSearchId())
                 ++stale_;
             kept_.push_back(results[i]);
@@ -46,6 +47,11 @@ public:
         for (VResult* r : kept_)
             out.push_back(r->getDisplayText());
         return out;
+    }
+    // Every result ever delivered, whatever clear() dropped since.
+    int everDelivered() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return everDelivered_;
     }
     int staleDeliveries() {
         std::lock_guard<std::mutex> hold(mutex_);
@@ -70,6 +76,7 @@ private:
     std::vector<uint32_t> ids_;
     int batches_ = 0;
     int stale_ = 0;
+    int everDelivered_ = 0;
 };
 
 class CollectingActionListener : public VActionListener {

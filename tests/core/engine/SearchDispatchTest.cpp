@@ -269,6 +269,9 @@ TEST_F(SearchDispatch, ThousandRapidSearchCyclesEndCleanWithinAWatchdog) {
                 core->cancelSearch(id);
             if (cycle % 7 == 0)
                 listener->clear();
+            // Now and then a search is left to finish, so deliveries happen among the replacements.
+            if (cycle % 50 == 1)
+                waitForWorkers();
         }
         done = true;
     });
@@ -281,7 +284,7 @@ TEST_F(SearchDispatch, ThousandRapidSearchCyclesEndCleanWithinAWatchdog) {
     }
     driver.join();
     ASSERT_TRUE(waitForWorkers());
-    EXPECT_GT(listener->ids().size(), 0u) << "some searches should have delivered";
+    EXPECT_GT(listener->everDelivered(), 0) << "the searches left to finish delivered";
     EXPECT_EQ(listener->staleDeliveries(), 0)
         << "a result reached the listener after its search was replaced";
     uint32_t last = core->getCurrentSearchId();
