@@ -77,6 +77,8 @@ public:
     // unreadable or not well-formed XML. A file without any element gives a root without children.
     static VPreferencesNode* load(const std::string& path);
     // Writes the tree to path through a temporary file that replaces the old file only once it is
-    // complete on disk. False, with the old file untouched, when anything fails.
+    // complete on disk. A node or key whose name is not an XML name is left out of the file (a node
+    // with everything below it). False, with the old file untouched, when anything fails, such as a
+    // tree nested deeper than the file allows.
     static bool save(const std::string& path, const VPreferencesNode* root);
 };

@@ -70,18 +70,36 @@ bool readAttributes(IXmlReader* reader, XmlElement& element, bool restoreBlanks)
     return SUCCEEDED(hr);
 }
 
-// A name as the printer can write it: a letter, '_' or ':' first, then those, digits, '-' and '.'.
-// Bytes above 0x7F are let through so that names in other scripts survive; the reader judges them.
-bool isPrintableName(const std::string& name) {
-    if (name.empty())
+// XML 1.0 (fifth edition) name characters. A name the reader refuses would make the whole file
+// unreadable, so the printer checks every character, not only ASCII: in code page 1252 the bytes 0xD7
+// (the multiplication sign) or 0x81 (a C1 control) convert to characters no XML name may hold.
+bool isNameStartChar(unsigned c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' ||
+           (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
+           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+bool isNameChar(unsigned c) {
+    return isNameStartChar(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == 0xB7 ||
+           (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+// The UTF-8 form of a name in the active code page, or false when it is not an XML name.
+bool xmlName(const std::string& name, std::string& utf8) {
+    std::wstring wide = vx::widened(name);
+    if (wide.empty())
         return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
-        bool inner = (c >= '0' && c <= '9') || c == '-' || c == '.';
-        if (!start && !(i > 0 && inner))
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        unsigned c = wide[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00u);
+        if (!(i == 0 ? isNameStartChar(c) : isNameChar(c)))
             return false;
     }
+    utf8 = vx::narrowed(wide, CP_UTF8);
     return true;
 }
 
@@ -121,35 +139,44 @@ void appendAttributeValue(const std::string& utf8, std::string& out) {
     }
 }
 
-bool printElement(const XmlElement& element, int depth, std::string& out) {
-    if (depth >= maxXmlDepth || !isPrintableName(element.name))
+// Prints an element whose name is already known to be an XML name, as `utf8Name`. Attributes and
+// children whose names are not XML names are left out, with everything below them: one bad name set by
+// a plug-in must not keep every other setting from being saved.
+bool printElement(const XmlElement& element, const std::string& utf8Name, int depth, std::string& out) {
+    if (depth >= maxXmlDepth)
         return false;
     std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
-    std::string name = utf8FromNarrow(element.name);
     out += indent;
     out += '<';
-    out += name;
+    out += utf8Name;
+    std::string name;
     for (const auto& attribute : element.attributes) {
-        if (!isPrintableName(attribute.first))
-            return false;
+        if (!xmlName(attribute.first, name))
+            continue;
         out += ' ';
-        out += utf8FromNarrow(attribute.first);
+        out += name;
         out += "=\"";
         appendAttributeValue(utf8FromNarrow(attribute.second), out);
         out += '"';
     }
-    if (element.children.empty()) {
+    const std::size_t shortFormEnd = out.size();
+    out += ">\r\n";
+    bool anyChild = false;
+    for (const XmlElement& child : element.children) {
+        if (!xmlName(child.name, name))
+            continue;
+        if (!printElement(child, name, depth + 1, out))
+            return false;
+        anyChild = true;
+    }
+    if (!anyChild) {
+        out.resize(shortFormEnd);
         out += " />\r\n";
         return true;
     }
-    out += ">\r\n";
-    for (const XmlElement& child : element.children) {
-        if (!printElement(child, depth + 1, out))
-            return false;
-    }
     out += indent;
     out += "</";
-    out += name;
+    out += utf8Name;
     out += ">\r\n";
     return true;
 }
@@ -329,8 +356,9 @@ bool readXmlFile(const std::string& path, XmlElement& document) {
 }
 
 bool printXml(const XmlElement& root, std::string& text) {
+    std::string name;
     std::string out;
-    if (!printElement(root, 0, out))
+    if (!xmlName(root.name, name) || !printElement(root, name, 0, out))
         return false;
     text = std::move(out);
     return true;

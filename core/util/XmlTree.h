@@ -44,7 +44,9 @@ constexpr int maxXmlDepth = 256;
 // four spaces of indentation per level, childless elements in the short form `<Name a="1" />`, attribute
 // values in double quotes with & < > " and tab, CR and LF written as references. Text is converted from
 // the active code page to UTF-8; other control characters cannot appear in XML 1.0 at all and are left
-// out. False (text unspecified) when a name is not a usable XML name or the tree is too deep.
+// out. An attribute, or a child element with everything below it, whose name is not an XML name is left
+// out too, so that the rest can still be saved. False (text untouched) when the root's own name is not
+// an XML name or the tree is deeper than maxXmlDepth.
 VX_CORE_API bool printXml(const XmlElement& root, std::string& text);
 
 } // namespace vx

@@ -407,10 +407,30 @@ TEST_F(PreferencesFileTest, TreeThatCannotBeWrittenAsXmlLeavesTheOldFile) {
     NodePtr root = makeRealisticTree();
     ASSERT_TRUE(VPreferences::save(path, root.get()));
     const std::string before = readBytes(path);
-    root->getChild("Core")->setParam("Bad Key", 1);
+    VPreferencesNode* deepest = root->getChild("Core");
+    for (int depth = 0; depth < vx::maxXmlDepth; ++depth)
+        deepest = addChild(deepest, "Deeper");
     EXPECT_FALSE(VPreferences::save(path, root.get()));
     EXPECT_EQ(before, readBytes(path));
     EXPECT_FALSE(exists(path + ".tmp"));
+}
+
+TEST_F(PreferencesFileTest, NodesAndKeysWithoutXmlNamesAreLeftOutOfTheFile) {
+    NodePtr root = makeNode("Verbinox");
+    VPreferencesNode* core = addChild(root.get(), "Core");
+    core->setParam("1st", 1);
+    core->setParam("Kept", 2);
+    addChild(core, "a b")->setParam("Lost", 3);
+    addChild(core, "PluginMgr");
+    ASSERT_TRUE(VPreferences::save(path, root.get()));
+
+    NodePtr loaded(VPreferences::load(path));
+    ASSERT_NE(nullptr, loaded);
+    VPreferencesNode* loadedCore = loaded->getChild("Verbinox")->getChild("Core");
+    EXPECT_EQ("<missing>", getText(loadedCore, "1st"));
+    EXPECT_EQ("2", getText(loadedCore, "Kept"));
+    ASSERT_EQ(1, loadedCore->getNumChildren());
+    EXPECT_EQ("PluginMgr", loadedCore->getChild(0)->getName());
 }
 
 } // namespace

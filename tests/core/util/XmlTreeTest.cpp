@@ -63,14 +63,24 @@ TEST(XmlTree, NestingDeeperThanTheLimitIsRefusedByReaderAndPrinter) {
     EXPECT_FALSE(vx::printXml(root, text));
 }
 
-TEST(XmlTree, PrinterRefusesNamesThatAreNotXmlNames) {
+TEST(XmlTree, PrinterLeavesOutWhatIsNotNamedByAnXmlNameButRefusesSuchARoot) {
     std::string text;
-    for (const char* name : {"", "1st", "a b", "a<b", "-x"}) {
+    // "a\xD7b" holds the multiplication sign of code page 1252, which no XML name may hold.
+    for (const char* name : {"", "1st", "a b", "a<b", "-x",
+                             "a\xD7"
+                             "b"}) {
         vx::XmlElement element(name);
         EXPECT_FALSE(vx::printXml(element, text)) << name;
         vx::XmlElement holder("Core");
         holder.setAttribute(name, "v");
-        EXPECT_FALSE(vx::printXml(holder, text)) << name;
+        holder.setAttribute("Kept", "1");
+        holder.addChild(name).addChild("Below");
+        holder.addChild("Folder");
+        ASSERT_TRUE(vx::printXml(holder, text)) << name;
+        EXPECT_EQ("<Core Kept=\"1\">\r\n    <Folder />\r\n</Core>\r\n", text) << name;
+        holder.children.pop_back();
+        ASSERT_TRUE(vx::printXml(holder, text)) << name;
+        EXPECT_EQ("<Core Kept=\"1\" />\r\n", text) << name;
     }
     vx::XmlElement fine("Plugin_Mgr-2.x");
     fine.setAttribute("ns:Key", "1");
