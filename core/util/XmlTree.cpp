@@ -258,9 +258,25 @@ bool readDocument(const std::string& input, bool restoreBlanks, XmlElement& docu
     // The open elements, outermost first. Only the innermost one gains children, so pointers to its
     // ancestors stay valid while the vectors below them grow.
     std::vector<XmlElement*> open{&result};
+    // Wine's XmlLite never reports the end of a document cut short inside an open element: Read keeps
+    // answering S_OK with the same node (a blank at line 0, or the last start tag again), and a loop
+    // waiting for S_FALSE spins forever. Each node covers at least one character of the input, so more
+    // reads than input bytes, or the same kind of node twice at one place, means the reader is stuck.
+    std::size_t readsLeft = input.size() + 1;
     XmlNodeType type = XmlNodeType_None;
+    XmlNodeType previousType = XmlNodeType_None;
+    UINT previousLine = 0, previousPosition = 0;
     HRESULT hr;
     while ((hr = reader->Read(&type)) == S_OK) {
+        UINT line = 0, position = 0;
+        if (type == XmlNodeType_None || readsLeft-- == 0 || FAILED(reader->GetLineNumber(&line)) ||
+            FAILED(reader->GetLinePosition(&position)))
+            return false;
+        if (type == previousType && line == previousLine && position == previousPosition)
+            return false;
+        previousType = type;
+        previousLine = line;
+        previousPosition = position;
         if (type == XmlNodeType_Element) {
             // Asked before moving to the attributes: on an attribute the reader answers false.
             bool empty = reader->IsEmptyElement() != FALSE;
@@ -279,6 +295,7 @@ bool readDocument(const std::string& input, bool restoreBlanks, XmlElement& docu
             open.pop_back();
         }
     }
+    // E_PENDING cannot come from a memory stream; like any failure it means the text is not usable.
     if (hr != S_FALSE || open.size() != 1)
         return false;
     document = std::move(result);

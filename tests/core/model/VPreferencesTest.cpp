@@ -357,6 +357,12 @@ TEST_F(PreferencesFileTest, MissingEmptyOrMalformedFileGivesNull) {
     EXPECT_EQ(nullptr, VPreferences::load(path));
     writeBytes(path, "<Verbinox><Core a=\"1\" a=\"2\"");
     EXPECT_EQ(nullptr, VPreferences::load(path));
+    // Cut short, as after a full disk or an editor that crashed while saving: the file ends after the
+    // Fonts node, with the nodes around it still open.
+    ASSERT_TRUE(VPreferences::save(path, makeRealisticTree().get()));
+    const std::string whole = readBytes(path);
+    writeBytes(path, whole.substr(0, whole.find('\n', whole.find("<Fonts")) + 1));
+    EXPECT_EQ(nullptr, VPreferences::load(path));
 }
 
 TEST_F(PreferencesFileTest, FileWithoutElementsGivesRootWithoutChildren) {
