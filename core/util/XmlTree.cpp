@@ -239,6 +239,197 @@ std::string withBlankStandIns(const std::string& bytes) {
     return out;
 }
 
+bool isXmlBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool startsWith(const std::string& text, std::size_t at, const char* prefix) {
+    return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+std::size_t afterByteOrderMark(const std::string& text) {
+    return startsWith(text, 0, "\xEF\xBB\xBF") ? 3 : 0;
+}
+
+std::size_t skipBlanks(const std::string& text, std::size_t i) {
+    while (i < text.size() && isXmlBlank(text[i]))
+        ++i;
+    return i;
+}
+
+bool equalsIgnoringAsciiCase(const std::string& text, std::size_t at, std::size_t length, const char* word) {
+    if (std::char_traits<char>::length(word) != length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        char a = text[at + i], b = word[i];
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<char>(a - 'A' + 'a');
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+// Where the encoding name of the XML declaration that opens 8-bit text lies, as {offset, length};
+// length 0 when there is no declaration or it names no encoding.
+std::pair<std::size_t, std::size_t> declaredEncoding(const std::string& text) {
+    const std::size_t none = std::string::npos;
+    if (!startsWith(text, 0, "<?xml") || text.size() < 6 || !isXmlBlank(text[5]))
+        return {0, 0};
+    std::size_t end = text.find("?>", 5);
+    if (end == std::string::npos)
+        return {0, 0};
+    for (std::size_t at = text.find("encoding", 5); at != none && at < end;
+         at = text.find("encoding", at + 1)) {
+        if (!isXmlBlank(text[at - 1]))
+            continue;
+        std::size_t i = skipBlanks(text, at + 8);
+        if (i >= end || text[i] != '=')
+            continue;
+        i = skipBlanks(text, i + 1);
+        if (i >= end || (text[i] != '"' && text[i] != '\''))
+            return {0, 0};
+        std::size_t close = text.find(text[i], i + 1);
+        if (close == none || close >= end)
+            return {0, 0};
+        return {i + 1, close - i - 1};
+    }
+    return {0, 0};
+}
+
+// The Windows code page of an encoding name an editor may put in the declaration. Wine's XmlLite knows
+// only UTF-8, UTF-16 and US-ASCII and refuses every other name (WC_E_ENCNAME), so these are decoded
+// here on every system alike. 0 for a name left to XmlLite.
+UINT codePageOfEncoding(const std::string& text, std::size_t at, std::size_t length) {
+    static const struct {
+        const char* name;
+        UINT page;
+    } pages[] = {
+        {"us-ascii", 20127},    {"iso-8859-1", 28591},  {"latin1", 28591},       {"iso-8859-2", 28592},
+        {"iso-8859-5", 28595},  {"iso-8859-7", 28597},  {"iso-8859-9", 28599},   {"iso-8859-15", 28605},
+        {"windows-1250", 1250}, {"windows-1251", 1251}, {"windows-1252", 1252},  {"windows-1253", 1253},
+        {"windows-1254", 1254}, {"windows-1255", 1255}, {"windows-1256", 1256},  {"windows-1257", 1257},
+        {"windows-1258", 1258}, {"shift_jis", 932},     {"gb2312", 936},         {"gbk", 936},
+        {"big5", 950},          {"euc-kr", 949},        {"ks_c_5601-1987", 949}, {"koi8-r", 20866}};
+    for (const auto& entry : pages) {
+        if (equalsIgnoringAsciiCase(text, at, length, entry.name))
+            return entry.page;
+    }
+    return 0;
+}
+
+bool isUtf8(const std::string& text) {
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                 nullptr, 0) > 0;
+}
+
+// The code page a plain text editor saves "ANSI" files in, and earlier versions wrote the settings in.
+// Not GetACP(): with the UTF-8 active-code-page manifest that is 65001 for this program.
+UINT legacyAnsiCodePage() {
+    DWORD page = 0;
+    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                         reinterpret_cast<LPWSTR>(&page), sizeof page / sizeof(WCHAR)) == 0 ||
+        page == 0 || page == CP_UTF8)
+        page = ::GetACP();
+    return page;
+}
+
+// Brings 8-bit text to UTF-8 where XmlLite would not read it right: text without a byte-order mark
+// or declared encoding that is not UTF-8 is in the legacy ANSI code page (files of earlier versions,
+// or saved as "ANSI" by an editor), and a declared encoding from the table above is decoded here and
+// the declaration made to say UTF-8. False when the text is left in an encoding XmlLite decodes.
+bool toUtf8(std::string& text) {
+    if (afterByteOrderMark(text) != 0)
+        return true;
+    auto label = declaredEncoding(text);
+    UINT page = 0;
+    if (label.second == 0) {
+        if (isUtf8(text))
+            return true;
+        page = legacyAnsiCodePage();
+    } else if (equalsIgnoringAsciiCase(text, label.first, label.second, "utf-8")) {
+        return true;
+    } else {
+        page = codePageOfEncoding(text, label.first, label.second);
+        if (page == 0)
+            return false;
+    }
+    std::wstring wide = vx::widened(text, page);
+    if (wide.empty())
+        return false;
+    text = vx::narrowed(wide, CP_UTF8);
+    // The declaration is ASCII in every page of the table, so it is where it was.
+    if (label.second != 0)
+        text.replace(label.first, label.second, "UTF-8");
+    return true;
+}
+
+// Index just past the '>' that closes a document type declaration whose body starts at i, or npos.
+// Quoted literals and, in the internal subset, comments and processing instructions may hold '>'.
+std::size_t endOfDocumentType(const std::string& text, std::size_t i) {
+    const std::size_t none = std::string::npos;
+    bool inSubset = false;
+    while (i < text.size()) {
+        const char* close = nullptr;
+        if (text[i] == '"')
+            close = "\"";
+        else if (text[i] == '\'')
+            close = "'";
+        else if (inSubset && startsWith(text, i, "<!--"))
+            close = "-->";
+        else if (inSubset && startsWith(text, i, "<?"))
+            close = "?>";
+        if (close) {
+            i = text.find(close, i + 1);
+            if (i == none)
+                return none;
+            i += std::char_traits<char>::length(close);
+            continue;
+        }
+        if (text[i] == '[')
+            inSubset = true;
+        else if (text[i] == ']')
+            inSubset = false;
+        else if (text[i] == '>' && !inSubset)
+            return i + 1;
+        ++i;
+    }
+    return none;
+}
+
+// Wine's XmlLite takes 8-bit text that starts with a blank for an empty document: its first Read answers
+// S_FALSE, and a hand-edited file with a blank first line would load without a single setting.
+void removeLeadingBlanks(std::string& text) {
+    std::size_t start = afterByteOrderMark(text);
+    text.erase(start, skipBlanks(text, start) - start);
+}
+
+// XmlLite either refuses a document type declaration (DtdProcessing_Prohibit) or expands the entities
+// it defines and may fetch the external subset it names (DtdProcessing_Parse; Wine's reader even fails
+// with E_NOTIMPL on any internal subset). A settings file needs none of it, and hand-edited ones copied
+// from elsewhere sometimes carry one: the declaration is cut out of the prolog, before the first
+// element, so the rest reads. An entity it defined is then undeclared, and the document is refused.
+void removeDocumentType(std::string& text) {
+    const std::size_t start = afterByteOrderMark(text);
+    std::size_t i = start;
+    for (;;) {
+        i = skipBlanks(text, i);
+        const char* close = startsWith(text, i, "<!--") ? "-->" : startsWith(text, i, "<?") ? "?>" : nullptr;
+        if (!close)
+            break;
+        i = text.find(close, i + 2);
+        if (i == std::string::npos)
+            return;
+        i += std::char_traits<char>::length(close);
+    }
+    if (!startsWith(text, i, "<!DOCTYPE"))
+        return;
+    std::size_t end = endOfDocumentType(text, i + 9);
+    // The blanks after a declaration that opened the text would open it now.
+    if (end != std::string::npos)
+        text.erase(i, (i == start ? skipBlanks(text, end) : end) - i);
+}
+
 // Runs the reader over input and builds the tree of its elements.
 bool readDocument(const std::string& input, bool restoreBlanks, XmlElement& document) {
     IXmlReader* rawReader = nullptr;
@@ -246,6 +437,7 @@ bool readDocument(const std::string& input, bool restoreBlanks, XmlElement& docu
         return false;
     ComOwner<IXmlReader> reader(rawReader);
     // A document type declaration is refused rather than expanded (no entity bombs in a settings file).
+    // One in the prolog of 8-bit text never gets this far: removeDocumentType cuts it out.
     reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
     // Depth is judged below; the reader's own limit only has to lie beyond ours.
     reader->SetProperty(XmlReaderProperty_MaxElementDepth, maxXmlDepth + 8);
@@ -343,8 +535,16 @@ const std::string* XmlElement::findAttribute(const std::string& key) const {
 bool parseXml(const std::string& bytes, XmlElement& document) {
     if (bytes.empty() || bytes.size() > std::numeric_limits<UINT>::max() / 2)
         return false;
-    bool standIns = !startsAsUtf16(bytes) && readerFoldsBlankReferences();
-    return readDocument(withTrailingBlank(standIns ? withBlankStandIns(bytes) : bytes), standIns, document);
+    if (startsAsUtf16(bytes))
+        return readDocument(withTrailingBlank(bytes), false, document);
+    std::string text = bytes;
+    removeLeadingBlanks(text);
+    // The stand-ins are UTF-8: written into text of another encoding they would come back as garbage.
+    bool standIns = toUtf8(text) && readerFoldsBlankReferences();
+    removeDocumentType(text);
+    if (text.empty())
+        return false;
+    return readDocument(withTrailingBlank(standIns ? withBlankStandIns(text) : text), standIns, document);
 }
 
 bool readXmlFile(const std::string& path, XmlElement& document) {

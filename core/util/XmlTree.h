@@ -2,7 +2,7 @@
 // A small in-memory XML tree of elements and attributes, with a reader built on the platform's XmlLite
 // and a printer of our own. Only elements and attributes are kept: declarations, comments, text and
 // processing instructions are skipped when reading and never printed. Names and values are narrow
-// strings in the active code page; the file itself is UTF-8.
+// strings in the active code page; the printed file is UTF-8.
 #include "VxApi.h"
 
 #include <string>
@@ -28,10 +28,14 @@ public:
     std::vector<XmlElement> children;
 };
 
-// Parses a whole document held in memory (UTF-8 unless a byte-order mark or the declaration says
-// otherwise). On success `document` (its name left empty) receives the top-level element as its only
-// child, or no child for a document that holds no element, say only a declaration and comments.
-// False for text that is not well-formed, nested deeper than maxXmlDepth, or an empty input.
+// Parses a whole document held in memory. Its encoding: UTF-16 or UTF-8 by byte-order mark, else the
+// one the XML declaration names, else UTF-8 when the bytes are valid UTF-8, else the legacy ANSI code
+// page of the user's locale (files of earlier versions and "ANSI" files of text editors). A document
+// type declaration before the first element is skipped unread: nothing it names is fetched and no
+// entity it defines is expanded (a reference to one makes the document unreadable). On success
+// `document` (its name left empty) receives the top-level element as its only child, or no child for a
+// document that holds no element, say only a declaration and comments. False for text that is not
+// well-formed (including a document cut short), nested deeper than maxXmlDepth, or an empty input.
 VX_CORE_API bool parseXml(const std::string& bytes, XmlElement& document);
 // The same for a file; false also when the file cannot be read.
 VX_CORE_API bool readXmlFile(const std::string& path, XmlElement& document);

@@ -439,4 +439,19 @@ TEST_F(PreferencesFileTest, NodesAndKeysWithoutXmlNamesAreLeftOutOfTheFile) {
     EXPECT_EQ("PluginMgr", loadedCore->getChild(0)->getName());
 }
 
+// Files of earlier versions and "ANSI" files of text editors hold the locale's legacy code page (1252 in
+// the test process, where 0xE9 is e acute) unless they declare an encoding.
+TEST_F(PreferencesFileTest, FileNotInUtf8IsReadInTheEncodingItDeclaresElseInTheLegacyCodePage) {
+    for (const char* declaration :
+         {"", "<?xml version=\"1.0\"?>\r\n", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"}) {
+        writeBytes(path, std::string(declaration) + "<Verbinox><Verbinox><Core Path=\"C:\\Users\\Ren\xE9\" "
+                                                    "Line=\"a&#xA;b\"/></Verbinox></Verbinox>");
+        NodePtr loaded(VPreferences::load(path));
+        ASSERT_NE(nullptr, loaded) << declaration;
+        VPreferencesNode* core = loaded->getChild("Verbinox")->getChild("Core");
+        EXPECT_EQ(fromWide(L"C:\\Users\\Ren\u00e9"), getText(core, "Path")) << declaration;
+        EXPECT_EQ("a\nb", getText(core, "Line")) << declaration;
+    }
+}
+
 } // namespace

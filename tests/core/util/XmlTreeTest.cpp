@@ -89,4 +89,29 @@ TEST(XmlTree, PrinterLeavesOutWhatIsNotNamedByAnXmlNameButRefusesSuchARoot) {
     EXPECT_EQ("<Plugin_Mgr-2.x ns:Key=\"2\" />\r\n", text);
 }
 
+TEST(XmlTree, BlanksBeforeTheFirstElementAreAllowed) {
+    vx::XmlElement document;
+    ASSERT_TRUE(vx::parseXml("\r\n\t<r a=\"1\"/>", document));
+    EXPECT_EQ("r", document.children.at(0).name);
+}
+
+TEST(XmlTree, DocumentTypeDeclarationIsSkippedUnread) {
+    vx::XmlElement document;
+    // Port 1 on the loopback refuses connections: fetching the DTD would fail the parse.
+    ASSERT_TRUE(vx::parseXml("<?xml version=\"1.0\"?><!-- x -->\n"
+                             "<!DOCTYPE Verbinox SYSTEM \"http://127.0.0.1:1/x.dtd\">\n<Verbinox a=\"1\"/>",
+                             document));
+    EXPECT_EQ("1", *document.children.at(0).findAttribute("a"));
+    ASSERT_TRUE(vx::parseXml(
+        "<!DOCTYPE Verbinox [\n  <!-- ]> ' --> <?pi ]>?>\n"
+        "  <!ATTLIST Verbinox a CDATA \"]>\"> <!ENTITY e '\"]>'>\n]>\n<Verbinox><Core/></Verbinox>",
+        document));
+    EXPECT_EQ("Core", document.children.at(0).children.at(0).name);
+}
+
+TEST(XmlTree, EntityOfASkippedDocumentTypeIsNotExpandedButRefused) {
+    vx::XmlElement document;
+    EXPECT_FALSE(vx::parseXml("<!DOCTYPE V [<!ENTITY e \"boom\">]>\n<V a=\"&e;\"/>", document));
+}
+
 } // namespace
