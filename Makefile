@@ -14,5 +14,6 @@ setup:
 	bash scripts/setup.sh
 
 # make search Q="some text" [ARGS=--live]
+# Exit status 1 means "nothing found", which vxsearch explains itself: not a failure of make's.
 search:
-	bash scripts/search.sh $(ARGS) -- "$(Q)"
+	@bash scripts/search.sh $(ARGS) -- "$(Q)"; status=$$?; [ $$status -le 1 ] || exit $$status

@@ -11,7 +11,9 @@ echo "bench: making the synthetic tree (200,000 files) once, natively"
 python3 "$root/bench/make_tree.py" "$out/tree"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineserver -p
-for t in i686 x86_64; do
+targets=(x86_64)
+[ "$VX_WIN32" = yes ] && targets=(i686 x86_64)
+for t in "${targets[@]}"; do
     wine "$root/build/$t/bin/vx_bench_search.exe" "Z:$out/search-$t.json" </dev/null
     wine "$root/build/$t/bin/vx_bench_diskdex.exe" "Z:$out/tree" "Z:$out/diskdex-$t.json" </dev/null
 done

@@ -27,11 +27,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
 fi
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# The loader can only be judged once Wine is installed.
+vx_choose_wine
+
+# A prefix whose creation failed half-way has its registry files but no Windows folder.
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$WINEPREFIX/drive_c/windows/system32" ]; then
     echo "setup: creating the Wine prefix in $WINEPREFIX"
+    [ "$VX_WIN32" = yes ] || echo "setup: this kernel cannot run 32-bit programs: a 64-bit-only Wine prefix"
+    rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX" "$HOME"
     wineserver -p
-    wineboot --init >/dev/null 2>&1 || true
+    wine wineboot --init >/dev/null 2>&1 || true
     wineserver -k || true
-    [ -f "$WINEPREFIX/system.reg" ] || { echo "setup: wineboot did not create the prefix" >&2; exit 1; }
+    [ -d "$WINEPREFIX/drive_c/windows/system32" ] || { echo "setup: wineboot did not create the prefix" >&2; exit 1; }
 fi
