@@ -90,16 +90,58 @@ void VIndexer::liveSearch(uint32_t id, const std::string& text) {
     unsigned id32 = 0;
     // Counted before it starts, so a worker that has not run yet is never missed; it counts itself out.
     ++runningWorkers;
-    if (thread.Create(&VIndexer::threadFunc, this, &id32))
-        threadId.store(id32);
-    else
+    if (!thread.Create(&VIndexer::threadFunc, this, &id32, true)) {
         --runningWorkers;
+        return;
+    }
+    threadId.store(id32);
+    if (!thread.Resume()) {
+        // A thread that never ran must still end before its handle is closed.
+        ::TerminateThread(thread.Get(), 0);
+        thread.Wait();
+        thread.Close();
+        threadId.store(0);
+        --runningWorkers;
+    }
 }
 
-unsigned __stdcall VIndexer::threadFunc(void* indexer) {
-    static_cast<VIndexer*>(indexer)->startLiveSearch();
+unsigned __stdcall VIndexer::threadFunc(void* param) {
+    auto* indexer = static_cast<VIndexer*>(param);
+    try {
+        indexer->startLiveSearch();
+    } catch (...) {
+        // Anything that left a thread would end the whole process. The search's own objects were
+        // destroyed on the way out; it ends as a cancelled one does, delivering nothing more.
+        indexer->cancelled.store(true);
+    }
     --runningWorkers;
     return 0;
+}
+
+void VResultBatch::add(VResult* result) {
+    if (!result)
+        return;
+    try {
+        results.push_back(result);
+    } catch (...) {
+        result->deleteThis();
+        throw;
+    }
+}
+
+void VResultBatch::deliver(uint32_t searchId) {
+    if (results.empty())
+        return;
+    // The core owns them from the call on, whether it forwards or destroys them.
+    std::vector<VResult*> handed;
+    handed.swap(results);
+    VVerbinoxCore::instance()->addResults(searchId, handed.data(), static_cast<int>(handed.size()));
+}
+
+void VResultBatch::clear() {
+    for (VResult* result : results)
+        result->deleteThis();
+    results.clear();
 }
 
 void VIndexer::startLiveSearch() {
@@ -108,7 +150,7 @@ void VIndexer::startLiveSearch() {
 }
 
 void VIndexer::clearCache() {
-    if (threadId.load() != ::GetCurrentThreadId())
+    if (!isWorkerThread())
         stopWorker();
     for (VResult* result : cache) {
         if (result)

@@ -13,6 +13,29 @@
 class VPlugin;
 class VResult;
 
+// The results one search collects before it hands them on. The batch owns them until deliver, so a
+// search that is cancelled, or that throws (a bad_alloc halfway through a large walk), destroys what
+// it built just by leaving its scope.
+class VX_CORE_API VResultBatch {
+public:
+    VResultBatch() = default;
+    ~VResultBatch() { clear(); }
+    VResultBatch(const VResultBatch&) = delete;
+    VResultBatch& operator=(const VResultBatch&) = delete;
+
+    // Takes ownership. When the batch cannot grow, the result is destroyed and the bad_alloc goes on.
+    void add(VResult* result);
+    // Hands every result to the core for that search (the core destroys stale ones); leaves it empty.
+    void deliver(uint32_t searchId);
+    // Destroys every result held.
+    void clear();
+    std::size_t size() const { return results.size(); }
+    bool empty() const { return results.empty(); }
+
+private:
+    std::vector<VResult*> results;
+};
+
 class VX_CORE_API VIndexer {
 public:
     explicit VIndexer(VPlugin* plugin);
@@ -42,6 +65,9 @@ public:
     virtual void clearCache();
     // Splits on spaces, with double-quoted phrases; empty tokens are dropped.
     virtual void tokenizeSearchString(const std::string& text);
+    // What this indexer searches, in words a user recognises (a folder, a file); empty when it has
+    // nothing to say. Tools print it when a search finds nothing.
+    virtual std::string getSourceDescription() const { return std::string(); }
 
     VPlugin* getPlugin() const { return plugin; }
     void cancelSearch() { cancelled.store(true); }
@@ -59,7 +85,9 @@ public:
 
 protected:
     // The body of a search, run on the worker: check isCancelled at every candidate, collect new
-    // results, and at the end hand them to the core's addResults (or destroy them when cancelled).
+    // results (in a VResultBatch), and at the end hand them to the core's addResults (or destroy them
+    // when cancelled). Whatever it throws is caught at the thread's edge and ends the search as if it
+    // had been cancelled; it must leave nothing it built behind.
     virtual void search() = 0;
     bool getLiveSearching() const;
     // match for a text that is already lower-cased (or for case-sensitive searches, as stored):
@@ -72,6 +100,8 @@ protected:
     }
     // The cancel flag without a virtual call, for the same loops.
     bool cancelRequested() const { return cancelled.load(std::memory_order_relaxed); }
+    // True on this indexer's own worker, from its first instruction on.
+    bool isWorkerThread() const { return threadId.load() == ::GetCurrentThreadId(); }
 
     uint32_t searchId = 0;
     std::string searchString;
@@ -82,7 +112,9 @@ private:
     void startLiveSearch();
     static bool startOnlyOption();
 
-    // Written and closed only by the owner's thread; the worker never touches it.
+    // Written and closed only by the owner's thread; the worker never touches it. The worker is created
+    // suspended and resumed only once both are stored, so a search that calls clearCache or
+    // updateCache at once knows it runs on its own worker and never joins itself.
     vx::CThread thread;
     std::atomic<DWORD> threadId{0};
     VPlugin* plugin;

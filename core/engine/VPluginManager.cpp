@@ -3,6 +3,7 @@
 #include "engine/VPlugin.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
+#include "util/Win32Handle.h"
 
 #include <windows.h>
 
@@ -39,19 +40,27 @@ HMODULE loadPluginLibrary(const std::string& path) {
 } // namespace
 
 VPluginManager::~VPluginManager() {
-    VVerbinoxCore* core = VVerbinoxCore::instance();
-    for (VPlugin* plugin : plugins) {
-        HMODULE module = plugin->getModule();
-        core->unregisterPlugin(plugin);
+    std::vector<VPlugin*> loaded;
+    loaded.swap(plugins);
+    for (VPlugin* plugin : loaded)
+        unload(plugin, plugin->getModule());
+}
+
+void VPluginManager::unload(VPlugin* plugin, HMODULE module) {
+    // Nothing of a library that is about to be unloaded may stay registered or alive: its code and
+    // its virtual tables go with it.
+    core->unregisterPlugin(plugin);
+    try {
         plugin->deleteThis();
-        if (module)
-            ::FreeLibrary(module);
+    } catch (...) {
+        // A destructor that throws has done what it could; the library goes all the same.
     }
-    plugins.clear();
+    if (module)
+        ::FreeLibrary(module);
 }
 
 void VPluginManager::startUp() {
-    loadPlugins(VVerbinoxCore::instance()->getPluginsPath());
+    loadPlugins(core->getPluginsPath());
 }
 
 VPlugin* VPluginManager::getPlugin(int index) const {
@@ -70,28 +79,29 @@ void VPluginManager::loadPlugins(const std::string& folderIn) {
 
     std::vector<std::string> subfolders;
     WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA((folder + "*.*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
-        // A junction or symbolic link may point back up the tree: never follow one.
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            continue;
-        if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
-            continue;
-        subfolders.push_back(data.cFileName);
-    } while (::FindNextFileA(find, &data));
-    ::FindClose(find);
-
-    find = ::FindFirstFileA((folder + "*.vll").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    {
+        vx::CFindHandle find(::FindFirstFileA((folder + "*.*").c_str(), &data));
+        if (!find.IsValid())
+            return;
         do {
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                loadLibrary(folder + data.cFileName);
-        } while (::FindNextFileA(find, &data));
-        ::FindClose(find);
+                continue;
+            // A junction or symbolic link may point back up the tree: never follow one.
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                continue;
+            if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
+                continue;
+            subfolders.push_back(data.cFileName);
+        } while (::FindNextFileA(find.Get(), &data));
+    }
+    {
+        vx::CFindHandle find(::FindFirstFileA((folder + "*.vll").c_str(), &data));
+        if (find.IsValid()) {
+            do {
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    loadLibrary(folder + data.cFileName);
+            } while (::FindNextFileA(find.Get(), &data));
+        }
     }
 
     for (const std::string& sub : subfolders)
@@ -105,37 +115,72 @@ void VPluginManager::loadLibrary(const std::string& path) {
     auto init = reinterpret_cast<PluginInitFunc>(::GetProcAddress(library.module, "pluginInit"));
     if (!init)
         return;
-    VPlugin* plugin = init();
+    VPlugin* plugin = nullptr;
+    bool started = false;
+    try {
+        plugin = init();
+        started = plugin && plugin->startUp();
+    } catch (...) {
+        started = false;
+    }
+    // The exception object, if any, is gone by now: its code may live in the library.
     if (!plugin)
         return;
-    if (!plugin->startUp()) {
-        // It may have registered actions or indexers before it gave up: nothing of a library that is
-        // about to be unloaded may stay registered.
-        VVerbinoxCore::instance()->unregisterPlugin(plugin);
-        plugin->deleteThis();
+    if (!started) {
+        // It may have registered actions or indexers before it gave up.
+        unload(plugin, nullptr);
+        return;
+    }
+    try {
+        plugins.push_back(plugin);
+    } catch (...) {
+        unload(plugin, nullptr);
         return;
     }
     plugin->setModule(library.module);
     library.module = nullptr;
-    plugins.push_back(plugin);
 }
 
 void VPluginManager::shutDown() {
-    for (VPlugin* plugin : plugins)
-        plugin->shutDown();
+    for (VPlugin* plugin : plugins) {
+        try {
+            plugin->shutDown();
+        } catch (...) {
+            // It is unregistered, destroyed and unloaded with the others when the manager goes.
+        }
+    }
 }
 
 void VPluginManager::loadPrefs(VPreferencesNode* coreNode) {
     VPreferencesNode* node = coreNode ? coreNode->getChild("PluginMgr") : nullptr;
-    for (VPlugin* plugin : plugins)
-        plugin->loadPrefs(node);
+    for (std::size_t i = 0; i < plugins.size();) {
+        VPlugin* plugin = plugins[i];
+        bool loaded = false;
+        try {
+            plugin->loadPrefs(node);
+            loaded = true;
+        } catch (...) {
+        }
+        if (loaded) {
+            ++i;
+            continue;
+        }
+        // Half-loaded settings may have left indexers or actions in any state: the plug-in goes.
+        plugins.erase(plugins.begin() + static_cast<std::ptrdiff_t>(i));
+        unload(plugin, plugin->getModule());
+    }
 }
 
 void VPluginManager::savePrefs(VPreferencesNode* coreNode) {
     if (!coreNode)
         return;
     VPreferencesNode* node = VPreferencesNode::createInstance("PluginMgr");
-    for (VPlugin* plugin : plugins)
-        plugin->savePrefs(node);
+    for (VPlugin* plugin : plugins) {
+        try {
+            plugin->savePrefs(node);
+        } catch (...) {
+            // What it added before it threw is kept; the other plug-ins' settings must be saved anyway.
+        }
+    }
     coreNode->addChild(node);
 }

@@ -35,9 +35,12 @@ VVerbinoxCore* VVerbinoxCore::instance() {
 }
 
 void VVerbinoxCore::deleteThis() {
-    if (s_instance == this)
-        s_instance = nullptr;
+    // The destructor may still shut down, and plug-ins reach the core through instance() while they
+    // do: forgetting this core first would have them build a second one that then stays the instance.
+    const bool current = s_instance == this;
     delete this;
+    if (current)
+        s_instance = nullptr;
 }
 
 VVerbinoxCore::VVerbinoxCore() : listenerGuard(400) {
@@ -61,7 +64,7 @@ void VVerbinoxCore::startUp() {
     VWriteLocked<VReaderWriterLock> hold(lock);
     if (pluginManager)
         return;
-    pluginManager = new VPluginManager();
+    pluginManager = new VPluginManager(this);
 
     VAction* run = new VRunAction();
     registerAction(run);
@@ -88,18 +91,21 @@ void VVerbinoxCore::stopAllWorkers() {
 void VVerbinoxCore::shutDown() {
     // Workers deliver to listeners and read indexers: none may run while those are destroyed.
     stopAllWorkers();
-    VWriteLocked<VReaderWriterLock> hold(lock);
     if (pluginManager)
         pluginManager->shutDown();
 
-    shortcuts.clear();
-    defaultActions.clear();
     std::vector<VAction*> oldActions;
-    oldActions.swap(actions);
+    std::vector<VIndexer*> oldIndexers;
+    {
+        VWriteLocked<VReaderWriterLock> hold(lock);
+        shortcuts.clear();
+        defaultActions.clear();
+        oldActions.swap(actions);
+        oldIndexers.swap(indexers);
+    }
+    // Outside the lock: an indexer's deleteThis joins its worker.
     for (VAction* action : oldActions)
         action->deleteThis();
-    std::vector<VIndexer*> oldIndexers;
-    oldIndexers.swap(indexers);
     for (VIndexer* indexer : oldIndexers)
         indexer->deleteThis();
 
@@ -126,8 +132,11 @@ bool VVerbinoxCore::registerIndexer(VIndexer* indexer) {
 }
 
 bool VVerbinoxCore::unregisterIndexer(VIndexer* indexer) {
-    VWriteLocked<VReaderWriterLock> hold(lock);
-    eraseFirst(indexers, indexer);
+    {
+        VWriteLocked<VReaderWriterLock> hold(lock);
+        eraseFirst(indexers, indexer);
+    }
+    // deleteThis joins the worker, which may be waiting for the lock as a reader right now.
     if (indexer)
         indexer->deleteThis();
     return true;
@@ -169,10 +178,13 @@ void VVerbinoxCore::forgetAction(VAction* action) {
     }
 }
 
-void VVerbinoxCore::registerResultListener(VResultListener* listener) {
+bool VVerbinoxCore::registerResultListener(VResultListener* listener) {
     VWriteLocked<VReaderWriterLock> hold(lock);
     vx::CCriticalSectionLock guard(listenerGuard);
+    if (!listener || !resultListeners.empty())
+        return false;
     resultListeners.push_back(listener);
+    return true;
 }
 
 void VVerbinoxCore::registerActionListener(VActionListener* listener) {
@@ -194,22 +206,31 @@ void VVerbinoxCore::unregisterActionListener(VActionListener* listener) {
 }
 
 void VVerbinoxCore::unregisterPlugin(VPlugin* plugin) {
-    VWriteLocked<VReaderWriterLock> hold(lock);
-    for (std::size_t i = actions.size(); i-- > 0;) {
-        VAction* action = actions[i];
-        if (action && action->getPlugin() == plugin) {
-            actions.erase(actions.begin() + static_cast<std::ptrdiff_t>(i));
-            forgetAction(action);
-            action->deleteThis();
+    std::vector<VAction*> goneActions;
+    std::vector<VIndexer*> goneIndexers;
+    {
+        VWriteLocked<VReaderWriterLock> hold(lock);
+        for (std::size_t i = actions.size(); i-- > 0;) {
+            VAction* action = actions[i];
+            if (action && action->getPlugin() == plugin) {
+                actions.erase(actions.begin() + static_cast<std::ptrdiff_t>(i));
+                forgetAction(action);
+                goneActions.push_back(action);
+            }
+        }
+        for (std::size_t i = indexers.size(); i-- > 0;) {
+            VIndexer* indexer = indexers[i];
+            if (indexer && indexer->getPlugin() == plugin) {
+                indexers.erase(indexers.begin() + static_cast<std::ptrdiff_t>(i));
+                goneIndexers.push_back(indexer);
+            }
         }
     }
-    for (std::size_t i = indexers.size(); i-- > 0;) {
-        VIndexer* indexer = indexers[i];
-        if (indexer && indexer->getPlugin() == plugin) {
-            indexers.erase(indexers.begin() + static_cast<std::ptrdiff_t>(i));
-            indexer->deleteThis();
-        }
-    }
+    // Destroyed outside the lock: each indexer's deleteThis joins its worker.
+    for (VAction* action : goneActions)
+        action->deleteThis();
+    for (VIndexer* indexer : goneIndexers)
+        indexer->deleteThis();
 }
 
 VAction* VVerbinoxCore::getAction(int index) const {

@@ -27,7 +27,8 @@ class VX_CORE_API VVerbinoxCore {
 public:
     // The process-wide object, created on the first call (on the main thread, before any worker).
     static VVerbinoxCore* instance();
-    // Destroys the object; the next instance() creates a fresh one.
+    // Destroys the object (shutting it down first when that was not done); the next instance()
+    // creates a fresh one. While it is being destroyed, instance() still answers this core.
     void deleteThis();
 
     // Registers the built-in actions and loads the plug-ins. Main thread.
@@ -43,12 +44,16 @@ public:
     // Plug-ins are looked for here; by default appLocation + "Plugins\\". Call before startUp.
     void setPluginsPath(const std::string& path) { pluginsPath = path; }
 
-    // Registries. Every operation takes the writer lock, except the getters.
+    // Registries. Every operation takes the writer lock, except the getters. Removing an indexer, an
+    // action or a plug-in's objects joins their workers after the lock is released, so a worker that
+    // reads the registries meanwhile is never waited for under the lock it waits on.
     bool registerIndexer(VIndexer* indexer);
     bool unregisterIndexer(VIndexer* indexer);
     bool registerAction(VAction* action);
     bool unregisterAction(VAction* action);
-    void registerResultListener(VResultListener* listener);
+    // One result listener at most: it owns what it is given, so a second would receive (and destroy)
+    // the same results. A second registration is refused (false) and the listener stays the caller's.
+    bool registerResultListener(VResultListener* listener);
     void registerActionListener(VActionListener* listener);
     void unregisterResultListener(VResultListener* listener);
     void unregisterActionListener(VActionListener* listener);

@@ -88,12 +88,27 @@ bool VCopyAction::execute(const std::string& text) {
     return copyToClipboard(text);
 }
 
+namespace {
+const VCopyAction::ClipboardCalls systemClipboard = {&::OpenClipboard, &::EmptyClipboard, &::SetClipboardData,
+                                                     &::CloseClipboard};
+VCopyAction::ClipboardCalls clipboard = systemClipboard;
+} // namespace
+
+VCopyAction::ClipboardCalls VCopyAction::setClipboardCalls(const ClipboardCalls& calls) {
+    ClipboardCalls previous = clipboard;
+    clipboard.open = calls.open ? calls.open : systemClipboard.open;
+    clipboard.empty = calls.empty ? calls.empty : systemClipboard.empty;
+    clipboard.setData = calls.setData ? calls.setData : systemClipboard.setData;
+    clipboard.close = calls.close ? calls.close : systemClipboard.close;
+    return previous;
+}
+
 bool VCopyAction::copyToClipboard(const std::string& text) {
     if (text.empty())
         return true;
-    if (!::OpenClipboard(nullptr))
+    if (!clipboard.open(nullptr))
         return false;
-    bool ok = ::EmptyClipboard() != FALSE;
+    bool ok = clipboard.empty() != FALSE;
     HGLOBAL block = nullptr;
     if (ok) {
         // Room for the text and its NUL, in steps of 4096 bytes.
@@ -111,13 +126,13 @@ bool VCopyAction::copyToClipboard(const std::string& text) {
         }
     }
     if (ok) {
-        ok = ::SetClipboardData(CF_TEXT, block) != nullptr;
+        ok = clipboard.setData(CF_TEXT, block) != nullptr;
         if (ok)
             block = nullptr; // the clipboard owns it now
     }
     if (block)
         ::GlobalFree(block);
-    if (!::CloseClipboard())
+    if (!clipboard.close())
         ok = false;
     return ok;
 }

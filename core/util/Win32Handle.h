@@ -76,7 +76,9 @@ class CThread {
 public:
     using Entry = unsigned(__stdcall*)(void*);
 
-    bool Create(Entry entry, void* argument, unsigned* threadId = nullptr);
+    // With suspended, the thread waits for Resume: its creator can publish the id and handle first.
+    bool Create(Entry entry, void* argument, unsigned* threadId = nullptr, bool suspended = false);
+    bool Resume() const { return ::ResumeThread(handle_.Get()) != static_cast<DWORD>(-1); }
     bool IsCreated() const { return handle_.IsValid(); }
     // True while the thread has not ended yet.
     bool IsRunning() const { return IsCreated() && ::WaitForSingleObject(handle_.Get(), 0) == WAIT_TIMEOUT; }
@@ -86,6 +88,44 @@ public:
 
 private:
     CHandle handle_;
+};
+
+// A FindFirstFile search, ended with FindClose. FindFirstFile reports failure as INVALID_HANDLE_VALUE.
+class CFindHandle {
+public:
+    CFindHandle() = default;
+    explicit CFindHandle(HANDLE handle) { Attach(handle); }
+    ~CFindHandle() { Close(); }
+    CFindHandle(CFindHandle&& other) noexcept : handle_(other.Detach()) {}
+    CFindHandle& operator=(CFindHandle&& other) noexcept {
+        if (this != &other)
+            Attach(other.Detach());
+        return *this;
+    }
+    CFindHandle(const CFindHandle&) = delete;
+    CFindHandle& operator=(const CFindHandle&) = delete;
+
+    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+    void Attach(HANDLE handle) {
+        Close();
+        handle_ = handle ? handle : INVALID_HANDLE_VALUE;
+    }
+    HANDLE Detach() {
+        HANDLE h = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
+    bool Close() {
+        if (!IsValid())
+            return true;
+        bool ok = ::FindClose(handle_) != FALSE;
+        handle_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 } // namespace vx

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <mutex>
+#include <new>
 
 std::atomic<long> FakeCounters::actions{0};
 std::atomic<long> FakeCounters::results{0};
@@ -13,6 +15,7 @@ std::atomic<long> FakeCounters::indexers{0};
 std::atomic<long> FakeCounters::plugins{0};
 std::atomic<long> FakeCounters::searchesFinished{0};
 std::atomic<long> FakeCounters::searchesCancelled{0};
+std::atomic<long> FakeCounters::cacheBuilds{0};
 
 namespace {
 std::mutex logMutex;
@@ -40,6 +43,7 @@ void FakeCounters::reset() {
     plugins = 0;
     searchesFinished = 0;
     searchesCancelled = 0;
+    cacheBuilds = 0;
 }
 
 FakePlugin::FakePlugin() {
@@ -83,6 +87,7 @@ void NameIndexer::updateCache() {
     spans.clear();
     if (getLiveSearching())
         return;
+    ++FakeCounters::cacheBuilds;
     cache.reserve(names.size());
     spans.reserve(names.size());
     const bool caseSensitive = VVerbinoxCore::instance()->getSearchCaseSensitive();
@@ -107,30 +112,37 @@ void spinMicros(int micros) {
 } // namespace
 
 void NameIndexer::search() {
-    std::vector<VResult*> found;
+    ++started;
+    if (isWorkerThread())
+        ++knewId;
+    if (clearsCacheOnWorker.load())
+        clearCache();
+    VResultBatch found;
     const bool live = getLiveSearching();
+    int candidates = 0;
     do {
-        const std::size_t count = live ? names.size() : cache.size();
+        const std::size_t count = live ? names.size() : std::min(cache.size(), spans.size());
         for (std::size_t i = 0; i < count && !isCancelled(); ++i) {
             spinMicros(delayMicros.load());
+            if (readsCoreRegistry.load())
+                VVerbinoxCore::instance()->getAction("no such keyword", false);
+            if (throwAfter.load() >= 0 && candidates++ >= throwAfter.load())
+                throw std::bad_alloc();
             if (live) {
                 if (match(names[i], false))
-                    found.push_back(new FakeResult(getPlugin(), names[i]));
+                    found.add(new FakeResult(getPlugin(), names[i]));
             } else if (matchPrepared(
                            std::string_view(loweredNames).substr(spans[i].first, spans[i].second))) {
-                found.push_back(new FakeResult(*static_cast<FakeResult*>(cache[i])));
+                found.add(new FakeResult(*static_cast<FakeResult*>(cache[i])));
             }
         }
     } while (endless.load() && !isCancelled());
     if (isCancelled()) {
-        for (VResult* r : found)
-            r->deleteThis();
         ++FakeCounters::searchesCancelled;
         return;
     }
     ++FakeCounters::searchesFinished;
-    if (!found.empty())
-        VVerbinoxCore::instance()->addResults(searchId, found.data(), static_cast<int>(found.size()));
+    found.deliver(searchId);
 }
 
 void MatchProbe::prepare(const std::string& text) {

@@ -21,6 +21,8 @@ struct VX_FAKES_API FakeCounters {
     static std::atomic<long> plugins;
     static std::atomic<long> searchesFinished;
     static std::atomic<long> searchesCancelled;
+    // Caches actually built (cached mode), however many updateCache calls asked for one.
+    static std::atomic<long> cacheBuilds;
     static void reset();
     // A log of what test plug-ins did, in order ("start:alpha", "destroy:alpha", ...).
     static void log(const std::string& event);
@@ -63,6 +65,16 @@ public:
     void setCandidateDelayMicros(int micros) { delayMicros = micros; }
     // Keep going over the names until cancelled.
     void setEndless(bool value) { endless = value; }
+    // Throw std::bad_alloc from the worker after this many candidates (results built so far included).
+    void setThrowAfter(int candidates) { throwAfter = candidates; }
+    // Read the core's registry (its reader lock) at every candidate, as a source that looks up actions.
+    void setReadsCoreRegistry(bool value) { readsCoreRegistry = value; }
+    // Empty the cache first thing on the worker, as a source that notices its data changed.
+    void setClearsCacheOnWorker(bool value) { clearsCacheOnWorker = value; }
+    // Times a worker of this indexer started; and how many of those started while the indexer
+    // already knew the worker's thread id.
+    long workersStarted() const { return started.load(); }
+    long workersThatKnewTheirId() const { return knewId.load(); }
     uint32_t lastSearchId() const { return searchId; }
     const std::vector<std::string>& lastTokens() const { return tokens; }
 
@@ -76,6 +88,11 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> spans;
     std::atomic<int> delayMicros{0};
     std::atomic<bool> endless{false};
+    std::atomic<int> throwAfter{-1};
+    std::atomic<bool> readsCoreRegistry{false};
+    std::atomic<bool> clearsCacheOnWorker{false};
+    std::atomic<long> started{0};
+    std::atomic<long> knewId{0};
 };
 
 // Exposes the protected matching state so tests can drive match() without a worker.

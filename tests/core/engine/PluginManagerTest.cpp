@@ -154,6 +154,54 @@ TEST_F(PluginLoading, PluginPreferencesSurviveAFileRoundTrip) {
     EXPECT_EQ(FakeCounters::plugins.load(), 0);
 }
 
+TEST_F(PluginLoading, PluginsThatThrowAreUnloadedWithWhatTheyRegisteredAndTheOthersWork) {
+    const std::string plugin = programFolder() + "vx_test_plugin.vll";
+    for (const char* name : {"Plugins\\throwinit_x.vll", "Plugins\\throwstart_x.vll",
+                             "Plugins\\throwload_x.vll", "Plugins\\throwshut_x.vll"})
+        ASSERT_TRUE(::CopyFileA(plugin.c_str(), folder.sub(name).c_str(), FALSE)) << name;
+    VVerbinoxCore* core = startCore();
+    EXPECT_EQ(pluginNames(core).size(), 5u) << "alpha, beta, gamma and the two that start well";
+    EXPECT_FALSE(loaded("throwinit_x.vll"));
+    EXPECT_FALSE(loaded("throwstart_x.vll"));
+    EXPECT_EQ(core->getAction("kw_throwstart_x", false), nullptr);
+
+    core->loadPrefs(nullptr);
+    std::vector<std::string> names = pluginNames(core);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "throwload_x"), 0);
+    EXPECT_FALSE(loaded("throwload_x.vll"));
+    EXPECT_EQ(core->getAction("kw_throwload_x", false), nullptr);
+    EXPECT_EQ(core->getNumIndexers(), 4) << "the thrower's indexer went with it";
+
+    auto* listener = new CollectingListener();
+    core->registerResultListener(listener);
+    uint32_t id = 0;
+    core->startSeach("hello-al", id);
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_EQ(listener->texts(), std::vector<std::string>{"hello-alpha"});
+
+    core->shutDown(); // throwshut_x throws here
+    core->deleteThis();
+    EXPECT_FALSE(loaded("throwshut_x.vll"));
+    EXPECT_EQ(FakeCounters::plugins.load(), 0);
+    EXPECT_EQ(FakeCounters::actions.load(), 0);
+    EXPECT_EQ(FakeCounters::indexers.load(), 0);
+}
+
+TEST_F(PluginLoading, DestroyingACoreThatWasNeverShutDownReachesOnlyThatCore) {
+    VVerbinoxCore* core = startCore();
+    core->loadPrefs(nullptr);
+    core->deleteThis();
+    std::vector<std::string> events = FakeCounters::events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "shutdown-core:same"), 3);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "destroy-core:same"), 4) << "fail_one's at start-up too";
+    EXPECT_EQ(std::count(events.begin(), events.end(), "shutdown-core:other"), 0)
+        << "a second core was built";
+    EXPECT_EQ(std::count(events.begin(), events.end(), "destroy-core:other"), 0) << "a second core was built";
+    EXPECT_EQ(FakeCounters::plugins.load(), 0);
+    EXPECT_EQ(FakeCounters::indexers.load(), 0);
+    EXPECT_FALSE(loaded("alpha.vll"));
+}
+
 TEST_F(PluginLoading, ALinkBackUpTheTreeIsNotFollowed) {
     // A directory symbolic link inside "Plugins\sub" that points at "Plugins" itself.
     if (!::CreateSymbolicLinkA(folder.sub("Plugins\\sub\\loop").c_str(), folder.sub("Plugins").c_str(),

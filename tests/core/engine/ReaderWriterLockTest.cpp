@@ -1,5 +1,6 @@
 #include "engine/VReaderWriterLock.h"
 #include "engine/VTimer.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -10,25 +11,6 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-// Runs f on another thread and reports whether it finished within ms.
-template <class F> bool finishesWithin(F f, DWORD ms, std::thread& t) {
-    std::atomic<bool> done{false};
-    t = std::thread([&done, f] {
-        f();
-        done = true;
-    });
-    for (DWORD waited = 0; waited < ms; waited += 5) {
-        if (done)
-            return true;
-        ::Sleep(5);
-    }
-    return done;
-}
-
-} // namespace
-
 TEST(ReaderWriterLock, WriterMayReenterInEitherModeAndFreesTheLockAtTheEnd) {
     VReaderWriterLock lock;
     lock.AcquireWriterLock();
@@ -37,14 +19,10 @@ TEST(ReaderWriterLock, WriterMayReenterInEitherModeAndFreesTheLockAtTheEnd) {
     lock.ReleaseWriterLock();
     lock.ReleaseReaderLock();
     lock.ReleaseWriterLock();
-    std::thread other;
-    EXPECT_TRUE(finishesWithin(
-        [&] {
-            lock.AcquireWriterLock();
-            lock.ReleaseWriterLock();
-        },
-        2000, other));
-    other.join();
+    mustFinishWithin(2000, "a writer after the nested holds were released", [&] {
+        lock.AcquireWriterLock();
+        lock.ReleaseWriterLock();
+    });
 }
 
 TEST(ReaderWriterLock, WaitingWriterKeepsNewReadersOut) {
@@ -91,15 +69,10 @@ TEST(ReaderWriterLock, SoleReaderUpgradesAtOnceAndDowngradesOnRelease) {
     lock.AcquireReaderLock();
     lock.AcquireWriterLock(); // would deadlock if the upgrade waited for itself
     lock.ReleaseWriterLock();
-    std::thread other;
-    EXPECT_TRUE(finishesWithin(
-        [&] {
-            lock.AcquireReaderLock();
-            lock.ReleaseReaderLock();
-        },
-        2000, other))
-        << "after the downgrade other readers may enter";
-    other.join();
+    mustFinishWithin(2000, "another reader after the downgrade", [&] {
+        lock.AcquireReaderLock();
+        lock.ReleaseReaderLock();
+    });
     std::thread writer;
     EXPECT_FALSE(finishesWithin(
         [&] {
@@ -126,67 +99,65 @@ TEST(ReaderWriterLock, EightThreadsOfRandomNestedUseNeverShareWriting) {
         if (writers.load() != 0)
             ++violations;
     };
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&, t] {
-            std::mt19937 rng(t * 7919 + 1);
-            for (int i = 0; i < 3000; ++i) {
-                switch (rng() % 4) {
-                case 0: // plain write, nested write, nested read
-                    lock.AcquireWriterLock();
-                    checkWrite();
-                    lock.AcquireWriterLock();
-                    checkWrite();
-                    lock.AcquireReaderLock();
-                    checkWrite();
-                    lock.ReleaseReaderLock();
-                    lock.ReleaseWriterLock();
-                    lock.ReleaseWriterLock();
-                    break;
-                case 1: // nested reads
-                    lock.AcquireReaderLock();
-                    ++readers;
-                    checkRead();
-                    lock.AcquireReaderLock();
-                    checkRead();
-                    lock.ReleaseReaderLock();
-                    --readers;
-                    lock.ReleaseReaderLock();
-                    break;
-                case 2: // write, then downgrade to read
-                    lock.AcquireWriterLock();
-                    checkWrite();
-                    lock.AcquireReaderLock();
-                    lock.ReleaseWriterLock();
-                    ++readers;
-                    checkRead();
-                    --readers;
-                    lock.ReleaseReaderLock();
-                    break;
-                default: // write nested in a read of a write
-                    lock.AcquireWriterLock();
-                    lock.AcquireReaderLock();
-                    lock.AcquireWriterLock();
-                    checkWrite();
-                    lock.ReleaseWriterLock();
-                    lock.ReleaseReaderLock();
-                    lock.ReleaseWriterLock();
-                    break;
+    mustFinishWithin(60000, "8 threads of random nested lock use", [&] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t) {
+            threads.emplace_back([&, t] {
+                std::mt19937 rng(t * 7919 + 1);
+                for (int i = 0; i < 3000; ++i) {
+                    switch (rng() % 4) {
+                    case 0: // plain write, nested write, nested read
+                        lock.AcquireWriterLock();
+                        checkWrite();
+                        lock.AcquireWriterLock();
+                        checkWrite();
+                        lock.AcquireReaderLock();
+                        checkWrite();
+                        lock.ReleaseReaderLock();
+                        lock.ReleaseWriterLock();
+                        lock.ReleaseWriterLock();
+                        break;
+                    case 1: // nested reads
+                        lock.AcquireReaderLock();
+                        ++readers;
+                        checkRead();
+                        lock.AcquireReaderLock();
+                        checkRead();
+                        lock.ReleaseReaderLock();
+                        --readers;
+                        lock.ReleaseReaderLock();
+                        break;
+                    case 2: // write, then downgrade to read
+                        lock.AcquireWriterLock();
+                        checkWrite();
+                        lock.AcquireReaderLock();
+                        lock.ReleaseWriterLock();
+                        ++readers;
+                        checkRead();
+                        --readers;
+                        lock.ReleaseReaderLock();
+                        break;
+                    default: // write nested in a read of a write
+                        lock.AcquireWriterLock();
+                        lock.AcquireReaderLock();
+                        lock.AcquireWriterLock();
+                        checkWrite();
+                        lock.ReleaseWriterLock();
+                        lock.ReleaseReaderLock();
+                        lock.ReleaseWriterLock();
+                        break;
+                    }
                 }
-            }
-        });
-    }
-    for (std::thread& t : threads)
-        t.join();
+            });
+        }
+        for (std::thread& t : threads)
+            t.join();
+    });
     EXPECT_EQ(violations.load(), 0);
-    std::thread after;
-    EXPECT_TRUE(finishesWithin(
-        [&] {
-            lock.AcquireWriterLock();
-            lock.ReleaseWriterLock();
-        },
-        2000, after));
-    after.join();
+    mustFinishWithin(2000, "a writer after the stress", [&] {
+        lock.AcquireWriterLock();
+        lock.ReleaseWriterLock();
+    });
 }
 
 TEST(ReaderWriterLock, UpgradeWaitsForOtherReadersOnly) {

@@ -122,6 +122,49 @@ TEST_F(BuiltinActions, CopyReportsFailureWhileAnotherThreadHoldsTheClipboard) {
     EXPECT_EQ(clipboardText(), "free again");
 }
 
+namespace {
+// Clipboard calls that fail where told, and remember what they were given.
+struct FailingClipboard {
+    static bool failEmpty, failSetData;
+    static int opens, closes;
+    static HANDLE given;
+    static BOOL WINAPI open(HWND) { return ++opens, TRUE; }
+    static BOOL WINAPI empty() { return failEmpty ? FALSE : TRUE; }
+    static HANDLE WINAPI setData(UINT, HANDLE data) {
+        given = data;
+        return failSetData ? nullptr : data;
+    }
+    static BOOL WINAPI close() { return ++closes, TRUE; }
+};
+bool FailingClipboard::failEmpty, FailingClipboard::failSetData;
+int FailingClipboard::opens, FailingClipboard::closes;
+HANDLE FailingClipboard::given;
+} // namespace
+
+TEST_F(BuiltinActions, CopyReportsAClipboardThatCannotBeEmptiedOrFilledAndClosesItAgain) {
+    const VCopyAction::ClipboardCalls previous =
+        VCopyAction::setClipboardCalls({&FailingClipboard::open, &FailingClipboard::empty,
+                                        &FailingClipboard::setData, &FailingClipboard::close});
+    FailingClipboard::failEmpty = true;
+    FailingClipboard::given = nullptr;
+    EXPECT_FALSE(VCopyAction::copyToClipboard("not emptied"));
+    EXPECT_EQ(FailingClipboard::given, nullptr) << "nothing is put on a clipboard that was not emptied";
+    EXPECT_EQ(FailingClipboard::closes, FailingClipboard::opens);
+
+    FailingClipboard::failEmpty = false;
+    FailingClipboard::failSetData = true;
+    EXPECT_FALSE(VCopyAction::copyToClipboard("refused"));
+    ASSERT_NE(FailingClipboard::given, nullptr);
+    EXPECT_EQ(::GlobalFlags(FailingClipboard::given), GMEM_INVALID_HANDLE)
+        << "the refused block was not freed";
+    EXPECT_EQ(FailingClipboard::closes, FailingClipboard::opens);
+    EXPECT_EQ(FailingClipboard::opens, 2);
+    VCopyAction::setClipboardCalls(previous);
+
+    EXPECT_TRUE(VCopyAction::copyToClipboard("the system's again"));
+    EXPECT_EQ(clipboardText(), "the system's again");
+}
+
 TEST_F(BuiltinActions, OpenUrlInThePluginsBrowserPassesOneQuotedArgument) {
     core->setOpenUrlsInPluginsBrowser(true);
     EXPECT_TRUE(core->openUrl("http://a.org/?q=\"x\" -new", "C:\\Browser\\b.exe"));

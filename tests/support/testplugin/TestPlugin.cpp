@@ -1,6 +1,11 @@
 // A real plug-in library for the tests. Its behaviour follows its own file name, so one build serves
 // as several plug-ins: "fail..." registers an action and an indexer and then refuses to start,
-// "null..." returns no plug-in. Everything it creates is counted in the fakes DLL, which outlives it.
+// "null..." returns no plug-in, "throwinit...", "throwstart...", "throwload..." and "throwshut..."
+// throw from pluginInit, startUp (after registering), loadPrefs (after registering an indexer) and
+// shutDown. Everything it creates is counted in the fakes DLL, which outlives it. It logs whether the
+// core it reaches through instance() while shutting down and while being destroyed is the one it
+// started with ("shutdown-core:same" / ":other"). When VX_TEST_PLUGIN_REPORT names a file, it appends
+// the number of caches built in its process to that file when it is destroyed.
 #include "FakeIndexer.h"
 #include "engine/VPlugin.h"
 #include "engine/VVerbinoxCore.h"
@@ -8,6 +13,11 @@
 #include "model/VPreferences.h"
 
 #include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -38,7 +48,10 @@ public:
     TestPlugin() : title(ownTitle()) { ++FakeCounters::plugins; }
     ~TestPlugin() override {
         FakeCounters::log("destroy:" + title);
+        FakeCounters::log(std::string("destroy-core:") +
+                          (VVerbinoxCore::instance() == core ? "same" : "other"));
         --FakeCounters::plugins;
+        report();
     }
     std::string getName() override { return title; }
     std::string getDescription() override { return title + " extension"; }
@@ -47,8 +60,10 @@ public:
 
     bool startUp() override {
         FakeCounters::log("start:" + title);
-        VVerbinoxCore* core = VVerbinoxCore::instance();
+        core = VVerbinoxCore::instance();
         core->registerAction(new TestAction("kw_" + title, this));
+        if (is("throwstart"))
+            throw std::runtime_error("cannot start");
         if (title.compare(0, 4, "fail") == 0) {
             auto* indexer = new NameIndexer(this, {"x"});
             core->registerIndexer(indexer);
@@ -58,6 +73,10 @@ public:
     }
     bool shutDown() override {
         FakeCounters::log("shutdown:" + title);
+        FakeCounters::log(std::string("shutdown-core:") +
+                          (VVerbinoxCore::instance() == core ? "same" : "other"));
+        if (is("throwshut"))
+            throw std::runtime_error("cannot shut down");
         return true;
     }
     void loadPrefs(VPreferencesNode* node) override {
@@ -68,6 +87,8 @@ public:
         auto* indexer = new NameIndexer(this, {greeting + "-" + title});
         indexer->updateCache();
         VVerbinoxCore::instance()->registerIndexer(indexer);
+        if (is("throwload"))
+            throw std::bad_alloc();
     }
     void savePrefs(VPreferencesNode* node) override {
         VPreferencesNode* mine = VPreferencesNode::createInstance(title.c_str());
@@ -76,6 +97,19 @@ public:
     }
 
 private:
+    bool is(const char* prefix) const { return title.compare(0, std::strlen(prefix), prefix) == 0; }
+    void report() const {
+        char path[MAX_PATH] = {};
+        DWORD n = ::GetEnvironmentVariableA("VX_TEST_PLUGIN_REPORT", path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH)
+            return;
+        if (FILE* out = std::fopen(path, "ab")) {
+            std::fprintf(out, "cache-builds=%ld\n", FakeCounters::cacheBuilds.load());
+            std::fclose(out);
+        }
+    }
+
+    VVerbinoxCore* core = nullptr;
     std::string title;
     std::string greeting = "hello";
 };
@@ -85,5 +119,7 @@ private:
 extern "C" __declspec(dllexport) VPlugin* pluginInit() {
     if (ownTitle().compare(0, 4, "null") == 0)
         return nullptr;
+    if (ownTitle().compare(0, 9, "throwinit") == 0)
+        throw std::runtime_error("cannot make a plug-in");
     return new TestPlugin();
 }
