@@ -128,6 +128,16 @@ std::string field(std::string text) {
     return text;
 }
 
+// The first child of that name, added when there is none.
+VPreferencesNode* childOf(VPreferencesNode* node, const char* name) {
+    VPreferencesNode* child = node->getChild(name);
+    if (!child) {
+        child = VPreferencesNode::createInstance(name);
+        node->addChild(child);
+    }
+    return child;
+}
+
 bool parseArguments(int argc, char** argv, Options& options, std::string& error) {
     bool textOnly = false;
     for (int i = 1; i < argc; ++i) {
@@ -202,11 +212,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vxsearch: %s cannot be read; using the plug-ins' defaults\n",
                          prefsFile.c_str());
     }
+    if (options.live) {
+        // Known before the plug-ins read their settings, so no cache is built only to be dropped: a
+        // live search costs one walk, not two.
+        if (!prefs)
+            prefs = VPreferencesNode::createInstance("Verbinox");
+        VPreferencesNode* app = childOf(prefs, "Verbinox");
+        childOf(app, "Core")->setParam("LiveSearching", true);
+    }
     core->loadPrefs(prefs ? prefs->getChild("Verbinox") : nullptr);
     if (prefs)
         prefs->deleteThis();
-    if (options.live)
-        core->setLiveSearching(true);
 
     if (core->getNumIndexers() == 0)
         std::fprintf(stderr, "vxsearch: no sources: no plug-in in %s\n", core->getPluginsPath().c_str());
@@ -253,6 +269,15 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
     const bool found = !results.empty() || !collector.actions.empty();
+    if (!found && static_cast<long long>(options.text.size()) >= core->getSearchMinChars()) {
+        std::fprintf(stderr, "vxsearch: nothing found for \"%s\" in:\n", options.text.c_str());
+        for (int i = 0; i < core->getNumIndexers(); ++i) {
+            std::string source = core->getIndexer(i)->getSourceDescription();
+            std::fprintf(stderr, "  %s\n",
+                         source.empty() ? "(a source that does not describe itself)" : source.c_str());
+        }
+        std::fputs("(\"Verbinox.xml\" beside vxsearch.exe chooses the folders; see the README)\n", stderr);
+    }
 
     for (VResult* r : results)
         r->deleteThis();

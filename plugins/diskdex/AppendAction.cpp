@@ -26,6 +26,11 @@ VAppendAction::VAppendAction(VPlugin* plugin) : VAction("Append", "Append", "App
     setIcon(diskdex::loadIcon(5003));
 }
 
+VAppendAction::~VAppendAction() {
+    if (getIcon())
+        ::DestroyIcon(getIcon());
+}
+
 VAppendAction::MessageHook VAppendAction::setMessageHook(MessageHook hook) {
     MessageHook previous = messageHook;
     messageHook = hook ? hook : &showMessageBox;
@@ -76,9 +81,10 @@ bool VAppendAction::execute(const std::string& text) {
     return true;
 }
 
-void VAppendAction::loadPrefs(VPreferencesNode* node) {
+std::vector<VAppendAction::AppendFile> VAppendAction::readFiles(VPreferencesNode* node) {
+    std::vector<AppendFile> out;
     if (!node)
-        return;
+        return out;
     for (int i = 0; i < node->getNumChildren(); ++i) {
         VPreferencesNode* child = node->getChild(i);
         if (child->getName() != "File")
@@ -86,11 +92,23 @@ void VAppendAction::loadPrefs(VPreferencesNode* node) {
         AppendFile f;
         child->getParam("shortcutname", f.shortcutName);
         child->getParam("filename", f.fileName);
-        files.push_back(f);
+        out.push_back(f);
     }
+    return out;
+}
+
+void VAppendAction::loadPrefs(VPreferencesNode* node) {
+    std::vector<AppendFile> read = readFiles(node);
+    files.insert(files.end(), read.begin(), read.end());
 }
 
 void VAppendAction::savePrefs(VPreferencesNode* parent) const {
+    writeFiles(parent, files);
+}
+
+void VAppendAction::writeFiles(VPreferencesNode* parent, const std::vector<AppendFile>& files) {
+    if (!parent)
+        return;
     VPreferencesNode* node = VPreferencesNode::createInstance("AppendAction");
     for (const AppendFile& f : files) {
         VPreferencesNode* child = VPreferencesNode::createInstance("File");

@@ -146,6 +146,11 @@ std::string VDiskdexIndexer::resolvePath() const {
     return resolved;
 }
 
+std::string VDiskdexIndexer::getSourceDescription() const {
+    std::string resolved = resolvePath();
+    return resolved.empty() ? getPath() + " (no such folder here)" : resolved;
+}
+
 std::vector<std::string> VDiskdexIndexer::lowerAll(const std::vector<std::string>& patterns) {
     std::vector<std::string> out;
     out.reserve(patterns.size());
@@ -236,8 +241,10 @@ void VDiskdexIndexer::setFilterString(const std::string& text, FilterList which)
         std::size_t end = text.find(';', start);
         if (end == std::string::npos)
             end = text.size();
-        if (end > start)
-            list.push_back(text.substr(start, end - start));
+        // Lists written by hand often read "*.doc; *.pdf": a blank kept in " *.pdf" would never match.
+        std::string piece = vx::trimmed(std::string_view(text).substr(start, end - start));
+        if (!piece.empty())
+            list.push_back(std::move(piece));
         start = end + 1;
     }
     std::lock_guard<std::mutex> hold(settingsLock);
@@ -273,8 +280,10 @@ template <class Visit>
 bool VDiskdexIndexer::walk(const WalkSettings& settings, Visit visit, bool stopOnCancel) const {
     if (settings.root.empty())
         return true;
+    // Each open folder owns its find handle: a cancel, or an exception thrown by visit (a bad_alloc
+    // while a large walk grows its results), closes every one of them on the way out.
     struct Frame {
-        HANDLE find;
+        vx::CFindHandle find;
         std::wstring wideFolder; // "\\?\" form, ending in a backslash
         std::string folder;      // as results show it, ending in a backslash
         std::size_t id;
@@ -285,34 +294,26 @@ bool VDiskdexIndexer::walk(const WalkSettings& settings, Visit visit, bool stopO
     auto open = [&](std::wstring wideFolder, std::string folder) {
         if (wideFolder.empty() || wideFolder.back() != L'\\')
             wideFolder += L'\\';
-        HANDLE find = ::FindFirstFileExW((wideFolder + L"*").c_str(), FindExInfoBasic, &data,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (find == INVALID_HANDLE_VALUE)
+        vx::CFindHandle find(::FindFirstFileExW((wideFolder + L"*").c_str(), FindExInfoBasic, &data,
+                                                FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        if (!find.IsValid())
             return false; // a folder that cannot be read yields nothing
-        stack.push_back({find, std::move(wideFolder), std::move(folder), nextId++});
+        stack.push_back({std::move(find), std::move(wideFolder), std::move(folder), nextId++});
         return true;
-    };
-    auto closeAll = [&] {
-        for (Frame& f : stack)
-            ::FindClose(f.find);
-        stack.clear();
     };
 
     std::string name, lowerName;
     bool haveEntry = open(longFolderForm(settings.root), CPath::AddBackSlash(settings.root));
     while (!stack.empty()) {
         if (!haveEntry) {
-            if (!::FindNextFileW(stack.back().find, &data)) {
-                ::FindClose(stack.back().find);
+            if (!::FindNextFileW(stack.back().find.Get(), &data)) {
                 stack.pop_back();
                 continue;
             }
         }
         haveEntry = false;
-        if (stopOnCancel && isCancelled()) {
-            closeAll();
+        if (stopOnCancel && isCancelled())
             return false;
-        }
         const wchar_t* w = data.cFileName;
         if (w[0] == L'.' && (w[1] == 0 || (w[1] == L'.' && w[2] == 0)))
             continue;
@@ -385,17 +386,17 @@ std::size_t VDiskdexIndexer::getCacheOverheadBytes() const {
 }
 
 void VDiskdexIndexer::search() {
-    std::vector<VResult*> found;
+    VResultBatch found;
     const bool caseSensitive = VVerbinoxCore::instance()->getSearchCaseSensitive();
     auto makeResult = [&](const std::string& folder, std::string_view name, bool isDir) {
         VFileResult* result = VFileResult::createInstance(getPlugin());
+        found.add(result);
         std::string full;
         full.reserve(folder.size() + name.size() + 1);
         full.append(folder).append(name.data(), name.size());
         if (isDir)
             full += '\\';
         result->setFile(full);
-        found.push_back(result);
     };
 
     if (getLiveSearching()) {
@@ -424,13 +425,9 @@ void VDiskdexIndexer::search() {
         }
     }
 
-    if (isCancelled()) {
-        for (VResult* r : found)
-            r->deleteThis();
-        return;
-    }
-    if (!found.empty())
-        VVerbinoxCore::instance()->addResults(searchId, found.data(), static_cast<int>(found.size()));
+    // A cancelled search's results die with the batch.
+    if (!isCancelled())
+        found.deliver(searchId);
 }
 
 void VDiskdexIndexer::loadPrefs(VPreferencesNode* node) {

@@ -29,6 +29,8 @@ public:
     // The stored path with its placeholders replaced and, when relative, taken from the program's folder.
     // Empty when nothing is left to walk.
     std::string resolvePath() const;
+    // The resolved folder, or the stored path with a note when it resolves to nothing.
+    std::string getSourceDescription() const override;
 
     void setIncludeFilters(const std::vector<std::string>& patterns);
     void setExcludeFilters(const std::vector<std::string>& patterns);

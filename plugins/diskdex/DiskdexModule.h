@@ -4,6 +4,6 @@
 
 namespace diskdex {
 HMODULE module();
-// A 16 x 16 icon of the module's resources; never destroyed.
+// A new 16 x 16 icon of the module's resources, which the caller destroys (before the module goes).
 HICON loadIcon(int resourceId);
 } // namespace diskdex

@@ -26,7 +26,10 @@ VDiskdexPlugin::VDiskdexPlugin() {
     setIcon(diskdex::loadIcon(5000));
 }
 
-VDiskdexPlugin::~VDiskdexPlugin() = default;
+VDiskdexPlugin::~VDiskdexPlugin() {
+    if (getIcon())
+        ::DestroyIcon(getIcon());
+}
 
 bool VDiskdexPlugin::startUp() {
     appendAction = new VAppendAction(this);
@@ -94,8 +97,13 @@ void VDiskdexPlugin::loadPrefs(VPreferencesNode* node) {
             auto* indexer = new VDiskdexIndexer(this);
             indexer->loadPrefs(child);
             addIndexer(indexer);
-        } else if (child->getName() == "AppendAction" && appendAction) {
-            appendAction->loadPrefs(child);
+        } else if (child->getName() == "AppendAction") {
+            if (appendAction)
+                appendAction->loadPrefs(child);
+            else {
+                std::vector<VAppendAction::AppendFile> read = VAppendAction::readFiles(child);
+                keptAppendFiles.insert(keptAppendFiles.end(), read.begin(), read.end());
+            }
         }
     }
 }
@@ -112,6 +120,6 @@ void VDiskdexPlugin::savePrefs(VPreferencesNode* node) {
     if (appendAction)
         appendAction->savePrefs(mine);
     else
-        mine->addChild(VPreferencesNode::createInstance("AppendAction"));
+        VAppendAction::writeFiles(mine, keptAppendFiles);
     node->addChild(mine);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The file-system plug-in: its search folders, their presets, and the append action.
+#include "AppendAction.h"
 #include "engine/VPlugin.h"
 
 #include <vector>
@@ -36,6 +37,9 @@ public:
 private:
     std::vector<VDiskdexIndexer*> indexers; // registered with the core, which owns them
     VAppendAction* appendAction = nullptr;  // likewise
+    // The append records read while the action is not registered (another plug-in took its keyword):
+    // kept, so that saving never erases them.
+    std::vector<VAppendAction::AppendFile> keptAppendFiles;
     std::string name = "Diskdex";
     std::string description = "Diskdex extension";
     std::string author = "Ormandel";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <set>
@@ -217,5 +218,35 @@ TEST_F(Vxsearch, AMissingSettingsFileMeansThePluginDefaults) {
     ASSERT_TRUE(::DeleteFileA(folder.sub("prog\\Verbinox.xml").c_str()));
     Outcome run = vxsearch("zzqqxx-nothing-has-this-name");
     EXPECT_EQ(run.exitCode, 1u) << run.err;
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err.find("cannot be read"), std::string::npos) << run.err;
+    char documents[MAX_PATH] = {};
+    ASSERT_TRUE(::SHGetSpecialFolderPathA(nullptr, documents, CSIDL_PERSONAL, FALSE));
+    EXPECT_NE(run.err.find(std::string("  ") + documents), std::string::npos)
+        << "the presets' folders are listed\n"
+        << run.err;
+}
+
+TEST_F(Vxsearch, NothingFoundIsExplainedWithTheFoldersSearched) {
+    Outcome run = vxsearch("zzqqxx");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_NE(run.err.find("nothing found for \"zzqqxx\" in:"), std::string::npos) << run.err;
+    // Standard error is in text mode: each line ends in CR LF.
+    EXPECT_NE(run.err.find("  " + folder.sub("tree\\docs") + "\r\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("  " + folder.sub("prog\\rel") + "\r\n"), std::string::npos)
+        << "relative folders are shown as searched\n"
+        << run.err;
+}
+
+TEST_F(Vxsearch, ALiveSearchBuildsNoCacheFirst) {
+    ASSERT_TRUE(::CopyFileA((programFolder() + "vx_test_plugin.vll").c_str(),
+                            folder.sub("prog\\Plugins\\probe.vll").c_str(), FALSE));
+    const std::string report = folder.sub("report.txt");
+    ::SetEnvironmentVariableA("VX_TEST_PLUGIN_REPORT", report.c_str());
+    Outcome live = vxsearch("--live hello-probe");
+    Outcome cached = vxsearch("hello-probe");
+    ::SetEnvironmentVariableA("VX_TEST_PLUGIN_REPORT", nullptr);
+    EXPECT_EQ(live.rows.size(), 1u) << live.out << live.err;
+    EXPECT_EQ(cached.rows.size(), 1u) << cached.out << cached.err;
+    EXPECT_EQ(folder.readFile("report.txt"), "cache-builds=0\ncache-builds=1\n")
+        << "the live run built a cache it then threw away";
 }

@@ -8,6 +8,8 @@
 #include "model/VPreferences.h"
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <set>
 
 namespace {
@@ -196,7 +198,8 @@ TEST_F(Diskdex, ACancelledLiveWalkPostsNothingAndRemovingAnIndexerStopsItsWorker
 
 TEST_F(Diskdex, FirstRunCreatesTheSevenPresetsWhichSurviveTheSettingsFile) {
     plugin->loadPrefs(nullptr);
-    const std::vector<VDiskdexIndexer*>& presets = plugin->getIndexers();
+    // A copy: the first plug-in, and with it its list, is destroyed halfway through.
+    const std::vector<VDiskdexIndexer*> presets = plugin->getIndexers();
     ASSERT_EQ(presets.size(), 7u);
     const char* paths[] = {"%START_MENU%",  "%START_MENU_ALL%", "%MY_DOCUMENTS%", "%DESKTOP%",
                            "%DESKTOP_ALL%", "%RECENT%",         "%QUICK_LAUNCH%"};
@@ -233,7 +236,7 @@ TEST_F(Diskdex, FirstRunCreatesTheSevenPresetsWhichSurviveTheSettingsFile) {
     ASSERT_EQ(plugin->getIndexers().size(), 7u);
     EXPECT_EQ(plugin->getIndexers()[6]->getPath(), "%QUICK_LAUNCH%");
     EXPECT_EQ(plugin->getIndexers()[2]->getFilterString(VDiskdexIndexer::IncludeFilters),
-              presets.empty() ? "" : "*.doc;*.pdf;*.xls;*.txt;*.jpg;*.mp3;*.ogg;*.wma;*.avi;*.mpg;*.mov");
+              "*.doc;*.pdf;*.xls;*.txt;*.jpg;*.mp3;*.ogg;*.wma;*.avi;*.mpg;*.mov");
     EXPECT_FALSE(plugin->getIndexers()[5]->getRecurse());
 }
 
@@ -293,6 +296,114 @@ TEST_F(Diskdex, AppendReportsAFileThatCannotBeOpened) {
     append->addFile("long", folder.sub("long.txt"));
     EXPECT_TRUE(append->execute("long " + longLine));
     EXPECT_EQ(folder.readFile("long.txt"), longLine + "\r\n") << "no fixed buffers";
+}
+
+TEST_F(Diskdex, FiltersWrittenByHandWithBlanksAreTrimmed) {
+    VPreferencesNode* node = VPreferencesNode::createInstance("Indexer");
+    node->setParam("Path", folder.sub("f"));
+    node->setParam("IncludeFilters", std::string(" *.doc;  *.PDF ;; "));
+    node->setParam("ExcludeFilters", std::string("*draft* ; "));
+    auto* indexer = new VDiskdexIndexer(plugin);
+    indexer->loadPrefs(node);
+    node->deleteThis();
+    EXPECT_EQ(indexer->getIncludeFilters(), (std::vector<std::string>{"*.doc", "*.PDF"}));
+    EXPECT_EQ(indexer->getExcludeFilters(), std::vector<std::string>{"*draft*"});
+    ASSERT_TRUE(folder.makeDir("f"));
+    for (const char* f : {"f\\plan.pdf", "f\\plan draft.pdf", "f\\plan.txt"})
+        ASSERT_TRUE(folder.writeFile(f, "x"));
+    plugin->addIndexer(indexer);
+    EXPECT_EQ(search("plan"), Names{"plan.pdf"});
+}
+
+TEST_F(Diskdex, AppendRecordsSurviveWhileAnotherPluginOwnsTheKeyword) {
+    core->unregisterPlugin(plugin);
+    plugin->deleteThis();
+    struct Taken : VAction {
+        Taken() : VAction("Append", "Append", "someone else's", nullptr) {}
+        bool execute(const std::string&) override { return true; }
+    };
+    ASSERT_TRUE(core->registerAction(new Taken()));
+    plugin = new VDiskdexPlugin();
+    ASSERT_TRUE(plugin->startUp());
+    ASSERT_EQ(plugin->getAppendAction(), nullptr);
+
+    VPreferencesNode* mgr = VPreferencesNode::createInstance("PluginMgr");
+    VPreferencesNode* diskdex = VPreferencesNode::createInstance("Diskdex");
+    VPreferencesNode* append = VPreferencesNode::createInstance("AppendAction");
+    VPreferencesNode* file = VPreferencesNode::createInstance("File");
+    file->setParam("shortcutname", std::string("todo"));
+    file->setParam("filename", std::string("C:\\todo.txt"));
+    append->addChild(file);
+    diskdex->addChild(append);
+    mgr->addChild(diskdex);
+    plugin->loadPrefs(mgr);
+    mgr->deleteThis();
+
+    VPreferencesNode* saved = VPreferencesNode::createInstance("PluginMgr");
+    plugin->savePrefs(saved);
+    VPreferencesNode* savedAppend = saved->getChild("Diskdex")->getChild("AppendAction");
+    ASSERT_NE(savedAppend, nullptr);
+    ASSERT_EQ(savedAppend->getNumChildren(), 1) << "the user's append records were erased";
+    std::string text;
+    EXPECT_TRUE(savedAppend->getChild(0)->getParam("filename", text));
+    EXPECT_EQ(text, "C:\\todo.txt");
+    saved->deleteThis();
+}
+
+TEST_F(Diskdex, ThePluginAndItsAppendActionDestroyTheIconsTheyLoaded) {
+    HICON pluginIcon = plugin->getIcon();
+    HICON actionIcon = plugin->getAppendAction()->getIcon();
+    ICONINFO info{};
+    ASSERT_TRUE(::GetIconInfo(pluginIcon, &info));
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    core->unregisterPlugin(plugin);
+    plugin->deleteThis();
+    plugin = new VDiskdexPlugin(); // for TearDown
+    EXPECT_FALSE(::GetIconInfo(pluginIcon, &info)) << "the plug-in's icon outlived it";
+    EXPECT_FALSE(::GetIconInfo(actionIcon, &info)) << "the append action's icon outlived it";
+}
+
+namespace {
+// Throws from the walk itself, as a bad_alloc would halfway through a large tree: the cancel check
+// runs at every entry of a live walk.
+class ThrowingWalk : public VDiskdexIndexer {
+public:
+    explicit ThrowingWalk(VPlugin* plugin) : VDiskdexIndexer(plugin) {}
+    bool isCancelled() const override {
+        if (armed && ++checks > 30)
+            throw std::bad_alloc();
+        return VDiskdexIndexer::isCancelled();
+    }
+    std::atomic<bool> armed{false};
+    mutable std::atomic<int> checks{0};
+};
+} // namespace
+
+TEST_F(Diskdex, AWalkThatThrowsClosesEveryFolderItHadOpen) {
+    std::string deep = "g";
+    ASSERT_TRUE(folder.makeDir(deep));
+    for (int level = 0; level < 6; ++level) {
+        for (int f = 0; f < 4; ++f)
+            ASSERT_TRUE(folder.writeFile(
+                deep + "\\walk" + std::to_string(level) + "-" + std::to_string(f) + ".txt", "x"));
+        deep += "\\level" + std::to_string(level);
+        ASSERT_TRUE(folder.makeDir(deep));
+    }
+    core->setLiveSearching(true);
+    auto* indexer = new ThrowingWalk(plugin);
+    indexer->setPath(folder.sub("g"));
+    plugin->addIndexer(indexer);
+    EXPECT_EQ(search("walk").size(), 24u);
+    // Counted with the first worker's thread handle still open, as it is after the second search.
+    DWORD before = 0, after = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+    indexer->armed = true;
+    EXPECT_TRUE(search("walk").empty());
+    EXPECT_GT(indexer->checks.load(), 30) << "the walk reached the throw";
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &after));
+    EXPECT_EQ(after, before) << "find handles of the walk were left open";
+    core->setLiveSearching(false);
 }
 
 TEST_F(Diskdex, WalksDoNotFollowALinkBackUpTheTree) {
