@@ -54,6 +54,17 @@ private:
     std::deque<std::pair<uint32_t, std::vector<VResult*>>> batches;
 };
 
+// A registered indexer whose searches never end by themselves and take the core's reader lock at
+// every candidate, as a source that looks up actions while it searches.
+NameIndexer* registerRegistryReader(VVerbinoxCore* core, VPlugin* plugin) {
+    auto* indexer = cachedIndexer(plugin, manyNames(100, "abc"));
+    indexer->setEndless(true);
+    indexer->setCandidateDelayMicros(50);
+    indexer->setReadsCoreRegistry(true);
+    core->registerIndexer(indexer);
+    return indexer;
+}
+
 } // namespace
 
 using CoreLifetime = CoreTest;
@@ -108,11 +119,7 @@ TEST_F(CoreLifetime, AListenerThatPostsToTheWindowThreadNeverHangsItsSearchLoop)
 }
 
 TEST_F(CoreLifetime, RemovingAnIndexerWhoseSlowWorkerReadsTheRegistryJoinsItOutsideTheLock) {
-    auto* indexer = cachedIndexer(nullptr, manyNames(100, "abc"));
-    indexer->setEndless(true);
-    indexer->setCandidateDelayMicros(50);
-    indexer->setReadsCoreRegistry(true);
-    core->registerIndexer(indexer);
+    NameIndexer* indexer = registerRegistryReader(core, nullptr);
     uint32_t id = 0;
     core->startSeach("abc", id);
     ::Sleep(20);
@@ -124,13 +131,8 @@ TEST_F(CoreLifetime, RemovingAnIndexerWhoseSlowWorkerReadsTheRegistryJoinsItOuts
 
 TEST_F(CoreLifetime, RemovingAPluginWhoseSlowWorkersReadTheRegistryJoinsThemOutsideTheLock) {
     FakePlugin plugin;
-    for (int i = 0; i < 2; ++i) {
-        auto* indexer = cachedIndexer(&plugin, manyNames(100, "abc"));
-        indexer->setEndless(true);
-        indexer->setCandidateDelayMicros(50);
-        indexer->setReadsCoreRegistry(true);
-        core->registerIndexer(indexer);
-    }
+    registerRegistryReader(core, &plugin);
+    registerRegistryReader(core, &plugin);
     uint32_t id = 0;
     core->startSeach("abc", id);
     ::Sleep(20);
