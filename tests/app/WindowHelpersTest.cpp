@@ -1,0 +1,55 @@
+#include "FileVersionInfo.h"
+#include "KeyNames.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+TEST(KeyNames, NamedKeysLettersDigitsAndTheNumberPad) {
+    EXPECT_EQ(keyName(0x41), "A");
+    EXPECT_EQ(keyName(0x39), "9");
+    EXPECT_EQ(keyName(0x60), "0") << "number pad 0";
+    EXPECT_EQ(keyName(0x69), "9") << "number pad 9";
+    EXPECT_EQ(keyName(0x5B), "Win");
+    EXPECT_EQ(keyName(0x5C), "Win");
+    EXPECT_EQ(keyName(VK_SPACE), "Space");
+    EXPECT_EQ(keyName(VK_F1), "F1");
+    EXPECT_EQ(keyName(VK_F24), "F24");
+    EXPECT_EQ(keyName(VK_OEM_CLEAR), "OEM_CLEAR");
+}
+
+TEST(FileVersionInfo, TranslationFollowsTheUsersLanguageThenNeutralThenEnglishThenTheFirst) {
+    const WORD usOnly[] = {0x0409, 1252};
+    EXPECT_EQ(CFileVersionInfo::ChooseTranslation(usOnly, 1, 0x0809), 0) << "British user, US block";
+    const WORD mixed[] = {0x0407, 1252, 0x0000, 1200, 0x0409, 1252, 0x040C, 1252};
+    EXPECT_EQ(CFileVersionInfo::ChooseTranslation(mixed, 4, 0x0C0C), 3) << "Canadian French, French block";
+    EXPECT_EQ(CFileVersionInfo::ChooseTranslation(mixed, 4, 0x0411), 1) << "no Japanese: the neutral one";
+    const WORD noNeutral[] = {0x0407, 1252, 0x0809, 1252};
+    EXPECT_EQ(CFileVersionInfo::ChooseTranslation(noNeutral, 2, 0x0411), 1) << "then any English";
+    const WORD neither[] = {0x0407, 1252, 0x040C, 1252};
+    EXPECT_EQ(CFileVersionInfo::ChooseTranslation(neither, 2, 0x0411), 0);
+    EXPECT_EQ(CFileVersionInfo::ChooseTranslation(nullptr, 0, 0x0409), -1);
+}
+
+TEST(FileVersionInfo, ReadsTheFixedRecordAndTheStringsOfThisProgram) {
+    CFileVersionInfo info;
+    ASSERT_TRUE(info.Create(::GetModuleHandleA(nullptr)));
+    EXPECT_EQ(info.GetFixedFileInfo().dwFileVersionMS, 0x00010002u);
+    EXPECT_EQ(info.GetFixedFileInfo().dwFileVersionLS, 0x00030004u);
+    EXPECT_EQ(info.GetCompanyName(), "Verbinox Tests");
+    EXPECT_EQ(info.GetFileVersion(), "1.2.3.4");
+    EXPECT_EQ(info.GetSpecialBuild(), "for the version reader");
+    EXPECT_EQ(info.GetComments(), "") << "a string the resource lacks stays empty";
+}
+
+TEST(FileVersionInfo, AFileWithoutVersionInformationIsRefusedAndForgetsTheLastOne) {
+    CFileVersionInfo info;
+    ASSERT_TRUE(info.Create(::GetModuleHandleA(nullptr)));
+    TempFolder folder;
+    ASSERT_TRUE(folder.writeFile("plain.txt", "no resources here"));
+    EXPECT_FALSE(info.Create(folder.sub("plain.txt")));
+    EXPECT_FALSE(info.Create(folder.sub("missing.exe")));
+    EXPECT_EQ(info.GetCompanyName(), "");
+    EXPECT_EQ(info.GetFixedFileInfo().dwFileVersionMS, 0u);
+}
