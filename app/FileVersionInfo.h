@@ -35,6 +35,9 @@ public:
     // the exact language, else the first of the same primary language; the same two tests for the
     // neutral language 0, then for English; else the first. -1 for an empty table.
     static int ChooseTranslation(const WORD* pairs, std::size_t count, LANGID userLanguage);
+    // The name ("040904E4") of the first string table of a version block, for a resource whose
+    // translation table is missing or empty; empty when it has none.
+    static std::string FirstStringTable(const void* block, std::size_t size);
 
 private:
     void Reset();

@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
 TEST(KeyNames, NamedKeysLettersDigitsAndTheNumberPad) {
     EXPECT_EQ(keyName(0x41), "A");
     EXPECT_EQ(keyName(0x39), "9");
@@ -52,4 +55,52 @@ TEST(FileVersionInfo, AFileWithoutVersionInformationIsRefusedAndForgetsTheLastOn
     EXPECT_FALSE(info.Create(folder.sub("missing.exe")));
     EXPECT_EQ(info.GetCompanyName(), "");
     EXPECT_EQ(info.GetFixedFileInfo().dwFileVersionMS, 0u);
+}
+
+namespace {
+
+// One node of a version block as resource compilers lay it out; children are appended already built.
+std::string versionNode(const std::wstring& key, const std::string& value, bool text,
+                        const std::string& children = std::string()) {
+    std::string out(6, '\0');
+    for (wchar_t c : key + L'\0') {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    out.resize((out.size() + 3) & ~std::size_t(3), '\0');
+    out += value;
+    out.resize((out.size() + 3) & ~std::size_t(3), '\0');
+    out += children;
+    const WORD length = static_cast<WORD>(out.size());
+    const WORD valueLength = static_cast<WORD>(text ? value.size() / 2 : value.size());
+    std::memcpy(&out[0], &length, 2);
+    std::memcpy(&out[2], &valueLength, 2);
+    out[4] = text ? 1 : 0;
+    return out;
+}
+
+} // namespace
+
+TEST(FileVersionInfo, WithoutATranslationTableTheFirstStringBlockIsRead) {
+    const std::string fixed(sizeof(VS_FIXEDFILEINFO), '\0');
+    const std::string strings = versionNode(
+        L"StringFileInfo", "", true,
+        versionNode(L"041104B0", "", true, versionNode(L"CompanyName", std::string("V\0s\0\0\0", 6), true)));
+    const std::string block = versionNode(L"VS_VERSION_INFO", fixed, false, strings);
+    EXPECT_EQ(CFileVersionInfo::FirstStringTable(block.data(), block.size()), "041104B0");
+
+    const std::string none =
+        versionNode(L"VS_VERSION_INFO", fixed, false, versionNode(L"VarFileInfo", "", true));
+    EXPECT_EQ(CFileVersionInfo::FirstStringTable(none.data(), none.size()), "");
+    for (std::size_t cut = 0; cut < block.size(); cut += 7)
+        EXPECT_EQ(CFileVersionInfo::FirstStringTable(block.data(), cut).size() % 8, 0u) << "cut at " << cut;
+
+    // And the block a real resource compiler made for this program.
+    char path[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    DWORD size = ::GetFileVersionInfoSizeA(path, nullptr);
+    ASSERT_GT(size, 0u);
+    std::string real(size, '\0');
+    ASSERT_TRUE(::GetFileVersionInfoA(path, 0, size, &real[0]));
+    EXPECT_EQ(CFileVersionInfo::FirstStringTable(real.data(), real.size()), "040904E4");
 }

@@ -1,0 +1,139 @@
+#include "Startup.h"
+
+#include "model/VPreferences.h"
+#include "util/CPath.h"
+#include "util/CShellLink.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace startup {
+
+namespace {
+
+std::string desktopName() {
+    HDESK desk = ::GetThreadDesktop(::GetCurrentThreadId());
+    DWORD needed = 0;
+    if (!desk)
+        return std::string();
+    ::GetUserObjectInformationA(desk, UOI_NAME, nullptr, 0, &needed);
+    if (needed == 0)
+        return std::string();
+    std::string name(needed, '\0');
+    if (!::GetUserObjectInformationA(desk, UOI_NAME, &name[0], needed, &needed))
+        return std::string();
+    name.resize(strnlen(name.c_str(), name.size()));
+    return name;
+}
+
+std::string environment(const char* name) {
+    DWORD n = ::GetEnvironmentVariableA(name, nullptr, 0);
+    if (n <= 1)
+        return std::string();
+    std::string value(n, '\0');
+    value.resize(::GetEnvironmentVariableA(name, &value[0], n));
+    return value;
+}
+
+} // namespace
+
+std::string uniqueInstanceName(const std::string& base, int scope) {
+    switch (scope) {
+    case PerDesktop: {
+        std::string desk = desktopName();
+        return desk.empty() ? base + "-Win9x" : base + "-" + desk;
+    }
+    case PerSession: {
+        HANDLE token = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+            return base;
+        TOKEN_STATISTICS stats{};
+        DWORD size = 0;
+        bool ok = ::GetTokenInformation(token, TokenStatistics, &stats, sizeof(stats), &size) != FALSE;
+        ::CloseHandle(token);
+        if (!ok)
+            return base;
+        char suffix[24];
+        std::snprintf(suffix, sizeof(suffix), "-%08lx%08lx",
+                      static_cast<unsigned long>(stats.AuthenticationId.HighPart),
+                      static_cast<unsigned long>(stats.AuthenticationId.LowPart));
+        return base + suffix;
+    }
+    case PerUser: {
+        char user[64] = {};
+        DWORD length = sizeof(user);
+        if (!::GetUserNameA(user, &length))
+            return base;
+        return base + "-" + environment("USERDOMAIN") + "-" + user;
+    }
+    default:
+        return base;
+    }
+}
+
+VPreferencesNode* loadPreferences(const std::string& path, bool& firstRun, std::string* backupMade) {
+    firstRun = true;
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return nullptr;
+    VPreferencesNode* root = VPreferences::load(path);
+    if (root) {
+        firstRun = false;
+        return root;
+    }
+    // Unreadable: keep it beside the fresh file the exit will write, rather than overwrite it.
+    const std::string backup = path + ".bak";
+    if (::MoveFileExA(path.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
+        backupMade)
+        *backupMade = backup;
+    return nullptr;
+}
+
+std::string startupShortcutPath() {
+    char folder[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathA(nullptr, folder, CSIDL_STARTUP, FALSE) || !folder[0])
+        return std::string();
+    return CPath::AddBackSlash(folder) + "Verbinox.lnk";
+}
+
+std::string quickLaunchShortcutPath() {
+    std::string appData = environment("APPDATA");
+    if (appData.empty())
+        return std::string();
+    return CPath::AddBackSlash(appData) + "Microsoft\\Internet Explorer\\Quick Launch\\Verbinox.lnk";
+}
+
+bool shortcutExists(const std::string& path) {
+    return !path.empty() && ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool syncShortcut(const std::string& path, bool present, const std::string& target,
+                  const std::string& folder) {
+    if (path.empty())
+        return false;
+    if (!present) {
+        ::DeleteFileA(path.c_str());
+        return true;
+    }
+    if (shortcutExists(path))
+        return true;
+    CShellLinkInfo info;
+    info.path = target;
+    info.description = "Verbinox";
+    info.workingDirectory = folder;
+    CShellLink link;
+    return link.Create(info) && link.Save(path);
+}
+
+bool registerHotKey(HWND window, UINT& modifiers, UINT key, bool firstRun) {
+    ::UnregisterHotKey(window, 1);
+    if (::RegisterHotKey(window, 1, modifiers, key))
+        return true;
+    if (!firstRun)
+        return false;
+    modifiers = MOD_ALT;
+    return ::RegisterHotKey(window, 1, modifiers, key) != FALSE;
+}
+
+} // namespace startup

@@ -1,0 +1,113 @@
+#include "Startup.h"
+#include "model/VPreferences.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        char old[1024];
+        DWORD n = ::GetEnvironmentVariableA(name, old, sizeof(old));
+        had_ = n > 0 && n < sizeof(old);
+        if (had_)
+            old_ = old;
+        ::SetEnvironmentVariableA(name, value);
+    }
+    ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+HWND hiddenWindow() {
+    return ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
+TEST(Startup, InstanceNamesFollowTheirScope) {
+    const std::string base = "{FC48A9F6-3240-401f-B555-C7CB43CFF0B7}";
+    std::string session = startup::uniqueInstanceName(base, startup::PerSession);
+    ASSERT_EQ(session.size(), base.size() + 17) << session;
+    EXPECT_EQ(session.compare(0, base.size() + 1, base + "-"), 0);
+    EXPECT_EQ(session.find_first_not_of("0123456789abcdef", base.size() + 1), std::string::npos) << session;
+    EXPECT_EQ(startup::uniqueInstanceName(base, startup::PerSession), session) << "stable within a session";
+    EXPECT_GT(startup::uniqueInstanceName(base, startup::PerDesktop).size(), base.size() + 1);
+    EXPECT_GT(startup::uniqueInstanceName(base, startup::PerUser).size(), base.size() + 2);
+    EXPECT_EQ(startup::uniqueInstanceName(base, 3), base);
+}
+
+TEST(Startup, AnUnreadablePreferencesFileIsKeptAsBakAndNeverOverwritten) {
+    TempFolder folder;
+    const std::string file = folder.sub("Verbinox.xml");
+    bool firstRun = false;
+    EXPECT_EQ(startup::loadPreferences(file, firstRun), nullptr);
+    EXPECT_TRUE(firstRun) << "no file: a first run";
+    EXPECT_EQ(::GetFileAttributesA((file + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml.bak", "an older backup"));
+    const std::string cut = "<Verbinox>\r\n    <Verbinox>\r\n        <Core MinSearchChars=\"2\">\r\n";
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml", cut));
+    std::string backup;
+    EXPECT_EQ(startup::loadPreferences(file, firstRun, &backup), nullptr);
+    EXPECT_TRUE(firstRun);
+    EXPECT_EQ(backup, file + ".bak");
+    EXPECT_EQ(folder.readFile("Verbinox.xml.bak"), cut) << "the cut file replaced the older backup";
+    EXPECT_EQ(::GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << "the exit writes a fresh file";
+
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml",
+                                 "<Verbinox><Verbinox><Window HotKey=\"65\" /></Verbinox></Verbinox>"));
+    VPreferencesNode* root = startup::loadPreferences(file, firstRun);
+    ASSERT_NE(root, nullptr);
+    EXPECT_FALSE(firstRun);
+    EXPECT_NE(root->getChild("Verbinox")->getChild("Window"), nullptr);
+    root->deleteThis();
+}
+
+TEST(Startup, ShortcutsFollowTheirSettingAndNeedTheirFolder) {
+    ::CoInitialize(nullptr);
+    TempFolder folder;
+    {
+        ScopedEnvironment unset("APPDATA", "");
+        EXPECT_EQ(startup::quickLaunchShortcutPath(), "");
+        EXPECT_FALSE(startup::syncShortcut(startup::quickLaunchShortcutPath(), true, "C:\\x.exe", "C:\\"));
+    }
+    ScopedEnvironment appData("APPDATA", folder.path().c_str());
+    const std::string quick = startup::quickLaunchShortcutPath();
+    EXPECT_EQ(quick, folder.sub("Microsoft\\Internet Explorer\\Quick Launch\\Verbinox.lnk"));
+    EXPECT_FALSE(startup::syncShortcut(quick, true, "C:\\x.exe", "C:\\")) << "its folder does not exist yet";
+    for (const char* d :
+         {"Microsoft", "Microsoft\\Internet Explorer", "Microsoft\\Internet Explorer\\Quick Launch"})
+        ASSERT_TRUE(folder.makeDir(d));
+    const std::string program = programFolder() + "vx_app_tests.exe";
+    EXPECT_TRUE(startup::syncShortcut(quick, true, program, programFolder()));
+    EXPECT_TRUE(startup::shortcutExists(quick));
+    EXPECT_TRUE(startup::syncShortcut(quick, false, program, programFolder()));
+    EXPECT_FALSE(startup::shortcutExists(quick));
+    EXPECT_FALSE(startup::startupShortcutPath().empty());
+    EXPECT_NE(startup::startupShortcutPath().find("\\Verbinox.lnk"), std::string::npos);
+    ::CoUninitialize();
+}
+
+TEST(Startup, ATakenHotKeyFallsBackToAltOnlyOnAFirstRun) {
+    HWND holder = hiddenWindow(), program = hiddenWindow();
+    ASSERT_TRUE(::RegisterHotKey(holder, 1, MOD_CONTROL, VK_F9));
+    UINT modifiers = MOD_CONTROL;
+    EXPECT_FALSE(startup::registerHotKey(program, modifiers, VK_F9, false));
+    EXPECT_EQ(modifiers, static_cast<UINT>(MOD_CONTROL)) << "a combination from the file is not changed";
+    EXPECT_TRUE(startup::registerHotKey(program, modifiers, VK_F9, true));
+    EXPECT_EQ(modifiers, static_cast<UINT>(MOD_ALT)) << "and Alt is what the file will record";
+    ::UnregisterHotKey(program, 1);
+    ::UnregisterHotKey(holder, 1);
+    ::DestroyWindow(program);
+    ::DestroyWindow(holder);
+}
