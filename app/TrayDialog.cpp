@@ -1,0 +1,181 @@
+#include "TrayDialog.h"
+
+#include "Messages.h"
+#include "util/VxText.h"
+
+#include <cwchar>
+
+namespace {
+
+CTrayDialog::NotifyCall notify = &::Shell_NotifyIconW;
+
+// Copies text into a fixed array of the record, cut so that the terminator always fits.
+template <std::size_t N> void copyCut(WCHAR (&target)[N], const std::string& text) {
+    std::wstring wide = vx::widened(text);
+    std::size_t n = wide.size() < N - 1 ? wide.size() : N - 1;
+    // Never end on half of a surrogate pair.
+    if (n > 0 && n < wide.size() && wide[n - 1] >= 0xD800 && wide[n - 1] <= 0xDBFF)
+        --n;
+    std::wmemcpy(target, wide.data(), n);
+    target[n] = L'\0';
+}
+
+} // namespace
+
+CTrayDialog::NotifyCall CTrayDialog::setNotifyCall(NotifyCall call) {
+    NotifyCall previous = notify;
+    notify = call ? call : &::Shell_NotifyIconW;
+    return previous;
+}
+
+CTrayDialog::CTrayDialog() : data{}, taskbarCreated(::RegisterWindowMessageW(L"TaskbarCreated")) {
+    data.cbSize = sizeof(data);
+    data.uID = 1;
+    data.uFlags = NIF_MESSAGE;
+    data.uCallbackMessage = UM_TRAYNOTIFY;
+}
+
+CTrayDialog::~CTrayDialog() {
+    hideTrayIcon();
+    if (data.hIcon)
+        ::DestroyIcon(data.hIcon);
+    if (menu)
+        ::DestroyMenu(menu);
+}
+
+void CTrayDialog::attachTray(HWND window) {
+    data.hWnd = window;
+}
+
+void CTrayDialog::setTrayIcon(HICON icon) {
+    if (!icon)
+        return;
+    HICON copy = ::CopyIcon(icon);
+    if (!copy)
+        return;
+    if (data.hIcon)
+        ::DestroyIcon(data.hIcon);
+    data.hIcon = copy;
+    data.uFlags |= NIF_ICON;
+}
+
+void CTrayDialog::setTrayTip(const std::string& tip) {
+    copyCut(data.szTip, tip);
+    data.uFlags |= NIF_TIP;
+}
+
+void CTrayDialog::setTrayMenu(HMENU newMenu, UINT item) {
+    if (menu)
+        ::DestroyMenu(menu);
+    menu = newMenu;
+    defaultItem = item;
+}
+
+bool CTrayDialog::showTrayIcon() {
+    if (inTray)
+        return true;
+    data.uFlags &= ~NIF_INFO;
+    if (!notify(NIM_ADD, &data))
+        return false;
+    inTray = true;
+    return true;
+}
+
+bool CTrayDialog::hideTrayIcon() {
+    if (!inTray)
+        return true;
+    if (!notify(NIM_DELETE, &data))
+        return false;
+    inTray = false;
+    return true;
+}
+
+bool CTrayDialog::updateTrayIcon() {
+    return inTray && notify(NIM_MODIFY, &data);
+}
+
+bool CTrayDialog::showBalloon(const std::string& title, const std::string& text, DWORD infoFlags,
+                              UINT timeoutSeconds) {
+    data.uFlags |= NIF_INFO;
+    data.dwInfoFlags = infoFlags;
+    data.uTimeout = timeoutSeconds * 1000;
+    copyCut(data.szInfoTitle, title);
+    copyCut(data.szInfo, text);
+    bool ok = updateTrayIcon();
+    data.uFlags &= ~NIF_INFO; // a later update must not show the balloon again
+    return ok;
+}
+
+void CTrayDialog::onTrayLButtonDblClk(POINT) {
+    if (!minimizeToTray || !inTray || !data.hWnd)
+        return;
+    hideTrayIcon();
+    ::ShowWindow(data.hWnd, SW_SHOW);
+    ::SetForegroundWindow(data.hWnd);
+}
+
+void CTrayDialog::onTrayRButtonDown(POINT at) {
+    showTrayMenu(at);
+}
+
+void CTrayDialog::showTrayMenu(POINT at) {
+    HMENU popup = menu ? ::GetSubMenu(menu, 0) : nullptr;
+    if (!popup || !data.hWnd)
+        return;
+    if (defaultItem)
+        ::SetMenuDefaultItem(popup, defaultItem, FALSE);
+    // Without the foreground, the menu would not close when the user clicks elsewhere.
+    ::SetForegroundWindow(data.hWnd);
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, data.hWnd, nullptr);
+    ::PostMessageW(data.hWnd, WM_NULL, 0, 0);
+}
+
+bool CTrayDialog::handleTrayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    LRESULT& result) {
+    if (message == UM_TRAYNOTIFY) {
+        result = 0;
+        if (wParam != data.uID)
+            return true;
+        POINT at{};
+        ::GetCursorPos(&at);
+        switch (LOWORD(lParam)) {
+        case WM_LBUTTONDOWN:
+            onTrayLButtonDown(at);
+            break;
+        case WM_LBUTTONDBLCLK:
+            onTrayLButtonDblClk(at);
+            break;
+        case WM_RBUTTONDOWN:
+        case WM_CONTEXTMENU:
+            onTrayRButtonDown(at);
+            break;
+        case WM_RBUTTONDBLCLK:
+            onTrayRButtonDblClk(at);
+            break;
+        case WM_MOUSEMOVE:
+            onTrayMouseMove(at);
+            break;
+        default:
+            break;
+        }
+        return true;
+    }
+    if (message == taskbarCreated && taskbarCreated != 0) {
+        // Explorer restarted: its new tray knows nothing of the icon.
+        if (inTray) {
+            inTray = false;
+            showTrayIcon();
+        }
+        result = 0;
+        return true;
+    }
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE && minimizeToTray && !inTray) {
+        if (showTrayIcon())
+            ::ShowWindow(window, SW_HIDE);
+        result = 0;
+        return true;
+    }
+    if (message == WM_DESTROY)
+        hideTrayIcon();
+    return false;
+}

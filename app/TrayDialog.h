@@ -1,0 +1,59 @@
+#pragma once
+// The notification-area icon of a window: a base for the search window, which forwards its messages
+// to handleTrayMessage. It keeps the icon's record, adds it again when the shell restarts, can hide
+// the window into the tray instead of minimising it, and shows the tray menu.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+class CTrayDialog {
+public:
+    CTrayDialog();
+    virtual ~CTrayDialog();
+    CTrayDialog(const CTrayDialog&) = delete;
+    CTrayDialog& operator=(const CTrayDialog&) = delete;
+
+    // The window the icon belongs to; its destruction removes the icon (handleTrayMessage).
+    void attachTray(HWND window);
+    // Takes a copy of the icon (destroyed with this object); a null icon changes nothing.
+    void setTrayIcon(HICON icon);
+    // Tip and balloon texts are cut to what the record holds, never past its end.
+    void setTrayTip(const std::string& tip);
+    // Takes ownership of the menu; its first sub-menu is shown, defaultItem (a command) in bold.
+    void setTrayMenu(HMENU menu, UINT defaultItem);
+    bool showTrayIcon();
+    bool hideTrayIcon();
+    bool updateTrayIcon();
+    bool showBalloon(const std::string& title, const std::string& text, DWORD infoFlags, UINT timeoutSeconds);
+    void setMinimizeToTray(bool value) { minimizeToTray = value; }
+    bool isInTray() const { return inTray; }
+    const NOTIFYICONDATAW& trayRecord() const { return data; }
+
+    // Handles the tray callback, the minimise command, the shell's restart and the window's
+    // destruction; true (with result set) when the message was the tray's alone.
+    bool handleTrayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // What Shell_NotifyIconW is called through, so tests can count and fail it.
+    using NotifyCall = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAW);
+    static NotifyCall setNotifyCall(NotifyCall call);
+
+protected:
+    // Cursor positions in screen coordinates.
+    virtual void onTrayLButtonDown(POINT) {}
+    // Restores the window hidden into the tray.
+    virtual void onTrayLButtonDblClk(POINT);
+    // Shows the tray menu at the cursor.
+    virtual void onTrayRButtonDown(POINT);
+    virtual void onTrayRButtonDblClk(POINT) {}
+    virtual void onTrayMouseMove(POINT) {}
+    void showTrayMenu(POINT at);
+
+private:
+    NOTIFYICONDATAW data;
+    HMENU menu = nullptr;
+    UINT defaultItem = 0;
+    bool inTray = false;
+    bool minimizeToTray = true;
+    UINT taskbarCreated;
+};
