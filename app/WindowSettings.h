@@ -1,0 +1,32 @@
+#pragma once
+// The search window's own settings, the "Window" node of "Verbinox.xml", and where the window goes.
+#include <windows.h>
+
+class VPreferencesNode;
+
+struct VWindowSettings {
+    bool autoHide = true;
+    bool alwaysOnTop = true; // kept and written back; the window is top-most regardless
+    bool alwaysShowList = false;
+    UINT hotKey = VK_SPACE;
+    UINT hotKeyModifier = MOD_CONTROL;
+    bool checkForUpdates = true;
+    // From "PosX" and "PosY", only when both are present.
+    bool hasPosition = false;
+    POINT position{};
+    // "StartWithWindows" and "QuickLaunchIcon" as read, when present: the shortcuts follow them.
+    bool hasStartWithWindows = false, startWithWindows = false;
+    bool hasQuickLaunchIcon = false, quickLaunchIcon = false;
+
+    // Reads the keys present in window (none: the defaults stay).
+    void load(const VPreferencesNode* window);
+    // Writes every key in the order the file has always had them; the shortcut keys say whether the
+    // shortcuts exist now, the position is the window's.
+    void save(VPreferencesNode* window, bool startupShortcut, bool quickLaunchShortcut,
+              POINT windowPosition) const;
+};
+
+// Where a window of that size goes: at the saved position, moved onto the nearest monitor's work area
+// when it lies off every monitor (a monitor unplugged since), or else centred at the top of the
+// primary work area.
+POINT placeWindow(bool hasPosition, POINT saved, SIZE size);
