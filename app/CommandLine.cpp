@@ -1,0 +1,163 @@
+#include "CommandLine.h"
+
+#include "Messages.h"
+#include "model/VPreferences.h"
+
+#include <commctrl.h>
+
+namespace {
+const UINT_PTR kTypingTimer = 1;
+const UINT_PTR kSubclassId = 1000;
+} // namespace
+
+VCommandLine::~VCommandLine() {
+    if (edit && ::IsWindow(edit)) {
+        stopTypingTimer();
+        ::RemoveWindowSubclass(edit, &VCommandLine::proc, kSubclassId);
+    }
+}
+
+bool VCommandLine::attach(HWND control, VCommandLineOwner* newOwner, VCommandLineList* newList) {
+    if (edit || !control)
+        return false;
+    if (!::SetWindowSubclass(control, &VCommandLine::proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+        return false;
+    edit = control;
+    owner = newOwner;
+    list = newList;
+    return true;
+}
+
+std::string VCommandLine::getText() const {
+    if (!edit)
+        return std::string();
+    int n = ::GetWindowTextLengthA(edit);
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(edit, &text[0], n + 1)));
+    return text;
+}
+
+void VCommandLine::setTextProgrammatically(const std::string& text) {
+    programmatic = true;
+    ::SetWindowTextA(edit, text.c_str());
+    programmatic = false;
+}
+
+void VCommandLine::onTextChanged() {
+    if (programmatic)
+        return;
+    if (owner && owner->isBrowseMode()) {
+        notify(UM_TEXTCHANGED);
+        return;
+    }
+    // Every keystroke postpones the message: it comes once the typing pauses.
+    ::SetTimer(edit, kTypingTimer, static_cast<UINT>(delay), nullptr);
+}
+
+void VCommandLine::stopTypingTimer() {
+    if (edit)
+        ::KillTimer(edit, kTypingTimer);
+}
+
+void VCommandLine::notify(UINT message) {
+    HWND parent = ::GetParent(edit);
+    if (parent)
+        ::SendMessageA(parent, message, 0, static_cast<LPARAM>(::GetDlgCtrlID(edit)));
+}
+
+void VCommandLine::loadPrefs(const VPreferencesNode* window) {
+    const VPreferencesNode* node = window ? window->getChild("CommandLine") : nullptr;
+    int value = 0;
+    if (node && node->getParam("Delay", value))
+        setDelay(value);
+    if (list)
+        list->loadListPrefs(node);
+}
+
+void VCommandLine::savePrefs(VPreferencesNode* window) const {
+    if (!window)
+        return;
+    VPreferencesNode* node = VPreferencesNode::createInstance("CommandLine");
+    node->setParam("Delay", delay);
+    if (list)
+        list->saveListPrefs(node);
+    window->addChild(node);
+}
+
+bool VCommandLine::handleKey(UINT key) {
+    switch (key) {
+    case VK_BACK:
+        if (owner && owner->isActionMode() && ::GetWindowTextLengthA(edit) == 0) {
+            notify(UM_ESCAPE);
+            return false;
+        }
+        if (owner && owner->isSearchingMode()) {
+            if (::GetKeyState(VK_CONTROL) < 0) {
+                // Empties the box and cancels the search in one step.
+                owner->resetSearch(true);
+                return true;
+            }
+            owner->resetSearch(false);
+        }
+        return false;
+    case VK_TAB:
+    case VK_RETURN:
+    case VK_ESCAPE:
+        if (!list || !list->onListKey(key))
+            notify(key == VK_TAB ? UM_TAB : key == VK_RETURN ? UM_ENTER : UM_ESCAPE);
+        return true;
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_END:
+    case VK_HOME:
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+        return list && list->onListKey(key);
+    default:
+        return false;
+    }
+}
+
+LRESULT CALLBACK VCommandLine::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR data) {
+    auto* self = reinterpret_cast<VCommandLine*>(data);
+    switch (message) {
+    case WM_GETDLGCODE:
+        // Every key comes here, Tab, Enter and Escape included, instead of to the dialog manager.
+        return DLGC_WANTALLKEYS | ::DefSubclassProc(window, message, wParam, lParam);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        self->swallowChar = false;
+        if (self->handleKey(static_cast<UINT>(wParam))) {
+            self->swallowChar = true;
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+    case WM_SYSCHAR:
+        if (self->swallowChar) {
+            // The character of a key already taken: Ctrl+Backspace would insert a control character.
+            self->swallowChar = false;
+            return 0;
+        }
+        break;
+    case WM_TIMER:
+        if (wParam == kTypingTimer) {
+            // Killed first: whatever the message leads to, the timer fires once per pause.
+            ::KillTimer(window, kTypingTimer);
+            self->notify(UM_TEXTCHANGED);
+            return 0;
+        }
+        break;
+    case WM_NCDESTROY:
+        ::KillTimer(window, kTypingTimer);
+        ::RemoveWindowSubclass(window, &VCommandLine::proc, kSubclassId);
+        self->edit = nullptr;
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The search edit box: turns typing into one settled-text message after the re-search delay, routes
+// navigation and command keys to the results list and to the search window, and lets the program set
+// its text without starting a search. It subclasses an edit control of the search window's dialog.
+#include <windows.h>
+
+#include <string>
+
+class VPreferencesNode;
+
+// What the edit box asks of the search window.
+class VCommandLineOwner {
+public:
+    virtual bool isSearchingMode() const = 0;
+    virtual bool isActionMode() const = 0;
+    virtual bool isBrowseMode() const = 0;
+    // Cancels the search and empties the list (and the text, with clear).
+    virtual void resetSearch(bool clear) = 0;
+
+protected:
+    ~VCommandLineOwner() = default;
+};
+
+// What the edit box asks of the results list.
+class VCommandLineList {
+public:
+    // True when the list took the key (it moves its selection, opens a pop-up, ...).
+    virtual bool onListKey(UINT virtualKey) = 0;
+    // The list's own node ("List") below the edit box's "CommandLine" node.
+    virtual void loadListPrefs(const VPreferencesNode* commandLine) = 0;
+    virtual void saveListPrefs(VPreferencesNode* commandLine) const = 0;
+
+protected:
+    ~VCommandLineList() = default;
+};
+
+class VCommandLine {
+public:
+    VCommandLine() = default;
+    ~VCommandLine();
+    VCommandLine(const VCommandLine&) = delete;
+    VCommandLine& operator=(const VCommandLine&) = delete;
+
+    // Takes over the edit control; its parent receives the UM_ messages. False if already attached.
+    bool attach(HWND edit, VCommandLineOwner* owner, VCommandLineList* list);
+    HWND getHwnd() const { return edit; }
+
+    std::string getText() const;
+    // Sets the text without a settled-text message.
+    void setTextProgrammatically(const std::string& text);
+    // The dialog calls this for the control's EN_CHANGE.
+    void onTextChanged();
+    void stopTypingTimer();
+    int getDelay() const { return delay; }
+    void setDelay(int milliseconds) { delay = milliseconds < 0 ? 0 : milliseconds; }
+
+    // "CommandLine" below the "Window" node: "Delay", then the list's own node.
+    void loadPrefs(const VPreferencesNode* window);
+    void savePrefs(VPreferencesNode* window) const;
+
+    // The key handler; true when the key was taken (the edit control then never sees it).
+    bool handleKey(UINT virtualKey);
+
+private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR self);
+    void notify(UINT message);
+
+    HWND edit = nullptr;
+    VCommandLineOwner* owner = nullptr;
+    VCommandLineList* list = nullptr;
+    bool programmatic = false;
+    // Set when a key was taken, so the character message it produces is swallowed too.
+    bool swallowChar = false;
+    int delay = 500;
+};
