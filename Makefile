@@ -1,8 +1,14 @@
 # Front door: every target sets up what it needs (packages, Wine prefix, build) by itself.
-.PHONY: test build bench setup search
+.PHONY: run test build bench setup search dist
+
+run:
+	bash scripts/run.sh
 
 test:
 	bash scripts/test.sh
+
+dist:
+	bash scripts/setup.sh && bash scripts/build.sh && bash scripts/dist.sh
 
 build:
 	bash scripts/setup.sh && bash scripts/build.sh

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run) as .ico files.
+"""Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run) and the program's
+icon (a "V", 16 x 16 and 32 x 32 in one file) as .ico files.
 
-Run once when an icon changes; the .ico files are checked in beside core.rc."""
+Run once when an icon changes; the .ico files are checked in beside core.rc and app/res/verbinox.rc."""
 import os
 import struct
 import sys
@@ -18,6 +19,7 @@ GLYPHS = {
     "T": ["11111", "00100", "00100", "00100", "00100", "00100", "00100"],
     "U": ["10001", "10001", "10001", "10001", "10001", "10001", "01110"],
     "@": ["01110", "10001", "10111", "10101", "10111", "10000", "01111"],
+    "V": ["10001", "10001", "10001", "10001", "01010", "01010", "00100"],
 }
 ICONS = {
     101: ("email", (0x2E, 0x7D, 0x32), "@"),
@@ -33,14 +35,15 @@ ICONS = {
 }
 
 
-def icon_bytes(colour, glyph):
-    size = 16
+def image_bytes(colour, glyph, size):
+    scale = size // 16
     pixels = []  # bottom-up rows of BGRA
     for y in range(size - 1, -1, -1):
         row = b""
         for x in range(size):
-            inside = 1 <= x <= 14 and 1 <= y <= 14 and not ((x in (1, 14)) and (y in (1, 14)))
-            gx, gy = x - 5, y - 4
+            sx, sy = x // scale, y // scale
+            inside = 1 <= sx <= 14 and 1 <= sy <= 14 and not ((sx in (1, 14)) and (sy in (1, 14)))
+            gx, gy = sx - 5, sy - 4
             on = 0 <= gx < 5 and 0 <= gy < 7 and GLYPHS[glyph][gy][gx] == "1"
             if not inside:
                 row += bytes((0, 0, 0, 0))
@@ -51,18 +54,30 @@ def icon_bytes(colour, glyph):
                 row += bytes((b, g, r, 255))
         pixels.append(row)
     xor = b"".join(pixels)
-    and_mask = b"\x00\x00\x00\x00" * size  # 16 bits padded to 32 per row; alpha decides
+    and_mask = b"\x00" * (((size + 31) // 32) * 4 * size)  # 1 bit a pixel, rows of 32 bits; alpha decides
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(and_mask), 0, 0, 0, 0)
-    image = header + xor + and_mask
-    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), 22)
-    return directory + image
+    return header + xor + and_mask
+
+
+def icon_bytes(colour, glyph, sizes=(16,)):
+    images = [image_bytes(colour, glyph, size) for size in sizes]
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in zip(sizes, images):
+        directory += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    return directory + b"".join(images)
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "core", "res")
+    here = os.path.dirname(__file__)
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "core", "res")
     for number, (name, colour, glyph) in ICONS.items():
         with open(os.path.join(out, f"{name}.ico"), "wb") as f:
             f.write(icon_bytes(colour, glyph))
+    app = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "app", "res")
+    with open(os.path.join(app, "verbinox.ico"), "wb") as f:
+        f.write(icon_bytes((0x3A, 0x2C, 0x8C), "V", (16, 32)))
 
 
 if __name__ == "__main__":

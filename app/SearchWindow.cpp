@@ -1,0 +1,744 @@
+#include "SearchWindow.h"
+
+#include "FileVersionInfo.h"
+#include "FolderBrowser.h"
+#include "Messages.h"
+#include "Startup.h"
+#include "engine/VIndexer.h"
+#include "engine/VVerbinoxCore.h"
+#include "model/VAction.h"
+#include "model/VFileResult.h"
+#include "model/VPreferences.h"
+#include "model/VResult.h"
+#include "res/resource.h"
+#include "util/Shell.h"
+#include "util/VxText.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+#ifndef VX_MAKER_URL
+#define VX_MAKER_URL "https://verbinox.example.com"
+#endif
+
+namespace {
+
+const UINT kDrainResults = WM_APP + 20;
+const UINT_PTR kFirstLoopTimer = 1;
+
+void showMessageBox(const char* text) {
+    ::MessageBoxA(nullptr, text, "Verbinox", MB_OK);
+}
+CVerbinoxDlg::MessageHook messageHook = &showMessageBox;
+
+void beep() {
+    ::MessageBeep(MB_ICONASTERISK);
+}
+
+bool isSeparator(char c) {
+    return c == ' ' || c == '\r' || c == '\n' || c == '\t';
+}
+
+// The text before and after its first blank, CR, LF or tab, both trimmed; the whole text when there is
+// no such character.
+void splitKeyword(const std::string& text, std::string& keyword, std::string& argument) {
+    std::size_t at = 0;
+    while (at < text.size() && !isSeparator(text[at]))
+        ++at;
+    if (at == text.size()) {
+        keyword = text;
+        argument.clear();
+        return;
+    }
+    keyword = vx::trimmed(std::string_view(text).substr(0, at));
+    argument = vx::trimmed(std::string_view(text).substr(at + 1));
+}
+
+UINT dpiOf(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && window) {
+        UINT dpi = getDpiForWindow(window);
+        if (dpi)
+            return dpi;
+    }
+    HDC screen = ::GetDC(nullptr);
+    int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+} // namespace
+
+const wchar_t* const CVerbinoxDlg::windowClass = L"VerbinoxSearchWindow";
+
+CVerbinoxDlg::MessageHook CVerbinoxDlg::setMessageHook(MessageHook hook) {
+    MessageHook previous = messageHook;
+    messageHook = hook ? hook : &showMessageBox;
+    return previous;
+}
+
+CVerbinoxDlg::~CVerbinoxDlg() {
+    if (hwnd && ::IsWindow(hwnd))
+        ::DestroyWindow(hwnd);
+    shutdown();
+    for (HICON icon : {programIcon, smallProgramIcon}) {
+        if (icon)
+            ::DestroyIcon(icon);
+    }
+}
+
+bool CVerbinoxDlg::registerWindowClass(HINSTANCE instance) {
+    // A dialog class of our own, so a second start finds this window by its class, whatever its title.
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (::GetClassInfoExW(instance, windowClass, &wc))
+        return true;
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &::DefDlgProcW;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = windowClass;
+    return ::RegisterClassExW(&wc) != 0;
+}
+
+INT_PTR CVerbinoxDlg::run(HWND owner) {
+    modal = true;
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    registerWindowClass(instance);
+    return ::DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_VERBINOX), owner, &CVerbinoxDlg::dialogProc,
+                             reinterpret_cast<LPARAM>(this));
+}
+
+bool CVerbinoxDlg::create(HWND owner) {
+    modal = false;
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    registerWindowClass(instance);
+    return ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_VERBINOX), owner, &CVerbinoxDlg::dialogProc,
+                                reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+void CVerbinoxDlg::exit() {
+    if (modal)
+        ::EndDialog(hwnd, 0);
+    else
+        ::DestroyWindow(hwnd);
+}
+
+int CVerbinoxDlg::px(int n) const {
+    return ::MulDiv(n, static_cast<int>(dpiOf(hwnd)), 96);
+}
+
+INT_PTR CALLBACK CVerbinoxDlg::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<CVerbinoxDlg*>(lParam);
+        ::SetWindowLongPtrW(window, DWLP_USER, static_cast<LONG_PTR>(lParam));
+        self->hwnd = window;
+        self->onInitDialog();
+        return FALSE; // the focus was set
+    }
+    auto* self = reinterpret_cast<CVerbinoxDlg*>(::GetWindowLongPtrW(window, DWLP_USER));
+    if (!self)
+        return FALSE;
+    LRESULT trayResult = 0;
+    if (self->handleTrayMessage(window, message, wParam, lParam, trayResult)) {
+        ::SetWindowLongPtrW(window, DWLP_MSGRESULT, trayResult);
+        return TRUE;
+    }
+    bool handled = true;
+    INT_PTR result = self->handle(message, wParam, lParam, handled);
+    if (!handled)
+        return FALSE;
+    // A dialog procedure answers through DWLP_MSGRESULT, except for the few messages that return
+    // their answer directly.
+    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT)
+        return result;
+    ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+void CVerbinoxDlg::onInitDialog() {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    // A tool window gets no taskbar button; the template already asks for one, and never for an app window.
+    ::SetWindowLongPtrW(hwnd, GWL_EXSTYLE,
+                        (::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+    programIcon =
+        static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
+    smallProgramIcon =
+        static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+    ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon));
+    ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallProgramIcon));
+
+    core = VVerbinoxCore::instance();
+    core->startUp();
+    queue.reset(new VResultQueue(hwnd, kDrainResults));
+    core->registerResultListener(queue.get());
+    core->registerActionListener(queue.get());
+    if (prefsPath.empty())
+        prefsPath = core->getAppLocation() + "Verbinox.xml";
+
+    attachTray(hwnd);
+    setTrayIcon(smallProgramIcon);
+    setTrayTip("Verbinox");
+    setTrayMenu(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_TRAYMENU)), ID_TRAY_SHOW);
+    showTrayIcon();
+    setMinimizeToTray(false);
+
+    HWND edit = ::GetDlgItem(hwnd, IDC_COMMANDLINE);
+    commandLine.attach(edit, this, this);
+    list.create(hwnd, edit, this);
+    setActionIcon(smallProgramIcon);
+    ::SendDlgItemMessageW(
+        hwnd, IDC_MENUBUTTON, BM_SETIMAGE, IMAGE_ICON,
+        reinterpret_cast<LPARAM>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION))));
+    ::SetTimer(hwnd, kFirstLoopTimer, 10, nullptr);
+
+    // Only the width may change: the height is the edit box's plus the frame.
+    RECT editClient{};
+    ::GetClientRect(edit, &editClient);
+    editHeight = editClient.bottom;
+    RECT window{};
+    ::GetWindowRect(hwnd, &window);
+    ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left,
+                   editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(4),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    loadPreferences();
+    registerHotKey();
+    ::SetFocus(edit);
+}
+
+void CVerbinoxDlg::loadPreferences() {
+    VPreferencesNode* root = startup::loadPreferences(prefsPath, firstRun);
+    VPreferencesNode* app = root ? root->getChild("Verbinox") : nullptr;
+    VPreferencesNode* window = app ? app->getChild("Window") : nullptr;
+    settings.load(window);
+    if (window) {
+        const std::string target = core->getAppPath(), folder = core->getAppLocation();
+        if (settings.hasStartWithWindows)
+            startup::syncShortcut(startup::startupShortcutPath(), settings.startWithWindows, target, folder);
+        if (settings.hasQuickLaunchIcon)
+            startup::syncShortcut(startup::quickLaunchShortcutPath(), settings.quickLaunchIcon, target,
+                                  folder);
+    }
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    POINT at = placeWindow(settings.hasPosition, settings.position,
+                           SIZE{rect.right - rect.left, rect.bottom - rect.top});
+    ::SetWindowPos(hwnd, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+
+    ::ShowWindow(hwnd, SW_SHOW);
+    HWND edit = commandLine.getHwnd();
+    ::HideCaret(edit);
+    commandLine.setTextProgrammatically("Loading...");
+    ::UpdateWindow(hwnd);
+    core->loadPrefs(app);
+    commandLine.loadPrefs(window);
+    if (root)
+        root->deleteThis();
+    commandLine.setTextProgrammatically("");
+    ::ShowCaret(edit);
+}
+
+void CVerbinoxDlg::savePreferences() {
+    VPreferencesNode* app = VPreferencesNode::createInstance("Verbinox");
+    VPreferencesNode* window = VPreferencesNode::createInstance("Window");
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    settings.save(window, startup::shortcutExists(startup::startupShortcutPath()),
+                  startup::shortcutExists(startup::quickLaunchShortcutPath()), POINT{rect.left, rect.top});
+    commandLine.savePrefs(window);
+    app->addChild(window);
+    core->savePrefs(app);
+    VPreferences::save(prefsPath, app);
+    app->deleteThis();
+}
+
+void CVerbinoxDlg::registerHotKey() {
+    UINT modifiers = settings.hotKeyModifier;
+    hotKeyRegistered = startup::registerHotKey(hwnd, modifiers, settings.hotKey, firstRun);
+    settings.hotKeyModifier = modifiers;
+    if (!hotKeyRegistered)
+        messageHook("Couldn't register global hot-key");
+}
+
+void CVerbinoxDlg::shutdown() {
+    // Runs once, whichever comes first: the session's end or the window's destruction.
+    if (shutDown || !core)
+        return;
+    shutDown = true;
+    // Every worker is stopped before anything it delivers to goes away; what it queued dies here.
+    if (core->isSearching())
+        core->cancelSearch(core->getCurrentSearchId());
+    for (int i = 0; i < core->getNumIndexers(); ++i)
+        core->getIndexer(i)->stopWorker();
+    core->unregisterResultListener(queue.get());
+    core->unregisterActionListener(queue.get());
+    queue->discard();
+    list.clear();
+    savePreferences();
+    core->shutDown();
+    core->deleteThis();
+    core = nullptr;
+    ::UnregisterHotKey(hwnd, 1);
+}
+
+void CVerbinoxDlg::setEditText(const std::string& text) {
+    // Not programmatic: the change is what makes the window list the folder.
+    ::SetWindowTextA(commandLine.getHwnd(), text.c_str());
+    const int end = ::GetWindowTextLengthA(commandLine.getHwnd());
+    ::SendMessageW(commandLine.getHwnd(), EM_SETSEL, end, end);
+}
+
+void CVerbinoxDlg::setActionIcon(HICON icon) {
+    ::SendDlgItemMessageW(hwnd, IDC_ACTIONICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+}
+
+void CVerbinoxDlg::showWindow() {
+    ::ShowWindow(hwnd, SW_SHOW);
+    ::SetForegroundWindow(hwnd);
+    ::SetFocus(commandLine.getHwnd());
+    if (settings.alwaysShowList)
+        list->showList(true);
+}
+
+void CVerbinoxDlg::hideWindow() {
+    list->showList(false);
+    ::ShowWindow(hwnd, SW_HIDE);
+}
+
+void CVerbinoxDlg::resetSearch(bool clear) {
+    const std::string text = commandLine.getText();
+    if (searchId)
+        core->cancelSearch(searchId);
+    // Whatever is still queued for that search is dropped when it is drained: nothing on show.
+    const bool listShown = list.isVisible();
+    if (!listShown || !settings.alwaysShowList || !text.empty()) {
+        if (clear)
+            commandLine.setTextProgrammatically("");
+        list.clear();
+        if (listShown)
+            ::SetFocus(commandLine.getHwnd());
+        if (settings.autoHide && text.empty())
+            hideWindow();
+    } else if (settings.autoHide) {
+        hideWindow();
+    }
+    mode = Idle;
+}
+
+void CVerbinoxDlg::finish() {
+    list.clear();
+    commandLine.setTextProgrammatically("");
+    if (settings.autoHide)
+        hideWindow();
+    mode = Idle;
+}
+
+void CVerbinoxDlg::enterActionMode(VAction* action, const std::string& argument) {
+    currentAction = action;
+    setActionIcon(action->getIcon() ? action->getIcon() : smallProgramIcon);
+    list.clear();
+    commandLine.setTextProgrammatically(argument);
+    const int end = static_cast<int>(argument.size());
+    ::SendMessageW(commandLine.getHwnd(), EM_SETSEL, end, end);
+    mode = ActionMode;
+}
+
+void CVerbinoxDlg::leaveActionMode() {
+    setActionIcon(smallProgramIcon);
+    currentAction = nullptr;
+    mode = Idle;
+}
+
+void CVerbinoxDlg::onTextChanged() {
+    if (mode == Searching || mode == Browse)
+        resetSearch(false);
+    else if (mode == ActionMode)
+        return;
+    const std::string text = commandLine.getText();
+    if (text.empty())
+        return;
+    if (isBrowsePath(text)) {
+        mode = Browse;
+        list.clear();
+        std::vector<VFileResult*> files = listTypedPath(text);
+        list.addFiles(files.data(), static_cast<int>(files.size()));
+        return;
+    }
+    std::string keyword = text, argument;
+    if (matchActionsAfterBlank) {
+        std::string k, a;
+        splitKeyword(text, k, a);
+        if (!a.empty() || k != text) {
+            keyword = k;
+            argument = a;
+        }
+    }
+    VAction* action = core->getAction(keyword, true);
+    if (!action)
+        action = core->getAction(keyword, false);
+    if (action) {
+        enterActionMode(action, argument);
+        return;
+    }
+    mode = Searching;
+    core->startSeach(text, searchId);
+}
+
+void CVerbinoxDlg::onEnter() {
+    commandLine.stopTypingTimer();
+    const std::string text = commandLine.getText();
+    std::string keyword, argument;
+    splitKeyword(text, keyword, argument);
+    switch (mode) {
+    case Idle: {
+        VAction* action = core->getAction(keyword, true);
+        if (!action)
+            action = core->getAction(keyword, false);
+        if (!action) {
+            if (vx::shellOpen(vx::trimmed(text))) {
+                finish();
+            } else {
+                // Neither an action nor something to open: search for it at once.
+                mode = Searching;
+                core->startSeach(text, searchId);
+            }
+        } else if (argument.empty()) {
+            enterActionMode(action, std::string());
+        } else if (action->execute(argument)) {
+            finish();
+        } else {
+            beep();
+        }
+        break;
+    }
+    case ActionMode:
+        if (currentAction && currentAction->execute(text)) {
+            leaveActionMode();
+            finish();
+        } else {
+            beep();
+        }
+        break;
+    case Searching:
+    case Browse:
+        if (searchId)
+            core->cancelSearch(searchId);
+        if (vx::shellOpen(text))
+            finish();
+        else
+            beep();
+        mode = Idle;
+        break;
+    }
+}
+
+void CVerbinoxDlg::onEscape() {
+    if (mode == ActionMode) {
+        if (commandLine.getText().empty())
+            leaveActionMode();
+        else
+            commandLine.setTextProgrammatically("");
+        return;
+    }
+    resetSearch(true);
+}
+
+void CVerbinoxDlg::onElementChosen(VElement* element) {
+    if (searchId)
+        core->cancelSearch(searchId);
+    commandLine.stopTypingTimer();
+    if (!element)
+        return;
+    const std::string text = commandLine.getText();
+    if (element->getElementType() == VElement::ResultElement) {
+        auto* result = static_cast<VResult*>(element);
+        VProperty* property = result->getPropertyCount() > 0 ? result->getDefaultProperty() : nullptr;
+        VAction* action = property ? core->getDefaultAction(property->getPropertyType()) : nullptr;
+        if (!action || !action->execute(result, property, text))
+            beep();
+    } else {
+        auto* action = static_cast<VAction*>(element);
+        std::size_t at = 0;
+        while (at < text.size() && !isSeparator(text[at]))
+            ++at;
+        if (at == text.size()) {
+            enterActionMode(action, std::string());
+            return;
+        }
+        if (!action->execute(vx::trimmed(std::string_view(text).substr(at + 1))))
+            beep();
+    }
+    finish();
+}
+
+LRESULT CVerbinoxDlg::onActionChosen(VAction* action, VProperty* property) {
+    if (searchId)
+        core->cancelSearch(searchId);
+    commandLine.stopTypingTimer();
+    VElement* element = list.getSelectedElement();
+    if (!action || !element || element->getElementType() != VElement::ResultElement ||
+        !action->execute(static_cast<VResult*>(element), property, commandLine.getText())) {
+        beep();
+        return 1;
+    }
+    finish();
+    return 0;
+}
+
+void CVerbinoxDlg::drainResults() {
+    if (!queue)
+        return;
+    queue->drain(
+        getShownSearchId(),
+        [this](VResult** results, int count) {
+            std::vector<VElement*> elements(results, results + count);
+            list.addElements(elements.data(), count);
+        },
+        [this](VAction* action) { list.addElement(action); });
+}
+
+void CVerbinoxDlg::showMenu(UINT menuId, POINT at) {
+    HMENU menu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId));
+    if (!menu)
+        return;
+    HMENU popup = ::GetSubMenu(menu, 0);
+    ::SetForegroundWindow(hwnd);
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RIGHTALIGN, at.x, at.y, 0, hwnd, nullptr);
+    ::DestroyMenu(menu);
+}
+
+void CVerbinoxDlg::updateCache() {
+    if (core->isSearching())
+        return;
+    HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    showWindow();
+    commandLine.setTextProgrammatically("Updating cache...");
+    ::UpdateWindow(hwnd);
+    ::HideCaret(commandLine.getHwnd());
+    core->updateCache();
+    commandLine.setTextProgrammatically("");
+    ::UpdateWindow(hwnd);
+    ::ShowCaret(commandLine.getHwnd());
+    ::SetCursor(previous);
+}
+
+void CVerbinoxDlg::openWebPage(const char* path) {
+    vx::shellOpen(std::string(VX_MAKER_URL) + path);
+}
+
+namespace {
+
+INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        CFileVersionInfo version;
+        std::string product = "Verbinox", number;
+        if (version.Create(::GetModuleHandleW(nullptr))) {
+            if (!version.GetProductName().empty())
+                product = version.GetProductName();
+            number = version.GetProductVersion();
+        }
+        ::SetDlgItemTextA(dialog, IDC_ABOUT_PRODUCT, product.c_str());
+        ::SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, ("Version " + number).c_str());
+        ::SetDlgItemTextA(dialog, IDC_ABOUT_BUILT, "Built " __DATE__);
+        return TRUE;
+    }
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->idFrom == IDC_ABOUT_LINK && (header->code == NM_CLICK || header->code == NM_RETURN))
+            vx::shellOpen(VX_MAKER_URL);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
+            ::EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+void CVerbinoxDlg::showAbout() {
+    ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), hwnd, &aboutProc, 0);
+}
+
+void CVerbinoxDlg::onCommand(UINT id) {
+    switch (id) {
+    case ID_TRAY_SHOW:
+        showWindow();
+        break;
+    case ID_TRAY_HIDE:
+        hideWindow();
+        break;
+    case ID_TRAY_UPDATECACHE:
+        updateCache();
+        break;
+    case ID_TRAY_ABOUT:
+        showAbout();
+        break;
+    case ID_WEB_HOME:
+        openWebPage("/");
+        break;
+    case ID_WEB_HELP:
+        openWebPage("/docs/");
+        break;
+    case ID_WEB_FORUMS:
+        openWebPage("/forum/");
+        break;
+    case ID_TRAY_EXIT:
+        exit();
+        break;
+    case IDCANCEL:
+        if (settings.autoHide)
+            hideWindow();
+        break;
+    default:
+        break;
+    }
+}
+
+void CVerbinoxDlg::layoutChildren(int width, int height) {
+    const int side = px(20), gap = px(2);
+    ::MoveWindow(::GetDlgItem(hwnd, IDC_ACTIONICON), gap, gap, side, height - 2 * gap, TRUE);
+    ::MoveWindow(::GetDlgItem(hwnd, IDC_MENUBUTTON), width - side - gap, gap, side, height - 2 * gap, TRUE);
+    ::MoveWindow(commandLine.getHwnd(), side + 2 * gap, gap, width - 2 * (side + 2 * gap), height - 2 * gap,
+                 TRUE);
+}
+
+void CVerbinoxDlg::snapToWorkArea(RECT& rect) const {
+    RECT work{};
+    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+        return;
+    const int snap = px(10);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (std::abs(rect.left) <= work.left + snap) {
+        rect.left = work.left;
+    } else if (std::abs(rect.right - work.right) <= snap) {
+        rect.left = work.right - width;
+    }
+    if (std::abs(rect.top) <= work.top + snap) {
+        rect.top = work.top;
+    } else if (std::abs(rect.bottom - work.bottom) <= snap) {
+        rect.top = work.bottom - height;
+    }
+    rect.right = rect.left + width;
+    rect.bottom = rect.top + height;
+}
+
+LRESULT CVerbinoxDlg::hitTest(LPARAM lParam) const {
+    POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    const int edge = ::MulDiv(4, static_cast<int>(dpiOf(hwnd)), 96);
+    if (at.x < rect.left + edge)
+        return HTLEFT;
+    if (at.x >= rect.right - edge)
+        return HTRIGHT;
+    // Dragged anywhere else, as if by a caption it does not have.
+    return HTCAPTION;
+}
+
+INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    switch (message) {
+    case UM_TEXTCHANGED:
+        onTextChanged();
+        return 0;
+    case UM_ENTER:
+        onEnter();
+        return 0;
+    case UM_ESCAPE:
+        onEscape();
+        return 0;
+    case UM_TAB:
+        return 0;
+    case UM_ELEMENTCHOSEN:
+        onElementChosen(reinterpret_cast<VElement*>(wParam));
+        return 0;
+    case UM_ACTIONCHOSEN:
+        return onActionChosen(reinterpret_cast<VAction*>(wParam), reinterpret_cast<VProperty*>(lParam));
+    case UM_PROPERTYCHOSEN:
+        return onActionChosen(reinterpret_cast<VAction*>(lParam), reinterpret_cast<VProperty*>(wParam));
+    case kDrainResults:
+        drainResults();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kFirstLoopTimer) {
+            ::KillTimer(hwnd, kFirstLoopTimer);
+            list.layout();
+            if (settings.autoHide) {
+                hideWindow();
+                if (firstRun)
+                    showBalloon("Verbinox",
+                                settings.hotKeyModifier == MOD_CONTROL
+                                    ? "Verbinox is auto-hidden. Hit Ctrl-Space to activate."
+                                    : "Verbinox is auto-hidden. Hit Alt-Space to activate.",
+                                NIIF_INFO, 10);
+            } else if (settings.alwaysShowList) {
+                list->showList(true);
+            }
+        }
+        return 0;
+    case WM_HOTKEY:
+        if (wParam == 1)
+            showWindow();
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_COMMANDLINE && HIWORD(wParam) == EN_CHANGE) {
+            commandLine.onTextChanged();
+        } else if (LOWORD(wParam) == IDC_MENUBUTTON && HIWORD(wParam) == BN_CLICKED) {
+            RECT button{};
+            ::GetWindowRect(::GetDlgItem(hwnd, IDC_MENUBUTTON), &button);
+            showMenu(IDR_BUTTONMENU, POINT{button.right, button.bottom});
+        } else {
+            onCommand(LOWORD(wParam));
+        }
+        return 0;
+    case WM_NCHITTEST:
+        return hitTest(lParam);
+    case WM_GETMINMAXINFO: {
+        if (!editHeight) {
+            handled = false;
+            return 0;
+        }
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        const int height = editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(8);
+        info->ptMinTrackSize.y = info->ptMaxTrackSize.y = height;
+        return 0;
+    }
+    case WM_SIZE:
+        layoutChildren(LOWORD(lParam), HIWORD(lParam));
+        list.layout();
+        return 0;
+    case WM_MOVING:
+        snapToWorkArea(*reinterpret_cast<RECT*>(lParam));
+        return TRUE;
+    case WM_MOVE:
+        if (list && list.isVisible())
+            list.layout();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            shutdown();
+        return 0;
+    case WM_DESTROY:
+        shutdown();
+        handled = false;
+        return 0;
+    default:
+        handled = false;
+        return 0;
+    }
+}

@@ -1,0 +1,121 @@
+#pragma once
+// The program's one window: a caption-less, top-most strip with the action icon, the search edit box
+// and the menu button. It turns settled text into searches, keyword actions and folder browsing, shows
+// what the core delivers (through the result queue, on this thread only), runs the chosen result's
+// default action, owns the tray icon and the global hot-key, and saves everything at exit.
+#include "CommandLine.h"
+#include "ResultQueue.h"
+#include "TrayDialog.h"
+#include "VElementListCtrl.h"
+#include "WindowSettings.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class VAction;
+class VElement;
+class VVerbinoxCore;
+
+class CVerbinoxDlg : public CTrayDialog,
+                     public VCommandLineOwner,
+                     public VCommandLineList,
+                     public VElementListOwner {
+public:
+    enum Mode { Idle = 0, Searching = 1, ActionMode = 2, Browse = 3 };
+    // The private class of the search window, by which a second start finds it.
+    static const wchar_t* const windowClass;
+
+    CVerbinoxDlg() = default;
+    ~CVerbinoxDlg() override;
+
+    // Registers the private window class; once per process, before the dialog is made.
+    static bool registerWindowClass(HINSTANCE instance);
+    // Runs the window modally until "Exit" or the session's end.
+    INT_PTR run(HWND owner);
+    // Creates the window without a loop of its own (tests drive it with messages).
+    bool create(HWND owner);
+    HWND getHwnd() const { return hwnd; }
+
+    // Where the settings file is; by default "Verbinox.xml" in the program's folder.
+    void setPreferencesPath(const std::string& path) { prefsPath = path; }
+    Mode getMode() const { return mode; }
+    uint32_t getShownSearchId() const { return mode == Searching ? searchId : 0; }
+    VAction* getCurrentAction() const { return currentAction; }
+    VCommandLine& getCommandLine() { return commandLine; }
+    VElementListCtrl& getList() { return list; }
+    const VWindowSettings& getSettings() const { return settings; }
+    bool isFirstRun() const { return firstRun; }
+    bool isHotKeyRegistered() const { return hotKeyRegistered; }
+    // The option of the Searching page: a keyword, a blank and more text is an action with that text.
+    void setMatchActionsAfterBlank(bool value) { matchActionsAfterBlank = value; }
+
+    void showWindow();
+    void hideWindow();
+    // Cancels the search, empties the list (and the text, with clear); may hide the window.
+    void resetSearch(bool clear) override;
+    bool isSearchingMode() const override { return mode == Searching; }
+    bool isActionMode() const override { return mode == ActionMode; }
+    bool isBrowseMode() const override { return mode == Browse; }
+    // The list browses a folder by putting its path into the edit box as if typed.
+    void setEditText(const std::string& text) override;
+    bool onListKey(UINT virtualKey) override { return list.key(virtualKey); }
+    void loadListPrefs(const VPreferencesNode* commandLine) override { list.loadPrefs(commandLine); }
+    void saveListPrefs(VPreferencesNode* commandLine) const override { list.savePrefs(commandLine); }
+    // Ends the program: the window is destroyed after the shutdown sequence.
+    void exit();
+
+    // The "Couldn't register global hot-key" box; tests replace it.
+    using MessageHook = void (*)(const char* text);
+    static MessageHook setMessageHook(MessageHook hook);
+
+private:
+    static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    void onInitDialog();
+    void loadPreferences();
+    void savePreferences();
+    void registerHotKey();
+    void shutdown();
+    void layoutChildren(int width, int height);
+    void snapToWorkArea(RECT& rect) const;
+    LRESULT hitTest(LPARAM lParam) const;
+    void onTextChanged();
+    void onEnter();
+    void onEscape();
+    void onElementChosen(VElement* element);
+    LRESULT onActionChosen(VAction* action, VProperty* property);
+    void onCommand(UINT id);
+    void drainResults();
+    void enterActionMode(VAction* action, const std::string& argument);
+    void leaveActionMode();
+    void setActionIcon(HICON icon);
+    // Empties the text and the list and hides the window (with auto-hide): after a completed action.
+    void finish();
+    void showMenu(UINT menuId, POINT at);
+    void updateCache();
+    void openWebPage(const char* path);
+    void showAbout();
+    int px(int n) const;
+
+    HWND hwnd = nullptr;
+    bool modal = false;
+    VElementListCtrl list;
+    VCommandLine commandLine;
+    VVerbinoxCore* core = nullptr;
+    std::unique_ptr<VResultQueue> queue;
+    std::string prefsPath;
+    VWindowSettings settings;
+    Mode mode = Idle;
+    uint32_t searchId = 0;
+    VAction* currentAction = nullptr;
+    bool firstRun = false;
+    bool matchActionsAfterBlank = false;
+    bool hotKeyRegistered = false;
+    bool shutDown = false;
+    HICON programIcon = nullptr;
+    HICON smallProgramIcon = nullptr;
+    int editHeight = 0;
+};

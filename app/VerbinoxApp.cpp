@@ -1,0 +1,75 @@
+// Verbinox.exe: one copy per logon session; a second start brings the first copy's window forward.
+#include "SearchWindow.h"
+#include "Startup.h"
+#include "res/resource.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+namespace {
+
+void showString(UINT id) {
+    char text[256] = {};
+    ::LoadStringA(::GetModuleHandleW(nullptr), id, text, sizeof(text));
+    ::MessageBoxA(nullptr, text, "Verbinox", MB_OK | MB_ICONERROR);
+}
+
+// The running copy's search window: by its private class, or by the title "Verbinox".
+HWND findRunningCopy() {
+    HWND window = ::FindWindowW(CVerbinoxDlg::windowClass, nullptr);
+    return window ? window : ::FindWindowW(nullptr, L"Verbinox");
+}
+
+void activateRunningCopy() {
+    HWND window = findRunningCopy();
+    if (!window)
+        return;
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    // This process was started by the user and may hand the foreground on.
+    ::AllowSetForegroundWindow(process);
+    ::PostMessageW(window, WM_COMMAND, ID_TRAY_SHOW, 0);
+    ::ShowWindow(window, SW_SHOWNORMAL);
+    ::SetForegroundWindow(window);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const std::string name =
+        startup::uniqueInstanceName("{FC48A9F6-3240-401f-B555-C7CB43CFF0B7}", startup::PerSession);
+    // Never closed: it marks this session's copy for as long as the process lives.
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        activateRunningCopy();
+        return 0;
+    }
+
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LINK_CLASS | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    WSADATA sockets{};
+    if (::WSAStartup(MAKEWORD(2, 2), &sockets) != 0) {
+        showString(IDS_SOCKETS_INIT_FAILED);
+        return 1;
+    }
+    if (FAILED(::OleInitialize(nullptr))) {
+        showString(IDS_OLE_INIT_FAILED);
+        ::WSACleanup();
+        return 1;
+    }
+
+    // An invisible owner keeps the search window off the taskbar.
+    HWND owner = ::CreateWindowExW(0, L"STATIC", L"Verbinox owner", WS_OVERLAPPED, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
+    {
+        CVerbinoxDlg dialog;
+        dialog.run(owner);
+    }
+    if (owner)
+        ::DestroyWindow(owner);
+    ::OleUninitialize();
+    ::WSACleanup();
+    return 0;
+}

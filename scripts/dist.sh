@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Lays out the portable folder a Windows user unzips, for each target built: the program, vxsearch, the
+# core library, the plug-ins with their files and the GCC runtime, nothing of the tests; then zips it.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(i686 x86_64)
+for t in "${targets[@]}"; do
+    bin="$root/build/$t/bin"
+    out="$root/build/dist/Verbinox-$t"
+    rm -rf "$out" "$out.zip"
+    mkdir -p "$out/Plugins"
+    cp "$bin/Verbinox.exe" "$bin/vxsearch.exe" "$bin/VerbinoxCore.dll" "$out/"
+    cp "$bin"/libstdc++-6.dll "$bin"/libgcc_s_*.dll "$bin"/libwinpthread-1.dll "$out/"
+    # Plug-ins and whatever lies beside them in their folder (icons, images), never the test plug-in.
+    cp -a "$bin/Plugins/." "$out/Plugins/"
+    find "$out/Plugins" -name 'vx_test_*' -delete
+    (cd "$root/build/dist" && python3 -c 'import shutil, sys; shutil.make_archive(sys.argv[1], "zip", ".", sys.argv[1])' "Verbinox-$t")
+    echo "dist: $out.zip"
+done

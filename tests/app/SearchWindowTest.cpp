@@ -1,0 +1,221 @@
+// The real search window, driven by messages on this thread, with fake sources registered in the core.
+#include "Messages.h"
+#include "SearchWindow.h"
+#include "model/VAction.h"
+#include "model/VPreferences.h"
+#include "support/CoreFixture.h"
+#include "support/ShellCapture.h"
+#include "support/TempFolder.h"
+#include "support/Watchdog.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+std::vector<std::string> boxes;
+void captureBox(const char* text) {
+    boxes.push_back(text);
+}
+
+class SearchWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FakeCounters::reset();
+        boxes.clear();
+        previousHook = CVerbinoxDlg::setMessageHook(&captureBox);
+        VVerbinoxCore* core = VVerbinoxCore::instance();
+        core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
+    }
+    void TearDown() override {
+        if (dialog)
+            close();
+        CVerbinoxDlg::setMessageHook(previousHook);
+        EXPECT_EQ(FakeCounters::results.load(), 0) << "results leaked";
+        EXPECT_EQ(FakeCounters::indexers.load(), 0) << "indexers leaked";
+        EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0) << "workers still running";
+    }
+
+    void open() {
+        dialog.reset(new CVerbinoxDlg());
+        dialog->setPreferencesPath(folder.sub("Verbinox.xml"));
+        ASSERT_TRUE(dialog->create(nullptr));
+        dialog->getCommandLine().setDelay(0);
+        pump(50);
+    }
+    void close() {
+        dialog->exit();
+        dialog.reset();
+    }
+    VVerbinoxCore* core() const { return VVerbinoxCore::instance(); }
+    NameIndexer* addSource(std::vector<std::string> names) {
+        auto* indexer = new NameIndexer(nullptr, std::move(names));
+        indexer->updateCache();
+        core()->registerIndexer(indexer);
+        return indexer;
+    }
+    void pump(DWORD ms) {
+        DWORD start = ::GetTickCount();
+        do {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+            ::Sleep(2);
+        } while (::GetTickCount() - start < ms);
+    }
+    // Types text as the user would: the box changes, then the settled-text message follows.
+    void type(const std::string& text) {
+        ::SetWindowTextA(dialog->getCommandLine().getHwnd(), text.c_str());
+        pump(60);
+    }
+    void press(UINT key) {
+        ::SendMessageW(dialog->getCommandLine().getHwnd(), WM_KEYDOWN, key, 1);
+        pump(30);
+    }
+    // Pumps until the workers ended and what they queued reached the list.
+    void settle() {
+        waitForWorkers();
+        pump(60);
+    }
+    std::vector<std::string> shown() {
+        std::vector<std::string> texts;
+        VElementListCtrl& list = dialog->getList();
+        for (int i = 0; i < list.getCount(); ++i) {
+            list.select(i);
+            texts.push_back(list.getSelectedElement()->getDisplayText());
+        }
+        return texts;
+    }
+
+    TempFolder folder;
+    std::unique_ptr<CVerbinoxDlg> dialog;
+    CVerbinoxDlg::MessageHook previousHook = nullptr;
+};
+
+} // namespace
+
+TEST_F(SearchWindowTest, TypedTextSearchesAndResultsOfAnOlderSearchNeverShow) {
+    open();
+    NameIndexer* slow = addSource({"note-slow-1", "note-slow-2"});
+    slow->setCandidateDelayMicros(200000); // the first search is still running when the text changes
+    addSource({"note-fast", "notebook"});
+    type("note");
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Searching);
+    const uint32_t first = dialog->getShownSearchId();
+    EXPECT_NE(first, 0u);
+    slow->setCandidateDelayMicros(0);
+    type("notebook");
+    settle();
+    EXPECT_GT(dialog->getShownSearchId(), first);
+    EXPECT_EQ(shown(), std::vector<std::string>{"notebook"});
+}
+
+TEST_F(SearchWindowTest, AKeywordEntersActionModeAndBackspaceOnTheEmptyBoxLeavesIt) {
+    open();
+    type("copy");
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode);
+    ASSERT_NE(dialog->getCurrentAction(), nullptr);
+    EXPECT_EQ(dialog->getCurrentAction()->getKeyword(), "copy");
+    EXPECT_EQ(dialog->getCommandLine().getText(), "");
+    press(VK_BACK);
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Idle);
+    EXPECT_EQ(dialog->getCurrentAction(), nullptr);
+}
+
+TEST_F(SearchWindowTest, ADrivePathListsFoldersBeforeFilesAndEveryKeystrokeListsAgain) {
+    for (const char* d : {"b-folder", "a-folder"})
+        ASSERT_TRUE(folder.makeDir(d));
+    ASSERT_TRUE(folder.writeFile("a-file.txt", "x"));
+    open();
+    dialog->getCommandLine().setDelay(5000); // browsing must not wait for it
+    type(folder.path());
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Browse);
+    std::vector<std::string> entries = shown();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[2], "a-file.txt") << "files after folders";
+    type(folder.sub("a-"));
+    EXPECT_EQ(shown().size(), 2u);
+}
+
+TEST_F(SearchWindowTest, EnterOnTextThatIsNeitherAnActionNorOpenableSearchesAtOnce) {
+    ShellCapture shell;
+    ShellCapture::answer() = false;
+    open();
+    addSource({"zzfind-me"});
+    dialog->getCommandLine().setDelay(5000);
+    type("zzfind");
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Idle) << "still waiting for the typing to settle";
+    press(VK_RETURN);
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Searching);
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, "zzfind");
+    settle();
+    EXPECT_EQ(shown(), std::vector<std::string>{"zzfind-me"});
+}
+
+TEST_F(SearchWindowTest, ExitDuringARunningSearchJoinsItDestroysWhatWasQueuedAndSaves) {
+    open();
+    NameIndexer* endless = addSource({"abc1", "abc2"});
+    endless->setEndless(true);
+    addSource({"abc-quick"});
+    type("abc");
+    ::Sleep(50); // the quick source has queued its batch, the endless one runs on
+    ASSERT_EQ(VIndexer::getRunningWorkerCount(), 1);
+    close();
+    EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0);
+    VPreferencesNode* saved = VPreferences::load(folder.sub("Verbinox.xml"));
+    ASSERT_NE(saved, nullptr) << "the settings were written at exit";
+    EXPECT_NE(saved->getChild("Verbinox")->getChild("Window"), nullptr);
+    EXPECT_NE(saved->getChild("Verbinox")->getChild("Core"), nullptr);
+    saved->deleteThis();
+}
+
+TEST_F(SearchWindowTest, OnAFirstRunATakenHotKeyFallsBackToAltAndTheFileRecordsIt) {
+    HWND holder = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(::RegisterHotKey(holder, 1, MOD_CONTROL, VK_SPACE));
+    open();
+    EXPECT_TRUE(dialog->isFirstRun());
+    EXPECT_TRUE(dialog->isHotKeyRegistered());
+    EXPECT_EQ(dialog->getSettings().hotKeyModifier, static_cast<UINT>(MOD_ALT));
+    EXPECT_TRUE(boxes.empty()) << "silently";
+    close();
+    // The next start reads Alt from the file; with that taken too, it says so and tries nothing else.
+    ::UnregisterHotKey(holder, 1);
+    ASSERT_TRUE(::RegisterHotKey(holder, 1, MOD_ALT, VK_SPACE));
+    open();
+    EXPECT_FALSE(dialog->isFirstRun());
+    EXPECT_FALSE(dialog->isHotKeyRegistered());
+    EXPECT_EQ(boxes, std::vector<std::string>{"Couldn't register global hot-key"});
+    close();
+    ::UnregisterHotKey(holder, 1);
+    ::DestroyWindow(holder);
+}
+
+TEST_F(SearchWindowTest, AThousandRapidTextChangesShowOnlyResultsOfTheCurrentText) {
+    mustFinishWithin(120000, "1,000 text changes through the search window", [&] {
+        open();
+        std::vector<std::string> names;
+        for (int i = 0; i < 200; ++i)
+            names.push_back("item" + std::to_string(i) + (i % 2 ? "-odd" : "-even"));
+        for (int i = 0; i < 8; ++i)
+            addSource(names)->setCandidateDelayMicros(i * 20);
+        const char* texts[] = {"item1", "odd", "even", "item19", "item7-odd"};
+        int wrong = 0, checked = 0;
+        for (int change = 0; change < 1000; ++change) {
+            const std::string text = texts[change % 5];
+            ::SetWindowTextA(dialog->getCommandLine().getHwnd(), text.c_str());
+            pump(change % 50 == 0 ? 80 : 1);
+            for (const std::string& shownText : shown()) {
+                ++checked;
+                if (shownText.find(text) == std::string::npos)
+                    ++wrong;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "a result of an older text was shown";
+        EXPECT_GT(checked, 0) << "some searches were left time to deliver";
+        close();
+    });
+}
