@@ -1,0 +1,189 @@
+#include "ListWindow.h"
+
+#include <algorithm>
+
+namespace {
+
+const char kClassName[] = "VxListWindow";
+
+HINSTANCE ownModule() {
+    HMODULE module = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(&ownModule), &module);
+    return module;
+}
+
+bool registerClass(WNDPROC proc) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    if (::GetClassInfoExA(ownModule(), kClassName, &wc))
+        return true;
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS | CS_SAVEBITS;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ownModule();
+    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kClassName;
+    return ::RegisterClassExA(&wc) != 0;
+}
+
+// GetDpiForWindow exists from Windows 10 1607 on; before that the screen's DPI is the only one.
+UINT dpiOf(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    UINT dpi = getDpiForWindow && hwnd ? getDpiForWindow(hwnd) : 0;
+    if (!dpi) {
+        HDC screen = ::GetDC(nullptr);
+        dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
+        ::ReleaseDC(nullptr, screen);
+    }
+    return dpi ? dpi : 96;
+}
+
+BYTE shifted(BYTE channel, int by) {
+    return static_cast<BYTE>(std::clamp(channel + by, 0, 255));
+}
+
+} // namespace
+
+VListWindow::~VListWindow() {
+    destroyWindow();
+}
+
+void VListWindow::destroyWindow() {
+    // Messages sent while the window goes must not reach an object that is being destroyed.
+    if (window)
+        ::SetWindowLongPtrA(window.Get(), GWLP_USERDATA, 0);
+    window.Reset();
+}
+
+bool VListWindow::createWindow(HWND owner, HFONT editFont, int height) {
+    if (window || !registerClass(&VListWindow::windowProc))
+        return false;
+    font = editFont;
+    // The window procedure takes the handle into `window` while the window is being created.
+    return ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, "",
+                             WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, 0, 0, 100, height, owner, nullptr,
+                             ownModule(), this) != nullptr;
+}
+
+int VListWindow::px(int n) const {
+    return ::MulDiv(n, static_cast<int>(dpiOf(window.Get())), 96);
+}
+
+void VListWindow::placeAndShow(const RECT& r) {
+    ::SetWindowPos(window.Get(), HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void VListWindow::hide() {
+    if (window)
+        ::ShowWindow(window.Get(), SW_HIDE);
+}
+
+void VListWindow::repaint() const {
+    if (window)
+        ::InvalidateRect(window.Get(), nullptr, FALSE);
+}
+
+int VListWindow::frameHeight() const {
+    RECT r{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrA(window.Get(), GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrA(window.Get(), GWL_EXSTYLE)));
+    return r.bottom - r.top;
+}
+
+RECT VListWindow::rowOnScreen(int top, int height) const {
+    RECT r;
+    ::GetClientRect(window.Get(), &r);
+    r.top = top;
+    r.bottom = top + height;
+    ::MapWindowPoints(window.Get(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void VListWindow::paintBuffered(HDC target) {
+    RECT client;
+    ::GetClientRect(window.Get(), &client);
+    vx::CMemoryDC buffer(::CreateCompatibleDC(target));
+    vx::CBitmapHandle bitmap(
+        ::CreateCompatibleBitmap(target, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
+    if (!buffer || !bitmap)
+        return;
+    HGDIOBJ oldBitmap = ::SelectObject(buffer.Get(), bitmap.Get());
+    HGDIOBJ oldFont = ::SelectObject(buffer.Get(), ::GetStockObject(DEFAULT_GUI_FONT));
+    ::SetBkMode(buffer.Get(), TRANSPARENT);
+    ::FillRect(buffer.Get(), &client, ::GetSysColorBrush(COLOR_WINDOW));
+    paint(buffer.Get(), client);
+    ::BitBlt(target, 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
+    ::SelectObject(buffer.Get(), oldFont);
+    ::SelectObject(buffer.Get(), oldBitmap);
+}
+
+LRESULT VListWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window.Get(), &ps);
+        paintBuffered(dc);
+        ::EndPaint(window.Get(), &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        paintBuffered(reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
+    default:
+        return ::DefWindowProcA(window.Get(), message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK VListWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<VListWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        // CreateWindowEx has not returned yet, but messages sent from here on need the handle.
+        self->window.Reset(hwnd);
+    }
+    auto* self = reinterpret_cast<VListWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self || message == WM_NCDESTROY) {
+        if (self)
+            self->window.Detach();
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    return self->handleMessage(message, wParam, lParam);
+}
+
+COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected) {
+    COLORREF background = ::GetSysColor(COLOR_WINDOW);
+    if (selected) {
+        background = ::GetSysColor(COLOR_HIGHLIGHT);
+    } else if (index % 2 == 1) {
+        const int by = background < RGB(129, 128, 128) ? 10 : -10;
+        background = RGB(shifted(GetRValue(background), by), shifted(GetGValue(background), by),
+                         shifted(GetBValue(background), by));
+    }
+    ::SetDCBrushColor(dc, background);
+    ::FillRect(dc, &row, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+    return ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+}
+
+void drawArrow(HDC dc, const RECT& box, COLORREF color) {
+    const int half = std::max<int>(2, std::min(box.right - box.left, box.bottom - box.top) / 4);
+    const int cx = (box.left + box.right) / 2;
+    const int cy = (box.top + box.bottom) / 2;
+    const POINT points[3] = {{cx - half / 2, cy - half}, {cx - half / 2, cy + half}, {cx + half / 2 + 1, cy}};
+    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(DC_BRUSH));
+    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
+    ::SetDCBrushColor(dc, color);
+    ::SetDCPenColor(dc, color);
+    ::Polygon(dc, points, 3);
+    ::SelectObject(dc, oldPen);
+    ::SelectObject(dc, oldBrush);
+}

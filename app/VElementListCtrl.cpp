@@ -1,0 +1,569 @@
+#include "VElementListCtrl.h"
+
+#include "Messages.h"
+#include "engine/VVerbinoxCore.h"
+#include "model/VFileResult.h"
+#include "model/VPreferences.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace {
+
+const int kGrowRows = 20;
+
+using ReadLock = VReadLocked<VReaderWriterLock>;
+using WriteLock = VWriteLocked<VReaderWriterLock>;
+
+// The cell height, internal leading included: what one line of the font really takes.
+int lineHeight(HFONT font) {
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICA metrics{};
+    ::GetTextMetricsA(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    return metrics.tmHeight;
+}
+
+bool isResult(const VElement* element) {
+    return element->getElementType() == VElement::ResultElement;
+}
+
+// Results are the list's; actions stay the core's.
+void releaseResults(const std::vector<VElement*>& elements) {
+    for (VElement* element : elements) {
+        if (isResult(element))
+            element->deleteThis();
+    }
+}
+
+} // namespace
+
+VElementListCtrl::~VElementListCtrl() {
+    destroyWindow();
+    releaseResults(elements);
+}
+
+bool VElementListCtrl::create(HWND ownerWindow, HWND anchorWindow, VElementListOwner* folderBrowser) {
+    HFONT editFont = reinterpret_cast<HFONT>(::SendMessageA(anchorWindow, WM_GETFONT, 0, 0));
+    if (getHwnd() || !anchorWindow || !createWindow(ownerWindow, editFont, 100))
+        return false;
+    owner = ownerWindow;
+    anchor = anchorWindow;
+    browser = folderBrowser;
+    userSize = SIZE{0, px(100)};
+    // Loading the preferences computes it again; until then it fits the default two lines.
+    rowHeight = computeRowHeight(twoLines);
+    scrollBar = ::CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | SBS_VERT, 0, 0, 0, 0, getHwnd(), nullptr,
+                                  nullptr, nullptr);
+    return scrollBar && actionList.create(ownerWindow, editFont);
+}
+
+int VElementListCtrl::computeRowHeight(bool two) const {
+    VVerbinoxCore* core = VVerbinoxCore::instance();
+    const int icon = ::GetSystemMetrics(SM_CYSMICON);
+    if (two)
+        return std::max(lineHeight(core->getFont1()) + lineHeight(core->getFont2()) + px(4),
+                        2 * icon + px(4));
+    return std::max(lineHeight(core->getFont()), icon + px(2));
+}
+
+void VElementListCtrl::setShowIcons(bool value) {
+    showIcons = value;
+    repaint();
+}
+
+void VElementListCtrl::setTwoLines(bool value) {
+    if (filesMode) {
+        savedTwoLines = value;
+        return;
+    }
+    twoLines = value;
+    rowHeight = computeRowHeight(twoLines);
+    if (isVisible())
+        layout();
+    repaint();
+}
+
+void VElementListCtrl::loadPrefs(const VPreferencesNode* parent) {
+    bool two = getTwoLines();
+    if (const VPreferencesNode* node = parent ? parent->getChild("List") : nullptr) {
+        node->getParam("ShowIcons", showIcons);
+        node->getParam("TwoLines", two);
+    }
+    setTwoLines(two);
+}
+
+void VElementListCtrl::savePrefs(VPreferencesNode* parent) const {
+    if (!parent)
+        return;
+    VPreferencesNode* node = VPreferencesNode::createInstance("List");
+    parent->addChild(node);
+    node->setParam("ShowIcons", showIcons);
+    node->setParam("TwoLines", getTwoLines());
+}
+
+bool VElementListCtrl::isRemembered(const VElement* element) const {
+    if (rememberedPath.empty() || !isResult(element))
+        return false;
+    const auto* result = static_cast<const VResult*>(element);
+    if (result->getPropertyCount() == 0)
+        return false;
+    const VProperty* first = result->getProperty(0);
+    // The folder browser upper-cases the drive letter; Windows paths ignore case anyway.
+    return first->isValid() && first->getPropertyType() == VProperty::FileType &&
+           ::lstrcmpiA(first->getValue().c_str(), rememberedPath.c_str()) == 0;
+}
+
+int VElementListCtrl::append(VElement* const* added, int count) {
+    WriteLock hold(lock);
+    int remembered = NoRow;
+    for (int i = 0; i < count; ++i) {
+        if (!added[i])
+            continue;
+        elements.push_back(added[i]);
+        if (isRemembered(added[i]))
+            remembered = static_cast<int>(elements.size()) - 1;
+    }
+    return remembered;
+}
+
+void VElementListCtrl::addElement(VElement* element) {
+    if (!element)
+        return;
+    int preferred = append(&element, 1);
+    // The first action of a keyword search is what Enter runs; a result that comes alone takes the
+    // selection only by being the folder the user came from.
+    if (!isResult(element) && getSelectedIndex() == NoRow)
+        preferred = 0;
+    afterAdding(preferred, false);
+}
+
+void VElementListCtrl::addElements(VElement* const* added, int count) {
+    afterAdding(append(added, count), true);
+}
+
+void VElementListCtrl::addFiles(VFileResult* const* files, int count) {
+    std::vector<VElement*> added(files, files + std::max(count, 0));
+    const int remembered = append(added.data(), count);
+    if (!filesMode) {
+        filesMode = true;
+        savedTwoLines = twoLines;
+        if (twoLines) {
+            twoLines = false;
+            rowHeight = computeRowHeight(false);
+        }
+    }
+    afterAdding(remembered, true);
+}
+
+void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
+    if (!getHwnd() || getCount() == 0)
+        return;
+    suppressMouseMove = true;
+    layout();
+    ::ShowWindow(getHwnd(), SW_SHOWNOACTIVATE);
+    if (preferredRow != NoRow)
+        setSelection(preferredRow, true);
+    else if (selectFirst && getSelectedIndex() == NoRow)
+        setSelection(0, true);
+}
+
+void VElementListCtrl::clear() {
+    actionList.close();
+    std::vector<VElement*> old;
+    {
+        WriteLock hold(lock);
+        old.swap(elements);
+        selected = NoRow;
+        topIndex = 0;
+        if (filesMode) {
+            filesMode = false;
+            twoLines = savedTwoLines;
+            rowHeight = computeRowHeight(twoLines);
+        }
+    }
+    hide();
+    releaseResults(old);
+}
+
+VElement* VElementListCtrl::getSelectedElement() const {
+    ReadLock hold(lock);
+    return selected == NoRow ? nullptr : elements[static_cast<std::size_t>(selected)];
+}
+
+int VElementListCtrl::getSelectedIndex() const {
+    ReadLock hold(lock);
+    return selected;
+}
+
+int VElementListCtrl::getCount() const {
+    ReadLock hold(lock);
+    return static_cast<int>(elements.size());
+}
+
+int VElementListCtrl::getTopIndex() const {
+    ReadLock hold(lock);
+    return topIndex;
+}
+
+bool VElementListCtrl::isScrollBarVisible() const {
+    return scrollBar && ::IsWindowVisible(scrollBar);
+}
+
+VResult* VElementListCtrl::selectedResult() const {
+    VElement* element = getSelectedElement();
+    return element && isResult(element) ? static_cast<VResult*>(element) : nullptr;
+}
+
+void VElementListCtrl::select(int index) {
+    suppressMouseMove = true;
+    setSelection(index, true);
+}
+
+void VElementListCtrl::setSelection(int index, bool scrollIntoView) {
+    {
+        WriteLock hold(lock);
+        const int count = static_cast<int>(elements.size());
+        selected = index >= 0 && index < count ? index : NoRow;
+        if (scrollIntoView && selected != NoRow && visibleRows > 0) {
+            if (selected < topIndex)
+                topIndex = selected;
+            else if (selected >= topIndex + visibleRows)
+                topIndex = selected - visibleRows + 1;
+        }
+    }
+    refresh();
+}
+
+void VElementListCtrl::scrollTo(int top) {
+    {
+        WriteLock hold(lock);
+        top = std::clamp(top, 0, std::max(0, static_cast<int>(elements.size()) - visibleRows));
+        if (top == topIndex)
+            return;
+        topIndex = top;
+    }
+    refresh();
+}
+
+void VElementListCtrl::refresh() {
+    ::SetScrollPos(scrollBar, SB_CTL, getTopIndex(), TRUE);
+    syncActionList();
+    repaint();
+}
+
+void VElementListCtrl::layout() {
+    if (!getHwnd())
+        return;
+    RECT window;
+    ::GetWindowRect(::GetAncestor(anchor, GA_ROOT), &window);
+    const int count = getCount();
+    const int frame = frameHeight();
+    const int needed = count * rowHeight + frame;
+    // Grows with its rows up to twenty; from then on the user's height, within twenty rows and all.
+    const int height =
+        count < kGrowRows ? needed : std::clamp<int>(userSize.cy, kGrowRows * rowHeight + frame, needed);
+    const int width = userSize.cx > 0 ? userSize.cx : window.right - window.left;
+    ::SetWindowPos(getHwnd(), HWND_TOPMOST, window.left, window.bottom, width, height,
+                   SWP_NOACTIVATE | SWP_NOREDRAW);
+    arrangeRows();
+}
+
+void VElementListCtrl::arrangeRows() {
+    RECT client;
+    ::GetClientRect(getHwnd(), &client);
+    int count = 0, top = 0;
+    {
+        WriteLock hold(lock);
+        count = static_cast<int>(elements.size());
+        visibleRows = client.bottom / std::max(rowHeight, 1);
+        topIndex = std::clamp(topIndex, 0, std::max(0, count - visibleRows));
+        top = topIndex;
+    }
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    info.nMax = std::max(count - 1, 0);
+    info.nPage = static_cast<UINT>(visibleRows);
+    info.nPos = top;
+    ::SetScrollInfo(scrollBar, SB_CTL, &info, FALSE);
+    const int barWidth = ::GetSystemMetrics(SM_CXVSCROLL);
+    // The bottom square below the bar is the size grip.
+    ::SetWindowPos(scrollBar, nullptr, client.right - barWidth, 0, barWidth,
+                   client.bottom - ::GetSystemMetrics(SM_CYHSCROLL), SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(scrollBar, count - 1 >= visibleRows ? SW_SHOWNA : SW_HIDE);
+    syncActionList();
+    repaint();
+}
+
+int VElementListCtrl::rowAt(int y) const {
+    RECT client;
+    ::GetClientRect(getHwnd(), &client);
+    ReadLock hold(lock);
+    const int count = static_cast<int>(elements.size());
+    // The bottom border is not client area, but our hit-testing gives it to the client.
+    if (y >= client.bottom)
+        return std::min(count, topIndex + visibleRows) - 1;
+    const int index = topIndex + std::max(y, 0) / std::max(rowHeight, 1);
+    return index < count ? index : NoRow;
+}
+
+void VElementListCtrl::syncActionList() {
+    if (!actionList.isVisible())
+        return;
+    VResult* result = selectedResult();
+    const int shown = getSelectedIndex() - getTopIndex();
+    if (!result || shown < 0 || shown >= visibleRows)
+        actionList.close();
+    else if (actionList.getResult() == result)
+        actionList.moveBeside(rowOnScreen(shown * rowHeight, rowHeight));
+    else
+        actionList.open(result, rowOnScreen(shown * rowHeight, rowHeight));
+}
+
+void VElementListCtrl::openActionList() {
+    if (VResult* result = selectedResult()) {
+        setSelection(getSelectedIndex(), true);
+        const int shown = getSelectedIndex() - getTopIndex();
+        actionList.open(result, rowOnScreen(shown * rowHeight, rowHeight));
+    }
+}
+
+bool VElementListCtrl::key(UINT key) {
+    switch (key) {
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_HOME:
+    case VK_END:
+    case VK_UP:
+    case VK_DOWN: {
+        if (!isVisible())
+            return false;
+        if (actionList.isVisible())
+            return actionList.key(key);
+        const int count = getCount();
+        const int page = std::max(visibleRows, 1);
+        const int current = getSelectedIndex();
+        int next = current;
+        if (key == VK_PRIOR)
+            next = std::max(current - page, 0);
+        else if (key == VK_NEXT)
+            next = std::min(current + page, count - 1);
+        else if (key == VK_HOME)
+            next = 0;
+        else if (key == VK_END)
+            next = count - 1;
+        else if (key == VK_UP)
+            next = current == 0 ? NoRow : current == NoRow ? count - 1 : current - 1;
+        else
+            next = current == count - 1 ? NoRow : current + 1;
+        select(next);
+        return true;
+    }
+    case VK_RETURN:
+        return actionList.key(key) || enter();
+    case VK_LEFT:
+    case VK_RIGHT:
+        return browse(key);
+    case VK_TAB:
+        if (actionList.key(key))
+            return true;
+        if (actionList.isVisible() || !selectedResult())
+            return false;
+        openActionList();
+        return true;
+    case VK_ESCAPE:
+        if (actionList.key(key))
+            return true;
+        if (!actionList.isVisible())
+            return false;
+        actionList.close();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool VElementListCtrl::enter() {
+    VElement* element = getSelectedElement();
+    if (!element)
+        return false;
+    auto* file = isResult(element) ? dynamic_cast<VFileResult*>(element) : nullptr;
+    if (file && browser && ::GetKeyState(VK_CONTROL) < 0) {
+        // Control+Enter lists the file's folder with the file selected in it.
+        rememberedPath = file->getFile();
+        browser->setEditText(file->getPath().GetLocation());
+        return true;
+    }
+    // The search window may clear the list while it handles this: the element is not read after.
+    ::SendMessageA(owner, UM_ELEMENTCHOSEN, reinterpret_cast<WPARAM>(element), 0);
+    return true;
+}
+
+bool VElementListCtrl::browse(UINT key) {
+    VElement* element = getSelectedElement();
+    auto* file = element && isResult(element) ? dynamic_cast<VFileResult*>(element) : nullptr;
+    if (!file || !browser || !browser->isBrowseMode())
+        return false;
+    if (key == VK_RIGHT) {
+        if (!file->isDir())
+            return false;
+        rememberedPath = file->getFile();
+        browser->setEditText(rememberedPath);
+        return true;
+    }
+    char text[MAX_PATH * 2] = {};
+    ::GetWindowTextA(anchor, text, sizeof(text));
+    const CPath typed(text);
+    const int depth = typed.GetDirCount();
+    if (depth == 0)
+        return false;
+    std::string up = typed.GetDrive() + "\\";
+    for (int i = 0; i + 1 < depth; ++i)
+        up += typed.GetDir(i) + "\\";
+    // The folder being left is selected again once its parent is listed.
+    rememberedPath = typed.GetLocation();
+    browser->setEditText(up);
+    return true;
+}
+
+LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_NCHITTEST: {
+        RECT r;
+        ::GetWindowRect(getHwnd(), &r);
+        const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        const bool grip = at.x >= r.right - ::GetSystemMetrics(SM_CXVSCROLL) &&
+                          at.y >= r.bottom - ::GetSystemMetrics(SM_CYHSCROLL);
+        return grip ? HTBOTTOMRIGHT : HTCLIENT;
+    }
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+        userSizing = message == WM_ENTERSIZEMOVE;
+        return 0;
+    case WM_GETMINMAXINFO: {
+        if (!userSizing)
+            break;
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        const int frame = frameHeight();
+        const int all = getCount() * rowHeight + frame;
+        const int least = 2 * ::GetSystemMetrics(SM_CYVSCROLL) + frame + ::GetSystemMetrics(SM_CYVTHUMB);
+        RECT edit;
+        ::GetWindowRect(anchor, &edit);
+        limits->ptMinTrackSize = POINT{edit.right - edit.left, std::min(least, all)};
+        limits->ptMaxTrackSize.y = std::max(all, static_cast<int>(limits->ptMinTrackSize.y));
+        return 0;
+    }
+    case WM_SIZE:
+        // Only a drag of the grip is the user's size; the first showing also reports a size.
+        if (userSizing) {
+            RECT r;
+            ::GetWindowRect(getHwnd(), &r);
+            userSize = SIZE{r.right - r.left, r.bottom - r.top};
+            arrangeRows();
+        }
+        return 0;
+    case WM_MOUSEMOVE: {
+        if (suppressMouseMove) {
+            suppressMouseMove = false;
+            return 0;
+        }
+        const int row = rowAt(GET_Y_LPARAM(lParam));
+        if (row != getSelectedIndex())
+            setSelection(row, false);
+        return 0;
+    }
+    case WM_LBUTTONUP:
+        if (actionList.isVisible())
+            actionList.close();
+        else
+            openActionList();
+        return 0;
+    case WM_LBUTTONDBLCLK: {
+        const int row = rowAt(GET_Y_LPARAM(lParam));
+        if (row != NoRow) {
+            setSelection(row, false);
+            ::SendMessageA(owner, UM_ELEMENTCHOSEN, reinterpret_cast<WPARAM>(getSelectedElement()), 0);
+        }
+        return 0;
+    }
+    case WM_VSCROLL: {
+        SCROLLINFO info{};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_ALL;
+        ::GetScrollInfo(scrollBar, SB_CTL, &info);
+        const int page = std::max(visibleRows, 1);
+        const WORD code = LOWORD(wParam);
+        if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION)
+            scrollTo(info.nTrackPos);
+        else if (code <= SB_PAGEDOWN)
+            scrollTo(info.nPos + (code == SB_LINEUP     ? -1
+                                  : code == SB_LINEDOWN ? 1
+                                  : code == SB_PAGEUP   ? -page
+                                                        : page));
+        return 0;
+    }
+    default:
+        break;
+    }
+    return VListWindow::handleMessage(message, wParam, lParam);
+}
+
+void VElementListCtrl::paintGrip(HDC dc, const RECT& grip) const {
+    static const int colors[3] = {COLOR_WINDOW, COLOR_BTNFACE, COLOR_BTNSHADOW};
+    const int size = grip.right - grip.left;
+    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
+    for (int i = 0; i < 20; ++i) {
+        const int offset = i * size / 20;
+        ::SetDCPenColor(dc, ::GetSysColor(colors[i % 3]));
+        ::MoveToEx(dc, grip.left + offset, grip.bottom, nullptr);
+        ::LineTo(dc, grip.right, grip.top + offset);
+    }
+    ::SelectObject(dc, oldPen);
+}
+
+void VElementListCtrl::paint(HDC dc, const RECT& client) {
+    ReadLock hold(lock);
+    const int iconWidth = ::GetSystemMetrics(SM_CXSMICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYSMICON);
+    const bool bar = isScrollBarVisible();
+    const int right = client.right - (bar ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
+    const int count = static_cast<int>(elements.size());
+    for (int i = topIndex; i < count && (i - topIndex) * rowHeight < client.bottom; ++i) {
+        const int top = (i - topIndex) * rowHeight;
+        const RECT row{0, top, right, top + rowHeight};
+        const bool isSelected = i == selected;
+        const VElement* element = elements[static_cast<std::size_t>(i)];
+        ::SetTextColor(dc, fillRow(dc, row, i, isSelected));
+        const bool arrow = isSelected && isResult(element);
+        const int textRight = right - px(2) - (arrow ? px(20) : 0);
+        RECT icon{0, 0, 0, 0};
+        int textLeft = px(2);
+        if (showIcons) {
+            const int iconTop = twoLines ? top + 1 : top + (rowHeight - iconHeight) / 2;
+            icon = RECT{px(2), iconTop, px(2) + iconWidth, iconTop + iconHeight};
+            textLeft = px(4) + iconWidth;
+        }
+        if (twoLines) {
+            // Each line takes half the row, so tall fonts are not cut off at the icon's height.
+            const int half = (rowHeight - 2) / 2;
+            const RECT line1{textLeft, top + 1, textRight, top + 1 + half};
+            const RECT line2{textLeft, top + 1 + half, textRight, top + 1 + 2 * half};
+            element->draw(dc, row, icon, line1, line2, isSelected, showIcons);
+        } else {
+            const RECT line{textLeft, top + 1, textRight, row.bottom - 1};
+            element->draw(dc, row, icon, line, isSelected, showIcons);
+        }
+        if (arrow)
+            drawArrow(dc, RECT{right - px(18), top + 1, right - px(2), top + 1 + iconHeight},
+                      ::GetSysColor(COLOR_HIGHLIGHTTEXT));
+    }
+    if (bar) {
+        const int size = ::GetSystemMetrics(SM_CXVSCROLL);
+        paintGrip(dc, RECT{client.right - size, client.bottom - ::GetSystemMetrics(SM_CYHSCROLL),
+                           client.right, client.bottom});
+    }
+}

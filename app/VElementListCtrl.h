@@ -1,0 +1,121 @@
+#pragma once
+// The owner-drawn results list that drops down under the search window: results and actions in
+// arrival order, each drawing itself on one or two lines, with the action pop-up beside the selection.
+#include "ListWindow.h"
+#include "VActionListCtrl.h"
+#include "engine/VReaderWriterLock.h"
+
+#include <string>
+#include <vector>
+
+class VElement;
+class VFileResult;
+class VPreferencesNode;
+class VResult;
+
+// What the list needs from the search window for browsing folders.
+class VElementListOwner {
+public:
+    // True while the edit box holds a folder path whose entries the list shows.
+    virtual bool isBrowseMode() const = 0;
+    // Replaces the edit box's text as if the user had typed it, caret at the end: the search window
+    // then lists that folder.
+    virtual void setEditText(const std::string& text) = 0;
+
+protected:
+    ~VElementListOwner() = default;
+};
+
+// Every call comes from the window's own thread: results found on worker threads reach the list
+// through a message posted to the search window.
+class VElementListCtrl : public VListWindow {
+public:
+    VElementListCtrl() = default;
+    // Releases the results it holds.
+    ~VElementListCtrl() override;
+
+    // owner receives UM_ELEMENTCHOSEN (and, from the pop-ups, UM_ACTIONCHOSEN and UM_PROPERTYCHOSEN);
+    // anchor is the search edit box, whose font the lists take and whose window they hang below;
+    // browser answers for browse mode (may be null). False when already created.
+    bool create(HWND owner, HWND anchor, VElementListOwner* browser);
+
+    // The list owns the results it is given and releases them when it is cleared; actions stay the core's.
+    void addElement(VElement* element);
+    void addElements(VElement* const* added, int count);
+    // A folder's entries: also switches to one line per row until the next clear.
+    void addFiles(VFileResult* const* files, int count);
+    // Releases the results, hides the list and both pop-ups, and leaves files mode.
+    void clear();
+
+    // A key the edit box hands on; true when the list (or a pop-up) took it.
+    bool key(UINT key);
+    void select(int index);
+    VElement* getSelectedElement() const;
+    int getSelectedIndex() const;
+    int getCount() const;
+    int getTopIndex() const;
+    int getVisibleRows() const { return visibleRows; }
+    int getRowHeight() const { return rowHeight; }
+    bool isScrollBarVisible() const;
+    int computeRowHeight(bool twoLines) const;
+    // Places the list under the search window and sizes it for its rows.
+    void layout();
+
+    bool getShowIcons() const { return showIcons; }
+    void setShowIcons(bool value);
+    // The user's setting; files mode shows one line whatever it says.
+    bool getTwoLines() const { return filesMode ? savedTwoLines : twoLines; }
+    void setTwoLines(bool value);
+    // "List" under the given node ("CommandLine").
+    void loadPrefs(const VPreferencesNode* parent);
+    void savePrefs(VPreferencesNode* parent) const;
+
+    VActionListCtrl& getActionList() { return actionList; }
+    const std::string& getRememberedPath() const { return rememberedPath; }
+
+protected:
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void paint(HDC dc, const RECT& client) override;
+
+private:
+    enum { NoRow = -1 };
+    // Appends under the write lock; returns the last row whose file is the remembered path, or NoRow.
+    int append(VElement* const* added, int count);
+    void afterAdding(int preferredRow, bool selectFirst);
+    bool isRemembered(const VElement* element) const;
+    void setSelection(int index, bool scrollIntoView);
+    void scrollTo(int top);
+    // The scroll bar, the action pop-up and the rows after a change of selection or top row.
+    void refresh();
+    // Lays out rows and the scroll bar for the current client size.
+    void arrangeRows();
+    int rowAt(int y) const;
+    VResult* selectedResult() const;
+    // Keeps the action pop-up on the selected result: re-opened for another one, closed when none.
+    void syncActionList();
+    void openActionList();
+    bool enter();
+    bool browse(UINT key);
+    void paintGrip(HDC dc, const RECT& grip) const;
+
+    HWND owner = nullptr;
+    HWND anchor = nullptr;
+    VElementListOwner* browser = nullptr;
+    std::vector<VElement*> elements;
+    VActionListCtrl actionList;
+    int selected = NoRow;
+    int visibleRows = 0;
+    int topIndex = 0;
+    // The size the user dragged the list to; zero width until they do.
+    SIZE userSize{0, 0};
+    HWND scrollBar = nullptr; // a child, destroyed with the list
+    int rowHeight = 0;
+    mutable VReaderWriterLock lock;
+    bool userSizing = false;
+    bool suppressMouseMove = false;
+    bool showIcons = true;
+    bool twoLines = true;
+    bool filesMode = false;
+    bool savedTwoLines = true;
+    std::string rememberedPath;
+};

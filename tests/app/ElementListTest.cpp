@@ -1,0 +1,477 @@
+// The results list and its pop-ups, driven by messages and keys as the search window drives them.
+#include "support/CoreFixture.h"
+
+#include "Messages.h"
+#include "VElementListCtrl.h"
+#include "model/VAction.h"
+#include "model/VFileResult.h"
+#include "model/VPreferences.h"
+
+#include <cstring>
+#include <functional>
+#include <map>
+
+namespace {
+
+struct Sent {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// Stands in for the search window: a hidden strip with the edit box, which notes what the lists send.
+class SearchWindow : public VElementListOwner {
+public:
+    SearchWindow() {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &SearchWindow::proc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "VxListTestHost";
+        ::RegisterClassA(&wc);
+        window = ::CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 100, 100, 400, 24, nullptr, nullptr,
+                                   wc.hInstance, nullptr);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 400, 24, window, nullptr,
+                                 wc.hInstance, nullptr);
+        ::SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), 0);
+    }
+    ~SearchWindow() { ::DestroyWindow(window); }
+
+    bool isBrowseMode() const override { return browsing; }
+    void setEditText(const std::string& text) override {
+        ::SetWindowTextA(edit, text.c_str());
+        if (onText)
+            onText(text);
+    }
+
+    HWND window;
+    HWND edit;
+    bool browsing = false;
+    std::function<void(const std::string&)> onText;
+    // What the search window does with a choice; the reply is 0 for success.
+    std::function<LRESULT(UINT)> onChoice;
+    std::vector<Sent> sent;
+
+private:
+    static LRESULT CALLBACK proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<SearchWindow*>(::GetWindowLongPtrA(w, GWLP_USERDATA));
+        if (self && message >= UM_ELEMENTCHOSEN && message <= UM_PROPERTYCHOSEN) {
+            self->sent.push_back({message, wParam, lParam});
+            return self->onChoice ? self->onChoice(message) : 0;
+        }
+        return ::DefWindowProcA(w, message, wParam, lParam);
+    }
+};
+
+// A folder entry that counts its own end, so tests see each one released exactly once.
+class CountedFile : public VFileResult {
+public:
+    explicit CountedFile(const std::string& path) : VFileResult(nullptr) {
+        setFile(CPath(path));
+        ++alive;
+    }
+    ~CountedFile() override { --alive; }
+    static int alive;
+};
+int CountedFile::alive = 0;
+
+// A contact: a name and two e-mail addresses, so the e-mail action can take either address.
+class Contact : public VResult {
+public:
+    Contact(const std::string& who, const std::string& home, const std::string& work)
+        : VResult(nullptr), name(VProperty::NameType, who), mail1(VProperty::EmailType, home),
+          mail2(VProperty::EmailType, work) {
+        addProperty(&name);
+        addProperty(&mail1);
+        addProperty(&mail2);
+        ++alive;
+    }
+    ~Contact() override { --alive; }
+    std::string getDisplayText() const override { return name.getValue(); }
+    std::string getDisplayText1() const override { return name.getValue(); }
+    std::string getDisplayText2() const override { return mail1.getValue(); }
+    bool select() override { return true; }
+    static int alive;
+
+private:
+    VProperty name, mail1, mail2;
+};
+int Contact::alive = 0;
+
+class ListTest : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        core->loadPrefs(nullptr); // the fonts
+        CountedFile::alive = 0;
+        Contact::alive = 0;
+        ASSERT_TRUE(list.create(host.window, host.edit, &host));
+    }
+    void TearDown() override {
+        list.clear();
+        EXPECT_EQ(CountedFile::alive, 0);
+        EXPECT_EQ(Contact::alive, 0);
+        CoreTest::TearDown();
+    }
+
+    void addFakes(int count) {
+        std::vector<VElement*> added;
+        for (int i = 0; i < count; ++i)
+            added.push_back(new FakeResult(nullptr, "result " + std::to_string(i)));
+        list.addElements(added.data(), count);
+    }
+    VAction* coreAction(const char* keyword) { return core->getAction(keyword, false); }
+    RECT windowRect(HWND hwnd) {
+        RECT r;
+        ::GetWindowRect(hwnd, &r);
+        return r;
+    }
+    void moveMouseToRow(int row) {
+        const LPARAM at = MAKELPARAM(5, row * list.getRowHeight() + 2);
+        ::SendMessageA(list.getHwnd(), WM_MOUSEMOVE, 0, at);
+    }
+
+    SearchWindow host;
+    VElementListCtrl list;
+};
+
+using ElementList = ListTest;
+using ActionList = ListTest;
+
+TEST_F(ElementList, TheTwentiethResultGrowsTheListToTwentyRowsAndLaterOnesAddAScrollBar) {
+    addFakes(19);
+    EXPECT_EQ(list.getVisibleRows(), 19);
+    EXPECT_TRUE(list.isVisible());
+    addFakes(1);
+    EXPECT_EQ(list.getVisibleRows(), 20);
+    EXPECT_FALSE(list.isScrollBarVisible());
+    const RECT twenty = windowRect(list.getHwnd());
+
+    addFakes(5);
+    const RECT after = windowRect(list.getHwnd());
+    EXPECT_EQ(list.getVisibleRows(), 20);
+    EXPECT_EQ(after.bottom - after.top, twenty.bottom - twenty.top);
+    EXPECT_TRUE(list.isScrollBarVisible());
+    // Hung under the search window, as wide as it.
+    const RECT strip = windowRect(host.window);
+    EXPECT_EQ(after.top, strip.bottom);
+    EXPECT_EQ(after.left, strip.left);
+    EXPECT_EQ(after.right, strip.right);
+}
+
+TEST_F(ElementList, TheHeightTheUserDraggedToIsKeptOnceTheListHoldsTwentyRows) {
+    addFakes(30);
+    const RECT r = windowRect(list.getHwnd());
+    const int taller = r.bottom - r.top + 3 * list.getRowHeight();
+    ::SendMessageA(list.getHwnd(), WM_ENTERSIZEMOVE, 0, 0);
+    ::SetWindowPos(list.getHwnd(), nullptr, 0, 0, r.right - r.left, taller,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageA(list.getHwnd(), WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_EQ(list.getVisibleRows(), 23);
+
+    addFakes(1);
+    const RECT after = windowRect(list.getHwnd());
+    EXPECT_EQ(after.bottom - after.top, taller);
+    EXPECT_EQ(list.getVisibleRows(), 23);
+}
+
+TEST_F(ElementList, KeysMoveTheSelectionAndStepOffEitherEndIntoTheEditBox) {
+    addFakes(30);
+    EXPECT_EQ(list.getSelectedIndex(), 0) << "a batch selects its first row";
+    EXPECT_TRUE(list.key(VK_END));
+    EXPECT_EQ(list.getSelectedIndex(), 29);
+    EXPECT_EQ(list.getTopIndex(), 10) << "scrolled into view";
+    EXPECT_TRUE(list.key(VK_DOWN));
+    EXPECT_EQ(list.getSelectedIndex(), -1) << "Down from the last row";
+    EXPECT_TRUE(list.key(VK_UP));
+    EXPECT_EQ(list.getSelectedIndex(), 29) << "Up from no selection";
+    EXPECT_TRUE(list.key(VK_PRIOR));
+    EXPECT_EQ(list.getSelectedIndex(), 9);
+    EXPECT_TRUE(list.key(VK_PRIOR));
+    EXPECT_EQ(list.getSelectedIndex(), 0) << "a page up stops at the first row";
+    EXPECT_EQ(list.getTopIndex(), 0);
+    EXPECT_TRUE(list.key(VK_UP));
+    EXPECT_EQ(list.getSelectedIndex(), -1) << "Up from the first row";
+    EXPECT_TRUE(list.key(VK_DOWN));
+    EXPECT_TRUE(list.key(VK_NEXT));
+    EXPECT_EQ(list.getSelectedIndex(), 20);
+    EXPECT_TRUE(list.key(VK_NEXT));
+    EXPECT_EQ(list.getSelectedIndex(), 29) << "a page down stops at the last row";
+
+    list.clear();
+    EXPECT_FALSE(list.key(VK_DOWN)) << "a hidden list leaves the keys to the edit box";
+}
+
+TEST_F(ElementList, ArrivalSelectsAnActionOrABatchButNotASingleResult) {
+    list.addElement(new FakeResult(nullptr, "alone"));
+    EXPECT_EQ(list.getSelectedIndex(), -1);
+    list.addElement(coreAction("copy"));
+    EXPECT_EQ(list.getSelectedIndex(), 0) << "an action selects row 0 when nothing is selected";
+
+    list.clear();
+    list.addElement(coreAction("run"));
+    EXPECT_EQ(list.getSelectedElement(), coreAction("run"));
+    addFakes(2);
+    EXPECT_EQ(list.getSelectedIndex(), 0) << "a batch keeps an existing selection";
+}
+
+TEST_F(ElementList, ClearingReleasesEachResultOnceAndLeavesActionsToTheCore) {
+    list.addElement(coreAction("copy"));
+    addFakes(3);
+    EXPECT_EQ(FakeCounters::results.load(), 3);
+    list.clear();
+    EXPECT_EQ(FakeCounters::results.load(), 0);
+    EXPECT_FALSE(list.isVisible());
+    EXPECT_EQ(list.getCount(), 0);
+    list.clear();
+    EXPECT_NE(coreAction("copy"), nullptr);
+
+    {
+        VElementListCtrl other;
+        ASSERT_TRUE(other.create(host.window, host.edit, &host));
+        EXPECT_FALSE(other.create(host.window, host.edit, &host)) << "created twice";
+        VElement* two[] = {new FakeResult(nullptr, "a"), new FakeResult(nullptr, "b")};
+        other.addElements(two, 2);
+    }
+    EXPECT_EQ(FakeCounters::results.load(), 0) << "a list that goes releases what it holds";
+}
+
+TEST_F(ElementList, EnterSendsTheSelectedElementOnceEvenWhenTheWindowClearsTheList) {
+    EXPECT_FALSE(list.key(VK_RETURN)) << "nothing selected";
+    addFakes(3);
+    list.select(2);
+    VElement* chosen = list.getSelectedElement();
+    host.onChoice = [this](UINT) {
+        list.clear();
+        return LRESULT(0);
+    };
+    EXPECT_TRUE(list.key(VK_RETURN));
+    ASSERT_EQ(host.sent.size(), 1u);
+    EXPECT_EQ(host.sent[0].message, UM_ELEMENTCHOSEN);
+    EXPECT_EQ(host.sent[0].wParam, reinterpret_cast<WPARAM>(chosen));
+    EXPECT_EQ(FakeCounters::results.load(), 0);
+}
+
+TEST_F(ElementList, TurningTwoLinesOffUsesOneLineOfTheFontOrTheIconWhicheverIsTaller) {
+    const int icon = ::GetSystemMetrics(SM_CYSMICON);
+    const int two = list.getRowHeight();
+    EXPECT_GE(two, 2 * icon + 4);
+    list.setTwoLines(false);
+    EXPECT_EQ(list.getRowHeight(), icon + 2) << "the default font is shorter than the icon";
+
+    LOGFONTA big{};
+    big.lfHeight = -40;
+    std::strcpy(big.lfFaceName, "Tahoma");
+    core->setFont(&big);
+    list.setTwoLines(false);
+    EXPECT_GE(list.getRowHeight(), 40);
+    list.setTwoLines(true);
+    EXPECT_EQ(list.getRowHeight(), two) << "two lines use the fonts of the two lines";
+}
+
+TEST_F(ElementList, FolderEntriesShowOneLineUntilClearedAndTheUsersSettingIsSaved) {
+    const int two = list.getRowHeight();
+    VFileResult* files[] = {new CountedFile("C:\\data\\a.txt"), new CountedFile("C:\\data\\b.txt")};
+    list.addFiles(files, 2);
+    EXPECT_LT(list.getRowHeight(), two);
+    EXPECT_TRUE(list.getTwoLines());
+
+    VPreferencesNode* node = VPreferencesNode::createInstance("CommandLine");
+    list.savePrefs(node);
+    bool saved = false;
+    ASSERT_NE(node->getChild("List"), nullptr);
+    EXPECT_TRUE(node->getChild("List")->getParam("TwoLines", saved));
+    EXPECT_TRUE(saved) << "files mode is not the user's choice";
+    node->deleteThis();
+
+    list.clear();
+    EXPECT_EQ(CountedFile::alive, 0);
+    EXPECT_EQ(list.getRowHeight(), two);
+}
+
+TEST_F(ElementList, ListPreferencesRoundTrip) {
+    list.setShowIcons(false);
+    list.setTwoLines(false);
+    VPreferencesNode* node = VPreferencesNode::createInstance("CommandLine");
+    list.savePrefs(node);
+    std::string icons, lines;
+    ASSERT_NE(node->getChild("List"), nullptr);
+    node->getChild("List")->getParam("ShowIcons", icons);
+    node->getChild("List")->getParam("TwoLines", lines);
+    EXPECT_EQ(icons, "false");
+    EXPECT_EQ(lines, "false");
+
+    VElementListCtrl other;
+    EXPECT_TRUE(other.getShowIcons());
+    EXPECT_TRUE(other.getTwoLines());
+    other.loadPrefs(node);
+    EXPECT_FALSE(other.getShowIcons());
+    EXPECT_FALSE(other.getTwoLines());
+    EXPECT_EQ(other.getRowHeight(), list.getRowHeight());
+    node->deleteThis();
+}
+
+TEST_F(ElementList, BrowsingRightListsAFolderAndLeftGoesUpReselectingIt) {
+    const std::map<std::string, std::vector<std::string>> folders = {
+        {"C:\\data\\", {"C:\\data\\alpha\\", "C:\\data\\beta\\", "C:\\data\\notes.txt"}},
+        {"C:\\data\\beta\\", {"C:\\data\\beta\\inner.txt"}},
+    };
+    host.browsing = true;
+    host.onText = [&](const std::string& text) {
+        list.clear();
+        std::vector<VFileResult*> entries;
+        for (const std::string& path : folders.at(text))
+            entries.push_back(new CountedFile(path));
+        list.addFiles(entries.data(), static_cast<int>(entries.size()));
+    };
+    host.setEditText("C:\\data\\");
+    ASSERT_EQ(list.getCount(), 3);
+
+    list.select(2);
+    EXPECT_FALSE(list.key(VK_RIGHT)) << "a file is not entered";
+    list.select(1);
+    EXPECT_TRUE(list.key(VK_RIGHT));
+    EXPECT_EQ(list.getCount(), 1);
+    EXPECT_TRUE(list.key(VK_LEFT));
+    ASSERT_EQ(list.getCount(), 3);
+    EXPECT_EQ(list.getSelectedIndex(), 1) << "the folder that was left";
+    EXPECT_EQ(static_cast<VFileResult*>(list.getSelectedElement())->getFile(), "C:\\data\\beta\\");
+
+    host.browsing = false;
+    EXPECT_FALSE(list.key(VK_LEFT)) << "outside browse mode the caret moves";
+}
+
+TEST_F(ElementList, RowsAreShadedInTurnAndTheSelectionIsHighlighted) {
+    addFakes(3);
+    list.select(0);
+    RECT client;
+    ::GetClientRect(list.getHwnd(), &client);
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    ::SendMessageA(list.getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    // Right of the short texts and left of the selection's arrow.
+    const int x = client.right - 40;
+    const int h = list.getRowHeight();
+    const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+    const int shade = window < RGB(129, 128, 128) ? 10 : -10;
+    EXPECT_EQ(::GetPixel(dc, x, h / 2), ::GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(::GetPixel(dc, x, h + h / 2),
+              RGB(GetRValue(window) + shade, GetGValue(window) + shade, GetBValue(window) + shade));
+    EXPECT_EQ(::GetPixel(dc, x, 2 * h + h / 2), window);
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+}
+
+TEST_F(ActionList, TabListsTheActionsOfTheResultAndAgainTheAddressesTheEmailActionCanTake) {
+    VElement* contact = new Contact("Ann", "ann@home.example", "ann@work.example");
+    list.addElements(&contact, 1);
+    VActionListCtrl& actions = list.getActionList();
+    EXPECT_TRUE(list.key(VK_TAB));
+    ASSERT_TRUE(actions.isVisible());
+    EXPECT_EQ(actions.getResult(), contact);
+    ASSERT_EQ(actions.getItems().size(), 2u) << "e-mail and copy; nothing to run";
+    EXPECT_EQ(actions.getItems()[0].action, coreAction("email"));
+    EXPECT_TRUE(actions.getItems()[0].offersProperties);
+    EXPECT_EQ(actions.getSelectedIndex(), 0) << "no default action for a name: the first row";
+    EXPECT_GE(windowRect(actions.getHwnd()).left, windowRect(list.getHwnd()).right) << "right of the row";
+
+    EXPECT_TRUE(list.key(VK_TAB));
+    VPropertyListCtrl& properties = actions.getPropertyList();
+    ASSERT_TRUE(properties.isVisible());
+    ASSERT_EQ(properties.getProperties().size(), 2u);
+    EXPECT_EQ(properties.getProperties()[1]->getValue(), "ann@work.example");
+    EXPECT_TRUE(list.key(VK_DOWN));
+    EXPECT_EQ(properties.getSelectedIndex(), 1);
+    EXPECT_EQ(actions.getSelectedIndex(), 0) << "navigation goes to the open property pop-up";
+
+    EXPECT_TRUE(list.key(VK_ESCAPE));
+    EXPECT_FALSE(properties.isVisible());
+    EXPECT_TRUE(actions.isVisible());
+    EXPECT_TRUE(list.key(VK_ESCAPE));
+    EXPECT_FALSE(actions.isVisible());
+    EXPECT_FALSE(list.key(VK_ESCAPE));
+}
+
+TEST_F(ActionList, MovingTheSelectionReopensThePopupForTheNewRowOrClosesIt) {
+    VElement* two[] = {new Contact("Ann", "ann@example", ""), new FakeResult(nullptr, "plain text")};
+    list.addElements(two, 2);
+    ASSERT_TRUE(list.key(VK_TAB));
+    VActionListCtrl& actions = list.getActionList();
+    moveMouseToRow(0); // the move that follows a programmatic change is ignored
+    moveMouseToRow(1);
+    EXPECT_EQ(list.getSelectedIndex(), 1);
+    ASSERT_TRUE(actions.isVisible());
+    EXPECT_EQ(actions.getResult(), two[1]);
+    ASSERT_EQ(actions.getItems().size(), 1u);
+    EXPECT_EQ(actions.getItems()[0].property->getValue(), "plain text");
+
+    list.select(-1);
+    EXPECT_FALSE(actions.isVisible());
+    EXPECT_EQ(actions.getResult(), nullptr);
+}
+
+TEST_F(ActionList, ClearingTheListClosesBothPopups) {
+    VElement* contact = new Contact("Ann", "ann@home.example", "ann@work.example");
+    list.addElements(&contact, 1);
+    ASSERT_TRUE(list.key(VK_TAB));
+    ASSERT_TRUE(list.key(VK_TAB));
+    ASSERT_TRUE(list.getActionList().getPropertyList().isVisible());
+    list.clear();
+    EXPECT_FALSE(list.getActionList().isVisible());
+    EXPECT_FALSE(list.getActionList().getPropertyList().isVisible());
+    EXPECT_EQ(list.getActionList().getResult(), nullptr);
+    EXPECT_EQ(Contact::alive, 0);
+}
+
+TEST_F(ActionList, EnterInThePropertyPopupSendsOneChoiceWhetherItFailsOrClearsTheList) {
+    VElement* contact = new Contact("Ann", "ann@home.example", "ann@work.example");
+    list.addElements(&contact, 1);
+    ASSERT_TRUE(list.key(VK_TAB));
+    ASSERT_TRUE(list.key(VK_TAB));
+    host.onChoice = [](UINT) { return LRESULT(1); };
+    EXPECT_TRUE(list.key(VK_RETURN));
+    ASSERT_EQ(host.sent.size(), 1u) << "no second execution through the action pop-up";
+    EXPECT_EQ(host.sent[0].message, UM_PROPERTYCHOSEN);
+    EXPECT_EQ(reinterpret_cast<VProperty*>(host.sent[0].wParam)->getValue(), "ann@home.example");
+    EXPECT_EQ(host.sent[0].lParam, reinterpret_cast<LPARAM>(coreAction("email")));
+
+    host.onChoice = [this](UINT) {
+        list.clear();
+        return LRESULT(0);
+    };
+    EXPECT_TRUE(list.key(VK_RETURN));
+    EXPECT_EQ(host.sent.size(), 2u);
+    EXPECT_EQ(Contact::alive, 0);
+}
+
+TEST_F(ActionList, OpensOnTheLeftWhenTheListTouchesTheScreensRightEdge) {
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ::SetWindowPos(host.window, nullptr, work.right - 400, 100, 400, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+    VElement* result = new FakeResult(nullptr, "text");
+    list.addElements(&result, 1);
+    ASSERT_TRUE(list.key(VK_TAB));
+    const RECT popup = windowRect(list.getActionList().getHwnd());
+    const RECT rows = windowRect(list.getHwnd());
+    EXPECT_EQ(rows.right, work.right);
+    EXPECT_LE(popup.right, rows.left);
+    EXPECT_GT(popup.right, popup.left);
+}
+
+TEST_F(ActionList, WithADefaultActionThatDoesNotApplyNothingIsSelectedAndEnterChoosesTheResult) {
+    core->setDefaultAction(VProperty::TextType, coreAction("email"));
+    VElement* result = new FakeResult(nullptr, "text");
+    list.addElements(&result, 1);
+    ASSERT_TRUE(list.key(VK_TAB));
+    EXPECT_EQ(list.getActionList().getSelectedIndex(), -1);
+    EXPECT_TRUE(list.key(VK_RETURN));
+    ASSERT_EQ(host.sent.size(), 1u);
+    EXPECT_EQ(host.sent[0].message, UM_ELEMENTCHOSEN);
+    EXPECT_EQ(host.sent[0].wParam, reinterpret_cast<WPARAM>(result));
+}
+
+} // namespace
