@@ -306,11 +306,11 @@ void CVerbinoxDlg::showWindow() {
     ::SetForegroundWindow(hwnd);
     ::SetFocus(commandLine.getHwnd());
     if (settings.alwaysShowList)
-        list->showList(true);
+        list.setShown(true);
 }
 
 void CVerbinoxDlg::hideWindow() {
-    list->showList(false);
+    list.setShown(false);
     ::ShowWindow(hwnd, SW_HIDE);
 }
 
@@ -685,7 +685,7 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
                                     : "Verbinox is auto-hidden. Hit Alt-Space to activate.",
                                 NIIF_INFO, 10);
             } else if (settings.alwaysShowList) {
-                list->showList(true);
+                list.setShown(true);
             }
         }
         return 0;
@@ -724,7 +724,7 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         snapToWorkArea(*reinterpret_cast<RECT*>(lParam));
         return TRUE;
     case WM_MOVE:
-        if (list && list.isVisible())
+        if (list.isVisible())
             list.layout();
         return 0;
     case WM_QUERYENDSESSION:

@@ -189,6 +189,12 @@ void VElementListCtrl::clear() {
     releaseResults(old);
 }
 
+VElement* VElementListCtrl::getElement(int index) const {
+    ReadLock hold(lock);
+    return index >= 0 && index < static_cast<int>(elements.size()) ? elements[static_cast<std::size_t>(index)]
+                                                                   : nullptr;
+}
+
 VElement* VElementListCtrl::getSelectedElement() const {
     ReadLock hold(lock);
     return selected == NoRow ? nullptr : elements[static_cast<std::size_t>(selected)];
@@ -270,6 +276,18 @@ void VElementListCtrl::layout() {
     ::SetWindowPos(getHwnd(), HWND_TOPMOST, window.left, window.bottom, width, height,
                    SWP_NOACTIVATE | SWP_NOREDRAW);
     arrangeRows();
+}
+
+void VElementListCtrl::setShown(bool shown) {
+    if (!getHwnd())
+        return;
+    if (!shown) {
+        actionList.close();
+        hide();
+        return;
+    }
+    layout();
+    ::ShowWindow(getHwnd(), SW_SHOWNA);
 }
 
 void VElementListCtrl::arrangeRows() {

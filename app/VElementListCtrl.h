@@ -51,6 +51,8 @@ public:
     bool key(UINT key);
     void select(int index);
     VElement* getSelectedElement() const;
+    // The element of a row, or null outside 0..count-1.
+    VElement* getElement(int index) const;
     int getSelectedIndex() const;
     int getCount() const;
     int getTopIndex() const;
@@ -60,6 +62,8 @@ public:
     int computeRowHeight(bool twoLines) const;
     // Places the list under the search window and sizes it for its rows.
     void layout();
+    // Shows the list where it belongs, or hides it with its pop-ups, keeping what it holds.
+    void setShown(bool shown);
 
     bool getShowIcons() const { return showIcons; }
     void setShowIcons(bool value);

@@ -1,9 +1,11 @@
 // Verbinox.exe: one copy per logon session; a second start brings the first copy's window forward.
+// Sockets first: winsock2.h must come before windows.h.
+#include <winsock2.h>
+
 #include "SearchWindow.h"
 #include "Startup.h"
 #include "res/resource.h"
 
-#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
