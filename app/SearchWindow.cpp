@@ -164,6 +164,12 @@ INT_PTR CALLBACK CVerbinoxDlg::dialogProc(HWND window, UINT message, WPARAM wPar
 
 void CVerbinoxDlg::onInitDialog() {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    // Titled but caption-less: a template's caption would also give it a title bar. A second start
+    // may look for it by this title.
+    ::SetWindowTextW(hwnd, L"Verbinox");
+    // Resource compilers add a caption and a window menu to dialog templates of their own accord.
+    const LONG_PTR style = ::GetWindowLongPtrW(hwnd, GWL_STYLE);
+    ::SetWindowLongPtrW(hwnd, GWL_STYLE, (style & ~(WS_CAPTION | WS_SYSMENU)) | WS_POPUP | WS_THICKFRAME);
     // A tool window gets no taskbar button; the template already asks for one, and never for an app window.
     ::SetWindowLongPtrW(hwnd, GWL_EXSTYLE,
                         (::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
@@ -208,7 +214,7 @@ void CVerbinoxDlg::onInitDialog() {
     ::GetWindowRect(hwnd, &window);
     ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left,
                    editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(4),
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 
     loadPreferences();
     registerHotKey();

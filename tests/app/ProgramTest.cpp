@@ -1,0 +1,101 @@
+// The real program, started from the portable folder that "make dist" lays out.
+#include "Messages.h"
+#include "model/VPreferences.h"
+#include "res/resource.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+const wchar_t kWindowClass[] = L"VerbinoxSearchWindow";
+
+std::string distFolder() {
+    return programFolder() + "..\\..\\dist\\Verbinox-" + (sizeof(void*) == 8 ? "x86_64" : "i686") + "\\";
+}
+
+struct Started {
+    PROCESS_INFORMATION info{};
+    bool ok = false;
+};
+
+Started start(const std::string& folder) {
+    Started run;
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    std::string exe = folder + "Verbinox.exe";
+    std::string command = "\"" + exe + "\"";
+    run.ok = ::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                              &si, &run.info) != FALSE;
+    return run;
+}
+
+// The search window of that process: tests of the window itself may run beside this one.
+HWND waitForWindow(DWORD process, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        for (HWND window = ::FindWindowExW(nullptr, nullptr, kWindowClass, nullptr); window;
+             window = ::FindWindowExW(nullptr, window, kWindowClass, nullptr)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == process)
+                return window;
+        }
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
+    const std::string folder = distFolder();
+    ASSERT_NE(::GetFileAttributesA((folder + "Verbinox.exe").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "no portable folder: scripts/dist.sh lays it out";
+    ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Diskdex.vll").c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::string settings = folder + "Verbinox.xml";
+    {
+        // A combination nobody else uses, so no "Couldn't register" box waits for a click.
+        HANDLE file = ::CreateFileA(settings.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const char text[] =
+            "<Verbinox><Verbinox><Window HotKey=\"123\" HotKeyModifier=\"7\" /></Verbinox></Verbinox>";
+        DWORD written = 0;
+        ::WriteFile(file, text, sizeof(text) - 1, &written, nullptr);
+        ::CloseHandle(file);
+    }
+    Started first = start(folder);
+    ASSERT_TRUE(first.ok) << ::GetLastError();
+    HWND window = waitForWindow(first.info.dwProcessId, 30000);
+    ASSERT_NE(window, nullptr) << "the search window never appeared";
+
+    Started second = start(folder);
+    ASSERT_TRUE(second.ok);
+    EXPECT_EQ(::WaitForSingleObject(second.info.hProcess, 30000), WAIT_OBJECT_0) << "the second copy stays";
+    DWORD code = 99;
+    ::GetExitCodeProcess(second.info.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(::WaitForSingleObject(first.info.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the first copy must go on";
+
+    ::PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(::WaitForSingleObject(first.info.hProcess, 30000), WAIT_OBJECT_0) << "Exit did not end it";
+    ::GetExitCodeProcess(first.info.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    for (HANDLE h : {first.info.hProcess, first.info.hThread, second.info.hProcess, second.info.hThread})
+        ::CloseHandle(h);
+
+    VPreferencesNode* saved = VPreferences::load(settings);
+    ASSERT_NE(saved, nullptr);
+    VPreferencesNode* windowNode = saved->getChild("Verbinox")->getChild("Window");
+    ASSERT_NE(windowNode, nullptr);
+    int key = 0;
+    EXPECT_TRUE(windowNode->getParam("HotKey", key));
+    EXPECT_EQ(key, 123);
+    VPreferencesNode* diskdex =
+        saved->getChild("Verbinox")->getChild("Core")->getChild("PluginMgr")->getChild("Diskdex");
+    EXPECT_NE(diskdex, nullptr) << "the plug-ins' settings were saved too";
+    saved->deleteThis();
+    ::DeleteFileA(settings.c_str());
+}
