@@ -9,6 +9,8 @@
 #include "model/VResult.h"
 #include "util/VxText.h"
 
+#include "BenchTools.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -18,38 +20,6 @@
 #include <vector>
 
 namespace {
-
-double nowMs() {
-    static const double perMs = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / perMs;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-// Committed private memory of the process, summed over its regions: Wine's process counters do not
-// follow heap growth, the address space does.
-std::size_t privateBytes() {
-    std::size_t total = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (const char* at = nullptr; ::VirtualQuery(at, &info, sizeof(info)) == sizeof(info);) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-        const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
-        if (next <= at)
-            break;
-        at = next;
-    }
-    return total;
-}
 
 // The floor of a cache build: the bare walk, names kept in one buffer (wide, as the system gives them).
 std::size_t floorWalk(const std::wstring& folder, std::vector<std::string>* names) {

@@ -6,6 +6,8 @@
 #include "engine/VVerbinoxCore.h"
 #include "util/VxText.h"
 
+#include "BenchTools.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -17,22 +19,6 @@
 #include <vector>
 
 namespace {
-
-double nowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 class TimingListener : public VResultListener {
 public:

@@ -9,6 +9,8 @@ out="$root/bench-results"
 mkdir -p "$out"
 echo "bench: making the synthetic tree (200,000 files) once, natively"
 python3 "$root/bench/make_tree.py" "$out/tree"
+echo "bench: making the program's profile (50,000 files in the seven preset folders) once, natively"
+python3 "$root/bench/make_profile.py" "$out/profile"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineserver -p
 targets=(x86_64)
@@ -16,4 +18,5 @@ targets=(x86_64)
 for t in "${targets[@]}"; do
     wine "$root/build/$t/bin/vx_bench_search.exe" "Z:$out/search-$t.json" </dev/null
     wine "$root/build/$t/bin/vx_bench_diskdex.exe" "Z:$out/tree" "Z:$out/diskdex-$t.json" </dev/null
+    wine "$root/build/$t/bin/vx_bench_app.exe" "Z:$out/profile" "Z:$out/app-$t.json" </dev/null
 done

@@ -39,4 +39,6 @@ for t in "${runnable[@]}"; do
     echo "== tests: $t"
     ctest --test-dir "$root/build/$t" --output-on-failure -j 2 --timeout 300 || status=1
 done
+# A picture of the real window with results, kept beside the build.
+bash "$root/scripts/screenshot.sh" || true
 exit $status

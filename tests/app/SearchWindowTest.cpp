@@ -128,17 +128,17 @@ TEST_F(SearchWindowTest, AKeywordEntersActionModeAndBackspaceOnTheEmptyBoxLeaves
 }
 
 TEST_F(SearchWindowTest, ADrivePathListsFoldersBeforeFilesAndEveryKeystrokeListsAgain) {
-    for (const char* d : {"b-folder", "a-folder"})
+    for (const char* d : {"browse", "browse\\b-folder", "browse\\a-folder"})
         ASSERT_TRUE(folder.makeDir(d));
-    ASSERT_TRUE(folder.writeFile("a-file.txt", "x"));
+    ASSERT_TRUE(folder.writeFile("browse\\a-file.txt", "x"));
     open();
-    type(folder.path());
+    type(folder.sub("browse\\"));
     EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Browse);
     dialog->getCommandLine().setDelay(5000); // once browsing, no keystroke waits for it
     std::vector<std::string> entries = shown();
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[2], "a-file.txt") << "files after folders";
-    type(folder.sub("a-"));
+    type(folder.sub("browse\\a-"));
     EXPECT_EQ(shown().size(), 2u);
 }
 
@@ -224,4 +224,41 @@ TEST_F(SearchWindowTest, AThousandRapidTextChangesShowOnlyResultsOfTheCurrentTex
         EXPECT_GT(checked, 0) << "some searches were left time to deliver";
         close();
     });
+}
+
+TEST_F(SearchWindowTest, EveryWindowCommandLineAndListKeySurvivesARestart) {
+    const std::string written =
+        "<Verbinox><Verbinox><Window AutoHide=\"false\" AlwaysOnTop=\"false\" AlwaysShowList=\"true\" "
+        "HotKey=\"124\" HotKeyModifier=\"7\" CheckForUpdates=\"false\" PosX=\"40\" PosY=\"30\">"
+        "<CommandLine Delay=\"250\"><List ShowIcons=\"false\" TwoLines=\"false\" /></CommandLine>"
+        "</Window></Verbinox></Verbinox>";
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml", written));
+    open();
+    close();
+    VPreferencesNode* saved = VPreferences::load(folder.sub("Verbinox.xml"));
+    ASSERT_NE(saved, nullptr);
+    VPreferencesNode* window = saved->getChild("Verbinox")->getChild("Window");
+    ASSERT_NE(window, nullptr);
+    std::string value;
+    for (const auto& expected : std::vector<std::pair<const char*, const char*>>{{"AutoHide", "false"},
+                                                                                 {"AlwaysOnTop", "false"},
+                                                                                 {"AlwaysShowList", "true"},
+                                                                                 {"HotKey", "124"},
+                                                                                 {"HotKeyModifier", "7"},
+                                                                                 {"CheckForUpdates", "false"},
+                                                                                 {"PosX", "40"},
+                                                                                 {"PosY", "30"}}) {
+        EXPECT_TRUE(window->getParam(expected.first, value)) << expected.first;
+        EXPECT_EQ(value, expected.second) << expected.first;
+    }
+    VPreferencesNode* commandLine = window->getChild("CommandLine");
+    ASSERT_NE(commandLine, nullptr);
+    EXPECT_TRUE(commandLine->getParam("Delay", value));
+    EXPECT_EQ(value, "250");
+    ASSERT_NE(commandLine->getChild("List"), nullptr);
+    EXPECT_TRUE(commandLine->getChild("List")->getParam("ShowIcons", value));
+    EXPECT_EQ(value, "false");
+    EXPECT_TRUE(commandLine->getChild("List")->getParam("TwoLines", value));
+    EXPECT_EQ(value, "false");
+    saved->deleteThis();
 }

@@ -1,0 +1,170 @@
+// Times the real search window: settled text to the first result drawn (an in-memory source), the hot-key
+// to the focused window (warm), start to ready with the seven folder presets over a generated profile, and
+// the private memory after start. Prints a table; writes JSON to the second argument.
+#include "FakeIndexer.h"
+#include "Messages.h"
+#include "SearchWindow.h"
+#include "engine/VVerbinoxCore.h"
+
+#include "BenchTools.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+void pumpOnce() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+template <class Done> bool pumpUntil(Done done, double limitMs = 10000) {
+    const double start = nowMs();
+    while (!done()) {
+        pumpOnce();
+        if (nowMs() - start > limitMs)
+            return false;
+    }
+    return true;
+}
+
+bool writeText(const std::string& path, const std::string& text) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+    ::CloseHandle(file);
+    return ok;
+}
+
+// The seven presets' filters over the folders of a generated profile.
+std::string presetSettings(const std::string& profile) {
+    const char* media = "*.doc;*.pdf;*.xls;*.txt;*.jpg;*.mp3;*.ogg;*.wma;*.avi;*.mpg;*.mov";
+    struct Preset {
+        const char* folder;
+        std::string include;
+        const char* exclude;
+        bool recurse;
+    } presets[] = {
+        {"Start Menu", "*.lnk", "*uninstall*", true},
+        {"All Start Menu", "*.lnk", "*uninstall*", true},
+        {"Documents", media, "", true},
+        {"Desktop", std::string("*.exe;") + media, "", true},
+        {"All Desktop", std::string("*.exe;*.lnk;") + media, "", true},
+        {"Recent", "*.lnk", "", false},
+        {"Quick Launch", "*.lnk", "", false},
+    };
+    std::string xml = "<Verbinox><Verbinox><Window HotKey=\"121\" HotKeyModifier=\"7\" AutoHide=\"false\" />"
+                      "<Core><PluginMgr><Diskdex>";
+    for (const Preset& p : presets)
+        xml += std::string("<Indexer Path=\"") + profile + p.folder + "\" IncludeFilters=\"" + p.include +
+               "\" ExcludeFilters=\"" + p.exclude + "\" Recurse=\"" + (p.recurse ? "true" : "false") +
+               "\" />";
+    return xml + "</Diskdex></PluginMgr></Core></Verbinox></Verbinox>";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vx_bench_app PROFILE_FOLDER [RESULT.json]\n");
+        return 2;
+    }
+    std::string profile = argv[1];
+    if (profile.back() != '\\')
+        profile += '\\';
+    ::OleInitialize(nullptr);
+    const std::string settings = profile + "Verbinox.xml";
+    if (!writeText(settings, presetSettings(profile))) {
+        std::fprintf(stderr, "cannot write %s\n", settings.c_str());
+        return 2;
+    }
+
+    // Start to ready: the window's initialisation returns once the caches are built.
+    std::vector<double> starts;
+    std::size_t memory = 0;
+    for (int run = 0; run < 3; ++run) {
+        VVerbinoxCore* core = VVerbinoxCore::instance();
+        core->setPluginsPath(core->getAppLocation() + "Plugins\\");
+        CVerbinoxDlg dialog;
+        dialog.setPreferencesPath(settings);
+        const double t0 = nowMs();
+        if (!dialog.create(nullptr)) {
+            std::fprintf(stderr, "the window could not be created\n");
+            return 1;
+        }
+        starts.push_back(nowMs() - t0);
+        pumpUntil([] { return false; }, 500);
+        memory = privateBytes();
+        dialog.exit();
+    }
+
+    VVerbinoxCore* core = VVerbinoxCore::instance();
+    core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
+    CVerbinoxDlg dialog;
+    dialog.setPreferencesPath(profile + "empty.xml");
+    writeText(profile + "empty.xml", "<Verbinox><Verbinox><Window HotKey=\"121\" HotKeyModifier=\"7\" "
+                                     "AutoHide=\"false\" /></Verbinox></Verbinox>");
+    dialog.create(nullptr);
+    pumpUntil([] { return false; }, 300);
+    std::vector<std::string> names;
+    for (int i = 0; i < 20000; ++i)
+        names.push_back("entry" + std::to_string(i) + (i % 100 == 0 ? "-wanted" : ""));
+    auto* source = new NameIndexer(nullptr, names);
+    source->updateCache();
+    VVerbinoxCore::instance()->registerIndexer(source);
+
+    // Settled text to the first result drawn: the message, the worker, the queue, the list's paint.
+    std::vector<double> firstResult;
+    HWND edit = dialog.getCommandLine().getHwnd();
+    for (int run = 0; run < 9; ++run) {
+        ::SetWindowTextA(edit, run % 2 ? "wanted" : "-wanted");
+        dialog.getCommandLine().stopTypingTimer();
+        const double t0 = nowMs();
+        ::SendMessageW(dialog.getHwnd(), UM_TEXTCHANGED, 0, 1000);
+        if (!pumpUntil([&] { return dialog.getList().getCount() > 0; }))
+            break;
+        ::UpdateWindow(dialog.getList().getHwnd());
+        firstResult.push_back(nowMs() - t0);
+    }
+
+    // Hot-key to focused window, warm: hidden, then summoned.
+    std::vector<double> hotKey;
+    for (int run = 0; run < 9; ++run) {
+        dialog.hideWindow();
+        pumpUntil([] { return false; }, 50);
+        const double t0 = nowMs();
+        ::PostMessageW(dialog.getHwnd(), WM_HOTKEY, 1, 0);
+        if (!pumpUntil([&] { return ::IsWindowVisible(dialog.getHwnd()) && ::GetFocus() == edit; }))
+            break;
+        ::UpdateWindow(dialog.getHwnd());
+        hotKey.push_back(nowMs() - t0);
+    }
+    dialog.exit();
+
+    const double settled = median(firstResult), summoned = median(hotKey), ready = median(starts);
+    const double megabytes = static_cast<double>(memory) / (1024.0 * 1024.0);
+    std::printf("%-52s %10s %10s\n", "figure", "measured", "target");
+    std::printf("%-52s %8.2f ms %7s ms\n", "settled text to first result drawn (in memory)", settled, "16");
+    std::printf("%-52s %8.2f ms %7s ms\n", "hot-key to focused window (warm)", summoned, "50");
+    std::printf("%-52s %8.2f ms %7s ms\n", "start to ready, seven presets over the profile", ready, "500");
+    std::printf("%-52s %8.2f MB %7s MB\n", "private memory after start", megabytes, "30");
+    if (argc > 2) {
+        if (FILE* out = std::fopen(argv[2], "w")) {
+            std::fprintf(out,
+                         "{\"settled_to_first_result_ms\": %.3f, \"hotkey_to_focus_ms\": %.3f, "
+                         "\"start_to_ready_ms\": %.3f, \"private_mb_after_start\": %.2f}\n",
+                         settled, summoned, ready, megabytes);
+            std::fclose(out);
+        }
+    }
+    ::OleUninitialize();
+    return 0;
+}
