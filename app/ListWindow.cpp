@@ -28,6 +28,12 @@ bool registerClass(WNDPROC proc) {
     return ::RegisterClassExA(&wc) != 0;
 }
 
+BYTE shifted(BYTE channel, int by) {
+    return static_cast<BYTE>(std::clamp(channel + by, 0, 255));
+}
+
+} // namespace
+
 // GetDpiForWindow exists from Windows 10 1607 on; before that the screen's DPI is the only one.
 UINT dpiOf(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -41,12 +47,6 @@ UINT dpiOf(HWND hwnd) {
     }
     return dpi ? dpi : 96;
 }
-
-BYTE shifted(BYTE channel, int by) {
-    return static_cast<BYTE>(std::clamp(channel + by, 0, 255));
-}
-
-} // namespace
 
 VListWindow::~VListWindow() {
     destroyWindow();

@@ -50,5 +50,8 @@ private:
 // channel (lighter on dark window colours, darker on light ones), even rows in the window colour.
 // Returns the colour for the row's text.
 COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected);
+// The DPI a window is shown at (96 = 100 %).
+UINT dpiOf(HWND hwnd);
+
 // The mark of a row that opens something further: a small triangle pointing right, centred in box.
 void drawArrow(HDC dc, const RECT& box, COLORREF color);

@@ -55,22 +55,6 @@ void splitKeyword(const std::string& text, std::string& keyword, std::string& ar
     argument = vx::trimmed(std::string_view(text).substr(at + 1));
 }
 
-UINT dpiOf(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpiForWindow && window) {
-        UINT dpi = getDpiForWindow(window);
-        if (dpi)
-            return dpi;
-    }
-    HDC screen = ::GetDC(nullptr);
-    int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ::ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 } // namespace
 
 const wchar_t* const CVerbinoxDlg::windowClass = L"VerbinoxSearchWindow";
