@@ -15,6 +15,9 @@ for t in "${targets[@]}"; do
     # Plug-ins and whatever lies beside them in their folder (icons, images), never the test plug-in.
     cp -a "$bin/Plugins/." "$out/Plugins/"
     find "$out/Plugins" -name 'vx_test_*' -delete
+    # The build keeps debugging information; what a user unzips does not need it.
+    strip=$t-w64-mingw32-strip
+    command -v "$strip" >/dev/null && find "$out" \( -name '*.exe' -o -name '*.dll' -o -name '*.vll' \) -exec "$strip" --strip-debug {} +
     (cd "$root/build/dist" && python3 -c 'import shutil, sys; shutil.make_archive(sys.argv[1], "zip", ".", sys.argv[1])' "Verbinox-$t")
     echo "dist: $out.zip"
 done
