@@ -1,7 +1,7 @@
 #pragma once
 // What the results list and its two pop-ups share: one window class, painting through an off-screen
 // buffer, row shading, the arrow mark, and pixel sizes scaled for the window's DPI.
-#include "UiHandles.h"
+#include "util/Win32Handle.h"
 
 #include <windows.h>
 
