@@ -197,11 +197,13 @@ COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected) {
     return ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
 }
 
-void drawArrow(HDC dc, const RECT& box, COLORREF color) {
+void drawArrow(HDC dc, const RECT& box, COLORREF color, bool down) {
     const int half = std::max<int>(2, std::min(box.right - box.left, box.bottom - box.top) / 4);
     const int cx = (box.left + box.right) / 2;
     const int cy = (box.top + box.bottom) / 2;
-    const POINT points[3] = {{cx - half / 2, cy - half}, {cx - half / 2, cy + half}, {cx + half / 2 + 1, cy}};
+    const POINT right[3] = {{cx - half / 2, cy - half}, {cx - half / 2, cy + half}, {cx + half / 2 + 1, cy}};
+    const POINT below[3] = {{cx - half, cy - half / 2}, {cx + half, cy - half / 2}, {cx, cy + half / 2 + 1}};
+    const POINT* points = down ? below : right;
     HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(DC_BRUSH));
     HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
     ::SetDCBrushColor(dc, color);

@@ -63,5 +63,6 @@ COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected);
 // The DPI a window is shown at (96 = 100 %).
 UINT dpiOf(HWND hwnd);
 
-// The mark of a row that opens something further: a small triangle pointing right, centred in box.
-void drawArrow(HDC dc, const RECT& box, COLORREF color);
+// The mark of a row that opens something further: a small triangle pointing right (or down, for a
+// button that drops a menu), centred in box.
+void drawArrow(HDC dc, const RECT& box, COLORREF color, bool down = false);

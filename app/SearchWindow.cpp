@@ -185,9 +185,6 @@ void CVerbinoxDlg::onInitDialog() {
     commandLine.attach(edit, this, this);
     list.create(hwnd, edit, this);
     setActionIcon(smallProgramIcon);
-    ::SendDlgItemMessageW(
-        hwnd, IDC_MENUBUTTON, BM_SETIMAGE, IMAGE_ICON,
-        reinterpret_cast<LPARAM>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION))));
     ::SetTimer(hwnd, kFirstLoopTimer, 10, nullptr);
 
     // Only the width may change: the height is the edit box's plus the frame.
@@ -694,6 +691,18 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             onCommand(LOWORD(wParam));
         }
         return 0;
+    case WM_DRAWITEM: {
+        // The menu button: a flat face with a mark that says it drops a menu.
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (wParam != IDC_MENUBUTTON) {
+            handled = false;
+            return 0;
+        }
+        const bool pressed = (item->itemState & ODS_SELECTED) != 0;
+        ::FillRect(item->hDC, &item->rcItem, ::GetSysColorBrush(pressed ? COLOR_BTNSHADOW : COLOR_BTNFACE));
+        drawArrow(item->hDC, item->rcItem, ::GetSysColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_BTNTEXT), true);
+        return TRUE;
+    }
     case WM_NCHITTEST:
         return hitTest(lParam);
     case WM_GETMINMAXINFO: {
