@@ -264,3 +264,36 @@ TEST_F(SearchWindowTest, EveryWindowCommandLineAndListKeySurvivesARestart) {
     EXPECT_EQ(value, "false");
     saved->deleteThis();
 }
+
+TEST_F(SearchWindowTest, ADoubleClickOnTheTrayIconShowsTheWindowAndFocusesTheBox) {
+    open();
+    dialog->hideWindow();
+    ASSERT_FALSE(::IsWindowVisible(dialog->getHwnd()));
+    ::SendMessageW(dialog->getHwnd(), UM_TRAYNOTIFY, 2, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(::IsWindowVisible(dialog->getHwnd())) << "another icon's notification";
+    ::SendMessageW(dialog->getHwnd(), UM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
+    EXPECT_FALSE(::IsWindowVisible(dialog->getHwnd())) << "a single click does nothing";
+    ::SendMessageW(dialog->getHwnd(), UM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(::IsWindowVisible(dialog->getHwnd()));
+    EXPECT_EQ(::GetFocus(), dialog->getCommandLine().getHwnd());
+}
+
+TEST_F(SearchWindowTest, TheSessionsEndSavesAndShutsDownOnceBeforeTheWindowGoes) {
+    open();
+    NameIndexer* endless = addSource({"abc1"});
+    endless->setEndless(true);
+    type("abc");
+    ASSERT_EQ(VIndexer::getRunningWorkerCount(), 1);
+    EXPECT_EQ(::SendMessageW(dialog->getHwnd(), WM_QUERYENDSESSION, 0, 0), TRUE) << "never vetoes the end";
+    ::SendMessageW(dialog->getHwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0);
+    VPreferencesNode* saved = VPreferences::load(folder.sub("Verbinox.xml"));
+    ASSERT_NE(saved, nullptr);
+    EXPECT_NE(saved->getChild("Verbinox")->getChild("Core"), nullptr) << "written at the session's end";
+    saved->deleteThis();
+
+    // Windows may still destroy the window afterwards: that must not save or shut down again.
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml", "changed since"));
+    close();
+    EXPECT_EQ(folder.readFile("Verbinox.xml"), "changed since");
+}
