@@ -604,21 +604,22 @@ void CVerbinoxDlg::layoutChildren(int width, int height) {
 }
 
 void CVerbinoxDlg::snapToWorkArea(RECT& rect) const {
-    RECT work{};
-    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+    // The work area of the monitor being dragged over: SPI_GETWORKAREA knows the primary one only.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor))
         return;
+    const RECT& work = monitor.rcWork;
     const int snap = px(10);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    if (std::abs(rect.left) <= work.left + snap) {
+    if (std::abs(rect.left - work.left) <= snap)
         rect.left = work.left;
-    } else if (std::abs(rect.right - work.right) <= snap) {
+    else if (std::abs(rect.right - work.right) <= snap)
         rect.left = work.right - width;
-    }
-    if (std::abs(rect.top) <= work.top + snap) {
+    if (std::abs(rect.top - work.top) <= snap)
         rect.top = work.top;
-    } else if (std::abs(rect.bottom - work.bottom) <= snap) {
+    else if (std::abs(rect.bottom - work.bottom) <= snap)
         rect.top = work.bottom - height;
-    }
     rect.right = rect.left + width;
     rect.bottom = rect.top + height;
 }

@@ -297,3 +297,30 @@ TEST_F(SearchWindowTest, TheSessionsEndSavesAndShutsDownOnceBeforeTheWindowGoes)
     close();
     EXPECT_EQ(folder.readFile("Verbinox.xml"), "changed since");
 }
+
+TEST_F(SearchWindowTest, ADraggedWindowSnapsToTheWorkAreasEdgesWithinTenPixels) {
+    open();
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(
+        ::GetMonitorInfoW(::MonitorFromWindow(dialog->getHwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor));
+    const RECT work = monitor.rcWork;
+    auto moving = [&](int left, int top) {
+        RECT r{left, top, left + 300, top + 30};
+        ::SendMessageW(dialog->getHwnd(), WM_MOVING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&r));
+        return r;
+    };
+    RECT r = moving(work.left + 7, work.top + 200);
+    EXPECT_EQ(r.left, work.left);
+    EXPECT_EQ(r.top, work.top + 200) << "only the near edge snaps";
+    EXPECT_EQ(r.right - r.left, 300);
+    r = moving(work.right - 300 + 9, work.bottom - 30 - 8);
+    EXPECT_EQ(r.right, work.right);
+    EXPECT_EQ(r.bottom, work.bottom);
+    r = moving(work.left - 6, work.top - 4);
+    EXPECT_EQ(r.left, work.left) << "a little beyond the edge snaps back too";
+    EXPECT_EQ(r.top, work.top);
+    r = moving(work.left + 40, work.top + 40);
+    EXPECT_EQ(r.left, work.left + 40);
+    EXPECT_EQ(r.top, work.top + 40);
+}
