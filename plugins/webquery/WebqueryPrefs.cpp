@@ -12,6 +12,12 @@ namespace {
 
 const DWORD kControlClasses = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_USEREX_CLASSES;
 
+// A search without a known icon shows none; -1 would make the list ask the dialog for one.
+int imageOf(const VWebqueryPlugin* plugin, const VSearchAction* action) {
+    const int index = plugin->findIcon(action->getIconPath());
+    return index >= 0 ? index : I_IMAGENONE;
+}
+
 void setItemText(HWND list, int row, int column, const std::string& text) {
     ListView_SetItemText(list, row, column, const_cast<char*>(text.c_str()));
 }
@@ -146,7 +152,7 @@ void WebqueryPrefs::insertRow(int row, VSearchAction* action) {
     item.iItem = row;
     item.pszText = const_cast<char*>(action->getName().c_str());
     item.lParam = reinterpret_cast<LPARAM>(action);
-    item.iImage = plugin->findIcon(action->getIconPath());
+    item.iImage = imageOf(plugin, action);
     const int at = ListView_InsertItem(getList(), &item);
     setItemText(getList(), at, 1, action->getKeyword());
     setItemText(getList(), at, 2, action->getDescription());
@@ -160,7 +166,7 @@ void WebqueryPrefs::refreshRow(int row) {
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = row;
     item.pszText = const_cast<char*>(action->getName().c_str());
-    item.iImage = plugin->findIcon(action->getIconPath());
+    item.iImage = imageOf(plugin, action);
     ListView_SetItem(getList(), &item);
     setItemText(getList(), row, 1, action->getKeyword());
     setItemText(getList(), row, 2, action->getDescription());
