@@ -58,6 +58,24 @@ protected:
         plugin->savePrefs(root);
         return root;
     }
+    // As a restart does: the searches go to a file, and a new plug-in reads them from it.
+    void reloadThroughFile() {
+        TempFolder temp;
+        VPreferencesNode* root = saved();
+        ASSERT_TRUE(VPreferences::save(temp.sub("Verbinox.xml"), root));
+        root->deleteThis();
+        dropPlugin();
+        VPreferencesNode* loaded = VPreferences::load(temp.sub("Verbinox.xml"));
+        ASSERT_NE(loaded, nullptr);
+        plugin = new VWebqueryPlugin(imagesFolder());
+        plugin->loadPrefs(loaded->getChild("PluginMgr"));
+        loaded->deleteThis();
+    }
+    // The six saved fields of a search: name, keyword, description, icon path, address and suffix.
+    static std::vector<std::string> fields(const VSearchAction* a) {
+        return {a->getName(),     a->getKeyword(), a->getDescription(),
+                a->getIconPath(), a->getUrl(),     a->getSuffix()};
+    }
 
     VWebqueryPlugin* plugin = nullptr;
 };
