@@ -160,6 +160,33 @@ TEST_F(SearchWindowTest, EnterOnTextThatIsNeitherAnActionNorOpenableSearchesAtOn
     EXPECT_EQ(shown(), std::vector<std::string>{"zzfind-me"});
 }
 
+TEST_F(SearchWindowTest, AnEngineKeywordAndWordsOpenTheEncodedSearchOfTheRealPlugin) {
+    // The build's Webquery.vll alone, in a "Plugins" folder of this test's own.
+    ASSERT_TRUE(folder.makeDir("Plugins"));
+    ASSERT_TRUE(::CopyFileA((programFolder() + "Plugins\\Webquery.vll").c_str(),
+                            folder.sub("Plugins\\Webquery.vll").c_str(), FALSE));
+    core()->setPluginsPath(folder.sub("Plugins\\"));
+    ShellCapture shell;
+    open();
+    // Enter before the typing settles, as a quick typist's would come.
+    dialog->getCommandLine().setDelay(5000);
+    type("google AT&T c++");
+    press(VK_RETURN);
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file,
+              "https://www.google.com/search?q=AT%26T+c%2B%2B&sourceid=Verbinox");
+
+    // The first run's shortcut settles into action mode; the words then follow on their own.
+    dialog->getCommandLine().setDelay(0);
+    type("g");
+    ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode);
+    type("#1 \"new york\"");
+    press(VK_RETURN);
+    ASSERT_EQ(ShellCapture::requests().size(), 2u);
+    EXPECT_EQ(ShellCapture::requests()[1].file,
+              "https://www.google.com/search?q=%231+new%20york&sourceid=Verbinox");
+}
+
 TEST_F(SearchWindowTest, ExitDuringARunningSearchJoinsItDestroysWhatWasQueuedAndSaves) {
     open();
     NameIndexer* endless = addSource({"abc1", "abc2"});
