@@ -346,6 +346,11 @@ void CVerbinoxDlg::leaveActionMode() {
 }
 
 void CVerbinoxDlg::onTextChanged() {
+    struct HeldList {
+        VElementListCtrl& list;
+        explicit HeldList(VElementListCtrl& l) : list(l) { list.holdWindow(); }
+        ~HeldList() { list.letGoWindow(); }
+    } held(list);
     if (mode == Searching || mode == Browse)
         resetSearch(false);
     else if (mode == ActionMode)

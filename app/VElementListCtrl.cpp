@@ -185,8 +185,15 @@ void VElementListCtrl::clear() {
         }
     }
     // Parked, not hidden: the next search's rows usually follow within milliseconds.
-    park();
+    if (!held)
+        park();
     releaseResults(old);
+}
+
+void VElementListCtrl::letGoWindow() {
+    held = false;
+    if (getCount() == 0)
+        park();
 }
 
 VElement* VElementListCtrl::getElement(int index) const {

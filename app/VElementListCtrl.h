@@ -46,6 +46,11 @@ public:
     void addFiles(VFileResult* const* files, int count);
     // Releases the results, hides the list and both pop-ups, and leaves files mode.
     void clear();
+    // While held, clearing leaves the window where it is; letting go moves it off the screen if it is
+    // still empty. The search window holds it while it starts the next search, so the window calls
+    // overlap the search's work, and a listing that follows at once is drawn in place.
+    void holdWindow() { held = true; }
+    void letGoWindow();
 
     // A key the edit box hands on; true when the list (or a pop-up) took it.
     bool key(UINT key);
@@ -120,6 +125,7 @@ private:
     int topIndex = 0;
     // The size the user dragged the list to; zero width until they do.
     SIZE userSize{0, 0};
+    bool held = false;
     bool barShown = false;
     bool barClick = false;
     bool draggingThumb = false;

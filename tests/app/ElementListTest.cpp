@@ -213,6 +213,23 @@ TEST_F(ElementList, AClearedListLeavesTheScreenAndItsNextRowsShowUnderTheSearchW
     EXPECT_TRUE(list.isVisible());
 }
 
+TEST_F(ElementList, AHeldListIsRefilledInPlaceAndLeavesTheScreenOnlyIfItStaysEmpty) {
+    addFakes(3);
+    const RECT shown = windowRect(list.getHwnd());
+    list.holdWindow();
+    list.clear();
+    addFakes(2);
+    list.letGoWindow();
+    EXPECT_TRUE(list.isVisible());
+    EXPECT_EQ(windowRect(list.getHwnd()).top, shown.top);
+    EXPECT_EQ(list.getVisibleRows(), 2);
+
+    list.holdWindow();
+    list.clear();
+    list.letGoWindow();
+    EXPECT_FALSE(list.isVisible()) << "nothing came: an empty list is not left on the screen";
+}
+
 TEST_F(ElementList, TheHeightTheUserDraggedToIsKeptOnceTheListHoldsTwentyRows) {
     addFakes(30);
     const RECT r = windowRect(list.getHwnd());
