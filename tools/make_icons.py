@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run) and the program's
-icon (a "V", 16 x 16 and 32 x 32 in one file) as .ico files.
+"""Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run), the program's
+icon (a "V", 16 x 16 and 32 x 32 in one file) and the Opera plug-in's icon as .ico files.
 
-Run once when an icon changes; the .ico files are checked in beside core.rc and app/res/verbinox.rc."""
+Run once when an icon changes; the .ico files are checked in beside core.rc, app/res/verbinox.rc and
+plugins/opera/res/opera.rc."""
 import os
 import struct
 import sys
@@ -14,6 +15,7 @@ GLYPHS = {
     "F": ["11111", "10000", "10000", "11110", "10000", "10000", "10000"],
     "I": ["01110", "00100", "00100", "00100", "00100", "00100", "01110"],
     "N": ["10001", "11001", "10101", "10011", "10001", "10001", "10001"],
+    "O": ["01110", "10001", "10001", "10001", "10001", "10001", "01110"],
     "P": ["11110", "10001", "10001", "11110", "10000", "10000", "10000"],
     "R": ["11110", "10001", "10001", "11110", "10100", "10010", "10001"],
     "T": ["11111", "00100", "00100", "00100", "00100", "00100", "00100"],
@@ -78,6 +80,10 @@ def main():
     app = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "app", "res")
     with open(os.path.join(app, "verbinox.ico"), "wb") as f:
         f.write(icon_bytes((0x3A, 0x2C, 0x8C), "V", (16, 32)))
+    opera = os.path.join(here, "..", "plugins", "opera", "res")
+    os.makedirs(opera, exist_ok=True)
+    with open(os.path.join(opera, "opera.ico"), "wb") as f:
+        f.write(icon_bytes((0xC6, 0x28, 0x28), "O"))
 
 
 if __name__ == "__main__":
