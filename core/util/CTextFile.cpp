@@ -153,6 +153,13 @@ void CTextFileRead::ReadByteOrderMark() {
     }
 }
 
+bool CTextFileRead::Close() {
+    endOfFile = true;
+    unreadCount = 0;
+    pushedBack = -1;
+    return CTextFileBase::Close();
+}
+
 bool CTextFileRead::Refill() {
     DWORD got = 0;
     if (noMoreBytes || !IsOpen() ||

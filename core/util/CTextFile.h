@@ -96,6 +96,8 @@ public:
     bool Read(std::wstring& all, std::wstring_view separator);
     // True once the last line has been read (or when the file is not open).
     bool Eof() const { return endOfFile; }
+    // Nothing is read after closing.
+    bool Close() override;
 
 private:
     void ReadByteOrderMark();

@@ -102,20 +102,9 @@ TEST_F(RegValue, NumbersCombineWithTheCurrentValue) {
     CRegDWORD number(key + "\\Count", 5);
     number += 1;
     EXPECT_EQ(CRegDWORD(key + "\\Count").read(), 6u) << "the default plus one";
-    number *= 7;
-    number -= 2;
-    number %= 9;
-    number <<= 4;
-    number |= 1;
-    number ^= 0x100;
-    number >>= 1;
-    number &= 0xFF;
-    EXPECT_EQ(DWORD(number), ((((6u * 7 - 2) % 9) << 4 | 1) ^ 0x100) >> 1 & 0xFF);
     number <<= 40;
-    EXPECT_EQ(DWORD(number), 0u);
+    EXPECT_EQ(DWORD(CRegStdWORD(key + "\\Count", 9)), 0u) << "shifted out entirely, and written";
     EXPECT_THROW(number /= 0, std::invalid_argument);
-    CRegStdWORD same(key + "\\Count", 9);
-    EXPECT_EQ(DWORD(same), 0u);
 }
 
 TEST_F(RegValue, FixedSizeValuesOfAnotherSizeReadAsTheDefault) {
@@ -132,10 +121,10 @@ TEST_F(RegValue, RectanglesAndPointsMoveGrowAndCombine) {
     CRegRect rect(key + "\\Rect", vx::CRect(10, 20, 30, 40));
     rect += SIZE{1, 2};
     EXPECT_EQ(vx::CRect(CRegRect(key + "\\Rect")), vx::CRect(11, 22, 31, 42)) << "moved and written";
-    rect -= SIZE{1, 2};
     rect += vx::CRect(1, 2, 3, 4);
-    EXPECT_EQ(vx::CRect(rect), vx::CRect(9, 18, 33, 44));
-    rect -= vx::CRect(1, 2, 3, 4);
+    EXPECT_EQ(vx::CRect(rect), vx::CRect(10, 20, 34, 46)) << "inflated";
+    rect -= vx::CRect(1, 2, 4, 6);
+    rect -= SIZE{1, 2};
     rect &= vx::CRect(0, 0, 20, 25);
     EXPECT_EQ(vx::CRect(*static_cast<const RECT*>(rect)), vx::CRect(10, 20, 20, 25));
     rect |= vx::CRect(50, 50, 60, 60);

@@ -10,26 +10,21 @@ namespace {
 
 class TextFile : public ::testing::Test {
 protected:
-    // Every line of a file written with these bytes, read into wide strings.
-    std::vector<std::wstring> wideLines(const std::string& bytes) {
-        EXPECT_TRUE(folder.writeFile("in.txt", bytes));
-        CTextFileRead reader(folder.sub("in.txt"));
-        std::vector<std::wstring> lines;
-        std::wstring line;
-        while (reader.ReadLine(line))
-            lines.push_back(line);
-        EXPECT_TRUE(reader.Eof());
-        return lines;
-    }
-    std::vector<std::string> narrowLines(const std::string& bytes, UINT codePage = CP_ACP) {
+    // Every line of a file written with these bytes, read into narrow or wide strings.
+    template <class Text> std::vector<Text> lines(const std::string& bytes, UINT codePage = CP_ACP) {
         EXPECT_TRUE(folder.writeFile("in.txt", bytes));
         CTextFileRead reader(folder.sub("in.txt"));
         reader.SetCodePage(codePage);
-        std::vector<std::string> lines;
-        std::string line;
+        std::vector<Text> out;
+        Text line;
         while (reader.ReadLine(line))
-            lines.push_back(line);
-        return lines;
+            out.push_back(line);
+        EXPECT_TRUE(reader.Eof());
+        return out;
+    }
+    std::vector<std::wstring> wideLines(const std::string& bytes) { return lines<std::wstring>(bytes); }
+    std::vector<std::string> narrowLines(const std::string& bytes, UINT codePage = CP_ACP) {
+        return lines<std::string>(bytes, codePage);
     }
 
     TempFolder folder;
@@ -176,13 +171,18 @@ TEST_F(TextFile, ReadingTheWholeFileNeverCutsADoubleByteCharacterOrOverruns) {
     EXPECT_EQ(text, expected);
 }
 
-TEST_F(TextFile, AMissingFileReadsAsNothing) {
+TEST_F(TextFile, AMissingOrClosedFileReadsAsNothing) {
     CTextFileRead reader(folder.sub("missing.txt"));
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_TRUE(reader.Eof());
     std::string line;
     EXPECT_FALSE(reader.ReadLine(line));
     EXPECT_FALSE(reader.Read(line, "\n"));
+    ASSERT_TRUE(folder.writeFile("closed.txt", "a\nb"));
+    CTextFileRead closed(folder.sub("closed.txt"));
+    EXPECT_TRUE(closed.ReadLine(line));
+    EXPECT_TRUE(closed.Close());
+    EXPECT_FALSE(closed.ReadLine(line)) << "nothing is read after closing";
 }
 
 TEST_F(TextFile, WrittenFilesCarryTheirMarkAndReadBackAsWritten) {
