@@ -181,7 +181,7 @@ int CTextFileRead::NextByte() {
 }
 
 void CTextFileRead::UnreadByte(int byte) {
-    if (byte >= 0)
+    if (byte >= 0 && unreadCount < static_cast<int>(sizeof(unread)))
         unread[unreadCount++] = static_cast<unsigned char>(byte);
 }
 
