@@ -79,8 +79,31 @@ void VListWindow::placeAndShow(const RECT& r) {
 }
 
 void VListWindow::hide() {
+    parked = false;
     if (window)
         ::ShowWindow(window.Get(), SW_HIDE);
+}
+
+void VListWindow::park() {
+    if (!window || parked || !::IsWindowVisible(window.Get()))
+        return;
+    RECT r;
+    ::GetWindowRect(window.Get(), &r);
+    const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN) - (r.right - r.left) - 100;
+    ::SetWindowPos(window.Get(), nullptr, left, r.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    parked = true;
+}
+
+void VListWindow::unpark(const RECT& r) {
+    if (!window || !parked)
+        return;
+    ::RedrawWindow(window.Get(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    ::SetWindowPos(window.Get(), nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    parked = false;
+    // Wine puts a moved window's pixels on the screen only when its surface is next flushed - after
+    // the X server's expose event comes back, 10 ms or more later. A paint now flushes it at once.
+    ::RedrawWindow(window.Get(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void VListWindow::repaint() const {
@@ -174,11 +197,13 @@ COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected) {
     return ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
 }
 
-void drawArrow(HDC dc, const RECT& box, COLORREF color) {
+void drawArrow(HDC dc, const RECT& box, COLORREF color, bool down) {
     const int half = std::max<int>(2, std::min(box.right - box.left, box.bottom - box.top) / 4);
     const int cx = (box.left + box.right) / 2;
     const int cy = (box.top + box.bottom) / 2;
-    const POINT points[3] = {{cx - half / 2, cy - half}, {cx - half / 2, cy + half}, {cx + half / 2 + 1, cy}};
+    const POINT right[3] = {{cx - half / 2, cy - half}, {cx - half / 2, cy + half}, {cx + half / 2 + 1, cy}};
+    const POINT below[3] = {{cx - half, cy - half / 2}, {cx + half, cy - half / 2}, {cx, cy + half / 2 + 1}};
+    const POINT* points = down ? below : right;
     HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(DC_BRUSH));
     HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
     ::SetDCBrushColor(dc, color);

@@ -13,7 +13,8 @@ public:
     VListWindow& operator=(const VListWindow&) = delete;
 
     HWND getHwnd() const { return window.Get(); }
-    bool isVisible() const { return window && ::IsWindowVisible(window.Get()); }
+    // On show: a parked window is not.
+    bool isVisible() const { return window && !parked && ::IsWindowVisible(window.Get()); }
 
 protected:
     // A bordered, top-most tool window owned by owner. It never takes the activation: the focus stays
@@ -26,6 +27,14 @@ protected:
     // Top-most, without activating.
     void placeAndShow(const RECT& screenRect);
     void hide();
+    // A window that has nothing to show for a moment, while the search window stays up, is moved off
+    // every monitor instead of hidden. Under Wine, showing a hidden top-level window maps it again and
+    // rebuilds its surface (about 10 ms under X); moving it back costs a fraction of that.
+    void park();
+    bool isParked() const { return parked; }
+    // Draws the parked window where nobody sees it - its surface still holds what it showed before it
+    // was parked - and then moves it to screenRect's top-left corner.
+    void unpark(const RECT& screenRect);
     void repaint() const;
     // The height the border adds to the client area.
     int frameHeight() const;
@@ -44,6 +53,7 @@ private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     vx::CWindowHandle window;
+    bool parked = false;
 };
 
 // Fills a row's background: the selected row in the highlight colour, odd rows shaded by 10 in each
@@ -53,5 +63,6 @@ COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected);
 // The DPI a window is shown at (96 = 100 %).
 UINT dpiOf(HWND hwnd);
 
-// The mark of a row that opens something further: a small triangle pointing right, centred in box.
-void drawArrow(HDC dc, const RECT& box, COLORREF color);
+// The mark of a row that opens something further: a small triangle pointing right (or down, for a
+// button that drops a menu), centred in box.
+void drawArrow(HDC dc, const RECT& box, COLORREF color, bool down = false);

@@ -185,9 +185,6 @@ void CVerbinoxDlg::onInitDialog() {
     commandLine.attach(edit, this, this);
     list.create(hwnd, edit, this);
     setActionIcon(smallProgramIcon);
-    ::SendDlgItemMessageW(
-        hwnd, IDC_MENUBUTTON, BM_SETIMAGE, IMAGE_ICON,
-        reinterpret_cast<LPARAM>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION))));
     ::SetTimer(hwnd, kFirstLoopTimer, 10, nullptr);
 
     // Only the width may change: the height is the edit box's plus the frame.
@@ -607,21 +604,22 @@ void CVerbinoxDlg::layoutChildren(int width, int height) {
 }
 
 void CVerbinoxDlg::snapToWorkArea(RECT& rect) const {
-    RECT work{};
-    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+    // The work area of the monitor being dragged over: SPI_GETWORKAREA knows the primary one only.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor))
         return;
+    const RECT& work = monitor.rcWork;
     const int snap = px(10);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    if (std::abs(rect.left) <= work.left + snap) {
+    if (std::abs(rect.left - work.left) <= snap)
         rect.left = work.left;
-    } else if (std::abs(rect.right - work.right) <= snap) {
+    else if (std::abs(rect.right - work.right) <= snap)
         rect.left = work.right - width;
-    }
-    if (std::abs(rect.top) <= work.top + snap) {
+    if (std::abs(rect.top - work.top) <= snap)
         rect.top = work.top;
-    } else if (std::abs(rect.bottom - work.bottom) <= snap) {
+    else if (std::abs(rect.bottom - work.bottom) <= snap)
         rect.top = work.bottom - height;
-    }
     rect.right = rect.left + width;
     rect.bottom = rect.top + height;
 }
@@ -694,6 +692,18 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             onCommand(LOWORD(wParam));
         }
         return 0;
+    case WM_DRAWITEM: {
+        // The menu button: a flat face with a mark that says it drops a menu.
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (wParam != IDC_MENUBUTTON) {
+            handled = false;
+            return 0;
+        }
+        const bool pressed = (item->itemState & ODS_SELECTED) != 0;
+        ::FillRect(item->hDC, &item->rcItem, ::GetSysColorBrush(pressed ? COLOR_BTNSHADOW : COLOR_BTNFACE));
+        drawArrow(item->hDC, item->rcItem, ::GetSysColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_BTNTEXT), true);
+        return TRUE;
+    }
     case WM_NCHITTEST:
         return hitTest(lParam);
     case WM_GETMINMAXINFO: {

@@ -62,6 +62,12 @@ public:
     // The list browses a folder by putting its path into the edit box as if typed.
     void setEditText(const std::string& text) override;
     bool onListKey(UINT virtualKey) override { return list.key(virtualKey); }
+
+protected:
+    // The window is not minimised into the tray but hidden: a double-click on the icon shows it.
+    void onTrayLButtonDblClk(POINT) override { showWindow(); }
+
+public:
     void loadListPrefs(const VPreferencesNode* commandLine) override { list.loadPrefs(commandLine); }
     void saveListPrefs(VPreferencesNode* commandLine) const override { list.savePrefs(commandLine); }
     // Ends the program: the window is destroyed after the shutdown sequence.

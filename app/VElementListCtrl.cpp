@@ -56,9 +56,7 @@ bool VElementListCtrl::create(HWND ownerWindow, HWND anchorWindow, VElementListO
     userSize = SIZE{0, px(100)};
     // Loading the preferences computes it again; until then it fits the default two lines.
     rowHeight = computeRowHeight(twoLines);
-    scrollBar = ::CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | SBS_VERT, 0, 0, 0, 0, getHwnd(), nullptr,
-                                  nullptr, nullptr);
-    return scrollBar && actionList.create(ownerWindow, editFont);
+    return actionList.create(ownerWindow, editFont);
 }
 
 int VElementListCtrl::computeRowHeight(bool two) const {
@@ -163,12 +161,13 @@ void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
     if (!getHwnd() || getCount() == 0)
         return;
     suppressMouseMove = true;
-    layout();
-    ::ShowWindow(getHwnd(), SW_SHOWNOACTIVATE);
+    // The selection is settled before the window is placed and shown, so the whole list is drawn once,
+    // in the paint that showing it brings: under Wine every extra window call is a round trip to X.
     if (preferredRow != NoRow)
-        setSelection(preferredRow, true);
+        selectRow(preferredRow, true);
     else if (selectFirst && getSelectedIndex() == NoRow)
-        setSelection(0, true);
+        selectRow(0, true);
+    layout();
 }
 
 void VElementListCtrl::clear() {
@@ -185,7 +184,8 @@ void VElementListCtrl::clear() {
             rowHeight = computeRowHeight(twoLines);
         }
     }
-    hide();
+    // Parked, not hidden: the next search's rows usually follow within milliseconds.
+    park();
     releaseResults(old);
 }
 
@@ -216,7 +216,55 @@ int VElementListCtrl::getTopIndex() const {
 }
 
 bool VElementListCtrl::isScrollBarVisible() const {
-    return scrollBar && ::IsWindowVisible(scrollBar);
+    return barShown;
+}
+
+RECT VElementListCtrl::barRect() const {
+    RECT client;
+    ::GetClientRect(getHwnd(), &client);
+    // The bottom square below the bar is the size grip.
+    return RECT{client.right - ::GetSystemMetrics(SM_CXVSCROLL), 0, client.right,
+                std::max<LONG>(client.bottom - ::GetSystemMetrics(SM_CYHSCROLL), 0)};
+}
+
+RECT VElementListCtrl::thumbRect(const RECT& bar, int count, int top) const {
+    const int track = bar.bottom - bar.top;
+    const int rows = std::max(visibleRows, 1);
+    const int height = std::min(track, std::max(track * rows / std::max(count, 1), px(16)));
+    const int range = std::max(count - rows, 1);
+    const int offset = (track - height) * std::clamp(top, 0, range) / range;
+    return RECT{bar.left, bar.top + offset, bar.right, bar.top + offset + height};
+}
+
+bool VElementListCtrl::barMouseDown(POINT at) {
+    if (!barShown)
+        return false;
+    const RECT bar = barRect();
+    if (!::PtInRect(&bar, at))
+        return false;
+    const int count = getCount(), top = getTopIndex();
+    const RECT thumb = thumbRect(bar, count, top);
+    if (at.y >= thumb.top && at.y < thumb.bottom) {
+        dragFromY = at.y;
+        dragFromTop = top;
+        draggingThumb = true;
+        ::SetCapture(getHwnd());
+        repaint();
+    } else {
+        // A click on the track pages towards it, as a scroll bar's does.
+        const int page = std::max(visibleRows, 1);
+        scrollTo(at.y < thumb.top ? top - page : top + page);
+    }
+    return true;
+}
+
+void VElementListCtrl::dragThumb(int y) {
+    const RECT bar = barRect();
+    const int count = getCount();
+    const RECT thumb = thumbRect(bar, count, dragFromTop);
+    const int travel = std::max<int>((bar.bottom - bar.top) - (thumb.bottom - thumb.top), 1);
+    const int range = std::max(count - std::max(visibleRows, 1), 0);
+    scrollTo(dragFromTop + ::MulDiv(y - dragFromY, range, travel));
 }
 
 VResult* VElementListCtrl::selectedResult() const {
@@ -230,18 +278,20 @@ void VElementListCtrl::select(int index) {
 }
 
 void VElementListCtrl::setSelection(int index, bool scrollIntoView) {
-    {
-        WriteLock hold(lock);
-        const int count = static_cast<int>(elements.size());
-        selected = index >= 0 && index < count ? index : NoRow;
-        if (scrollIntoView && selected != NoRow && visibleRows > 0) {
-            if (selected < topIndex)
-                topIndex = selected;
-            else if (selected >= topIndex + visibleRows)
-                topIndex = selected - visibleRows + 1;
-        }
-    }
+    selectRow(index, scrollIntoView);
     refresh();
+}
+
+void VElementListCtrl::selectRow(int index, bool scrollIntoView) {
+    WriteLock hold(lock);
+    const int count = static_cast<int>(elements.size());
+    selected = index >= 0 && index < count ? index : NoRow;
+    if (scrollIntoView && selected != NoRow && visibleRows > 0) {
+        if (selected < topIndex)
+            topIndex = selected;
+        else if (selected >= topIndex + visibleRows)
+            topIndex = selected - visibleRows + 1;
+    }
 }
 
 void VElementListCtrl::scrollTo(int top) {
@@ -256,7 +306,6 @@ void VElementListCtrl::scrollTo(int top) {
 }
 
 void VElementListCtrl::refresh() {
-    ::SetScrollPos(scrollBar, SB_CTL, getTopIndex(), TRUE);
     syncActionList();
     repaint();
 }
@@ -273,9 +322,27 @@ void VElementListCtrl::layout() {
     const int height =
         count < kGrowRows ? needed : std::clamp<int>(userSize.cy, kGrowRows * rowHeight + frame, needed);
     const int width = userSize.cx > 0 ? userSize.cx : window.right - window.left;
-    ::SetWindowPos(getHwnd(), HWND_TOPMOST, window.left, window.bottom, width, height,
-                   SWP_NOACTIVATE | SWP_NOREDRAW);
+    const RECT wanted{window.left, window.bottom, window.left + width, window.bottom + height};
+    RECT now;
+    ::GetWindowRect(getHwnd(), &now);
+    if (isParked()) {
+        if (now.right - now.left != width || now.bottom - now.top != height)
+            ::SetWindowPos(getHwnd(), nullptr, 0, 0, width, height,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+        arrangeRows();
+        unpark(wanted);
+        return;
+    }
+    const bool shown = isVisible();
+    const bool moved = !::EqualRect(&now, &wanted);
+    if (moved)
+        ::SetWindowPos(getHwnd(), nullptr, wanted.left, wanted.top, width, height,
+                       SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOREDRAW);
+    // The rows are arranged for the new size before the window shows, so it shows them at once.
     arrangeRows();
+    if (!shown)
+        ::SetWindowPos(getHwnd(), HWND_TOPMOST, 0, 0, 0, 0,
+                       SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
 void VElementListCtrl::setShown(bool shown) {
@@ -287,32 +354,21 @@ void VElementListCtrl::setShown(bool shown) {
         return;
     }
     layout();
-    ::ShowWindow(getHwnd(), SW_SHOWNA);
 }
 
 void VElementListCtrl::arrangeRows() {
     RECT client;
     ::GetClientRect(getHwnd(), &client);
-    int count = 0, top = 0;
+    int count = 0;
     {
         WriteLock hold(lock);
         count = static_cast<int>(elements.size());
         visibleRows = client.bottom / std::max(rowHeight, 1);
         topIndex = std::clamp(topIndex, 0, std::max(0, count - visibleRows));
-        top = topIndex;
     }
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
-    info.nMax = std::max(count - 1, 0);
-    info.nPage = static_cast<UINT>(visibleRows);
-    info.nPos = top;
-    ::SetScrollInfo(scrollBar, SB_CTL, &info, FALSE);
-    const int barWidth = ::GetSystemMetrics(SM_CXVSCROLL);
-    // The bottom square below the bar is the size grip.
-    ::SetWindowPos(scrollBar, nullptr, client.right - barWidth, 0, barWidth,
-                   client.bottom - ::GetSystemMetrics(SM_CYHSCROLL), SWP_NOZORDER | SWP_NOACTIVATE);
-    ::ShowWindow(scrollBar, count - 1 >= visibleRows ? SW_SHOWNA : SW_HIDE);
+    // The scroll bar is drawn with the rows: Wine's scroll-bar control takes 5 to 10 ms for each of its
+    // paints, several times what the whole buffered list costs.
+    barShown = count > visibleRows;
     syncActionList();
     repaint();
 }
@@ -484,7 +540,23 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             arrangeRows();
         }
         return 0;
+    case WM_LBUTTONDOWN:
+        barClick = barMouseDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (draggingThumb) {
+            draggingThumb = false;
+            repaint();
+        }
+        return 0;
     case WM_MOUSEMOVE: {
+        if (draggingThumb) {
+            dragThumb(GET_Y_LPARAM(lParam));
+            return 0;
+        }
+        const RECT bar = barRect();
+        if (barShown && GET_X_LPARAM(lParam) >= bar.left)
+            return 0;
         if (suppressMouseMove) {
             suppressMouseMove = false;
             return 0;
@@ -495,33 +567,29 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     case WM_LBUTTONUP:
+        if (draggingThumb) {
+            ::ReleaseCapture();
+            return 0;
+        }
+        if (barClick) {
+            barClick = false;
+            return 0;
+        }
         if (actionList.isVisible())
             actionList.close();
         else
             openActionList();
         return 0;
     case WM_LBUTTONDBLCLK: {
+        if (barMouseDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
+            barClick = true;
+            return 0;
+        }
         const int row = rowAt(GET_Y_LPARAM(lParam));
         if (row != NoRow) {
             setSelection(row, false);
             ::SendMessageA(owner, UM_ELEMENTCHOSEN, reinterpret_cast<WPARAM>(getSelectedElement()), 0);
         }
-        return 0;
-    }
-    case WM_VSCROLL: {
-        SCROLLINFO info{};
-        info.cbSize = sizeof(info);
-        info.fMask = SIF_ALL;
-        ::GetScrollInfo(scrollBar, SB_CTL, &info);
-        const int page = std::max(visibleRows, 1);
-        const WORD code = LOWORD(wParam);
-        if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION)
-            scrollTo(info.nTrackPos);
-        else if (code <= SB_PAGEDOWN)
-            scrollTo(info.nPos + (code == SB_LINEUP     ? -1
-                                  : code == SB_LINEDOWN ? 1
-                                  : code == SB_PAGEUP   ? -page
-                                                        : page));
         return 0;
     }
     default:
@@ -580,6 +648,11 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
                       ::GetSysColor(COLOR_HIGHLIGHTTEXT));
     }
     if (bar) {
+        const RECT track = barRect();
+        ::FillRect(dc, &track, ::GetSysColorBrush(COLOR_BTNFACE));
+        RECT thumb = thumbRect(track, count, topIndex);
+        ::InflateRect(&thumb, -px(3), -px(1));
+        ::FillRect(dc, &thumb, ::GetSysColorBrush(draggingThumb ? COLOR_3DDKSHADOW : COLOR_BTNSHADOW));
         const int size = ::GetSystemMetrics(SM_CXVSCROLL);
         paintGrip(dc, RECT{client.right - size, client.bottom - ::GetSystemMetrics(SM_CYHSCROLL),
                            client.right, client.bottom});

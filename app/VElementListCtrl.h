@@ -88,8 +88,10 @@ private:
     void afterAdding(int preferredRow, bool selectFirst);
     bool isRemembered(const VElement* element) const;
     void setSelection(int index, bool scrollIntoView);
+    // The selection's state alone, drawn by the next paint.
+    void selectRow(int index, bool scrollIntoView);
     void scrollTo(int top);
-    // The scroll bar, the action pop-up and the rows after a change of selection or top row.
+    // The action pop-up and the rows after a change of selection or top row.
     void refresh();
     // Lays out rows and the scroll bar for the current client size.
     void arrangeRows();
@@ -101,6 +103,12 @@ private:
     bool enter();
     bool browse(UINT key);
     void paintGrip(HDC dc, const RECT& grip) const;
+    // The scroll bar, drawn with the rows: its track in client coordinates, the thumb for a top row,
+    // a press (true when it was on the bar) and a drag of the thumb.
+    RECT barRect() const;
+    RECT thumbRect(const RECT& bar, int count, int top) const;
+    bool barMouseDown(POINT at);
+    void dragThumb(int y);
 
     HWND owner = nullptr;
     HWND anchor = nullptr;
@@ -112,7 +120,11 @@ private:
     int topIndex = 0;
     // The size the user dragged the list to; zero width until they do.
     SIZE userSize{0, 0};
-    HWND scrollBar = nullptr; // a child, destroyed with the list
+    bool barShown = false;
+    bool barClick = false;
+    bool draggingThumb = false;
+    int dragFromY = 0;
+    int dragFromTop = 0;
     int rowHeight = 0;
     mutable VReaderWriterLock lock;
     bool userSizing = false;

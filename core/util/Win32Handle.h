@@ -1,6 +1,7 @@
 #pragma once
 // Thin move-only owners of Win32 objects. Each starts empty and reports failure by return value.
 #include <windows.h>
+#include <commctrl.h>
 
 namespace vx {
 
@@ -128,8 +129,8 @@ private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-// Owners of the user-interface handles a program creates (windows, memory DCs, bitmaps) and of registry
-// keys: released with the call that matches their kind. Null is empty.
+// Owners of the user-interface handles a program creates (windows, memory DCs, bitmaps, image lists) and
+// of registry keys: released with the call that matches their kind. Null is empty.
 template <class Handle, BOOL(WINAPI* Release)(Handle)> class CUniqueHandle {
 public:
     CUniqueHandle() = default;
@@ -173,6 +174,7 @@ inline BOOL WINAPI closeRegKey(HKEY key) {
 using CWindowHandle = CUniqueHandle<HWND, ::DestroyWindow>;
 using CMemoryDC = CUniqueHandle<HDC, ::DeleteDC>;
 using CBitmapHandle = CUniqueHandle<HBITMAP, deleteBitmap>;
+using CImageListHandle = CUniqueHandle<HIMAGELIST, ::ImageList_Destroy>;
 // A registry key this program opened or created; never one of the predefined roots.
 using CRegKeyHandle = CUniqueHandle<HKEY, closeRegKey>;
 

@@ -8,6 +8,9 @@
 #include "model/VPreferences.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -48,8 +51,43 @@ void VDiskdexPlugin::editPrefs(HWND parent) {
 
 void VDiskdexPlugin::addIndexer(VDiskdexIndexer* indexer) {
     indexer->updateCache();
+    registerIndexer(indexer);
+}
+
+void VDiskdexPlugin::registerIndexer(VDiskdexIndexer* indexer) {
     indexers.push_back(indexer);
     VVerbinoxCore::instance()->registerIndexer(indexer);
+}
+
+void VDiskdexPlugin::addIndexers(const std::vector<VDiskdexIndexer*>& added) {
+    // Start-up waits for these caches: walking the folders side by side, one thread per processor,
+    // takes the slowest folder's time instead of the sum. None is registered yet, so no search can
+    // read a cache while it is built.
+    const std::size_t threads =
+        std::min<std::size_t>(added.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < added.size(); i = next++) {
+            try {
+                added[i]->updateCache();
+            } catch (...) {
+                // Out of memory half-way: the folder stays uncached rather than half-cached.
+                added[i]->clearCache();
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    try {
+        for (std::size_t t = 1; t < threads; ++t)
+            pool.emplace_back(work);
+    } catch (...) {
+        // No thread to spare: this one does the rest.
+    }
+    work();
+    for (std::thread& t : pool)
+        t.join();
+    for (VDiskdexIndexer* indexer : added)
+        registerIndexer(indexer);
 }
 
 void VDiskdexPlugin::removeIndexer(VDiskdexIndexer* indexer) {
@@ -68,6 +106,7 @@ void VDiskdexPlugin::createPresets() {
         {"%DESKTOP_ALL%", nullptr, "", true},           {"%RECENT%", "*.lnk", "", false},
         {"%QUICK_LAUNCH%", "*.lnk", "", false},
     };
+    std::vector<VDiskdexIndexer*> created;
     for (int i = 0; i < 7; ++i) {
         const Preset& p = presets[i];
         auto* indexer = new VDiskdexIndexer(this);
@@ -81,8 +120,9 @@ void VDiskdexPlugin::createPresets() {
         indexer->setFilterString(p.exclude, VDiskdexIndexer::ExcludeFilters);
         indexer->setRecurse(p.recurse);
         indexer->setMatchDirectories(false);
-        addIndexer(indexer);
+        created.push_back(indexer);
     }
+    addIndexers(created);
 }
 
 void VDiskdexPlugin::loadPrefs(VPreferencesNode* node) {
@@ -91,12 +131,13 @@ void VDiskdexPlugin::loadPrefs(VPreferencesNode* node) {
         createPresets();
         return;
     }
+    std::vector<VDiskdexIndexer*> created;
     for (int i = 0; i < mine->getNumChildren(); ++i) {
         VPreferencesNode* child = mine->getChild(i);
         if (child->getName() == "Indexer") {
             auto* indexer = new VDiskdexIndexer(this);
             indexer->loadPrefs(child);
-            addIndexer(indexer);
+            created.push_back(indexer);
         } else if (child->getName() == "AppendAction") {
             if (appendAction)
                 appendAction->loadPrefs(child);
@@ -106,6 +147,7 @@ void VDiskdexPlugin::loadPrefs(VPreferencesNode* node) {
             }
         }
     }
+    addIndexers(created);
 }
 
 void VDiskdexPlugin::savePrefs(VPreferencesNode* node) {

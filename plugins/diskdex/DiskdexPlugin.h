@@ -28,6 +28,8 @@ public:
 
     // Builds the indexer's cache, keeps it and registers it with the core.
     void addIndexer(VDiskdexIndexer* indexer);
+    // Builds the caches of new indexers side by side, then registers them in their order.
+    void addIndexers(const std::vector<VDiskdexIndexer*>& added);
     // Forgets the indexer and unregisters it, which stops its worker and then destroys it.
     void removeIndexer(VDiskdexIndexer* indexer);
     void createPresets();
@@ -35,6 +37,7 @@ public:
     VAppendAction* getAppendAction() const { return appendAction; }
 
 private:
+    void registerIndexer(VDiskdexIndexer* indexer);
     std::vector<VDiskdexIndexer*> indexers; // registered with the core, which owns them
     VAppendAction* appendAction = nullptr;  // likewise
     // The append records read while the action is not registered (another plug-in took its keyword):

@@ -4,6 +4,7 @@
 #include "DiskdexModule.h"
 #include "DiskdexPlugin.h"
 #include "resource.h"
+#include "util/VisualStyleScope.h"
 #include "util/VxText.h"
 
 #include <commctrl.h>
@@ -12,37 +13,7 @@
 
 namespace {
 
-// The common controls 6 look for our windows even when the host program's manifest does not ask for it:
-// the library's own manifest (resource 2) is made active while the dialog's controls are created.
-class VisualStyleScope {
-public:
-    VisualStyleScope() {
-        ACTCTXA request{};
-        request.cbSize = sizeof(request);
-        request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        request.hModule = diskdex::module();
-        request.lpResourceName = MAKEINTRESOURCEA(2);
-        context = ::CreateActCtxA(&request);
-        if (context != INVALID_HANDLE_VALUE && !::ActivateActCtx(context, &cookie))
-            cookie = 0;
-        INITCOMMONCONTROLSEX controls{};
-        controls.dwSize = sizeof(controls);
-        controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
-        ::InitCommonControlsEx(&controls);
-    }
-    ~VisualStyleScope() {
-        if (cookie)
-            ::DeactivateActCtx(0, cookie);
-        if (context != INVALID_HANDLE_VALUE)
-            ::ReleaseActCtx(context);
-    }
-    VisualStyleScope(const VisualStyleScope&) = delete;
-    VisualStyleScope& operator=(const VisualStyleScope&) = delete;
-
-private:
-    HANDLE context = INVALID_HANDLE_VALUE;
-    ULONG_PTR cookie = 0;
-};
+const DWORD kControlClasses = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
 
 // The settings file keeps a filter list as one ";"-separated text, so a pattern typed with ";" would come
 // back as several patterns after a restart, and until then match nothing: it becomes several at once.
@@ -75,7 +46,7 @@ DiskdexPrefsDlg::~DiskdexPrefsDlg() {
 INT_PTR DiskdexPrefsDlg::run(HWND parent) {
     if (hwnd || !plugin)
         return -1;
-    VisualStyleScope styles;
+    vx::CVisualStyleScope styles(diskdex::module(), kControlClasses);
     modal = true;
     INT_PTR result = ::DialogBoxParamA(diskdex::module(), MAKEINTRESOURCEA(IDD_DISKDEX_PREFS), parent,
                                        &DiskdexPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));
@@ -89,8 +60,7 @@ HWND DiskdexPrefsDlg::create(HWND parent, bool show) {
         return hwnd;
     if (!plugin)
         return nullptr;
-    // Only the creation needs the context: each control keeps the class it was created with.
-    VisualStyleScope styles;
+    vx::CVisualStyleScope styles(diskdex::module(), kControlClasses);
     modal = false;
     HWND window = ::CreateDialogParamA(diskdex::module(), MAKEINTRESOURCEA(IDD_DISKDEX_PREFS), parent,
                                        &DiskdexPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));

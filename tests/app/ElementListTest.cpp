@@ -159,6 +159,60 @@ TEST_F(ElementList, TheTwentiethResultGrowsTheListToTwentyRowsAndLaterOnesAddASc
     EXPECT_EQ(after.right, strip.right);
 }
 
+TEST_F(ElementList, TheScrollBarPagesOnItsTrackAndFollowsItsThumbWithoutMovingTheSelection) {
+    addFakes(100);
+    ASSERT_TRUE(list.isScrollBarVisible());
+    RECT client;
+    ::GetClientRect(list.getHwnd(), &client);
+    const int barX = client.right - ::GetSystemMetrics(SM_CXVSCROLL) / 2;
+    const int trackBottom = client.bottom - ::GetSystemMetrics(SM_CYHSCROLL) - 1;
+    auto press = [&](UINT message, int y) {
+        ::SendMessageA(list.getHwnd(), message, 0, MAKELPARAM(barX, y));
+    };
+
+    press(WM_MOUSEMOVE, trackBottom);
+    press(WM_LBUTTONDOWN, trackBottom);
+    press(WM_LBUTTONUP, trackBottom);
+    EXPECT_EQ(list.getTopIndex(), 20) << "a click below the thumb pages down";
+    EXPECT_EQ(list.getSelectedIndex(), 0) << "the bar is not a row";
+    EXPECT_FALSE(list.getActionList().isVisible()) << "a click on the bar opens no pop-up";
+
+    // The thumb now sits a fifth of the way down; dragging it to the very bottom shows the last rows.
+    const int thumbY = trackBottom * 20 / 80 + 10;
+    press(WM_LBUTTONDOWN, thumbY);
+    EXPECT_EQ(list.getTopIndex(), 20) << "a press on the thumb does not page";
+    press(WM_MOUSEMOVE, client.bottom + 500);
+    EXPECT_EQ(list.getTopIndex(), 80);
+    press(WM_MOUSEMOVE, -500);
+    EXPECT_EQ(list.getTopIndex(), 0);
+    press(WM_LBUTTONUP, -500);
+    press(WM_LBUTTONDOWN, 0);
+    press(WM_LBUTTONUP, 0);
+    EXPECT_EQ(list.getTopIndex(), 0) << "paging up stops at the first row";
+    EXPECT_EQ(list.getSelectedIndex(), 0);
+}
+
+TEST_F(ElementList, AClearedListLeavesTheScreenAndItsNextRowsShowUnderTheSearchWindow) {
+    addFakes(3);
+    list.clear();
+    EXPECT_FALSE(list.isVisible());
+    const RECT away = windowRect(list.getHwnd());
+    EXPECT_EQ(::MonitorFromRect(&away, MONITOR_DEFAULTTONULL), nullptr) << "nothing of it on any monitor";
+
+    addFakes(2);
+    EXPECT_TRUE(list.isVisible());
+    const RECT back = windowRect(list.getHwnd());
+    EXPECT_EQ(back.top, windowRect(host.window).bottom);
+    EXPECT_EQ(back.left, windowRect(host.window).left);
+    EXPECT_EQ(list.getVisibleRows(), 2);
+
+    list.setShown(false);
+    EXPECT_FALSE(::IsWindowVisible(list.getHwnd())) << "hidden for real with the search window";
+    list.clear();
+    addFakes(1);
+    EXPECT_TRUE(list.isVisible());
+}
+
 TEST_F(ElementList, TheHeightTheUserDraggedToIsKeptOnceTheListHoldsTwentyRows) {
     addFakes(30);
     const RECT r = windowRect(list.getHwnd());

@@ -54,6 +54,9 @@ TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
     ASSERT_NE(::GetFileAttributesA((folder + "Verbinox.exe").c_str()), INVALID_FILE_ATTRIBUTES)
         << "no portable folder: scripts/dist.sh lays it out";
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Diskdex.vll").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Webquery.vll").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(::GetFileAttributesA((folder + "Plugins\\images\\google.ico").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the engines' icons lie beside the plug-in";
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Opera.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     const std::string settings = folder + "Verbinox.xml";
     {

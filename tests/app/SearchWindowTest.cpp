@@ -160,6 +160,33 @@ TEST_F(SearchWindowTest, EnterOnTextThatIsNeitherAnActionNorOpenableSearchesAtOn
     EXPECT_EQ(shown(), std::vector<std::string>{"zzfind-me"});
 }
 
+TEST_F(SearchWindowTest, AnEngineKeywordAndWordsOpenTheEncodedSearchOfTheRealPlugin) {
+    // The build's Webquery.vll alone, in a "Plugins" folder of this test's own.
+    ASSERT_TRUE(folder.makeDir("Plugins"));
+    ASSERT_TRUE(::CopyFileA((programFolder() + "Plugins\\Webquery.vll").c_str(),
+                            folder.sub("Plugins\\Webquery.vll").c_str(), FALSE));
+    core()->setPluginsPath(folder.sub("Plugins\\"));
+    ShellCapture shell;
+    open();
+    // Enter before the typing settles, as a quick typist's would come.
+    dialog->getCommandLine().setDelay(5000);
+    type("google AT&T c++");
+    press(VK_RETURN);
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file,
+              "https://www.google.com/search?q=AT%26T+c%2B%2B&sourceid=Verbinox");
+
+    // The first run's shortcut settles into action mode; the words then follow on their own.
+    dialog->getCommandLine().setDelay(0);
+    type("g");
+    ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode);
+    type("#1 \"new york\"");
+    press(VK_RETURN);
+    ASSERT_EQ(ShellCapture::requests().size(), 2u);
+    EXPECT_EQ(ShellCapture::requests()[1].file,
+              "https://www.google.com/search?q=%231+new%20york&sourceid=Verbinox");
+}
+
 TEST_F(SearchWindowTest, ExitDuringARunningSearchJoinsItDestroysWhatWasQueuedAndSaves) {
     open();
     NameIndexer* endless = addSource({"abc1", "abc2"});
@@ -263,4 +290,64 @@ TEST_F(SearchWindowTest, EveryWindowCommandLineAndListKeySurvivesARestart) {
     EXPECT_TRUE(commandLine->getChild("List")->getParam("TwoLines", value));
     EXPECT_EQ(value, "false");
     saved->deleteThis();
+}
+
+TEST_F(SearchWindowTest, ADoubleClickOnTheTrayIconShowsTheWindowAndFocusesTheBox) {
+    open();
+    dialog->hideWindow();
+    ASSERT_FALSE(::IsWindowVisible(dialog->getHwnd()));
+    ::SendMessageW(dialog->getHwnd(), UM_TRAYNOTIFY, 2, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(::IsWindowVisible(dialog->getHwnd())) << "another icon's notification";
+    ::SendMessageW(dialog->getHwnd(), UM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
+    EXPECT_FALSE(::IsWindowVisible(dialog->getHwnd())) << "a single click does nothing";
+    ::SendMessageW(dialog->getHwnd(), UM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(::IsWindowVisible(dialog->getHwnd()));
+    EXPECT_EQ(::GetFocus(), dialog->getCommandLine().getHwnd());
+}
+
+TEST_F(SearchWindowTest, TheSessionsEndSavesAndShutsDownOnceBeforeTheWindowGoes) {
+    open();
+    NameIndexer* endless = addSource({"abc1"});
+    endless->setEndless(true);
+    type("abc");
+    ASSERT_EQ(VIndexer::getRunningWorkerCount(), 1);
+    EXPECT_EQ(::SendMessageW(dialog->getHwnd(), WM_QUERYENDSESSION, 0, 0), TRUE) << "never vetoes the end";
+    ::SendMessageW(dialog->getHwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0);
+    VPreferencesNode* saved = VPreferences::load(folder.sub("Verbinox.xml"));
+    ASSERT_NE(saved, nullptr);
+    EXPECT_NE(saved->getChild("Verbinox")->getChild("Core"), nullptr) << "written at the session's end";
+    saved->deleteThis();
+
+    // Windows may still destroy the window afterwards: that must not save or shut down again.
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml", "changed since"));
+    close();
+    EXPECT_EQ(folder.readFile("Verbinox.xml"), "changed since");
+}
+
+TEST_F(SearchWindowTest, ADraggedWindowSnapsToTheWorkAreasEdgesWithinTenPixels) {
+    open();
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(
+        ::GetMonitorInfoW(::MonitorFromWindow(dialog->getHwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor));
+    const RECT work = monitor.rcWork;
+    auto moving = [&](int left, int top) {
+        RECT r{left, top, left + 300, top + 30};
+        ::SendMessageW(dialog->getHwnd(), WM_MOVING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&r));
+        return r;
+    };
+    RECT r = moving(work.left + 7, work.top + 200);
+    EXPECT_EQ(r.left, work.left);
+    EXPECT_EQ(r.top, work.top + 200) << "only the near edge snaps";
+    EXPECT_EQ(r.right - r.left, 300);
+    r = moving(work.right - 300 + 9, work.bottom - 30 - 8);
+    EXPECT_EQ(r.right, work.right);
+    EXPECT_EQ(r.bottom, work.bottom);
+    r = moving(work.left - 6, work.top - 4);
+    EXPECT_EQ(r.left, work.left) << "a little beyond the edge snaps back too";
+    EXPECT_EQ(r.top, work.top);
+    r = moving(work.left + 40, work.top + 40);
+    EXPECT_EQ(r.left, work.left + 40);
+    EXPECT_EQ(r.top, work.top + 40);
 }

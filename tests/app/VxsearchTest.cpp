@@ -1,4 +1,5 @@
-// Runs the real vxsearch.exe with the real Diskdex and Opera plug-ins against generated folders and files.
+// Runs the real vxsearch.exe with the real Diskdex, Webquery and Opera plug-ins against generated folders
+// and files.
 #include "support/TempFolder.h"
 #include "util/CRegValue.h"
 
@@ -38,6 +39,8 @@ protected:
             ::CopyFileA((bin + "vxsearch.exe").c_str(), folder.sub("prog\\vxsearch.exe").c_str(), FALSE));
         ASSERT_TRUE(::CopyFileA((bin + "Plugins\\Diskdex.vll").c_str(),
                                 folder.sub("prog\\Plugins\\Diskdex.vll").c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileA((bin + "Plugins\\Webquery.vll").c_str(),
+                                folder.sub("prog\\Plugins\\Webquery.vll").c_str(), FALSE));
 
         for (const char* dir : {"tree", "tree\\docs", "tree\\docs\\deep", "tree\\docs\\deep\\nested",
                                 "tree\\docs\\Notes Folder", "tree\\flat", "tree\\flat\\sub", "prog\\rel"})
@@ -203,6 +206,9 @@ TEST_F(Vxsearch, KeywordActionsAreListedAndJsonLinesAreWellFormed) {
                               "\"Copy text to clipboard\"}");
     Outcome limited = vxsearch("--limit 1 notes");
     EXPECT_EQ(limited.rows.size(), 1u);
+    Outcome engine = vxsearch("goo");
+    ASSERT_EQ(engine.rows.size(), 1u) << engine.out;
+    EXPECT_EQ(engine.rows[0], (std::vector<std::string>{"action", "google", "Google", "Google search"}));
 }
 
 TEST_F(Vxsearch, BadArgumentsExitWithTwoAndAMessage) {

@@ -240,6 +240,32 @@ TEST_F(Diskdex, FirstRunCreatesTheSevenPresetsWhichSurviveTheSettingsFile) {
     EXPECT_FALSE(plugin->getIndexers()[5]->getRecurse());
 }
 
+TEST_F(Diskdex, FoldersFromTheSettingsAreAllCachedAtLoadAndKeepTheirOrder) {
+    // More folders than processors, so the threads that build the caches each take several.
+    VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
+    VPreferencesNode* mine = VPreferencesNode::createInstance("Diskdex");
+    root->addChild(mine);
+    Names expected;
+    for (int i = 0; i < 9; ++i) {
+        const std::string dir = "f" + std::to_string(i);
+        ASSERT_TRUE(folder.makeDir(dir));
+        for (int j = 0; j < 30; ++j)
+            ASSERT_TRUE(folder.writeFile(dir + "\\shared-" + dir + "-" + std::to_string(j) + ".txt", "x"));
+        for (int j = 0; j < 30; ++j)
+            expected.insert("shared-" + dir + "-" + std::to_string(j) + ".txt");
+        VPreferencesNode* node = VPreferencesNode::createInstance("Indexer");
+        node->setParam("Path", folder.sub(dir));
+        mine->addChild(node);
+    }
+    plugin->loadPrefs(root);
+    root->deleteThis();
+    ASSERT_EQ(plugin->getIndexers().size(), 9u);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(plugin->getIndexers()[static_cast<std::size_t>(i)]->getPath(),
+                  folder.sub("f" + std::to_string(i)));
+    EXPECT_EQ(search("shared"), expected) << "every folder's cache is complete before the first search";
+}
+
 TEST_F(Diskdex, ASettingsNodeWithOnlyAppendFilesGivesNoFolders) {
     VPreferencesNode* root = VPreferencesNode::createInstance("PluginMgr");
     VPreferencesNode* diskdex = VPreferencesNode::createInstance("Diskdex");

@@ -1,0 +1,186 @@
+#include "SearchEditDlg.h"
+
+#include "SearchAction.h"
+#include "WebqueryModule.h"
+#include "WebqueryPlugin.h"
+#include "resource.h"
+#include "util/Shell.h"
+#include "util/VisualStyleScope.h"
+#include "util/VxText.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const DWORD kControlClasses = ICC_STANDARD_CLASSES | ICC_USEREX_CLASSES;
+
+// "google.ico" is offered as "Google".
+std::string iconTitle(const std::string& path) {
+    std::string name = path.substr(path.find_last_of("\\/") + 1);
+    name = name.substr(0, name.find_last_of('.'));
+    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z')
+        name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    return name;
+}
+
+} // namespace
+
+SearchEditDlg::SearchEditDlg(VWebqueryPlugin* plugin, VSearchAction* action)
+    : plugin(plugin), action(action) {}
+
+SearchEditDlg::~SearchEditDlg() {
+    if (hwnd && !modal)
+        ::DestroyWindow(hwnd);
+}
+
+INT_PTR SearchEditDlg::run(HWND parent) {
+    if (hwnd || !plugin || !action)
+        return -1;
+    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
+    modal = true;
+    accepted = false;
+    INT_PTR result = ::DialogBoxParamA(webquery::module(), MAKEINTRESOURCEA(IDD_SEARCH_EDIT), parent,
+                                       &SearchEditDlg::dialogProc, reinterpret_cast<LPARAM>(this));
+    modal = false;
+    hwnd = nullptr;
+    return result;
+}
+
+HWND SearchEditDlg::create(HWND parent, bool show) {
+    if (hwnd)
+        return hwnd;
+    if (!plugin || !action)
+        return nullptr;
+    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
+    modal = false;
+    accepted = false;
+    HWND window = ::CreateDialogParamA(webquery::module(), MAKEINTRESOURCEA(IDD_SEARCH_EDIT), parent,
+                                       &SearchEditDlg::dialogProc, reinterpret_cast<LPARAM>(this));
+    if (window && show)
+        ::ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+INT_PTR CALLBACK SearchEditDlg::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<SearchEditDlg*>(lParam);
+        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        self->hwnd = window;
+        self->onInit();
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<SearchEditDlg*>(::GetWindowLongPtrA(window, DWLP_USER));
+    if (!self)
+        return FALSE;
+    return self->handle(message, wParam, lParam);
+}
+
+INT_PTR SearchEditDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            // Enter may arrive as IDOK while the button is disabled.
+            if (::IsWindowEnabled(::GetDlgItem(hwnd, IDOK))) {
+                apply();
+                close(IDOK);
+            }
+            return TRUE;
+        case IDCANCEL:
+            close(IDCANCEL);
+            return TRUE;
+        case IDC_TEST:
+            test();
+            return TRUE;
+        case IDC_KEYWORD:
+        case IDC_BASE_URL:
+            if (HIWORD(wParam) == EN_CHANGE)
+                updateButtons();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        close(IDCANCEL);
+        return TRUE;
+    case WM_NCDESTROY:
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        hwnd = nullptr;
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void SearchEditDlg::onInit() {
+    ::SetDlgItemTextA(hwnd, IDC_SEARCH_NAME, action->getName().c_str());
+    ::SetDlgItemTextA(hwnd, IDC_KEYWORD, action->getKeyword().c_str());
+    ::SetDlgItemTextA(hwnd, IDC_BASE_URL, action->getUrl().c_str());
+    ::SetDlgItemTextA(hwnd, IDC_URL_SUFFIX, action->getSuffix().c_str());
+    ::SetDlgItemTextA(hwnd, IDC_DESCRIPTION, action->getDescription().c_str());
+    fillIcons();
+    ::EnableWindow(::GetDlgItem(hwnd, IDC_PRESETS), FALSE);
+    updateButtons();
+}
+
+void SearchEditDlg::fillIcons() {
+    HWND combo = ::GetDlgItem(hwnd, IDC_ICON_COMBO);
+    ::SendMessageA(combo, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(plugin->getImageList()));
+    COMBOBOXEXITEMA item{};
+    item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+    item.iItem = 0;
+    item.pszText = const_cast<char*>("<None>");
+    // Not -1, which asks the owner for the image.
+    item.iImage = item.iSelectedImage = I_IMAGENONE;
+    ::SendMessageA(combo, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    const std::vector<std::string>& files = plugin->getIconFiles();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string title = iconTitle(files[i]);
+        item.iItem = static_cast<INT_PTR>(i + 1);
+        item.pszText = const_cast<char*>(title.c_str());
+        item.iImage = item.iSelectedImage = static_cast<int>(i);
+        ::SendMessageA(combo, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    const int current = action->getIconPath().empty() ? -1 : plugin->findIcon(action->getIconPath());
+    ::SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(current + 1), 0);
+}
+
+std::string SearchEditDlg::text(int control) const {
+    HWND edit = ::GetDlgItem(hwnd, control);
+    std::string out(static_cast<std::size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
+    out.resize(static_cast<std::size_t>(::GetWindowTextA(edit, &out[0], static_cast<int>(out.size()))));
+    return out;
+}
+
+void SearchEditDlg::updateButtons() {
+    // A keyword or address of blanks could never be typed or opened.
+    const bool complete = !vx::trimmed(text(IDC_KEYWORD)).empty() && !vx::trimmed(text(IDC_BASE_URL)).empty();
+    ::EnableWindow(::GetDlgItem(hwnd, IDOK), complete);
+    ::EnableWindow(::GetDlgItem(hwnd, IDC_TEST), complete);
+}
+
+void SearchEditDlg::test() {
+    vx::shellOpen(vx::trimmed(text(IDC_BASE_URL)) + "Verbinox" + text(IDC_URL_SUFFIX));
+}
+
+void SearchEditDlg::apply() {
+    action->setName(text(IDC_SEARCH_NAME));
+    // The keyword is typed before a blank, so blanks around it could never match.
+    action->setKeyword(vx::trimmed(text(IDC_KEYWORD)));
+    action->setUrl(vx::trimmed(text(IDC_BASE_URL)));
+    action->setSuffix(text(IDC_URL_SUFFIX));
+    action->setDescription(text(IDC_DESCRIPTION));
+    const auto chosen = static_cast<int>(::SendDlgItemMessageA(hwnd, IDC_ICON_COMBO, CB_GETCURSEL, 0, 0));
+    const std::vector<std::string>& files = plugin->getIconFiles();
+    action->setIconPath(chosen >= 1 && chosen <= static_cast<int>(files.size())
+                            ? files[static_cast<std::size_t>(chosen - 1)]
+                            : std::string());
+}
+
+void SearchEditDlg::close(int result) {
+    if (!hwnd)
+        return;
+    accepted = result == IDOK;
+    if (modal)
+        ::EndDialog(hwnd, result);
+    else
+        ::DestroyWindow(hwnd);
+}

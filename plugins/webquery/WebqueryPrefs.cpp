@@ -1,0 +1,235 @@
+#include "WebqueryPrefs.h"
+
+#include "SearchAction.h"
+#include "WebqueryModule.h"
+#include "WebqueryPlugin.h"
+#include "resource.h"
+#include "util/VisualStyleScope.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const DWORD kControlClasses = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_USEREX_CLASSES;
+
+// A search without a known icon shows none; -1 would make the list ask the dialog for one.
+int imageOf(const VWebqueryPlugin* plugin, const VSearchAction* action) {
+    const int index = plugin->findIcon(action->getIconPath());
+    return index >= 0 ? index : I_IMAGENONE;
+}
+
+void setItemText(HWND list, int row, int column, const std::string& text) {
+    ListView_SetItemText(list, row, column, const_cast<char*>(text.c_str()));
+}
+
+} // namespace
+
+WebqueryPrefs::WebqueryPrefs(VWebqueryPlugin* plugin) : plugin(plugin) {}
+
+WebqueryPrefs::~WebqueryPrefs() {
+    if (hwnd && !modal)
+        ::DestroyWindow(hwnd);
+}
+
+INT_PTR WebqueryPrefs::run(HWND parent) {
+    if (hwnd || !plugin)
+        return -1;
+    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
+    modal = true;
+    INT_PTR result = ::DialogBoxParamA(webquery::module(), MAKEINTRESOURCEA(IDD_WEBQUERY_PREFS), parent,
+                                       &WebqueryPrefs::dialogProc, reinterpret_cast<LPARAM>(this));
+    modal = false;
+    hwnd = nullptr;
+    return result;
+}
+
+HWND WebqueryPrefs::create(HWND parent, bool show) {
+    if (hwnd)
+        return hwnd;
+    if (!plugin)
+        return nullptr;
+    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
+    modal = false;
+    HWND window = ::CreateDialogParamA(webquery::module(), MAKEINTRESOURCEA(IDD_WEBQUERY_PREFS), parent,
+                                       &WebqueryPrefs::dialogProc, reinterpret_cast<LPARAM>(this));
+    if (window && show)
+        ::ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+HWND WebqueryPrefs::getList() const {
+    return ::GetDlgItem(hwnd, IDC_SEARCH_LIST);
+}
+
+INT_PTR CALLBACK WebqueryPrefs::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<WebqueryPrefs*>(lParam);
+        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        self->hwnd = window;
+        self->onInit();
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<WebqueryPrefs*>(::GetWindowLongPtrA(window, DWLP_USER));
+    if (!self)
+        return FALSE;
+    return self->handle(message, wParam, lParam);
+}
+
+INT_PTR WebqueryPrefs::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL:
+            close();
+            return TRUE;
+        case IDC_ADD:
+            addSearch();
+            return TRUE;
+        case IDC_DELETE:
+            deleteSearch();
+            return TRUE;
+        case IDC_EDIT:
+            editSearch();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom != IDC_SEARCH_LIST)
+            return FALSE;
+        if (header->code == NM_DBLCLK)
+            editSearch();
+        else if (header->code == NM_CLICK || header->code == LVN_ITEMCHANGED)
+            updateButtons(); // keyboard moves in the list change the selection too
+        return TRUE;
+    }
+    case WM_CLOSE:
+        close();
+        return TRUE;
+    case WM_NCDESTROY:
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        hwnd = nullptr;
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void WebqueryPrefs::onInit() {
+    HWND list = getList();
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    ListView_SetImageList(list, plugin->getImageList(), LVSIL_SMALL);
+    const struct {
+        const char* title;
+        int width;
+    } columns[] = {{"Name", 90}, {"Keyword", 100}, {"Description", 155}};
+    for (int i = 0; i < 3; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<char*>(columns[i].title);
+        column.cx = columns[i].width;
+        column.iSubItem = i;
+        ListView_InsertColumn(list, i, &column);
+    }
+    const std::vector<VSearchAction*>& actions = plugin->getActions();
+    for (std::size_t i = 0; i < actions.size(); ++i)
+        insertRow(static_cast<int>(i), actions[i]);
+    updateButtons();
+}
+
+void WebqueryPrefs::close() {
+    if (!hwnd)
+        return;
+    if (modal)
+        ::EndDialog(hwnd, IDOK);
+    else
+        ::DestroyWindow(hwnd);
+}
+
+void WebqueryPrefs::insertRow(int row, VSearchAction* action) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
+    item.iItem = row;
+    item.pszText = const_cast<char*>(action->getName().c_str());
+    item.lParam = reinterpret_cast<LPARAM>(action);
+    item.iImage = imageOf(plugin, action);
+    const int at = ListView_InsertItem(getList(), &item);
+    setItemText(getList(), at, 1, action->getKeyword());
+    setItemText(getList(), at, 2, action->getDescription());
+}
+
+void WebqueryPrefs::refreshRow(int row) {
+    VSearchAction* action = actionOfRow(row);
+    if (!action)
+        return;
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = row;
+    item.pszText = const_cast<char*>(action->getName().c_str());
+    item.iImage = imageOf(plugin, action);
+    ListView_SetItem(getList(), &item);
+    setItemText(getList(), row, 1, action->getKeyword());
+    setItemText(getList(), row, 2, action->getDescription());
+}
+
+int WebqueryPrefs::selectedRow() const {
+    return hwnd ? ListView_GetNextItem(getList(), -1, LVNI_SELECTED) : -1;
+}
+
+VSearchAction* WebqueryPrefs::actionOfRow(int row) const {
+    if (row < 0)
+        return nullptr;
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return ListView_GetItem(getList(), &item) ? reinterpret_cast<VSearchAction*>(item.lParam) : nullptr;
+}
+
+VSearchAction* WebqueryPrefs::getSelectedAction() const {
+    return actionOfRow(selectedRow());
+}
+
+void WebqueryPrefs::updateButtons() {
+    const bool selected = selectedRow() >= 0;
+    ::EnableWindow(::GetDlgItem(hwnd, IDC_DELETE), selected);
+    ::EnableWindow(::GetDlgItem(hwnd, IDC_EDIT), selected);
+}
+
+void WebqueryPrefs::addSearch() {
+    auto* action = new VSearchAction(plugin);
+    if (!action->edit(hwnd)) {
+        action->deleteThis();
+        return;
+    }
+    plugin->addAction(action);
+    const int row = ListView_GetItemCount(getList());
+    insertRow(row, action);
+    ListView_SetItemState(getList(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(getList(), row, FALSE);
+    updateButtons();
+}
+
+void WebqueryPrefs::deleteSearch() {
+    const int row = selectedRow();
+    VSearchAction* action = actionOfRow(row);
+    if (!action)
+        return;
+    // The row goes first: the list must never hold a search that no longer exists.
+    ListView_DeleteItem(getList(), row);
+    plugin->removeAction(action);
+    const int count = ListView_GetItemCount(getList());
+    if (count > 0) {
+        const int next = row < count ? row : count - 1;
+        ListView_SetItemState(getList(), next, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    updateButtons();
+}
+
+void WebqueryPrefs::editSearch() {
+    const int row = selectedRow();
+    VSearchAction* action = actionOfRow(row);
+    if (!action || !action->edit(hwnd))
+        return;
+    plugin->actionEdited(action);
+    refreshRow(row);
+}
