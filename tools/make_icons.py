@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run), the program's
-icon (a "V", 16 x 16 and 32 x 32 in one file), and the web-search plug-in's own icon and its engines'
-icons (a rounded square in a colour of its own with the engine's initial) as .ico files.
+icon (a "V", 16 x 16 and 32 x 32 in one file), the web-search plug-in's own icon and its engines'
+icons (a rounded square in a colour of its own with the engine's initial), and the Opera plug-in's icon
+as .ico files.
 
 Run once when an icon changes; the .ico files are checked in beside core.rc, app/res/verbinox.rc,
-plugins/webquery/res/webquery.rc and in plugins/webquery/images."""
+plugins/webquery/res/webquery.rc, plugins/opera/res/opera.rc and in plugins/webquery/images."""
 import os
 import struct
 import sys
@@ -20,6 +21,7 @@ GLYPHS = {
     "I": ["01110", "00100", "00100", "00100", "00100", "00100", "01110"],
     "M": ["10001", "11011", "10101", "10101", "10001", "10001", "10001"],
     "N": ["10001", "11001", "10101", "10011", "10001", "10001", "10001"],
+    "O": ["01110", "10001", "10001", "10001", "10001", "10001", "01110"],
     "P": ["11110", "10001", "10001", "11110", "10000", "10000", "10000"],
     "Q": ["01110", "10001", "10001", "10001", "10101", "10010", "01101"],
     "R": ["11110", "10001", "10001", "11110", "10100", "10010", "10001"],
@@ -109,6 +111,10 @@ def main():
     for name, (colour, glyph) in ENGINE_ICONS.items():
         with open(os.path.join(webquery, "images", f"{name}.ico"), "wb") as f:
             f.write(icon_bytes(colour, glyph))
+    opera = os.path.join(here, "..", "plugins", "opera", "res")
+    os.makedirs(opera, exist_ok=True)
+    with open(os.path.join(opera, "opera.ico"), "wb") as f:
+        f.write(icon_bytes((0xC6, 0x28, 0x28), "O"))
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 #include "util/CPath.h"
 #include "util/Shell.h"
 #include "util/VxText.h"
+#include "util/Win32Handle.h"
 
 #include <algorithm>
 #include <new>
@@ -451,10 +452,12 @@ namespace {
 
 // The program file name (no folder) of the default web browser, from the "http" verb's command line.
 std::string readDefaultBrowserProgram() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, KEY_QUERY_VALUE, &key) !=
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, KEY_QUERY_VALUE, &raw) !=
         ERROR_SUCCESS)
         return std::string();
+    vx::CRegKeyHandle owner(raw);
+    HKEY key = owner.Get();
     std::string command;
     DWORD type = 0, size = 0;
     if (::RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
@@ -466,7 +469,7 @@ std::string readDefaultBrowserProgram() {
         else
             command.clear();
     }
-    ::RegCloseKey(key);
+    owner.Reset();
     command = vx::trimmed(command);
     std::string program;
     if (!command.empty() && command[0] == '"') {

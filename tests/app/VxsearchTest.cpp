@@ -1,5 +1,7 @@
-// Runs the real vxsearch.exe with the real Diskdex and Webquery plug-ins against a generated folder tree.
+// Runs the real vxsearch.exe with the real Diskdex, Webquery and Opera plug-ins against generated folders
+// and files.
 #include "support/TempFolder.h"
+#include "util/CRegValue.h"
 
 #include <gtest/gtest.h>
 
@@ -254,4 +256,29 @@ TEST_F(Vxsearch, ALiveSearchBuildsNoCacheFirst) {
     EXPECT_EQ(cached.rows.size(), 1u) << cached.out << cached.err;
     EXPECT_EQ(folder.readFile("report.txt"), "cache-builds=0\ncache-builds=1\n")
         << "the live run built a cache it then threw away";
+}
+
+TEST_F(Vxsearch, FindsOperaBookmarksBesideTheProgramRegisteredAsOperasMailClient) {
+    // The local-machine key Opera registers; this throwaway prefix has no Opera of its own.
+    const std::string command = "SOFTWARE\\Clients\\Mail\\Opera\\shell\\open\\command\\";
+    CRegString registered(command, "", false, HKEY_LOCAL_MACHINE);
+    ASSERT_EQ(std::string(registered), "") << "an Opera is registered in this prefix";
+    struct RemoveKey {
+        ~RemoveKey() { CRegBase("SOFTWARE\\Clients\\Mail\\Opera\\", HKEY_LOCAL_MACHINE).removeKey(); }
+    } removeKey;
+    for (const char* dir : {"Opera Web", "Opera Web\\Profile"})
+        ASSERT_TRUE(folder.makeDir(dir));
+    ASSERT_TRUE(folder.writeFile("Opera Web\\opera.exe", "MZ"));
+    ASSERT_TRUE(folder.writeFile("Opera Web\\Profile\\Opera6.adr",
+                                 "Opera Hotlist version 2.0\r\n\r\n#URL\r\n\tNAME=Daily News\r\n"
+                                 "\tURL=http://news.example/today\r\n\r\n"));
+    registered = "\"" + folder.sub("Opera Web\\opera.exe") + "\" -mail";
+    ASSERT_TRUE(::CopyFileA((programFolder() + "Plugins\\Opera.vll").c_str(),
+                            folder.sub("prog\\Plugins\\Opera.vll").c_str(), FALSE));
+
+    Outcome run = vxsearch("daily");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    ASSERT_EQ(run.rows.size(), 1u) << run.out << run.err;
+    EXPECT_EQ(run.rows[0], (std::vector<std::string>{"Daily News", "http://news.example/today",
+                                                     "http://news.example/today"}));
 }

@@ -1,0 +1,110 @@
+#include "OperaBookmarksIndexer.h"
+
+#include "OperaModule.h"
+#include "model/VFileResult.h"
+#include "resource.h"
+#include "util/CTextFile.h"
+#include "util/VxText.h"
+
+namespace {
+
+bool startsWith(const std::string& text, const char* prefix, std::size_t length) {
+    return text.compare(0, length, prefix) == 0;
+}
+
+} // namespace
+
+VOperaBookmarksIndexer::VOperaBookmarksIndexer(const std::string& bookmarkFile, VPlugin* owner)
+    : VIndexer(owner), bookmarkFile(bookmarkFile) {}
+
+VOperaBookmarksIndexer::~VOperaBookmarksIndexer() {
+    // The worker reads our members: it must be gone before they are.
+    stopWorker();
+    clearCache();
+    if (resultIcon)
+        ::DestroyIcon(resultIcon);
+}
+
+bool VOperaBookmarksIndexer::init() {
+    if (!resultIcon)
+        resultIcon = opera::loadIcon(IDI_OPERA);
+    updateCache();
+    return true;
+}
+
+VUrlResult* VOperaBookmarksIndexer::newResult() const {
+    VUrlResult* result = VUrlResult::createInstance(getPlugin());
+    result->setIcon(resultIcon);
+    return result;
+}
+
+template <class Found> void VOperaBookmarksIndexer::readBookmarks(bool matching, Found found) const {
+    CTextFileRead reader(bookmarkFile);
+    std::string line, url, name;
+    bool inEntry = false;
+    while (reader.ReadLine(line)) {
+        if (!inEntry) {
+            // Compared as it stands: an indented "#URL" opens nothing.
+            inEntry = startsWith(line, "#URL", 4);
+            continue;
+        }
+        const std::string field = vx::trimmed(line);
+        if (startsWith(field, "NAME=", 5)) {
+            name = field.substr(5);
+        } else if (startsWith(field, "URL=", 4)) {
+            url = field.substr(4);
+        } else if (field.empty()) {
+            if (matching && isCancelled())
+                return;
+            if (!matching || match(url, true) || match(name, false))
+                found(url, name);
+            inEntry = false;
+            url.clear();
+            name.clear();
+        }
+    }
+}
+
+void VOperaBookmarksIndexer::updateCache() {
+    clearCache();
+    if (getLiveSearching())
+        return;
+    readBookmarks(false, [this](const std::string& url, const std::string& name) {
+        VUrlResult* result = newResult();
+        try {
+            cache.push_back(result);
+        } catch (...) {
+            result->deleteThis();
+            throw;
+        }
+        result->setUrl(url);
+        result->setDescription(name);
+    });
+    cache.shrink_to_fit();
+}
+
+void VOperaBookmarksIndexer::search() {
+    VResultBatch found;
+    if (getLiveSearching()) {
+        readBookmarks(true, [&](const std::string& url, const std::string& name) {
+            VUrlResult* result = newResult();
+            found.add(result);
+            result->setUrl(url);
+            result->setDescription(name);
+        });
+    } else {
+        for (VResult* entry : cache) {
+            if (cancelRequested())
+                break;
+            const auto* cached = static_cast<const VUrlResult*>(entry);
+            if (match(cached->getUrl(), true) || match(cached->getDescription(), false)) {
+                VUrlResult* result = newResult();
+                found.add(result);
+                result->copyFrom(*cached);
+            }
+        }
+    }
+    // A cancelled search's results die with the batch.
+    if (!isCancelled())
+        found.deliver(searchId);
+}

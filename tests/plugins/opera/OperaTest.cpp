@@ -1,0 +1,169 @@
+#include "support/CoreFixture.h"
+#include "support/ShellCapture.h"
+#include "support/TempFolder.h"
+
+#include "OperaBookmarksIndexer.h"
+#include "OperaPlugin.h"
+#include "model/VFileResult.h"
+
+#include <set>
+
+namespace {
+
+// The plug-in with its two look-ups pointed at a temporary folder.
+class PointedOperaPlugin : public VOperaPlugin {
+public:
+    std::string appData, command;
+
+protected:
+    std::string appDataFolder() const override { return appData; }
+    std::string mailClientCommand() const override { return command; }
+};
+
+const char kBookmarks[] = "Opera Hotlist version 2.0\r\n"
+                          "Options: encoding = utf8, version=3\r\n"
+                          "\r\n"
+                          "#FOLDER\r\n"
+                          "\tNAME=Folder of news\r\n"
+                          "\tURL=http://folder.example/\r\n"
+                          "\r\n"
+                          "#URL\r\n"
+                          "\tID=12\r\n"
+                          "\tNAME=Daily News\r\n"
+                          "\tURL=http://news.example/today\r\n"
+                          "\tCREATED=1100000000\r\n"
+                          "\r\n"
+                          "  #URL\r\n"
+                          "\tNAME=Indented opener\r\n"
+                          "\tURL=http://indented.example/\r\n"
+                          "\r\n"
+                          "#URL\n"
+                          "\tURL=http://weather.example/  \n"
+                          "\tNAME=Weather report  \n"
+                          "\n"
+                          "#URL\r\n"
+                          "\tNAME=Unfinished news\r\n"
+                          "\tURL=http://unfinished.example/";
+
+class Opera : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        listener = new CollectingListener();
+        core->registerResultListener(listener);
+        plugin = new PointedOperaPlugin();
+        plugin->appData = folder.sub("AppData");
+        ASSERT_TRUE(folder.makeDir("AppData"));
+    }
+    void TearDown() override {
+        core->unregisterPlugin(plugin);
+        plugin->deleteThis();
+        CoreTest::TearDown();
+    }
+
+    void writeProfileBookmarks(const std::string& bytes) {
+        for (const char* dir : {"AppData\\Opera", "AppData\\Opera\\Opera", "AppData\\Opera\\Opera\\Profile"})
+            folder.makeDir(dir);
+        ASSERT_TRUE(folder.writeFile("AppData\\Opera\\Opera\\Profile\\Opera6.adr", bytes));
+    }
+
+    std::set<std::string> search(const std::string& text) {
+        listener->clear();
+        uint32_t id = 0;
+        core->startSeach(text, id);
+        EXPECT_TRUE(waitForWorkers());
+        core->cancelSearch(id);
+        std::vector<std::string> texts = listener->texts();
+        return std::set<std::string>(texts.begin(), texts.end());
+    }
+
+    TempFolder folder;
+    PointedOperaPlugin* plugin = nullptr;
+    CollectingListener* listener = nullptr;
+};
+
+using Names = std::set<std::string>;
+
+} // namespace
+
+TEST_F(Opera, OnlyCompleteUrlEntriesOpenedAtTheLineStartAreFoundInBothModes) {
+    writeProfileBookmarks(kBookmarks);
+    ASSERT_TRUE(plugin->startUp());
+    EXPECT_EQ(plugin->getIndexer()->getCachedCount(), 2u);
+    for (bool live : {false, true}) {
+        core->setLiveSearching(live);
+        EXPECT_EQ(search("news"), (Names{"Daily News"}))
+            << "folder, indented and unfinished entries are not read";
+        EXPECT_EQ(search("weather.example"), (Names{"Weather report"})) << "URL after NAME, both trimmed";
+        EXPECT_EQ(search("indented"), Names{});
+    }
+}
+
+TEST_F(Opera, WithUrlDescriptionsOnlyTheNamesAreMatched) {
+    writeProfileBookmarks(kBookmarks);
+    ASSERT_TRUE(plugin->startUp());
+    core->setSearchUrlDescriptionsOnly(true);
+    EXPECT_EQ(search("today"), Names{});
+    EXPECT_EQ(search("daily"), (Names{"Daily News"}));
+}
+
+TEST_F(Opera, TheFileIsReadInItsOwnEncoding) {
+    std::wstring text = L"#URL\r\n\tNAME=Caf\xE9 \x6771\x4EAC\r\n\tURL=http://cafe.example/\r\n\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (wchar_t c : text)
+        utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    writeProfileBookmarks(utf16);
+    ASSERT_TRUE(plugin->startUp());
+    EXPECT_EQ(search("caf"), (Names{"Caf\xE9 ??"})) << "converted to the active code page, 1252 here";
+}
+
+TEST_F(Opera, ABookmarkOpensInTheProgramOfTheRegisteredCommandWithoutItsArguments) {
+    ASSERT_TRUE(folder.makeDir("Opera Browser"));
+    ASSERT_TRUE(folder.makeDir("Opera Browser\\Profile"));
+    ASSERT_TRUE(folder.writeFile("Opera Browser\\opera.exe", "MZ"));
+    ASSERT_TRUE(folder.writeFile("Opera Browser\\Profile\\Opera6.adr", kBookmarks));
+    plugin->command = "\"" + folder.sub("Opera Browser\\opera.exe") + "\" -mail \"%1\"";
+    ASSERT_TRUE(plugin->startUp()) << "no profile file: the bookmarks beside the program are used";
+    EXPECT_EQ(plugin->getIndexer()->getBookmarkFile(), folder.sub("Opera Browser\\Profile\\Opera6.adr"));
+    EXPECT_EQ(plugin->getBrowserPath(), folder.sub("Opera Browser\\opera.exe"));
+
+    core->setOpenUrlsInPluginsBrowser(true);
+    ShellCapture shell;
+    VUrlResult* result = VUrlResult::createInstance(plugin);
+    result->setUrl("http://news.example/today");
+    EXPECT_TRUE(result->select());
+    result->deleteThis();
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, folder.sub("Opera Browser\\opera.exe"));
+    EXPECT_EQ(ShellCapture::requests()[0].parameters, "\"http://news.example/today\"");
+}
+
+TEST_F(Opera, WithoutABookmarkFileThePluginDeclinesToStart) {
+    EXPECT_FALSE(plugin->startUp()) << "no profile file and no command";
+    plugin->command = "opera.exe -mail";
+    ASSERT_TRUE(folder.makeDir("Profile"));
+    ASSERT_TRUE(folder.writeFile("Profile\\Opera6.adr", kBookmarks));
+    ASSERT_TRUE(::SetCurrentDirectoryA(folder.path().c_str()));
+    EXPECT_FALSE(plugin->startUp()) << "a program without a folder says nothing about where its files are";
+    ::SetCurrentDirectoryA(programFolder().c_str());
+    plugin->appData.clear();
+    writeProfileBookmarks(kBookmarks);
+    EXPECT_FALSE(plugin->startUp()) << "no application-data folder";
+    EXPECT_EQ(plugin->getIndexer(), nullptr);
+}
+
+TEST_F(Opera, TheProgramOfACommandLineIsFoundAsWindowsFindsIt) {
+    ASSERT_TRUE(folder.makeDir("Program Files"));
+    ASSERT_TRUE(folder.makeDir("Program Files\\Opera"));
+    ASSERT_TRUE(folder.writeFile("Program Files\\Opera\\opera.exe", "MZ"));
+    const std::string exe = folder.sub("Program Files\\Opera\\opera.exe");
+    EXPECT_EQ(VOperaPlugin::programOfCommand("  \"" + exe + "\" -mail"), exe);
+    EXPECT_EQ(VOperaPlugin::programOfCommand("\"C:\\No Such\\opera.exe"), "C:\\No Such\\opera.exe");
+    EXPECT_EQ(VOperaPlugin::programOfCommand(exe + " -mail \"%1\""), exe) << "unquoted, with blanks";
+    EXPECT_EQ(VOperaPlugin::programOfCommand(folder.sub("Program Files\\Opera\\opera -mail")), exe);
+    EXPECT_EQ(VOperaPlugin::programOfCommand("C:\\Nowhere\\x.exe /a /b"), "C:\\Nowhere\\x.exe");
+    ::SetEnvironmentVariableA("VX_OPERA_TEST_HOME", folder.sub("Program Files").c_str());
+    EXPECT_EQ(VOperaPlugin::programOfCommand("\"%VX_OPERA_TEST_HOME%\\Opera\\opera.exe\" -mail"), exe);
+    ::SetEnvironmentVariableA("VX_OPERA_TEST_HOME", nullptr);
+    EXPECT_EQ(VOperaPlugin::programOfCommand("   "), "");
+}
