@@ -36,4 +36,8 @@ bool syncShortcut(const std::string& path, bool present, const std::string& targ
 // is tried once more with Alt, and modifiers then hold Alt. False when no registration succeeded.
 bool registerHotKey(HWND window, UINT& modifiers, UINT key, bool firstRun);
 
+// The core's confirmation for an address that may start a program instead of showing a page: a Yes/No
+// message box that names the address, No by default. True when the user chose Yes.
+bool confirmUrlOpening(const std::string& url);
+
 } // namespace startup

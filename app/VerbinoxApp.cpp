@@ -4,6 +4,7 @@
 
 #include "SearchWindow.h"
 #include "Startup.h"
+#include "engine/VVerbinoxCore.h"
 #include "res/resource.h"
 
 #include <windows.h>
@@ -65,6 +66,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // An invisible owner keeps the search window off the taskbar.
     HWND owner = ::CreateWindowExW(0, L"STATIC", L"Verbinox owner", WS_OVERLAPPED, CW_USEDEFAULT,
                                    CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
+    VVerbinoxCore::setUrlConfirmHook(&startup::confirmUrlOpening);
     {
         CVerbinoxDlg dialog;
         dialog.run(owner);

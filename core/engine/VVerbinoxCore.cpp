@@ -505,9 +505,49 @@ std::string quotedUrlArgument(const std::string& url) {
     return arg;
 }
 
+std::atomic<VVerbinoxCore::UrlConfirmHook> urlConfirmHook{nullptr};
+
+bool isSchemeCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '-' || c == '.';
+}
+
 } // namespace
 
+VVerbinoxCore::UrlConfirmHook VVerbinoxCore::setUrlConfirmHook(UrlConfirmHook hook) {
+    return urlConfirmHook.exchange(hook);
+}
+
+bool VVerbinoxCore::isPlainUrl(const std::string& url) {
+    // The shell skips leading blanks and strips the quotes around a file name it is given, so the
+    // scheme is looked for where the shell will find it.
+    std::size_t start = 0;
+    while (start < url.size() && (static_cast<unsigned char>(url[start]) <= ' ' || url[start] == '"'))
+        ++start;
+    const char first = start < url.size() ? url[start] : '\0';
+    if (!((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z')))
+        return true;
+    std::size_t end = start + 1;
+    while (end < url.size() && isSchemeCharacter(url[end]))
+        ++end;
+    if (end == url.size() || url[end] != ':' || end - start < 2)
+        return true; // no scheme at all, or a drive letter
+    const std::string scheme = vx::lowered(url.substr(start, end - start));
+    for (const char* plain : {"http", "https", "ftp", "file", "mailto"}) {
+        if (scheme == plain)
+            return true;
+    }
+    return false;
+}
+
 bool VVerbinoxCore::openUrl(const std::string& url, const std::string& browserPath) const {
+    // "ms-msdt:", "search-ms:" and their kind run programs with the address's arguments: a bookmark or a
+    // history entry must never start one without the user's word.
+    if (!isPlainUrl(url)) {
+        UrlConfirmHook confirm = urlConfirmHook.load();
+        if (!confirm || !confirm(url))
+            return false;
+    }
     std::string browser = getOpenUrlsInPluginsBrowser() ? browserPath : std::string();
     if (!browser.empty())
         return vx::shellOpen(browser, quotedUrlArgument(url));

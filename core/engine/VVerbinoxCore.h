@@ -126,8 +126,18 @@ public:
     void savePrefs(VPreferencesNode* node);
 
     // Opens a URL in the plug-in's browser (browserPath, when that option is on), a new window of the
-    // default browser, or whatever window the shell's URL handler picks.
+    // default browser, or whatever window the shell's URL handler picks. An address that may start a
+    // program rather than show a page (see isPlainUrl) is opened only when the confirmation hook agrees;
+    // without a hook it is refused (false).
     bool openUrl(const std::string& url, const std::string& browserPath) const;
+
+    // Asks the user whether such an address may be opened: true to open it. The core shows nothing
+    // itself; the program installs one. Process-wide, like the shell seam; returns the previous hook.
+    using UrlConfirmHook = bool (*)(const std::string& url);
+    static UrlConfirmHook setUrlConfirmHook(UrlConfirmHook hook);
+    // True for an address that opens without asking: one without a scheme (a path; a single letter
+    // before the colon is a drive), or one whose scheme is http, https, ftp, file or mailto, in any case.
+    static bool isPlainUrl(const std::string& url);
 
     // Keyword shortcuts: an action has at most one, a shortcut names one action.
     void setShortcut(const std::string& text, VAction* action);

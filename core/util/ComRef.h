@@ -1,9 +1,28 @@
 #pragma once
-// A move-only owner of one COM interface reference: whoever holds it last releases it, exactly once.
+// A move-only owner of one COM interface reference, whoever holds it last releasing it exactly once; and
+// a scope that holds COM for a thread.
 #include <windows.h>
+#include <objbase.h>
 #include <unknwn.h>
 
 namespace vx {
+
+// COM on the calling thread for as long as the scope lives, given back in balance: S_FALSE (the thread
+// had it already) is still a reference to give back; RPC_E_CHANGED_MODE (the thread is in the other kind
+// of apartment, which serves as well) is none.
+class CComInitScope {
+public:
+    CComInitScope() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~CComInitScope() {
+        if (SUCCEEDED(result_))
+            ::CoUninitialize();
+    }
+    CComInitScope(const CComInitScope&) = delete;
+    CComInitScope& operator=(const CComInitScope&) = delete;
+
+private:
+    HRESULT result_;
+};
 
 template <class T> class CComRef {
 public:

@@ -58,6 +58,7 @@ TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
     EXPECT_NE(::GetFileAttributesA((folder + "Plugins\\images\\google.ico").c_str()), INVALID_FILE_ATTRIBUTES)
         << "the engines' icons lie beside the plug-in";
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Opera.vll").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Explorer.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     const std::string settings = folder + "Verbinox.xml";
     {
         // A combination nobody else uses, so no "Couldn't register" box waits for a click.
@@ -97,9 +98,12 @@ TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
     int key = 0;
     EXPECT_TRUE(windowNode->getParam("HotKey", key));
     EXPECT_EQ(key, 123);
-    VPreferencesNode* diskdex =
-        saved->getChild("Verbinox")->getChild("Core")->getChild("PluginMgr")->getChild("Diskdex");
-    EXPECT_NE(diskdex, nullptr) << "the plug-ins' settings were saved too";
+    VPreferencesNode* plugins = saved->getChild("Verbinox")->getChild("Core")->getChild("PluginMgr");
+    EXPECT_NE(plugins->getChild("Diskdex"), nullptr) << "the plug-ins' settings were saved too";
+    VPreferencesNode* explorer = plugins->getChild("Explorer");
+    bool favorites = false;
+    EXPECT_TRUE(explorer && explorer->getParam("SearchFavorites", favorites) && favorites)
+        << "Internet Explorer's favorites are searched by default";
     saved->deleteThis();
     ::DeleteFileA(settings.c_str());
 }

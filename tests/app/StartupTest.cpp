@@ -1,11 +1,16 @@
 #include "Startup.h"
+#include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
+#include "support/CoreFixture.h"
+#include "support/ShellCapture.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <objbase.h>
+
+#include <thread>
 
 namespace {
 
@@ -110,4 +115,66 @@ TEST(Startup, ATakenHotKeyFallsBackToAltOnlyOnAFirstRun) {
     ::UnregisterHotKey(holder, 1);
     ::DestroyWindow(program);
     ::DestroyWindow(holder);
+}
+
+namespace {
+
+// Waits for the program's message box, keeps its text and default button, and presses button.
+struct MessageBoxAnswer {
+    std::string text;
+    int defaultButton = 0;
+};
+MessageBoxAnswer answerMessageBox(int button) {
+    MessageBoxAnswer seen;
+    for (int waited = 0; waited < 20000; waited += 20) {
+        if (HWND box = ::FindWindowA("#32770", "Verbinox")) {
+            char text[2048] = {};
+            ::GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+            seen.text = text;
+            // Wine's box answers DM_GETDEFID with IDOK whatever it shows: the button's style tells.
+            for (int id : {IDYES, IDNO}) {
+                const LONG style = ::GetWindowLongA(::GetDlgItem(box, id), GWL_STYLE);
+                if ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                    seen.defaultButton = id;
+            }
+            ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+            return seen;
+        }
+        ::Sleep(20);
+    }
+    return seen;
+}
+
+class UrlConfirmation : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        previous = VVerbinoxCore::setUrlConfirmHook(&startup::confirmUrlOpening);
+    }
+    void TearDown() override {
+        VVerbinoxCore::setUrlConfirmHook(previous);
+        CoreTest::TearDown();
+    }
+    VVerbinoxCore::UrlConfirmHook previous = nullptr;
+    ShellCapture shell;
+};
+
+} // namespace
+
+TEST_F(UrlConfirmation, AnAddressThatMayStartAProgramOpensOnlyAfterYesInABoxNamingIt) {
+    const std::string risky = "search-ms:query=report&crumb=location:\\\\files.example\\share";
+    MessageBoxAnswer no;
+    std::thread user([&] { no = answerMessageBox(IDNO); });
+    EXPECT_FALSE(core->openUrl(risky, ""));
+    user.join();
+    EXPECT_NE(no.text.find("\n" + risky + "\n"), std::string::npos) << no.text;
+    EXPECT_NE(no.text.find("may start a program"), std::string::npos) << no.text;
+    EXPECT_EQ(no.defaultButton, IDNO) << "Enter must not open it";
+    EXPECT_TRUE(ShellCapture::requests().empty());
+
+    user = std::thread([] { answerMessageBox(IDYES); });
+    EXPECT_TRUE(core->openUrl("ms-msdt:/id PCWDiagnostic", ""));
+    user.join();
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, "ms-msdt:/id PCWDiagnostic");
 }

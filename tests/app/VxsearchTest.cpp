@@ -1,5 +1,6 @@
-// Runs the real vxsearch.exe with the real Diskdex, Webquery and Opera plug-ins against generated folders
-// and files.
+// Runs the real vxsearch.exe with the real Diskdex, Webquery, Opera and Explorer plug-ins against generated
+// folders and files.
+#include "support/FavoritesFolder.h"
 #include "support/TempFolder.h"
 #include "util/CRegValue.h"
 
@@ -9,6 +10,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -54,8 +56,9 @@ protected:
         writePrefs("");
     }
 
-    // The settings file beside the program: three folders, and the given "Core" attributes.
-    void writePrefs(const std::string& coreAttributes) {
+    // The settings file beside the program: three folders, the given "Core" attributes, and any other
+    // plug-in nodes given.
+    void writePrefs(const std::string& coreAttributes, const std::string& pluginNodes = "") {
         std::ostringstream xml;
         xml << "<Verbinox>\n    <Verbinox>\n        <Core" << coreAttributes << ">\n"
             << "            <PluginMgr>\n                <Diskdex>\n"
@@ -65,7 +68,9 @@ protected:
             << "                    <Indexer Path=\"" << folder.sub("tree\\flat")
             << "\" IncludeFilters=\"\" ExcludeFilters=\"\" Recurse=\"false\" MatchDirectories=\"false\" />\n"
             << "                    <Indexer Path=\"rel\" Extensions=\"txt\" Recurse=\"true\" />\n"
-            << "                </Diskdex>\n            </PluginMgr>\n        </Core>\n    "
+            << "                </Diskdex>\n"
+            << pluginNodes
+            << "            </PluginMgr>\n        </Core>\n    "
                "</Verbinox>\n</Verbinox>\n";
         ASSERT_TRUE(folder.writeFile("prog\\Verbinox.xml", xml.str()));
     }
@@ -281,4 +286,94 @@ TEST_F(Vxsearch, FindsOperaBookmarksBesideTheProgramRegisteredAsOperasMailClient
     ASSERT_EQ(run.rows.size(), 1u) << run.out << run.err;
     EXPECT_EQ(run.rows[0], (std::vector<std::string>{"Daily News", "http://news.example/today",
                                                      "http://news.example/today"}));
+}
+
+namespace {
+
+// The real Explorer plug-in beside the program, and Favorites written where the shell is told they are.
+class VxsearchExplorer : public Vxsearch {
+protected:
+    void SetUp() override {
+        Vxsearch::SetUp();
+        ASSERT_TRUE(::CopyFileA((programFolder() + "Plugins\\Explorer.vll").c_str(),
+                                folder.sub("prog\\Plugins\\Explorer.vll").c_str(), FALSE));
+        ASSERT_TRUE(folder.makeDir("Favorites"));
+        ASSERT_TRUE(folder.makeDir("Favorites\\Media"));
+        ASSERT_TRUE(folder.writeFile("Favorites\\Media\\Daily News.url",
+                                     FavoritesFolder::shortcut("http://news.example/today/Weather")));
+        ASSERT_TRUE(folder.writeFile("Favorites\\Weather Radar.URL",
+                                     FavoritesFolder::shortcut("https://radar.example/maps")));
+        favorites = std::make_unique<FavoritesFolder>(folder.sub("Favorites"));
+    }
+    void TearDown() override { favorites.reset(); }
+
+    // The title and address of each URL result.
+    static std::set<std::pair<std::string, std::string>> bookmarks(const Outcome& run) {
+        std::set<std::pair<std::string, std::string>> out;
+        for (const auto& row : run.rows) {
+            if (row.size() == 3 && row[0] != "action" && row[1] == row[2])
+                out.insert({row[0], row[2]});
+        }
+        return out;
+    }
+
+    std::unique_ptr<FavoritesFolder> favorites;
+};
+
+using Bookmarks = std::set<std::pair<std::string, std::string>>;
+const std::pair<std::string, std::string> kNews{"Daily News", "http://news.example/today/Weather"};
+const std::pair<std::string, std::string> kRadar{"Weather Radar", "https://radar.example/maps"};
+
+} // namespace
+
+TEST_F(VxsearchExplorer, FavoritesAreFoundInSubFoldersFromTheCacheAndLive) {
+    for (const char* live : {"", "--live "}) {
+        Outcome run = vxsearch(std::string(live) + "news");
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        EXPECT_EQ(bookmarks(run), (Bookmarks{kNews})) << run.out << run.err;
+        EXPECT_EQ(bookmarks(vxsearch(std::string(live) + "radar.exa")), (Bookmarks{kRadar})) << "by domain";
+        EXPECT_EQ(bookmarks(vxsearch(std::string(live) + "maps")), Bookmarks{}) << "the path is not matched";
+    }
+}
+
+TEST_F(VxsearchExplorer, FavoritesFollowTheAddressAndCaseOptions) {
+    writePrefs(" SearchUrlDomainOnly=\"false\"");
+    EXPECT_EQ(bookmarks(vxsearch("maps")), (Bookmarks{kRadar})) << "the whole address";
+    EXPECT_EQ(bookmarks(vxsearch("--live maps")), (Bookmarks{kRadar}));
+    writePrefs(" SearchURLDescOnly=\"true\"");
+    EXPECT_EQ(bookmarks(vxsearch("radar.exa")), Bookmarks{}) << "titles only";
+    EXPECT_EQ(bookmarks(vxsearch("--live radar")), (Bookmarks{kRadar}));
+    writePrefs(" SearchCaseSensitive=\"true\" SearchUrlDomainOnly=\"false\"");
+    for (const char* live : {"", "--live "}) {
+        EXPECT_EQ(bookmarks(vxsearch(std::string(live) + "Weather")), (Bookmarks{kNews, kRadar}));
+        EXPECT_EQ(bookmarks(vxsearch(std::string(live) + "weather")), Bookmarks{});
+        EXPECT_EQ(bookmarks(vxsearch(std::string(live) + "NEWS")), Bookmarks{});
+    }
+}
+
+TEST_F(VxsearchExplorer, FavoritesAreReadWithoutTheShellsInternetShortcutObject) {
+    // Wine's own per-program setting leaves out the library that holds the object, for vxsearch only:
+    // the files' URL lines are read instead.
+    const char* app = "Software\\Wine\\AppDefaults\\vxsearch.exe";
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(app) + "\\DllOverrides").c_str(), 0, nullptr,
+                                0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExA(key, "ieframe", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    ::RegCloseKey(key);
+    Outcome cached = vxsearch("news");
+    Outcome live = vxsearch("--live weather");
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, app);
+    EXPECT_EQ(bookmarks(cached), (Bookmarks{kNews})) << cached.out << cached.err;
+    EXPECT_EQ(bookmarks(live), (Bookmarks{kRadar}));
+}
+
+TEST_F(VxsearchExplorer, HistorySwitchedOnAddsNothingWhereThereIsNoHistoryService) {
+    // Wine's history service cannot list anything; favorites are searched as before.
+    writePrefs("", "                <Explorer SearchFavorites=\"true\" SearchHistory=\"true\" />\n");
+    Outcome run = vxsearch("news");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(bookmarks(run), (Bookmarks{kNews}));
+    writePrefs("", "                <Explorer SearchFavorites=\"false\" SearchHistory=\"true\" />\n");
+    EXPECT_EQ(bookmarks(vxsearch("--live news")), Bookmarks{});
 }

@@ -48,6 +48,11 @@ public:
             out.push_back(r->getDisplayText());
         return out;
     }
+    // The results kept, until clear() destroys them: read them once the search's workers have ended.
+    std::vector<VResult*> results() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return kept_;
+    }
     // Every result ever delivered, whatever clear() dropped since.
     int everDelivered() {
         std::lock_guard<std::mutex> hold(mutex_);

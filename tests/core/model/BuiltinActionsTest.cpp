@@ -2,6 +2,7 @@
 #include "support/ShellCapture.h"
 
 #include "model/VBuiltinActions.h"
+#include "model/VFileResult.h"
 
 #include <windows.h>
 
@@ -197,4 +198,64 @@ TEST_F(BuiltinActions, OpenUrlInANewWindowStartsTheDefaultBrowserProgram) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].file, "webby.exe");
     EXPECT_EQ(requests[0].parameters, "\"http://a.org/\"");
+}
+
+namespace {
+std::vector<std::string> confirmAsked;
+bool confirmAnswer = false;
+bool recordingConfirmation(const std::string& url) {
+    confirmAsked.push_back(url);
+    return confirmAnswer;
+}
+// The hook goes back to what it was, whatever a failed assertion skips.
+struct ConfirmHookScope {
+    explicit ConfirmHookScope(VVerbinoxCore::UrlConfirmHook hook)
+        : previous(VVerbinoxCore::setUrlConfirmHook(hook)) {
+        confirmAsked.clear();
+        confirmAnswer = false;
+    }
+    ~ConfirmHookScope() { VVerbinoxCore::setUrlConfirmHook(previous); }
+    VVerbinoxCore::UrlConfirmHook previous;
+};
+} // namespace
+
+TEST_F(BuiltinActions, WithoutAConfirmationHookOnlyWebFileAndMailAddressesOpen) {
+    ConfirmHookScope none(nullptr);
+    for (const char* plain :
+         {"http://a.org/", "HTTPS://a.org/", "Ftp://files.org/", "file:///C:/x.txt", "mailto:me@a.org",
+          "C:\\Docs\\notes.txt", "www.a.org", "\\\\server\\share\\x"}) {
+        requests.clear();
+        EXPECT_TRUE(core->openUrl(plain, "")) << plain;
+        ASSERT_EQ(requests.size(), 1u) << plain;
+        EXPECT_EQ(requests[0].file, plain);
+    }
+    requests.clear();
+    for (const char* risky :
+         {"ms-msdt:/id PCWDiagnostic /skip force", "search-ms:query=x&crumb=location:\\\\h",
+          "javascript:alert(1)", "MS-MSDT:x", "  \"search-ms:query=x\"", "url:ms-msdt:x"})
+        EXPECT_FALSE(core->openUrl(risky, "")) << risky;
+    // Every default action of a URL goes the same way.
+    VUrlResult* bookmark = VUrlResult::createInstance(nullptr);
+    bookmark->setUrl("ms-msdt:/id PCWDiagnostic");
+    EXPECT_FALSE(bookmark->select());
+    bookmark->deleteThis();
+    VRunAction run;
+    VProperty url(VProperty::UrlType, "search-ms:query=x");
+    EXPECT_FALSE(run.execute(nullptr, &url, ""));
+    core->setOpenUrlsInPluginsBrowser(true);
+    EXPECT_FALSE(core->openUrl("ms-msdt:x", "C:\\Browser\\b.exe"));
+    EXPECT_EQ(requests.size(), 0u);
+}
+
+TEST_F(BuiltinActions, TheConfirmationHookIsAskedOnlyForOtherSchemesAndDecides) {
+    ConfirmHookScope hook(&recordingConfirmation);
+    EXPECT_TRUE(core->openUrl("https://a.org/", ""));
+    EXPECT_TRUE(confirmAsked.empty()) << "a web address is not asked about";
+    EXPECT_FALSE(core->openUrl("search-ms:query=x", ""));
+    EXPECT_EQ(requests.size(), 1u) << "the user said no";
+    confirmAnswer = true;
+    EXPECT_TRUE(core->openUrl("ms-msdt:/id x", ""));
+    EXPECT_EQ(confirmAsked, (std::vector<std::string>{"search-ms:query=x", "ms-msdt:/id x"}));
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].file, "ms-msdt:/id x");
 }
