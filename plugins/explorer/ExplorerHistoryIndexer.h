@@ -15,6 +15,7 @@ public:
     bool reservedFlag() override { return false; }
     // Lists the history into the cache (cached mode); in live mode only empties the cache.
     void updateCache() override;
+    std::string getSourceDescription() const override { return "Internet Explorer history"; }
 
     std::size_t getCachedCount() const { return cache.size(); }
 

@@ -290,6 +290,11 @@ TEST_F(Vxsearch, FindsOperaBookmarksBesideTheProgramRegisteredAsOperasMailClient
 
 namespace {
 
+using Bookmark = std::pair<std::string, std::string>; // title and address
+using Bookmarks = std::set<Bookmark>;
+const Bookmark kNews{"Daily News", "http://news.example/today/Weather"};
+const Bookmark kRadar{"Weather Radar", "https://radar.example/maps"};
+
 // The real Explorer plug-in beside the program, and Favorites written where the shell is told they are.
 class VxsearchExplorer : public Vxsearch {
 protected:
@@ -299,17 +304,17 @@ protected:
                                 folder.sub("prog\\Plugins\\Explorer.vll").c_str(), FALSE));
         ASSERT_TRUE(folder.makeDir("Favorites"));
         ASSERT_TRUE(folder.makeDir("Favorites\\Media"));
-        ASSERT_TRUE(folder.writeFile("Favorites\\Media\\Daily News.url",
-                                     FavoritesFolder::shortcut("http://news.example/today/Weather")));
-        ASSERT_TRUE(folder.writeFile("Favorites\\Weather Radar.URL",
-                                     FavoritesFolder::shortcut("https://radar.example/maps")));
+        ASSERT_TRUE(
+            folder.writeFile("Favorites\\Media\\Daily News.url", FavoritesFolder::shortcut(kNews.second)));
+        ASSERT_TRUE(
+            folder.writeFile("Favorites\\Weather Radar.URL", FavoritesFolder::shortcut(kRadar.second)));
         favorites = std::make_unique<FavoritesFolder>(folder.sub("Favorites"));
     }
     void TearDown() override { favorites.reset(); }
 
-    // The title and address of each URL result.
-    static std::set<std::pair<std::string, std::string>> bookmarks(const Outcome& run) {
-        std::set<std::pair<std::string, std::string>> out;
+    // The URL results.
+    static Bookmarks bookmarks(const Outcome& run) {
+        Bookmarks out;
         for (const auto& row : run.rows) {
             if (row.size() == 3 && row[0] != "action" && row[1] == row[2])
                 out.insert({row[0], row[2]});
@@ -319,10 +324,6 @@ protected:
 
     std::unique_ptr<FavoritesFolder> favorites;
 };
-
-using Bookmarks = std::set<std::pair<std::string, std::string>>;
-const std::pair<std::string, std::string> kNews{"Daily News", "http://news.example/today/Weather"};
-const std::pair<std::string, std::string> kRadar{"Weather Radar", "https://radar.example/maps"};
 
 } // namespace
 

@@ -5,17 +5,7 @@
 #include "resource.h"
 #include "support/Watchdog.h"
 
-#include <memory>
-
 namespace {
-
-void pump() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-}
 
 std::string windowText(HWND window) {
     char text[256] = {};
@@ -31,34 +21,28 @@ protected:
     }
     HWND open() {
         dialog = std::make_unique<ExplorerPrefsDlg>(plugin);
-        HWND window = dialog->create(nullptr, false);
-        pump();
-        return window;
+        return dialog->create(nullptr, false);
     }
     HWND item(int id) const { return ::GetDlgItem(dialog->getHwnd(), id); }
     bool checked(int id) const { return ::IsDlgButtonChecked(dialog->getHwnd(), id) == BST_CHECKED; }
-    void click(int id) {
-        ::SendMessageA(item(id), BM_CLICK, 0, 0);
-        pump();
-    }
-    // Opens the dialog, sets both boxes and presses OK.
-    void choose(bool favorites, bool history) {
+    void click(int id) { ::SendMessageA(item(id), BM_CLICK, 0, 0); }
+    // Opens the dialog, sets both boxes and presses the button.
+    void choose(bool favorites, bool history, int button = IDOK) {
         open();
         if (checked(IDC_SEARCH_FAVORITES) != favorites)
             click(IDC_SEARCH_FAVORITES);
         if (checked(IDC_SEARCH_HISTORY) != history)
             click(IDC_SEARCH_HISTORY);
-        click(IDOK);
+        click(button);
+        EXPECT_EQ(dialog->getHwnd(), nullptr) << "the button closes the dialog";
     }
-    // Waits until the history's search thread is inside its listing.
+    // Waits until a search thread is busy listing the history.
     static bool historyIsBeingListed() {
-        const int before = FakeHistory::state().recordsHandedOut.load();
-        for (int waited = 0; waited < 10000; waited += 5) {
-            if (FakeHistory::state().recordsHandedOut.load() > before + 10)
-                return true;
+        const int before = fakeHistory->recordsHandedOut.load();
+        for (int waited = 0; waited < 10000 && fakeHistory->recordsHandedOut.load() < before + 10;
+             waited += 5)
             ::Sleep(5);
-        }
-        return false;
+        return fakeHistory->recordsHandedOut.load() >= before + 10;
     }
 
     std::unique_ptr<ExplorerPrefsDlg> dialog;
@@ -66,8 +50,9 @@ protected:
 
 } // namespace
 
-TEST_F(ExplorerPrefsDlgTest, TheBoxesShowWhichIndexersRunAndOkSwitchesThemAsTheySay) {
+TEST_F(ExplorerPrefsDlgTest, TheBoxesShowWhichIndexersRunAndOnlyOkSwitchesThem) {
     plugin->loadPrefs(nullptr);
+    auto* favorites = plugin->getFavoritesIndexer();
     HWND window = open();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(windowText(window), "Explorer Preferences");
@@ -76,34 +61,20 @@ TEST_F(ExplorerPrefsDlgTest, TheBoxesShowWhichIndexersRunAndOkSwitchesThemAsThey
     EXPECT_TRUE(checked(IDC_SEARCH_FAVORITES));
     EXPECT_FALSE(checked(IDC_SEARCH_HISTORY));
 
-    click(IDC_SEARCH_FAVORITES);
-    click(IDC_SEARCH_HISTORY);
-    EXPECT_NE(plugin->getFavoritesIndexer(), nullptr) << "nothing changes before OK";
+    choose(false, true, IDCANCEL);
+    EXPECT_EQ(plugin->getFavoritesIndexer(), favorites);
     EXPECT_EQ(plugin->getHistoryIndexer(), nullptr);
-    click(IDOK);
-    EXPECT_EQ(dialog->getHwnd(), nullptr) << "OK closes the dialog";
+    choose(false, true);
     EXPECT_EQ(plugin->getFavoritesIndexer(), nullptr);
     EXPECT_NE(plugin->getHistoryIndexer(), nullptr);
     EXPECT_EQ(core->getNumIndexers(), 1);
-}
-
-TEST_F(ExplorerPrefsDlgTest, CancelChangesNothing) {
-    plugin->loadPrefs(nullptr);
-    auto* favorites = plugin->getFavoritesIndexer();
-    open();
-    click(IDC_SEARCH_FAVORITES);
-    click(IDC_SEARCH_HISTORY);
-    click(IDCANCEL);
-    EXPECT_EQ(dialog->getHwnd(), nullptr);
-    EXPECT_EQ(plugin->getFavoritesIndexer(), favorites);
-    EXPECT_EQ(plugin->getHistoryIndexer(), nullptr);
 }
 
 TEST_F(ExplorerPrefsDlgTest, IndexersAreSwitchedOffAndOnSafelyWhileASearchRuns) {
     for (const char* name : {"One.url", "Two.url", "Three.url"})
         ASSERT_TRUE(writeFavorite(name, std::string("http://") + name + ".example/"));
     // A history without end: only a cancelled search leaves its listing.
-    FakeHistory::state().endless = true;
+    fakeHistory->endless = true;
     core->setLiveSearching(true);
     plugin->setSearchFavorites(true);
     plugin->setSearchHistory(true);
@@ -120,17 +91,16 @@ TEST_F(ExplorerPrefsDlgTest, IndexersAreSwitchedOffAndOnSafelyWhileASearchRuns) 
         // On again in the middle of a search, favorites off at the same time.
         core->startSeach("example", id);
         choose(false, true);
-        EXPECT_EQ(plugin->getFavoritesIndexer(), nullptr);
         ASSERT_NE(plugin->getHistoryIndexer(), nullptr);
         EXPECT_EQ(core->getNumIndexers(), 1);
         EXPECT_TRUE(waitForWorkers());
 
-        // The fresh indexer searches, and a cancelled search ends its listing.
+        // The fresh indexer searches, and a cancelled search ends its listing and posts nothing.
         listener->clear();
         core->startSeach("example", id);
         ASSERT_TRUE(historyIsBeingListed());
         core->cancelSearch(id);
         EXPECT_TRUE(waitForWorkers());
-        EXPECT_TRUE(listener->texts().empty()) << "a cancelled search posts nothing";
+        EXPECT_TRUE(listener->texts().empty());
     });
 }
