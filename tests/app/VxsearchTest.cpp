@@ -352,23 +352,6 @@ TEST_F(VxsearchExplorer, FavoritesFollowTheAddressAndCaseOptions) {
     }
 }
 
-TEST_F(VxsearchExplorer, FavoritesAreReadWithoutTheShellsInternetShortcutObject) {
-    // Wine's own per-program setting leaves out the library that holds the object, for vxsearch only:
-    // the files' URL lines are read instead.
-    const char* app = "Software\\Wine\\AppDefaults\\vxsearch.exe";
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(app) + "\\DllOverrides").c_str(), 0, nullptr,
-                                0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExA(key, "ieframe", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-    ::RegCloseKey(key);
-    Outcome cached = vxsearch("news");
-    Outcome live = vxsearch("--live weather");
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, app);
-    EXPECT_EQ(bookmarks(cached), (Bookmarks{kNews})) << cached.out << cached.err;
-    EXPECT_EQ(bookmarks(live), (Bookmarks{kRadar}));
-}
-
 TEST_F(VxsearchExplorer, HistorySwitchedOnAddsNothingWhereThereIsNoHistoryService) {
     // Wine's history service cannot list anything; favorites are searched as before.
     writePrefs("", "                <Explorer SearchFavorites=\"true\" SearchHistory=\"true\" />\n");
