@@ -59,18 +59,29 @@ void VOutlookPlugin::editPrefs(HWND parent) {
 }
 
 void VOutlookPlugin::loadPrefs(VPreferencesNode* node) {
-    VPreferencesNode* mine = node ? node->getChild("Outlook") : nullptr;
-    int value = 0;
-    if (mine && mine->getParam("ContactAction", value))
-        setContactAction(value);
+    try {
+        VPreferencesNode* mine = node ? node->getChild("Outlook") : nullptr;
+        int value = 0;
+        if (mine && mine->getParam("ContactAction", value))
+            setContactAction(value);
+    } catch (...) {
+        // No memory to read the setting: the one in effect stays.
+    }
 }
 
 void VOutlookPlugin::savePrefs(VPreferencesNode* node) {
     if (!node)
         return;
-    VPreferencesNode* mine = VPreferencesNode::createInstance("Outlook");
-    mine->setParam("ContactAction", getContactAction());
-    node->addChild(mine);
+    VPreferencesNode* mine = nullptr;
+    try {
+        mine = VPreferencesNode::createInstance("Outlook");
+        mine->setParam("ContactAction", getContactAction());
+        node->addChild(mine);
+    } catch (...) {
+        // Adding it is the last step: the node is not in the tree, and nobody else would free it.
+        if (mine)
+            mine->deleteThis();
+    }
 }
 
 void VOutlookPlugin::log(const std::string& message) {

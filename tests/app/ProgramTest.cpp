@@ -54,6 +54,7 @@ TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
     ASSERT_NE(::GetFileAttributesA((folder + "Verbinox.exe").c_str()), INVALID_FILE_ATTRIBUTES)
         << "no portable folder: scripts/dist.sh lays it out";
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Diskdex.vll").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Outlook.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     const std::string settings = folder + "Verbinox.xml";
     {
         // A combination nobody else uses, so no "Couldn't register" box waits for a click.
