@@ -98,8 +98,7 @@ bool COutlookSession::logOn() {
     bool loggedOn = false;
     try {
         thread.call([&](const std::atomic<bool>&) {
-            // The default profile: no name, no password, then no dialog, no new session, no parent
-            // window and MAPI's own initialisation.
+            // The default profile: an empty name and password, then every option off.
             Arguments args;
             args.push_back(CVariant::text(""));
             args.push_back(CVariant::text(""));
@@ -127,7 +126,7 @@ void COutlookSession::logOff() {
             }
         });
     } catch (...) {
-        // stop() releases them then.
+        // No memory to hand the work over: stop() lets go of them.
     }
 }
 
@@ -210,10 +209,10 @@ COutlookSession::OpenOutcome COutlookSession::showFirst(const std::vector<Contac
             ContactValues values;
             if (!readFields(item, fields, values) || !passes(values))
                 return true;
-            Arguments noDialog;
-            noDialog.push_back(CVariant::boolean(false));
-            noDialog.push_back(CVariant::boolean(false));
-            if (SUCCEEDED(outlook::callMethod(item, kDisplay, std::move(noDialog)))) {
+            Arguments flags; // both false
+            flags.push_back(CVariant::boolean(false));
+            flags.push_back(CVariant::boolean(false));
+            if (SUCCEEDED(outlook::callMethod(item, kDisplay, std::move(flags)))) {
                 outcome.shown = true;
                 return false;
             }
