@@ -16,6 +16,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -34,20 +35,11 @@ FakeContact person(const std::string& name, const std::string& email = "", const
     return contact;
 }
 
-bool sameThreadForAll(const std::vector<FakeCall>& calls, DWORD thread) {
-    for (const FakeCall& call : calls) {
-        if (call.thread != thread || !call.sta)
-            return false;
-    }
-    return true;
-}
-
+// Where the first call on object with id comes in the log; -1 when it never came.
 std::ptrdiff_t position(const std::vector<FakeCall>& calls, const std::string& object, DISPID id) {
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].object == object && calls[i].id == id)
-            return static_cast<std::ptrdiff_t>(i);
-    }
-    return -1;
+    auto it = std::find_if(calls.begin(), calls.end(),
+                           [&](const FakeCall& c) { return c.object == object && c.id == id; });
+    return it == calls.end() ? -1 : it - calls.begin();
 }
 
 class Outlook : public CoreTest {
@@ -115,7 +107,9 @@ TEST_F(Outlook, EveryComponentCallRunsOnOneApartmentThreadWhichEndsWithThePlugin
     ASSERT_FALSE(calls.empty());
     const DWORD apartment = calls.front().thread;
     EXPECT_NE(apartment, ::GetCurrentThreadId());
-    EXPECT_TRUE(sameThreadForAll(calls, apartment)) << "a call left the apartment thread";
+    EXPECT_TRUE(std::all_of(calls.begin(), calls.end(), [&](const FakeCall& c) {
+        return c.thread == apartment && c.sta;
+    })) << "a call left the apartment thread";
     EXPECT_LT(position(calls, "session", 18), position(calls, "utils", 9));
     EXPECT_GE(position(calls, "session", 18), 0);
     EXPECT_EQ(fake().uninitialisations, 1);
@@ -417,12 +411,8 @@ public:
 
 private:
     static void set(HKEY root, const std::string& key, const char* name, const std::string& value) {
-        HKEY opened = nullptr;
-        if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr) == 0) {
-            ::RegSetValueExA(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1));
-            ::RegCloseKey(opened);
-        }
+        ::RegSetKeyValueA(root, key.c_str(), name, REG_SZ, value.c_str(),
+                          static_cast<DWORD>(value.size() + 1));
     }
     void write(HKEY root, const std::string& base) {
         for (int i = 0; i < (withUtils ? 2 : 1); ++i) {
@@ -475,21 +465,18 @@ protected:
 
 } // namespace
 
-TEST_F(OutlookComponent, WithoutTheComponentThePluginDeclinesAndIsUnloaded) {
-    VVerbinoxCore* core = startCore();
-    EXPECT_EQ(core->getPluginManager()->getNumPlugins(), 0);
-    EXPECT_EQ(::GetModuleHandleA("vx_test_outlook.vll"), nullptr);
-    EXPECT_EQ(core->getAction("outlookcontact", false), nullptr);
-    stopCore(core);
-}
-
-TEST_F(OutlookComponent, WithoutTheHelperObjectTheProfileIsLoggedOffAndThePluginUnloaded) {
-    Registration sessionOnly(false);
-    VVerbinoxCore* core = startCore();
-    EXPECT_EQ(core->getPluginManager()->getNumPlugins(), 0);
-    EXPECT_EQ(fake().callsTo("session", 4).size(), 1u);
-    EXPECT_EQ(fake().callsTo("session", 18).size(), 1u);
-    stopCore(core);
+TEST_F(OutlookComponent, WithoutTheComponentThePluginDeclinesAndIsUnloadedWithTheProfileLoggedOff) {
+    for (bool sessionRegistered : {false, true}) {
+        fake().reset();
+        std::unique_ptr<Registration> sessionOnly(sessionRegistered ? new Registration(false) : nullptr);
+        VVerbinoxCore* core = startCore();
+        EXPECT_EQ(core->getPluginManager()->getNumPlugins(), 0);
+        EXPECT_EQ(::GetModuleHandleA("vx_test_outlook.vll"), nullptr);
+        EXPECT_EQ(core->getAction("outlookcontact", false), nullptr);
+        EXPECT_EQ(fake().callsTo("session", 4).size(), sessionRegistered ? 1u : 0u);
+        EXPECT_EQ(fake().callsTo("session", 18).size(), sessionRegistered ? 1u : 0u);
+        stopCore(core);
+    }
 }
 
 TEST_F(OutlookComponent, ARegisteredComponentIsCreatedSearchedAndReleasedThroughThePluginManager) {

@@ -15,18 +15,12 @@ std::string describe(const DISPPARAMS* params) {
     std::string out;
     for (UINT i = params ? params->cArgs : 0; i-- > 0;) {
         const VARIANT& v = params->rgvarg[i];
-        if (!out.empty())
-            out += ',';
-        if (v.vt == VT_BSTR)
-            out += "s:" + std::string(v.bstrVal, v.bstrVal + ::SysStringLen(v.bstrVal));
-        else if (v.vt == VT_BOOL)
-            out += "b:" + std::to_string(v.boolVal ? 1 : 0);
-        else if (v.vt == VT_I2)
-            out += "i2:" + std::to_string(v.iVal);
-        else if (v.vt == VT_I4)
-            out += "i4:" + std::to_string(v.lVal);
-        else
-            out += "vt:" + std::to_string(v.vt);
+        out += out.empty() ? "" : ",";
+        out += v.vt == VT_BSTR   ? "s:" + std::string(v.bstrVal, v.bstrVal + ::SysStringLen(v.bstrVal))
+               : v.vt == VT_BOOL ? "b:" + std::to_string(v.boolVal ? 1 : 0)
+               : v.vt == VT_I2   ? "i2:" + std::to_string(v.iVal)
+               : v.vt == VT_I4   ? "i4:" + std::to_string(v.lVal)
+                                 : "vt:" + std::to_string(v.vt);
     }
     return out;
 }
@@ -67,10 +61,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         *out = (iid == IID_IUnknown || iid == IID_IDispatch) ? this : nullptr;
-        if (!*out)
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override {
