@@ -1,7 +1,7 @@
 #include "DiskdexPrefsDlg.h"
 
 #include "DiskdexIndexer.h"
-#include "DiskdexModule.h"
+#include "util/ThisModule.h"
 #include "DiskdexPlugin.h"
 #include "resource.h"
 #include "util/VisualStyleScope.h"
@@ -46,9 +46,9 @@ DiskdexPrefsDlg::~DiskdexPrefsDlg() {
 INT_PTR DiskdexPrefsDlg::run(HWND parent) {
     if (hwnd || !plugin)
         return -1;
-    vx::CVisualStyleScope styles(diskdex::module(), kControlClasses);
+    vx::CVisualStyleScope styles(vx::thisModule(), kControlClasses);
     modal = true;
-    INT_PTR result = ::DialogBoxParamA(diskdex::module(), MAKEINTRESOURCEA(IDD_DISKDEX_PREFS), parent,
+    INT_PTR result = ::DialogBoxParamA(vx::thisModule(), MAKEINTRESOURCEA(IDD_DISKDEX_PREFS), parent,
                                        &DiskdexPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));
     modal = false;
     hwnd = nullptr;
@@ -60,9 +60,9 @@ HWND DiskdexPrefsDlg::create(HWND parent, bool show) {
         return hwnd;
     if (!plugin)
         return nullptr;
-    vx::CVisualStyleScope styles(diskdex::module(), kControlClasses);
+    vx::CVisualStyleScope styles(vx::thisModule(), kControlClasses);
     modal = false;
-    HWND window = ::CreateDialogParamA(diskdex::module(), MAKEINTRESOURCEA(IDD_DISKDEX_PREFS), parent,
+    HWND window = ::CreateDialogParamA(vx::thisModule(), MAKEINTRESOURCEA(IDD_DISKDEX_PREFS), parent,
                                        &DiskdexPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));
     if (window && show)
         ::ShowWindow(window, SW_SHOW);

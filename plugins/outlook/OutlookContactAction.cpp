@@ -2,6 +2,7 @@
 
 #include "OutlookContact.h"
 #include "OutlookModule.h"
+#include "util/ThisModule.h"
 #include "OutlookPlugin.h"
 #include "OutlookSession.h"
 #include "engine/VVerbinoxCore.h"
@@ -12,7 +13,7 @@ VOutlookContactAction::VOutlookContactAction(std::shared_ptr<COutlookSession> pr
     : VAction("Outlook contact", "outlookcontact", "Open Outlook Contact", plugin),
       profile(std::move(profile)), owner(plugin) {
     addSupportedType(VProperty::NameType);
-    setIcon(outlook::loadIcon(IDI_CONTACT));
+    setIcon(vx::loadModuleIcon(IDI_CONTACT));
 }
 
 VOutlookContactAction::~VOutlookContactAction() {

@@ -1,5 +1,7 @@
 #include "OutlookModule.h"
 
+#include "util/ThisModule.h"
+
 #include "resource.h"
 
 #include <mutex>
@@ -11,24 +13,11 @@ HICON sharedContactIcon = nullptr;
 
 namespace outlook {
 
-HMODULE module() {
-    HMODULE m = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&module), &m);
-    return m;
-}
-
-HICON loadIcon(int resourceId) {
-    return static_cast<HICON>(
-        ::LoadImageW(module(), MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-}
-
 HICON contactIcon() {
     // Contacts are made on the main thread and on search workers alike.
     std::lock_guard<std::mutex> hold(iconLock);
     if (!sharedContactIcon)
-        sharedContactIcon = loadIcon(IDI_CONTACT);
+        sharedContactIcon = vx::loadModuleIcon(IDI_CONTACT);
     return sharedContactIcon;
 }
 

@@ -2,6 +2,7 @@
 
 #include "ContactIndexer.h"
 #include "OutlookModule.h"
+#include "util/ThisModule.h"
 #include "OutlookPrefsDlg.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
@@ -14,7 +15,7 @@ std::atomic<int> VOutlookPlugin::instances{0};
 
 VOutlookPlugin::VOutlookPlugin(outlook::Component component) : component(std::move(component)) {
     ++instances;
-    setIcon(outlook::loadIcon(IDI_OUTLOOK));
+    setIcon(vx::loadModuleIcon(IDI_OUTLOOK));
 }
 
 VOutlookPlugin::~VOutlookPlugin() {

@@ -1,11 +1,12 @@
 #include "OutlookPrefsDlg.h"
 
 #include "OutlookModule.h"
+#include "util/ThisModule.h"
 #include "OutlookPlugin.h"
 #include "resource.h"
 
 INT_PTR OutlookPrefsDlg::run(HWND parent) {
-    return ::DialogBoxParamA(outlook::module(), MAKEINTRESOURCEA(IDD_OUTLOOK_PREFS), parent,
+    return ::DialogBoxParamA(vx::thisModule(), MAKEINTRESOURCEA(IDD_OUTLOOK_PREFS), parent,
                              &OutlookPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));
 }
 

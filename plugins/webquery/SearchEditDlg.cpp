@@ -2,6 +2,7 @@
 
 #include "SearchAction.h"
 #include "WebqueryModule.h"
+#include "util/ThisModule.h"
 #include "WebqueryPlugin.h"
 #include "resource.h"
 #include "util/Shell.h"
@@ -36,10 +37,10 @@ SearchEditDlg::~SearchEditDlg() {
 INT_PTR SearchEditDlg::run(HWND parent) {
     if (hwnd || !plugin || !action)
         return -1;
-    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
+    vx::CVisualStyleScope styles(vx::thisModule(), kControlClasses);
     modal = true;
     accepted = false;
-    INT_PTR result = ::DialogBoxParamA(webquery::module(), MAKEINTRESOURCEA(IDD_SEARCH_EDIT), parent,
+    INT_PTR result = ::DialogBoxParamA(vx::thisModule(), MAKEINTRESOURCEA(IDD_SEARCH_EDIT), parent,
                                        &SearchEditDlg::dialogProc, reinterpret_cast<LPARAM>(this));
     modal = false;
     hwnd = nullptr;
@@ -51,10 +52,10 @@ HWND SearchEditDlg::create(HWND parent, bool show) {
         return hwnd;
     if (!plugin || !action)
         return nullptr;
-    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
+    vx::CVisualStyleScope styles(vx::thisModule(), kControlClasses);
     modal = false;
     accepted = false;
-    HWND window = ::CreateDialogParamA(webquery::module(), MAKEINTRESOURCEA(IDD_SEARCH_EDIT), parent,
+    HWND window = ::CreateDialogParamA(vx::thisModule(), MAKEINTRESOURCEA(IDD_SEARCH_EDIT), parent,
                                        &SearchEditDlg::dialogProc, reinterpret_cast<LPARAM>(this));
     if (window && show)
         ::ShowWindow(window, SW_SHOW);

@@ -2,6 +2,7 @@
 
 #include "SearchAction.h"
 #include "WebqueryModule.h"
+#include "util/ThisModule.h"
 #include "WebqueryPlugin.h"
 #include "resource.h"
 #include "util/VisualStyleScope.h"
@@ -34,9 +35,9 @@ WebqueryPrefs::~WebqueryPrefs() {
 INT_PTR WebqueryPrefs::run(HWND parent) {
     if (hwnd || !plugin)
         return -1;
-    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
+    vx::CVisualStyleScope styles(vx::thisModule(), kControlClasses);
     modal = true;
-    INT_PTR result = ::DialogBoxParamA(webquery::module(), MAKEINTRESOURCEA(IDD_WEBQUERY_PREFS), parent,
+    INT_PTR result = ::DialogBoxParamA(vx::thisModule(), MAKEINTRESOURCEA(IDD_WEBQUERY_PREFS), parent,
                                        &WebqueryPrefs::dialogProc, reinterpret_cast<LPARAM>(this));
     modal = false;
     hwnd = nullptr;
@@ -48,9 +49,9 @@ HWND WebqueryPrefs::create(HWND parent, bool show) {
         return hwnd;
     if (!plugin)
         return nullptr;
-    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
+    vx::CVisualStyleScope styles(vx::thisModule(), kControlClasses);
     modal = false;
-    HWND window = ::CreateDialogParamA(webquery::module(), MAKEINTRESOURCEA(IDD_WEBQUERY_PREFS), parent,
+    HWND window = ::CreateDialogParamA(vx::thisModule(), MAKEINTRESOURCEA(IDD_WEBQUERY_PREFS), parent,
                                        &WebqueryPrefs::dialogProc, reinterpret_cast<LPARAM>(this));
     if (window && show)
         ::ShowWindow(window, SW_SHOW);
