@@ -1,27 +1,21 @@
 #include "ListWindow.h"
 
+#include "util/ThisModule.h"
+
 #include <algorithm>
 
 namespace {
 
 const char kClassName[] = "VxListWindow";
 
-HINSTANCE ownModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCSTR>(&ownModule), &module);
-    return module;
-}
-
 bool registerClass(WNDPROC proc) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
-    if (::GetClassInfoExA(ownModule(), kClassName, &wc))
+    if (::GetClassInfoExA(vx::thisModule(), kClassName, &wc))
         return true;
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS | CS_SAVEBITS;
     wc.lpfnWndProc = proc;
-    wc.hInstance = ownModule();
+    wc.hInstance = vx::thisModule();
     wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kClassName;
@@ -66,7 +60,7 @@ bool VListWindow::createWindow(HWND owner, HFONT editFont, int height) {
     // The window procedure takes the handle into `window` while the window is being created.
     return ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, "",
                              WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, 0, 0, 100, height, owner, nullptr,
-                             ownModule(), this) != nullptr;
+                             vx::thisModule(), this) != nullptr;
 }
 
 int VListWindow::px(int n) const {

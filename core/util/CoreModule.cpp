@@ -1,19 +1,14 @@
 #include "util/CoreModule.h"
 
+#include "util/ThisModule.h"
+
 #include <map>
 #include <mutex>
 
 namespace vx {
 
 HMODULE coreModule() {
-    static const HMODULE module = [] {
-        HMODULE m = nullptr;
-        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                             reinterpret_cast<LPCWSTR>(&coreModule), &m);
-        return m;
-    }();
-    return module;
+    return thisModule();
 }
 
 HICON loadCoreIcon(int resourceId) {

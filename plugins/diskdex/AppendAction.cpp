@@ -1,6 +1,6 @@
 #include "AppendAction.h"
 
-#include "DiskdexModule.h"
+#include "util/ThisModule.h"
 #include "model/VPreferences.h"
 
 #include <windows.h>
@@ -23,7 +23,7 @@ void replaceAll(std::string& text, const std::string& what, const std::string& w
 } // namespace
 
 VAppendAction::VAppendAction(VPlugin* plugin) : VAction("Append", "Append", "Append Command Line", plugin) {
-    setIcon(diskdex::loadIcon(5003));
+    setIcon(vx::loadModuleIcon(5003));
 }
 
 VAppendAction::~VAppendAction() {

@@ -2,7 +2,7 @@
 
 #include "AppendAction.h"
 #include "DiskdexIndexer.h"
-#include "DiskdexModule.h"
+#include "util/ThisModule.h"
 #include "DiskdexPrefsDlg.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
@@ -26,7 +26,7 @@ const char* const kMedia = "*.doc;*.pdf;*.xls;*.txt;*.jpg;*.mp3;*.ogg;*.wma;*.av
 } // namespace
 
 VDiskdexPlugin::VDiskdexPlugin() {
-    setIcon(diskdex::loadIcon(5000));
+    setIcon(vx::loadModuleIcon(5000));
 }
 
 VDiskdexPlugin::~VDiskdexPlugin() {

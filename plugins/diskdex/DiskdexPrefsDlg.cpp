@@ -1,7 +1,7 @@
 #include "DiskdexPrefsDlg.h"
 
 #include "DiskdexIndexer.h"
-#include "DiskdexModule.h"
+#include "util/ThisModule.h"
 #include "DiskdexPlugin.h"
 #include "resource.h"
 #include "util/VisualStyleScope.h"
@@ -36,53 +36,11 @@ bool isChecked(HWND dialog, int control) {
 
 } // namespace
 
-DiskdexPrefsDlg::DiskdexPrefsDlg(VDiskdexPlugin* plugin) : plugin(plugin) {}
+DiskdexPrefsDlg::DiskdexPrefsDlg(VDiskdexPlugin* plugin)
+    : CModuleDialog(IDD_DISKDEX_PREFS, kControlClasses), plugin(plugin) {}
 
-DiskdexPrefsDlg::~DiskdexPrefsDlg() {
-    if (hwnd && !modal)
-        ::DestroyWindow(hwnd);
-}
-
-INT_PTR DiskdexPrefsDlg::run(HWND parent) {
-    if (hwnd || !plugin)
-        return -1;
-    vx::CVisualStyleScope styles(diskdex::module(), kControlClasses);
-    modal = true;
-    INT_PTR result = ::DialogBoxParamA(diskdex::module(), MAKEINTRESOURCEA(IDD_DISKDEX_PREFS), parent,
-                                       &DiskdexPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));
-    modal = false;
-    hwnd = nullptr;
-    return result;
-}
-
-HWND DiskdexPrefsDlg::create(HWND parent, bool show) {
-    if (hwnd)
-        return hwnd;
-    if (!plugin)
-        return nullptr;
-    vx::CVisualStyleScope styles(diskdex::module(), kControlClasses);
-    modal = false;
-    HWND window = ::CreateDialogParamA(diskdex::module(), MAKEINTRESOURCEA(IDD_DISKDEX_PREFS), parent,
-                                       &DiskdexPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));
-    if (window && show)
-        ::ShowWindow(window, SW_SHOW);
-    return window;
-}
-
-INT_PTR CALLBACK DiskdexPrefsDlg::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<DiskdexPrefsDlg*>(lParam);
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        self->hwnd = window;
-        self->onInit();
-        // The folder list, rather than the first of its buttons, has the focus at first.
-        ::SetFocus(self->folders.getListView());
-        return FALSE;
-    }
-    auto* self = reinterpret_cast<DiskdexPrefsDlg*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->handle(message, wParam, lParam);
+bool DiskdexPrefsDlg::canOpen() const {
+    return plugin != nullptr;
 }
 
 INT_PTR DiskdexPrefsDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -97,7 +55,7 @@ INT_PTR DiskdexPrefsDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (LOWORD(wParam)) {
         case IDOK:
         case IDCANCEL:
-            close();
+            end(IDOK);
             return TRUE;
         case IDC_RECURSE:
         case IDC_MATCH_DIRECTORIES:
@@ -108,15 +66,11 @@ INT_PTR DiskdexPrefsDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     }
     case WM_CLOSE:
-        close();
+        end(IDOK);
         return TRUE;
     case WM_DESTROY:
         onDestroy();
         return TRUE;
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-        hwnd = nullptr;
-        return FALSE;
     }
     if (message >= VEditListBox::RowAdded && message <= VEditListBox::SelectionChanged) {
         if (refreshing)
@@ -138,7 +92,7 @@ INT_PTR DiskdexPrefsDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return FALSE;
 }
 
-void DiskdexPrefsDlg::onInit() {
+BOOL DiskdexPrefsDlg::onInit() {
     folders.createAt(hwnd, IDC_FOLDER_LIST,
                      VEditListBox::NewButton | VEditListBox::DeleteButton | VEditListBox::BrowseButton);
     includes.createAt(hwnd, IDC_INCLUDE_LIST, VEditListBox::NewButton | VEditListBox::DeleteButton);
@@ -152,15 +106,9 @@ void DiskdexPrefsDlg::onInit() {
         folders.setData(static_cast<int>(i), reinterpret_cast<LPARAM>(indexers[i]));
     ::EnableWindow(::GetDlgItem(hwnd, IDC_PRESETS), FALSE);
     refresh();
-}
-
-void DiskdexPrefsDlg::close() {
-    if (!hwnd)
-        return;
-    if (modal)
-        ::EndDialog(hwnd, IDOK);
-    else
-        ::DestroyWindow(hwnd);
+    // The folder list, rather than the first of its buttons, has the focus at first.
+    ::SetFocus(folders.getListView());
+    return FALSE;
 }
 
 void DiskdexPrefsDlg::onDestroy() {

@@ -3,25 +3,16 @@
 // effect at once; closing the dialog rebuilds the caches.
 #include "EditListBox.h"
 
+#include "util/ModuleDialog.h"
+
 #include <windows.h>
 
 class VDiskdexPlugin;
 class VDiskdexIndexer;
 
-class DiskdexPrefsDlg {
+class DiskdexPrefsDlg : public vx::CModuleDialog {
 public:
     explicit DiskdexPrefsDlg(VDiskdexPlugin* plugin);
-    // Destroys a modeless dialog that is still open.
-    ~DiskdexPrefsDlg();
-    DiskdexPrefsDlg(const DiskdexPrefsDlg&) = delete;
-    DiskdexPrefsDlg& operator=(const DiskdexPrefsDlg&) = delete;
-
-    // Runs the dialog modally; every change takes effect at once.
-    INT_PTR run(HWND parent);
-    // Creates the dialog without a loop of its own, shown unless asked otherwise; "Close" destroys it.
-    // Null on failure.
-    HWND create(HWND parent, bool show = true);
-    HWND getHwnd() const { return hwnd; }
 
     DirectoryListBox& getFolderList() { return folders; }
     VEditListBox& getIncludeList() { return includes; }
@@ -30,11 +21,10 @@ public:
     VDiskdexIndexer* getSelectedIndexer() const;
 
 private:
-    static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void onInit();
+    bool canOpen() const override;
+    BOOL onInit() override;
+    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) override;
     void onDestroy();
-    void close();
     void refresh();
     void onFolderChange(UINT message, int row);
     void onFilterChange(VEditListBox& box, UINT message, int row);
@@ -43,8 +33,6 @@ private:
     VDiskdexIndexer* indexerOfRow(int row) const;
 
     VDiskdexPlugin* plugin;
-    HWND hwnd = nullptr;
-    bool modal = false;
     bool refreshing = false;
     DirectoryListBox folders;
     VEditListBox includes;

@@ -1,6 +1,6 @@
 #include "EditListBox.h"
 
-#include "DiskdexModule.h"
+#include "util/ThisModule.h"
 #include "util/VxText.h"
 
 #include <commctrl.h>
@@ -41,7 +41,7 @@ int buttonIndex(VEditListBox::Button which) {
 }
 
 bool registerClass(WNDPROC proc) {
-    HINSTANCE module = diskdex::module();
+    HINSTANCE module = vx::thisModule();
     WNDCLASSEXA existing{};
     existing.cbSize = sizeof(existing);
     if (::GetClassInfoExA(module, kClassName, &existing)) {
@@ -112,7 +112,7 @@ bool VEditListBox::createAt(HWND parent, int placeholderId, unsigned buttonSet) 
     HWND created = ::CreateWindowExA(
         WS_EX_CONTROLPARENT, kClassName, text, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, r.left, r.top,
         r.right - r.left, r.bottom - r.top, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(placeholderId)), diskdex::module(), this);
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(placeholderId)), vx::thisModule(), this);
     if (!created)
         return false;
     // Right after the placeholder in the z-order, which is the tab order, then the placeholder goes.
@@ -123,7 +123,7 @@ bool VEditListBox::createAt(HWND parent, int placeholderId, unsigned buttonSet) 
 }
 
 void VEditListBox::createChildren(unsigned buttonSet, HFONT font) {
-    HINSTANCE module = diskdex::module();
+    HINSTANCE module = vx::thisModule();
     caption =
         ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0,
                           0, 0, 0, hwnd, reinterpret_cast<HMENU>(kCaptionId), module, nullptr);

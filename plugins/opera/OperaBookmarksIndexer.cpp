@@ -1,6 +1,6 @@
 #include "OperaBookmarksIndexer.h"
 
-#include "OperaModule.h"
+#include "util/ThisModule.h"
 #include "model/VFileResult.h"
 #include "resource.h"
 #include "util/CTextFile.h"
@@ -27,7 +27,7 @@ VOperaBookmarksIndexer::~VOperaBookmarksIndexer() {
 
 bool VOperaBookmarksIndexer::init() {
     if (!resultIcon)
-        resultIcon = opera::loadIcon(IDI_OPERA);
+        resultIcon = vx::loadModuleIcon(IDI_OPERA);
     updateCache();
     return true;
 }

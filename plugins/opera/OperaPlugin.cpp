@@ -1,7 +1,7 @@
 #include "OperaPlugin.h"
 
 #include "OperaBookmarksIndexer.h"
-#include "OperaModule.h"
+#include "util/ThisModule.h"
 #include "engine/VVerbinoxCore.h"
 #include "resource.h"
 #include "util/CPath.h"
@@ -43,7 +43,7 @@ std::string expandedEnvironment(const std::string& text) {
 } // namespace
 
 VOperaPlugin::VOperaPlugin() {
-    setIcon(opera::loadIcon(IDI_OPERA));
+    setIcon(vx::loadModuleIcon(IDI_OPERA));
 }
 
 VOperaPlugin::~VOperaPlugin() {

@@ -2,6 +2,7 @@
 
 #include "SearchAction.h"
 #include "WebqueryModule.h"
+#include "util/ThisModule.h"
 #include "WebqueryPlugin.h"
 #include "resource.h"
 #include "util/Shell.h"
@@ -26,53 +27,10 @@ std::string iconTitle(const std::string& path) {
 } // namespace
 
 SearchEditDlg::SearchEditDlg(VWebqueryPlugin* plugin, VSearchAction* action)
-    : plugin(plugin), action(action) {}
+    : CModuleDialog(IDD_SEARCH_EDIT, kControlClasses), plugin(plugin), action(action) {}
 
-SearchEditDlg::~SearchEditDlg() {
-    if (hwnd && !modal)
-        ::DestroyWindow(hwnd);
-}
-
-INT_PTR SearchEditDlg::run(HWND parent) {
-    if (hwnd || !plugin || !action)
-        return -1;
-    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
-    modal = true;
-    accepted = false;
-    INT_PTR result = ::DialogBoxParamA(webquery::module(), MAKEINTRESOURCEA(IDD_SEARCH_EDIT), parent,
-                                       &SearchEditDlg::dialogProc, reinterpret_cast<LPARAM>(this));
-    modal = false;
-    hwnd = nullptr;
-    return result;
-}
-
-HWND SearchEditDlg::create(HWND parent, bool show) {
-    if (hwnd)
-        return hwnd;
-    if (!plugin || !action)
-        return nullptr;
-    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
-    modal = false;
-    accepted = false;
-    HWND window = ::CreateDialogParamA(webquery::module(), MAKEINTRESOURCEA(IDD_SEARCH_EDIT), parent,
-                                       &SearchEditDlg::dialogProc, reinterpret_cast<LPARAM>(this));
-    if (window && show)
-        ::ShowWindow(window, SW_SHOW);
-    return window;
-}
-
-INT_PTR CALLBACK SearchEditDlg::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<SearchEditDlg*>(lParam);
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        self->hwnd = window;
-        self->onInit();
-        return TRUE;
-    }
-    auto* self = reinterpret_cast<SearchEditDlg*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->handle(message, wParam, lParam);
+bool SearchEditDlg::canOpen() const {
+    return plugin && action;
 }
 
 INT_PTR SearchEditDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -102,15 +60,12 @@ INT_PTR SearchEditDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         close(IDCANCEL);
         return TRUE;
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-        hwnd = nullptr;
-        return FALSE;
     }
     return FALSE;
 }
 
-void SearchEditDlg::onInit() {
+BOOL SearchEditDlg::onInit() {
+    accepted = false;
     ::SetDlgItemTextA(hwnd, IDC_SEARCH_NAME, action->getName().c_str());
     ::SetDlgItemTextA(hwnd, IDC_KEYWORD, action->getKeyword().c_str());
     ::SetDlgItemTextA(hwnd, IDC_BASE_URL, action->getUrl().c_str());
@@ -119,6 +74,7 @@ void SearchEditDlg::onInit() {
     fillIcons();
     ::EnableWindow(::GetDlgItem(hwnd, IDC_PRESETS), FALSE);
     updateButtons();
+    return TRUE;
 }
 
 void SearchEditDlg::fillIcons() {
@@ -176,11 +132,6 @@ void SearchEditDlg::apply() {
 }
 
 void SearchEditDlg::close(int result) {
-    if (!hwnd)
-        return;
     accepted = result == IDOK;
-    if (modal)
-        ::EndDialog(hwnd, result);
-    else
-        ::DestroyWindow(hwnd);
+    end(result);
 }

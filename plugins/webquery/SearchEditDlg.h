@@ -1,5 +1,7 @@
 #pragma once
 // "Edit Search": name, keyword, addresses, description and icon of one search.
+#include "util/ModuleDialog.h"
+
 #include <windows.h>
 
 #include <string>
@@ -7,27 +9,17 @@
 class VWebqueryPlugin;
 class VSearchAction;
 
-class SearchEditDlg {
+class SearchEditDlg : public vx::CModuleDialog {
 public:
     SearchEditDlg(VWebqueryPlugin* plugin, VSearchAction* action);
-    // Destroys a modeless dialog that is still open.
-    ~SearchEditDlg();
-    SearchEditDlg(const SearchEditDlg&) = delete;
-    SearchEditDlg& operator=(const SearchEditDlg&) = delete;
 
-    // Runs the editor modally: IDOK once the action took the edits' values, IDCANCEL otherwise.
-    INT_PTR run(HWND parent);
-    // Creates the editor without a loop of its own, shown unless asked otherwise; OK and Cancel destroy
-    // it. Null on failure.
-    HWND create(HWND parent, bool show = true);
-    HWND getHwnd() const { return hwnd; }
     // Whether the editor was left with OK.
     bool isAccepted() const { return accepted; }
 
 private:
-    static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void onInit();
+    bool canOpen() const override;
+    BOOL onInit() override;
+    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) override;
     void fillIcons();
     void updateButtons();
     void test();
@@ -37,7 +29,5 @@ private:
 
     VWebqueryPlugin* plugin;
     VSearchAction* action;
-    HWND hwnd = nullptr;
-    bool modal = false;
     bool accepted = false;
 };

@@ -1,13 +1,10 @@
 #pragma once
-// The module that holds the plug-in's code and resources: the .vll, or a test program linking it.
+// What the plug-in keeps of its module (util/ThisModule.h names the module itself).
 #include <windows.h>
 
 #include <string>
 
 namespace webquery {
-HMODULE module();
-// A new 16 x 16 icon of the module's resources, which the caller destroys (before the module goes).
-HICON loadIcon(int resourceId);
 // The folder of the module's file, ending in a backslash.
 std::string moduleFolder();
 } // namespace webquery

@@ -2,6 +2,7 @@
 
 #include "SearchAction.h"
 #include "WebqueryModule.h"
+#include "util/ThisModule.h"
 #include "WebqueryPrefs.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
@@ -58,7 +59,7 @@ HICON createBlankIcon() {
     BYTE andMask[32];
     BYTE xorMask[32] = {};
     std::fill(std::begin(andMask), std::end(andMask), BYTE(0xFF));
-    return ::CreateIcon(webquery::module(), 16, 16, 1, 1, andMask, xorMask);
+    return ::CreateIcon(vx::thisModule(), 16, 16, 1, 1, andMask, xorMask);
 }
 
 } // namespace
@@ -67,7 +68,7 @@ VWebqueryPlugin::VWebqueryPlugin() : VWebqueryPlugin(webquery::moduleFolder() + 
 
 VWebqueryPlugin::VWebqueryPlugin(const std::string& folder) : imagesFolder(folder) {
     loadImages();
-    setIcon(webquery::loadIcon(IDI_WEBQUERY));
+    setIcon(vx::loadModuleIcon(IDI_WEBQUERY));
 }
 
 VWebqueryPlugin::~VWebqueryPlugin() {

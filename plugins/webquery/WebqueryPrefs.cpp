@@ -2,6 +2,7 @@
 
 #include "SearchAction.h"
 #include "WebqueryModule.h"
+#include "util/ThisModule.h"
 #include "WebqueryPlugin.h"
 #include "resource.h"
 #include "util/VisualStyleScope.h"
@@ -24,55 +25,15 @@ void setItemText(HWND list, int row, int column, const std::string& text) {
 
 } // namespace
 
-WebqueryPrefs::WebqueryPrefs(VWebqueryPlugin* plugin) : plugin(plugin) {}
-
-WebqueryPrefs::~WebqueryPrefs() {
-    if (hwnd && !modal)
-        ::DestroyWindow(hwnd);
-}
-
-INT_PTR WebqueryPrefs::run(HWND parent) {
-    if (hwnd || !plugin)
-        return -1;
-    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
-    modal = true;
-    INT_PTR result = ::DialogBoxParamA(webquery::module(), MAKEINTRESOURCEA(IDD_WEBQUERY_PREFS), parent,
-                                       &WebqueryPrefs::dialogProc, reinterpret_cast<LPARAM>(this));
-    modal = false;
-    hwnd = nullptr;
-    return result;
-}
-
-HWND WebqueryPrefs::create(HWND parent, bool show) {
-    if (hwnd)
-        return hwnd;
-    if (!plugin)
-        return nullptr;
-    vx::CVisualStyleScope styles(webquery::module(), kControlClasses);
-    modal = false;
-    HWND window = ::CreateDialogParamA(webquery::module(), MAKEINTRESOURCEA(IDD_WEBQUERY_PREFS), parent,
-                                       &WebqueryPrefs::dialogProc, reinterpret_cast<LPARAM>(this));
-    if (window && show)
-        ::ShowWindow(window, SW_SHOW);
-    return window;
-}
+WebqueryPrefs::WebqueryPrefs(VWebqueryPlugin* plugin)
+    : CModuleDialog(IDD_WEBQUERY_PREFS, kControlClasses), plugin(plugin) {}
 
 HWND WebqueryPrefs::getList() const {
     return ::GetDlgItem(hwnd, IDC_SEARCH_LIST);
 }
 
-INT_PTR CALLBACK WebqueryPrefs::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<WebqueryPrefs*>(lParam);
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        self->hwnd = window;
-        self->onInit();
-        return TRUE;
-    }
-    auto* self = reinterpret_cast<WebqueryPrefs*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->handle(message, wParam, lParam);
+bool WebqueryPrefs::canOpen() const {
+    return plugin != nullptr;
 }
 
 INT_PTR WebqueryPrefs::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -81,7 +42,7 @@ INT_PTR WebqueryPrefs::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (LOWORD(wParam)) {
         case IDOK:
         case IDCANCEL:
-            close();
+            end(IDOK);
             return TRUE;
         case IDC_ADD:
             addSearch();
@@ -105,17 +66,13 @@ INT_PTR WebqueryPrefs::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     case WM_CLOSE:
-        close();
+        end(IDOK);
         return TRUE;
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-        hwnd = nullptr;
-        return FALSE;
     }
     return FALSE;
 }
 
-void WebqueryPrefs::onInit() {
+BOOL WebqueryPrefs::onInit() {
     HWND list = getList();
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
     ListView_SetImageList(list, plugin->getImageList(), LVSIL_SMALL);
@@ -135,15 +92,7 @@ void WebqueryPrefs::onInit() {
     for (std::size_t i = 0; i < actions.size(); ++i)
         insertRow(static_cast<int>(i), actions[i]);
     updateButtons();
-}
-
-void WebqueryPrefs::close() {
-    if (!hwnd)
-        return;
-    if (modal)
-        ::EndDialog(hwnd, IDOK);
-    else
-        ::DestroyWindow(hwnd);
+    return TRUE;
 }
 
 void WebqueryPrefs::insertRow(int row, VSearchAction* action) {
