@@ -3,27 +3,16 @@
 #include "engine/VIndexer.h"
 #include "model/VFileResult.h"
 #include "resource.h"
+#include "util/ThisModule.h"
 
 namespace explorer {
-
-HMODULE module() {
-    HMODULE m = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&module), &m);
-    return m;
-}
-
-HICON loadIcon(int resourceId) {
-    return static_cast<HICON>(
-        ::LoadImageW(module(), MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-}
 
 HICON resultIcon() {
     // A shared icon is the system's to free; the first indexer loads it on the window thread, before any
     // worker of ours can ask.
-    static const HICON icon = static_cast<HICON>(::LoadImageW(
-        module(), MAKEINTRESOURCEW(IDI_EXPLORER_URL), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR | LR_SHARED));
+    static const HICON icon =
+        static_cast<HICON>(::LoadImageW(vx::thisModule(), MAKEINTRESOURCEW(IDI_EXPLORER_URL), IMAGE_ICON, 16,
+                                        16, LR_DEFAULTCOLOR | LR_SHARED));
     return icon;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
-// The module that holds the plug-in's code and resources (the .vll, or a test program linking it), and
-// what both indexers share.
+// What both indexers share (util/ThisModule.h names the module that holds the plug-in's code).
 #include <windows.h>
 
 #include <string>
@@ -14,9 +13,6 @@ class VUrlResult;
 
 namespace explorer {
 
-HMODULE module();
-// A new 16 x 16 icon of the module's resources, which the caller destroys (before the module goes).
-HICON loadIcon(int resourceId);
 // The icon of every result, loaded once and shared. Results outlive an indexer that is switched off
 // while they are listed, so it belongs to no indexer and is never destroyed by one.
 HICON resultIcon();

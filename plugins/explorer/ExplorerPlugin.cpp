@@ -2,11 +2,11 @@
 
 #include "ExplorerFavoritesIndexer.h"
 #include "ExplorerHistoryIndexer.h"
-#include "ExplorerModule.h"
 #include "ExplorerPrefsDlg.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
 #include "resource.h"
+#include "util/ThisModule.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ template <class Indexer> void switchIndexer(VPlugin* plugin, Indexer*& slot, boo
 } // namespace
 
 VExplorerPlugin::VExplorerPlugin() {
-    setIcon(explorer::loadIcon(IDI_EXPLORER));
+    setIcon(vx::loadModuleIcon(IDI_EXPLORER));
 }
 
 VExplorerPlugin::~VExplorerPlugin() {
