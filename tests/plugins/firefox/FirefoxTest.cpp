@@ -10,7 +10,6 @@
 #include "resource.h"
 
 #include <map>
-#include <memory>
 #include <set>
 
 namespace {
@@ -71,7 +70,6 @@ protected:
                       "IsRelative=1\r\nPath=Profiles/abc.default\r\n");
     }
     void TearDown() override {
-        dialog.reset();
         core->unregisterPlugin(plugin);
         plugin->deleteThis();
         CoreTest::TearDown();
@@ -93,34 +91,29 @@ protected:
         std::vector<std::string> texts = listener->texts();
         return std::set<std::string>(texts.begin(), texts.end());
     }
-    // The "SearchFfBookmarks" and "SearchFfHistory" the plug-in saves.
-    std::pair<std::string, std::string> saved() const {
-        VPreferencesNode* root = VPreferencesNode::createInstance("PluginMgr");
-        plugin->savePrefs(root);
-        std::string bookmarks, history;
-        if (VPreferencesNode* mine = root->getChild("Firefox")) {
-            mine->getParam("SearchFfBookmarks", bookmarks);
-            mine->getParam("SearchFfHistory", history);
-        }
-        root->deleteThis();
-        return {bookmarks, history};
-    }
-    void loadPrefs(const char* bookmarks, const char* history) {
+    // Loads a "Firefox" node with the keys given (none for null), and tells what the plug-in then saves.
+    std::string loadThenSave(const char* bookmarks, const char* history) {
         VPreferencesNode* root = VPreferencesNode::createInstance("PluginMgr");
         VPreferencesNode* mine = VPreferencesNode::createInstance("Firefox");
-        if (bookmarks)
-            mine->setParam("SearchFfBookmarks", bookmarks);
-        if (history)
-            mine->setParam("SearchFfHistory", history);
+        for (auto key :
+             {std::make_pair("SearchFfBookmarks", bookmarks), std::make_pair("SearchFfHistory", history)})
+            if (key.second)
+                mine->setParam(key.first, key.second);
         root->addChild(mine);
         plugin->loadPrefs(root);
         root->deleteThis();
+        root = VPreferencesNode::createInstance("PluginMgr");
+        plugin->savePrefs(root);
+        std::string saved[2];
+        root->getChild("Firefox")->getParam("SearchFfBookmarks", saved[0]);
+        root->getChild("Firefox")->getParam("SearchFfHistory", saved[1]);
+        root->deleteThis();
+        return saved[0] + " " + saved[1];
     }
 
     TempFolder folder;
     PointedFirefoxPlugin* plugin = nullptr;
     CollectingListener* listener = nullptr;
-    std::unique_ptr<FirefoxPrefsDlg> dialog;
 };
 
 using Texts = std::set<std::string>;
@@ -148,25 +141,18 @@ TEST_F(Firefox, PreferencesSwitchOnOnlyIndexersWhoseFilesExist) {
     EXPECT_EQ(plugin->getBookmarksIndexer()->getFile(),
               folder.sub("AppData\\Mozilla\\Firefox\\Profiles/abc.default\\bookmarks.html"));
 
-    loadPrefs("false", "true");
-    EXPECT_EQ(plugin->getBookmarksIndexer(), nullptr);
-    EXPECT_EQ(plugin->getHistoryIndexer(), nullptr) << "no history.dat";
-    EXPECT_EQ(saved(), std::make_pair(std::string("false"), std::string("false")));
-
+    EXPECT_EQ(loadThenSave("false", "true"), "false false") << "no history.dat";
     writeProfileFile("history.dat", kHistory);
     plugin->appData += "\\"; // with or without the trailing backslash
-    loadPrefs(nullptr, "true");
-    EXPECT_EQ(saved(), std::make_pair(std::string("true"), std::string("true")));
+    EXPECT_EQ(loadThenSave(nullptr, "true"), "true true");
     EXPECT_EQ(core->getNumIndexers(), 2);
 
     writeProfiles("[Profile0]\r\nName=default\r\n");
     plugin->setSearchBookmarks(false);
     plugin->setSearchHistory(false);
-    loadPrefs("true", "true");
-    EXPECT_EQ(saved(), std::make_pair(std::string("false"), std::string("false"))) << "no Path, no profile";
+    EXPECT_EQ(loadThenSave("true", "true"), "false false") << "no Path, no profile";
     plugin->appData.clear();
-    loadPrefs("true", "true");
-    EXPECT_EQ(core->getNumIndexers(), 0);
+    EXPECT_EQ(loadThenSave("true", "true"), "false false") << "no APPDATA";
 }
 
 TEST_F(Firefox, LinksAreFoundByTitleAndAddressInBothModes) {
@@ -220,31 +206,12 @@ TEST_F(Firefox, HistoryGivesEachAddressOnceWithContinuedLinesJoined) {
     }
 }
 
-TEST(FirefoxTitles, CharacterReferencesAreDecodedInOnePass) {
-    EXPECT_EQ(VFirefoxBookmarksIndexer::decodeTitle(L"&#38;&#60;&#62;&#34;&#39;"), L"&<>\"'");
-    EXPECT_EQ(VFirefoxBookmarksIndexer::decodeTitle(L"&#38;#60; &#38;#38;"), L"&#60; &#38;");
-    EXPECT_EQ(VFirefoxBookmarksIndexer::decodeTitle(L"&nbsp; &#3 &"), L"&nbsp; &#3 &");
-}
-
-namespace {
-
-// A bookmarks file big enough that a live search of it is still running when the dialog is used.
-std::string manyBookmarks(int count) {
-    std::string text = "<DL><p>\n";
-    for (int i = 0; i < count; ++i)
-        text += "<DT><A HREF=\"http://site" + std::to_string(i) +
-                ".example/page\" ADD_DATE=\"1\">Page number " + std::to_string(i) + " of many</A>\n";
-    return text + "</DL>\n";
-}
-
-} // namespace
-
 TEST_F(Firefox, TheDialogShowsTheIndexersAndAppliesOnlyOnOk) {
     writeProfileFile("bookmarks.html", kBookmarks);
     writeProfileFile("history.dat", kHistory);
     plugin->setSearchBookmarks(true);
-    dialog = std::make_unique<FirefoxPrefsDlg>(plugin);
-    HWND window = dialog->create(nullptr, false);
+    FirefoxPrefsDlg dialog(plugin);
+    HWND window = dialog.create(nullptr, false);
     ASSERT_NE(window, nullptr);
     char title[64] = {};
     ::GetWindowTextA(window, title, sizeof(title));
@@ -254,21 +221,26 @@ TEST_F(Firefox, TheDialogShowsTheIndexersAndAppliesOnlyOnOk) {
 
     ::SendDlgItemMessageA(window, IDC_SEARCH_HISTORY, BM_CLICK, 0, 0);
     ::SendDlgItemMessageA(window, IDCANCEL, BM_CLICK, 0, 0);
-    EXPECT_EQ(dialog->getHwnd(), nullptr);
+    EXPECT_EQ(dialog.getHwnd(), nullptr);
     EXPECT_EQ(plugin->getHistoryIndexer(), nullptr) << "Cancel changes nothing";
 
-    window = dialog->create(nullptr, false);
+    window = dialog.create(nullptr, false);
     ::SendDlgItemMessageA(window, IDC_SEARCH_HISTORY, BM_CLICK, 0, 0);
     ::SendDlgItemMessageA(window, IDC_SEARCH_BOOKMARKS, BM_CLICK, 0, 0);
     ::SendDlgItemMessageA(window, IDOK, BM_CLICK, 0, 0);
-    EXPECT_EQ(dialog->getHwnd(), nullptr);
+    EXPECT_EQ(dialog.getHwnd(), nullptr);
     EXPECT_EQ(plugin->getBookmarksIndexer(), nullptr);
     ASSERT_NE(plugin->getHistoryIndexer(), nullptr);
     EXPECT_EQ(core->getNumIndexers(), 1);
 }
 
 TEST_F(Firefox, TheDialogSwitchesIndexersDuringARunningSearch) {
-    writeProfileFile("bookmarks.html", manyBookmarks(60000));
+    // Big enough that a live search of it is still running when the dialog is used.
+    std::string many = "<DL><p>\n";
+    for (int i = 0; i < 60000; ++i)
+        many += "<DT><A HREF=\"http://site" + std::to_string(i) + ".example/page\">Page number " +
+                std::to_string(i) + " of many</A>\n";
+    writeProfileFile("bookmarks.html", many);
     writeProfileFile("history.dat", kHistory);
     plugin->setSearchBookmarks(true);
     core->setLiveSearching(true);
