@@ -1,0 +1,80 @@
+#pragma once
+// The mail component's two objects - the session logged on to the default profile and its helper - and
+// every call the plug-in makes on them. They live on an apartment thread of their own: the operations
+// here hand their work to it and wait, from whichever thread they are called.
+#include "ApartmentThread.h"
+#include "ContactValues.h"
+#include "util/ComRef.h"
+
+#include <oaidl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace outlook {
+
+// Creates the object of a programmatic identifier, on the apartment thread. createByProgId is the real
+// one; tests hand in their own object model.
+using ObjectFactory = std::function<HRESULT(const std::string& progId, IDispatch** object)>;
+HRESULT createByProgId(const std::string& progId, IDispatch** object);
+
+// What the plug-in creates, and how.
+struct Component {
+    std::string sessionProgId = "Redemption.RDOSession";
+    std::string utilsProgId = "Redemption.MAPIUtils";
+    ObjectFactory create = &createByProgId;
+};
+
+} // namespace outlook
+
+class COutlookSession {
+public:
+    // The fields that an item test looks at, and the test itself (run on the apartment thread).
+    using ItemTest = std::function<bool(const ContactValues& values)>;
+    struct OpenOutcome {
+        bool shown = false;
+        std::vector<std::string> problems; // for the log, in the order they happened
+    };
+
+    explicit COutlookSession(outlook::Component component);
+    // Logs off and stops the thread if that was not done.
+    ~COutlookSession();
+    COutlookSession(const COutlookSession&) = delete;
+    COutlookSession& operator=(const COutlookSession&) = delete;
+
+    // Starts the apartment thread. False when it or OLE on it cannot start.
+    bool start();
+    // Logs off, releases both objects and ends the thread; every later operation fails.
+    void stop();
+
+    // The steps of logging on; each false when it failed.
+    bool createProfile();
+    bool logOn();
+    bool createUtils();
+    // Profile method 18 and utils method 9, each object then released; a missing one is skipped.
+    void logOff();
+
+    // Every contact of the default Contacts folder, in the folder's order; an item that cannot be read is
+    // skipped, and a folder, list or next item that cannot be had ends the walk with what was read. With
+    // giveUp (see CApartmentThread::call) the walk stops at its next item once the caller has gone; false
+    // then, and whenever the walk did not run.
+    bool readContacts(std::vector<ContactValues>& contacts, const std::function<bool()>& giveUp = {});
+    // Walks the Contacts folder, reading the given fields of each item, and shows the first item that
+    // passes the test in the mail program.
+    OpenOutcome showFirst(const std::vector<ContactValues::Field>& fields, ItemTest passes);
+
+private:
+    // On the thread: the items of the default Contacts folder, with the problem that stopped the way there.
+    vx::CComRef<IDispatch> contactItems(const char** problem);
+    template <class Visit> void forEachItem(IDispatch* items, const std::atomic<bool>& stop, Visit visit);
+    static bool readFields(IDispatch* item, const std::vector<ContactValues::Field>& fields,
+                           ContactValues& values);
+    bool create(const std::string& progId, vx::CComRef<IDispatch>& object);
+
+    outlook::Component component;
+    CApartmentThread thread;
+    // Touched on the apartment thread only.
+    vx::CComRef<IDispatch> profile;
+    vx::CComRef<IDispatch> utils;
+};
