@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run), the program's
 icon (a "V", 16 x 16 and 32 x 32 in one file), the web-search plug-in's own icon and its engines'
-icons (a rounded square in a colour of its own with the engine's initial), and the Opera plug-in's icon
-as .ico files.
+icons (a rounded square in a colour of its own with the engine's initial), the Opera plug-in's icon, and
+the Firefox plug-in's own icon and the icon of its results as .ico files.
 
 Run once when an icon changes; the .ico files are checked in beside core.rc, app/res/verbinox.rc,
-plugins/webquery/res/webquery.rc, plugins/opera/res/opera.rc and in plugins/webquery/images."""
+plugins/webquery/res/webquery.rc, plugins/opera/res/opera.rc, plugins/firefox/res/firefox.rc and in
+plugins/webquery/images."""
 import os
 import struct
 import sys
@@ -115,6 +116,12 @@ def main():
     os.makedirs(opera, exist_ok=True)
     with open(os.path.join(opera, "opera.ico"), "wb") as f:
         f.write(icon_bytes((0xC6, 0x28, 0x28), "O"))
+    firefox = os.path.join(here, "..", "plugins", "firefox", "res")
+    os.makedirs(firefox, exist_ok=True)
+    with open(os.path.join(firefox, "firefox.ico"), "wb") as f:
+        f.write(icon_bytes((0xE6, 0x5C, 0x00), "F"))
+    with open(os.path.join(firefox, "firefox-result.ico"), "wb") as f:
+        f.write(icon_bytes((0xE6, 0x5C, 0x00), "U"))
 
 
 if __name__ == "__main__":
