@@ -3,6 +3,7 @@
 #include "FirefoxBookmarksIndexer.h"
 #include "FirefoxHistoryIndexer.h"
 #include "FirefoxModule.h"
+#include "util/ThisModule.h"
 #include "FirefoxPrefsDlg.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
@@ -42,7 +43,7 @@ std::string profileString(const std::string& iniFile, const char* section, const
 } // namespace
 
 VFirefoxPlugin::VFirefoxPlugin() {
-    setIcon(firefox::loadIcon(IDI_FIREFOX));
+    setIcon(vx::loadModuleIcon(IDI_FIREFOX));
 }
 
 VFirefoxPlugin::~VFirefoxPlugin() {
@@ -92,7 +93,7 @@ std::string VFirefoxPlugin::profileFile(const char* fileName) const {
 HICON VFirefoxPlugin::resultIcon(bool history) {
     HICON& icon = history ? historyIcon : bookmarkIcon;
     if (!icon)
-        icon = firefox::loadIcon(IDI_FIREFOX_RESULT);
+        icon = vx::loadModuleIcon(IDI_FIREFOX_RESULT);
     return icon;
 }
 

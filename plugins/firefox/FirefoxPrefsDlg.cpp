@@ -3,7 +3,6 @@
 #include "FirefoxModule.h"
 #include "FirefoxPlugin.h"
 #include "resource.h"
-#include "util/VisualStyleScope.h"
 
 namespace {
 
@@ -15,52 +14,8 @@ bool isChecked(HWND dialog, int control) {
 
 } // namespace
 
-FirefoxPrefsDlg::FirefoxPrefsDlg(VFirefoxPlugin* plugin) : plugin(plugin) {}
-
-FirefoxPrefsDlg::~FirefoxPrefsDlg() {
-    if (hwnd && !modal)
-        ::DestroyWindow(hwnd);
-}
-
-INT_PTR FirefoxPrefsDlg::run(HWND parent) {
-    if (hwnd || !plugin)
-        return -1;
-    vx::CVisualStyleScope styles(firefox::module(), kControlClasses);
-    modal = true;
-    INT_PTR result = ::DialogBoxParamA(firefox::module(), MAKEINTRESOURCEA(IDD_FIREFOX_PREFS), parent,
-                                       &FirefoxPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));
-    modal = false;
-    hwnd = nullptr;
-    return result;
-}
-
-HWND FirefoxPrefsDlg::create(HWND parent, bool show) {
-    if (hwnd)
-        return hwnd;
-    if (!plugin)
-        return nullptr;
-    vx::CVisualStyleScope styles(firefox::module(), kControlClasses);
-    modal = false;
-    HWND window = ::CreateDialogParamA(firefox::module(), MAKEINTRESOURCEA(IDD_FIREFOX_PREFS), parent,
-                                       &FirefoxPrefsDlg::dialogProc, reinterpret_cast<LPARAM>(this));
-    if (window && show)
-        ::ShowWindow(window, SW_SHOW);
-    return window;
-}
-
-INT_PTR CALLBACK FirefoxPrefsDlg::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<FirefoxPrefsDlg*>(lParam);
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        self->hwnd = window;
-        self->onInit();
-        return TRUE;
-    }
-    auto* self = reinterpret_cast<FirefoxPrefsDlg*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->handle(message, wParam, lParam);
-}
+FirefoxPrefsDlg::FirefoxPrefsDlg(VFirefoxPlugin* plugin)
+    : CModuleDialog(IDD_FIREFOX_PREFS, kControlClasses), plugin(plugin) {}
 
 INT_PTR FirefoxPrefsDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -68,40 +23,28 @@ INT_PTR FirefoxPrefsDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (LOWORD(wParam)) {
         case IDOK:
             apply();
-            close(IDOK);
+            end(IDOK);
             return TRUE;
         case IDCANCEL:
-            close(IDCANCEL);
+            end(IDCANCEL);
             return TRUE;
         }
         return FALSE;
     case WM_CLOSE:
-        close(IDCANCEL);
+        end(IDCANCEL);
         return TRUE;
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-        hwnd = nullptr;
-        return FALSE;
     }
     return FALSE;
 }
 
-void FirefoxPrefsDlg::onInit() {
+BOOL FirefoxPrefsDlg::onInit() {
     ::CheckDlgButton(hwnd, IDC_SEARCH_BOOKMARKS, plugin->getBookmarksIndexer() ? BST_CHECKED : BST_UNCHECKED);
     ::CheckDlgButton(hwnd, IDC_SEARCH_HISTORY, plugin->getHistoryIndexer() ? BST_CHECKED : BST_UNCHECKED);
+    return TRUE;
 }
 
 void FirefoxPrefsDlg::apply() {
     // Switching an indexer off waits for its running search to end; switching one on reads its file.
     plugin->setSearchBookmarks(isChecked(hwnd, IDC_SEARCH_BOOKMARKS));
     plugin->setSearchHistory(isChecked(hwnd, IDC_SEARCH_HISTORY));
-}
-
-void FirefoxPrefsDlg::close(INT_PTR result) {
-    if (!hwnd)
-        return;
-    if (modal)
-        ::EndDialog(hwnd, result);
-    else
-        ::DestroyWindow(hwnd);
 }
