@@ -2,11 +2,11 @@
 """Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run), the program's
 icon (a "V", 16 x 16 and 32 x 32 in one file), the web-search plug-in's own icon and its engines'
 icons (a rounded square in a colour of its own with the engine's initial), the Opera plug-in's icon, and
-the Explorer plug-in's own icon and the icon of its results as .ico files.
+the Firefox and Explorer plug-ins' own icons and the icons of their results as .ico files.
 
 Run once when an icon changes; the .ico files are checked in beside core.rc, app/res/verbinox.rc,
-plugins/webquery/res/webquery.rc, plugins/opera/res/opera.rc, plugins/explorer/res/explorer.rc and in
-plugins/webquery/images."""
+plugins/webquery/res/webquery.rc, plugins/opera/res/opera.rc, plugins/firefox/res/firefox.rc,
+plugins/explorer/res/explorer.rc and in plugins/webquery/images."""
 import os
 import struct
 import sys
@@ -122,6 +122,12 @@ def main():
         f.write(icon_bytes((0x01, 0x57, 0x9B), "E"))
     with open(os.path.join(explorer, "favorite.ico"), "wb") as f:
         f.write(icon_bytes((0xF5, 0x7F, 0x17), "F"))
+    firefox = os.path.join(here, "..", "plugins", "firefox", "res")
+    os.makedirs(firefox, exist_ok=True)
+    with open(os.path.join(firefox, "firefox.ico"), "wb") as f:
+        f.write(icon_bytes((0xE6, 0x5C, 0x00), "F"))
+    with open(os.path.join(firefox, "firefox-result.ico"), "wb") as f:
+        f.write(icon_bytes((0xE6, 0x5C, 0x00), "U"))
 
 
 if __name__ == "__main__":

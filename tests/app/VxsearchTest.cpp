@@ -1,5 +1,5 @@
-// Runs the real vxsearch.exe with the real Diskdex, Webquery, Opera and Explorer plug-ins against generated
-// folders and files.
+// Runs the real vxsearch.exe with the real Diskdex, Webquery, Opera, Firefox and Explorer plug-ins against
+// generated folders and files.
 #include "support/FavoritesFolder.h"
 #include "support/TempFolder.h"
 #include "util/CRegValue.h"
@@ -56,8 +56,8 @@ protected:
         writePrefs("");
     }
 
-    // The settings file beside the program: three folders, the given "Core" attributes, and any other
-    // plug-in nodes given.
+    // The settings file beside the program: three folders, the given "Core" attributes and further
+    // plug-in nodes.
     void writePrefs(const std::string& coreAttributes, const std::string& pluginNodes = "") {
         std::ostringstream xml;
         xml << "<Verbinox>\n    <Verbinox>\n        <Core" << coreAttributes << ">\n"
@@ -325,6 +325,71 @@ protected:
     std::unique_ptr<FavoritesFolder> favorites;
 };
 
+// A Firefox "installed" in the prefix's registry, with a profile under a private "APPDATA". The keys are
+// the whole prefix's: tests of other processes that write them wait their turn.
+class VxsearchFirefox : public Vxsearch {
+protected:
+    void SetUp() override {
+        Vxsearch::SetUp();
+        turn = ::CreateMutexA(nullptr, FALSE, "VxTestFirefoxRegistry");
+        ASSERT_NE(turn, nullptr);
+        ASSERT_NE(::WaitForSingleObject(turn, 120000), WAIT_TIMEOUT);
+        owned = true;
+        CRegString version(kKey + std::string("CurrentVersion"));
+        ASSERT_EQ(std::string(version), "") << "a Firefox is registered in this prefix";
+        version = "3.0 (en-US)";
+        CRegString(kKey + std::string("3.0 (en-US)\\Main\\PathToExe")) = folder.sub("Firefox\\firefox.exe");
+
+        char previous[MAX_PATH] = {};
+        hadAppData = ::GetEnvironmentVariableA("APPDATA", previous, MAX_PATH) > 0;
+        previousAppData = previous;
+        ::SetEnvironmentVariableA("APPDATA", folder.sub("AppData").c_str());
+        for (const char* dir :
+             {"AppData", "AppData\\Mozilla", "AppData\\Mozilla\\Firefox",
+              "AppData\\Mozilla\\Firefox\\Profiles", "AppData\\Mozilla\\Firefox\\Profiles\\x1.default"})
+            ASSERT_TRUE(folder.makeDir(dir));
+        const std::string profile = "AppData\\Mozilla\\Firefox\\";
+        ASSERT_TRUE(
+            folder.writeFile(profile + "profiles.ini",
+                             "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/x1.default\r\n"));
+        ASSERT_TRUE(folder.writeFile(profile + "Profiles\\x1.default\\bookmarks.html",
+                                     "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+                                     "<DT><A HREF=\"http://fish.example/menu\">Fish &#38; Chips</A>\n"
+                                     "<DT><A HREF=\"http://cafe.example/?a=1&b=2\">Coffee &amp; Cake</A>\n"
+                                     "</DL><p>\n"));
+        ASSERT_TRUE(folder.writeFile(profile + "Profiles\\x1.default\\history.dat",
+                                     "<(80=LE)(8E=http://news.example/today)(8F=1162481349556250)\n"
+                                     "  (90=https://secure.example/login)(91=http://news.example/today)>\n"));
+        ASSERT_TRUE(::CopyFileA((programFolder() + "Plugins\\Firefox.vll").c_str(),
+                                folder.sub("prog\\Plugins\\Firefox.vll").c_str(), FALSE));
+    }
+    void TearDown() override {
+        if (owned) {
+            CRegBase(kKey, HKEY_CURRENT_USER).removeKey();
+            ::SetEnvironmentVariableA("APPDATA", hadAppData ? previousAppData.c_str() : nullptr);
+            ::ReleaseMutex(turn);
+        }
+        if (turn)
+            ::CloseHandle(turn);
+    }
+    // Searches in cached and in live mode; both must give the same URLs, which are returned.
+    Paths urls(const std::string& text) {
+        Paths cached = paths(vxsearch(text));
+        EXPECT_EQ(paths(vxsearch("--live " + text)), cached) << text;
+        return cached;
+    }
+    void writeOptions(const std::string& coreAttributes) {
+        writePrefs(coreAttributes,
+                   "                <Firefox SearchFfBookmarks=\"true\" SearchFfHistory=\"true\" />\n");
+    }
+
+    static constexpr const char* kKey = "Software\\Mozilla\\Mozilla Firefox\\";
+    HANDLE turn = nullptr;
+    bool owned = false;
+    bool hadAppData = false;
+    std::string previousAppData;
+};
+
 } // namespace
 
 TEST_F(VxsearchExplorer, FavoritesAreFoundInSubFoldersFromTheCacheAndLive) {
@@ -360,4 +425,36 @@ TEST_F(VxsearchExplorer, HistorySwitchedOnAddsNothingWhereThereIsNoHistoryServic
     EXPECT_EQ(bookmarks(run), (Bookmarks{kNews}));
     writePrefs("", "                <Explorer SearchFavorites=\"false\" SearchHistory=\"true\" />\n");
     EXPECT_EQ(bookmarks(vxsearch("--live news")), Bookmarks{});
+}
+
+TEST_F(VxsearchFirefox, FindsBookmarksAndHistoryOfTheFirstProfile) {
+    writeOptions("");
+    Outcome run = vxsearch("chips");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    ASSERT_EQ(run.rows.size(), 1u) << run.out << run.err;
+    EXPECT_EQ(run.rows[0], (std::vector<std::string>{"Fish & Chips", "http://fish.example/menu",
+                                                     "http://fish.example/menu"}));
+    EXPECT_EQ(urls("news.example"), (Paths{"http://news.example/today"})) << "listed twice, found once";
+    EXPECT_EQ(urls("secure"), (Paths{"https://secure.example/login"}));
+    EXPECT_EQ(urls("coffee & cake"), (Paths{"http://cafe.example/?a=1&b=2"}));
+
+    writePrefs("");
+    EXPECT_EQ(urls("news.example"), Paths{}) << "history is off unless switched on";
+    EXPECT_EQ(urls("fish"), (Paths{"http://fish.example/menu"}));
+}
+
+TEST_F(VxsearchFirefox, TheUrlAndCaseOptionsAreHonouredInBothModes) {
+    writeOptions("");
+    EXPECT_EQ(urls("menu"), Paths{}) << "by default only the domain of an address is matched";
+    EXPECT_EQ(urls("fish.example"), (Paths{"http://fish.example/menu"}));
+    writeOptions(" SearchUrlDomainOnly=\"false\"");
+    EXPECT_EQ(urls("menu"), (Paths{"http://fish.example/menu"}));
+    EXPECT_EQ(urls("today"), (Paths{"http://news.example/today"}));
+    writeOptions(" SearchURLDescOnly=\"true\"");
+    EXPECT_EQ(urls("fish.example"), Paths{});
+    EXPECT_EQ(urls("news"), Paths{});
+    EXPECT_EQ(urls("fish"), (Paths{"http://fish.example/menu"}));
+    writeOptions(" SearchCaseSensitive=\"true\"");
+    EXPECT_EQ(urls("chips"), Paths{});
+    EXPECT_EQ(urls("Chips"), (Paths{"http://fish.example/menu"}));
 }

@@ -1,0 +1,21 @@
+#pragma once
+// "Firefox Preferences": switches the bookmarks and the history indexer on and off. The boxes show
+// which indexers exist; OK applies both, Cancel changes nothing. run gives IDOK or IDCANCEL.
+#include "util/ModuleDialog.h"
+
+#include <windows.h>
+
+class VFirefoxPlugin;
+
+class FirefoxPrefsDlg : public vx::CModuleDialog {
+public:
+    explicit FirefoxPrefsDlg(VFirefoxPlugin* plugin);
+
+private:
+    bool canOpen() const override { return plugin != nullptr; }
+    BOOL onInit() override;
+    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void apply();
+
+    VFirefoxPlugin* plugin;
+};
