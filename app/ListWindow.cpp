@@ -73,31 +73,8 @@ void VListWindow::placeAndShow(const RECT& r) {
 }
 
 void VListWindow::hide() {
-    parked = false;
     if (window)
         ::ShowWindow(window.Get(), SW_HIDE);
-}
-
-void VListWindow::park() {
-    if (!window || parked || !::IsWindowVisible(window.Get()))
-        return;
-    RECT r;
-    ::GetWindowRect(window.Get(), &r);
-    const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN) - (r.right - r.left) - 100;
-    ::SetWindowPos(window.Get(), nullptr, left, r.top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-    parked = true;
-}
-
-void VListWindow::unpark(const RECT& r) {
-    if (!window || !parked)
-        return;
-    ::RedrawWindow(window.Get(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    ::SetWindowPos(window.Get(), nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    parked = false;
-    // Wine puts a moved window's pixels on the screen only when its surface is next flushed - after
-    // the X server's expose event comes back, 10 ms or more later. A paint now flushes it at once.
-    ::RedrawWindow(window.Get(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void VListWindow::repaint() const {

@@ -13,8 +13,7 @@ public:
     VListWindow& operator=(const VListWindow&) = delete;
 
     HWND getHwnd() const { return window.Get(); }
-    // On show: a parked window is not.
-    bool isVisible() const { return window && !parked && ::IsWindowVisible(window.Get()); }
+    bool isVisible() const { return window && ::IsWindowVisible(window.Get()); }
 
 protected:
     // A bordered, top-most tool window owned by owner. It never takes the activation: the focus stays
@@ -27,14 +26,6 @@ protected:
     // Top-most, without activating.
     void placeAndShow(const RECT& screenRect);
     void hide();
-    // A window that has nothing to show for a moment, while the search window stays up, is moved off
-    // every monitor instead of hidden. Under Wine, showing a hidden top-level window maps it again and
-    // rebuilds its surface (about 10 ms under X); moving it back costs a fraction of that.
-    void park();
-    bool isParked() const { return parked; }
-    // Draws the parked window where nobody sees it - its surface still holds what it showed before it
-    // was parked - and then moves it to screenRect's top-left corner.
-    void unpark(const RECT& screenRect);
     void repaint() const;
     // The height the border adds to the client area.
     int frameHeight() const;
@@ -53,7 +44,6 @@ private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     vx::CWindowHandle window;
-    bool parked = false;
 };
 
 // Fills a row's background: the selected row in the highlight colour, odd rows shaded by 10 in each

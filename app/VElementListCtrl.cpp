@@ -184,16 +184,15 @@ void VElementListCtrl::clear() {
             rowHeight = computeRowHeight(twoLines);
         }
     }
-    // Parked, not hidden: the next search's rows usually follow within milliseconds.
     if (!held)
-        park();
+        hide();
     releaseResults(old);
 }
 
 void VElementListCtrl::letGoWindow() {
     held = false;
     if (getCount() == 0)
-        park();
+        hide();
 }
 
 VElement* VElementListCtrl::getElement(int index) const {
@@ -332,19 +331,12 @@ void VElementListCtrl::layout() {
     const RECT wanted{window.left, window.bottom, window.left + width, window.bottom + height};
     RECT now;
     ::GetWindowRect(getHwnd(), &now);
-    if (isParked()) {
-        if (now.right - now.left != width || now.bottom - now.top != height)
-            ::SetWindowPos(getHwnd(), nullptr, 0, 0, width, height,
-                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-        arrangeRows();
-        unpark(wanted);
-        return;
-    }
     const bool shown = isVisible();
     const bool moved = !::EqualRect(&now, &wanted);
+    // A hidden list needs no drawing yet; a shown one that shrinks must let what it uncovers repaint.
     if (moved)
         ::SetWindowPos(getHwnd(), nullptr, wanted.left, wanted.top, width, height,
-                       SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOREDRAW);
+                       SWP_NOACTIVATE | SWP_NOZORDER | (shown ? 0 : SWP_NOREDRAW));
     // The rows are arranged for the new size before the window shows, so it shows them at once.
     arrangeRows();
     if (!shown)
