@@ -56,7 +56,8 @@ template <class Found> void VOperaBookmarksIndexer::readBookmarks(bool matching,
         } else if (field.empty()) {
             if (matching && isCancelled())
                 return;
-            if (!matching || match(url, true) || match(name, false))
+            // An entry without an address would give a result that opens nothing.
+            if (!url.empty() && (!matching || match(url, true) || match(name, false)))
                 found(url, name);
             inEntry = false;
             url.clear();

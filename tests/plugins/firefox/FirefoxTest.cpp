@@ -269,3 +269,44 @@ TEST_F(Firefox, TheDialogSwitchesIndexersDuringARunningSearch) {
         core->cancelSearch(id);
     }
 }
+
+TEST_F(Firefox, CutMutatedAndHugeHistoryFilesAreReadInBoundedTime) {
+    writeProfileFile("history.dat", kHistory);
+    plugin->setSearchHistory(true);
+    VFirefoxHistoryIndexer* indexer = plugin->getHistoryIndexer();
+    ASSERT_NE(indexer, nullptr);
+    const std::string whole = kHistory;
+    mustFinishWithin(90000, "cut, mutated and huge history.dat files", [&] {
+        for (std::size_t length = 0; length <= whole.size(); ++length) {
+            writeProfileFile("history.dat", whole.substr(0, length));
+            indexer->updateCache();
+            EXPECT_LE(indexer->getCachedCount(), 5u) << length;
+        }
+        // Bytes replaced by the ones the reader cares about: parentheses, line ends, continuations.
+        const char alphabet[] = "()\\\r\n=http:/s\x00\xFF";
+        unsigned seed = 4321;
+        for (int round = 0; round < 300; ++round) {
+            std::string bytes = whole;
+            for (int k = 0; k < 6; ++k) {
+                seed = seed * 1103515245u + 12345u;
+                bytes[(seed >> 8) % bytes.size()] = alphabet[(seed >> 20) % (sizeof(alphabet) - 1)];
+            }
+            writeProfileFile("history.dat", bytes);
+            indexer->updateCache();
+            if (round % 50 == 0)
+                search("example");
+        }
+        // An address that never closes and goes on over continued lines for 4 MB, then 20,000 cells.
+        std::string huge = "<(80=http://open.example/";
+        for (int i = 0; i < 4096; ++i)
+            huge += std::string(1023, 'x') + "\\\n";
+        huge += ")>\n<";
+        for (int i = 0; i < 20000; ++i)
+            huge += "(A" + std::to_string(i) + "=http://h" + std::to_string(i) + ".example/)\n";
+        huge += ">\n";
+        writeProfileFile("history.dat", huge);
+        indexer->updateCache();
+        EXPECT_GE(indexer->getCachedCount(), 20000u);
+        EXPECT_EQ(search("h19999.example"), (Texts{"http://h19999.example/"}));
+    });
+}

@@ -1,6 +1,7 @@
 #include "support/CoreFixture.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
+#include "support/Watchdog.h"
 
 #include "OperaBookmarksIndexer.h"
 #include "OperaPlugin.h"
@@ -166,4 +167,46 @@ TEST_F(Opera, TheProgramOfACommandLineIsFoundAsWindowsFindsIt) {
     EXPECT_EQ(VOperaPlugin::programOfCommand("\"%VX_OPERA_TEST_HOME%\\Opera\\opera.exe\" -mail"), exe);
     ::SetEnvironmentVariableA("VX_OPERA_TEST_HOME", nullptr);
     EXPECT_EQ(VOperaPlugin::programOfCommand("   "), "");
+}
+
+TEST_F(Opera, CutMutatedAndHugeBookmarkFilesAreReadInBoundedTime) {
+    writeProfileBookmarks(kBookmarks);
+    ASSERT_TRUE(plugin->startUp());
+    VOperaBookmarksIndexer* indexer = plugin->getIndexer();
+    const std::string whole = kBookmarks;
+    mustFinishWithin(90000, "cut, mutated and huge Opera6.adr files", [&] {
+        // Every cut-short length: a cut that ends in a line end closes the unfinished last entry, so at
+        // most the three entries that open at a line start.
+        for (std::size_t length = 0; length <= whole.size(); ++length) {
+            writeProfileBookmarks(whole.substr(0, length));
+            indexer->updateCache();
+            EXPECT_LE(indexer->getCachedCount(), 3u) << length;
+        }
+        writeProfileBookmarks("#URL\r\n\tNAME=No address\r\n\r\n");
+        indexer->updateCache();
+        EXPECT_EQ(indexer->getCachedCount(), 0u) << "an entry without an address opens nothing";
+        // Bytes replaced by the ones the reader cares about, and by NUL and high bytes.
+        const char alphabet[] = "#\r\n=URLNAME \x00\xFF\xEF\xBB\xBF";
+        unsigned seed = 12345;
+        for (int round = 0; round < 300; ++round) {
+            std::string bytes = whole;
+            for (int k = 0; k < 6; ++k) {
+                seed = seed * 1103515245u + 12345u;
+                bytes[(seed >> 8) % bytes.size()] = alphabet[(seed >> 20) % (sizeof(alphabet) - 1)];
+            }
+            writeProfileBookmarks(bytes);
+            indexer->updateCache();
+            if (round % 50 == 0)
+                search("a");
+        }
+        // A 4 MB line with no line end, then 20,000 entries.
+        std::string huge = "Opera Hotlist version 2.0\r\n" + std::string(4 << 20, 'x') + "\r\n";
+        for (int i = 0; i < 20000; ++i)
+            huge += "#URL\r\n\tNAME=entry" + std::to_string(i) + "\r\n\tURL=http://e" + std::to_string(i) +
+                    ".example/\r\n\r\n";
+        writeProfileBookmarks(huge);
+        indexer->updateCache();
+        EXPECT_EQ(indexer->getCachedCount(), 20000u);
+        EXPECT_EQ(search("entry19999"), (Names{"entry19999"}));
+    });
 }
