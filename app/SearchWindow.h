@@ -29,7 +29,7 @@ public:
     // The private class of the search window, by which a second start finds it.
     static const wchar_t* const windowClass;
 
-    CVerbinoxDlg() = default;
+    CVerbinoxDlg();
     ~CVerbinoxDlg() override;
 
     // Registers the private window class; once per process, before the dialog is made.

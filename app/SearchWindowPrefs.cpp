@@ -5,6 +5,9 @@
 #include "engine/VIndexer.h"
 #include "engine/VVerbinoxCore.h"
 
+// Here, where the sheet's type is complete: the constructor may have to destroy the member that owns it.
+CVerbinoxDlg::CVerbinoxDlg() = default;
+
 void CVerbinoxDlg::stopForPreferences() {
     commandLine.stopTypingTimer();
     if (core->isSearching())
