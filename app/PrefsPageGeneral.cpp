@@ -68,8 +68,9 @@ const struct {
 } // namespace
 
 PrefsPageGeneral::PrefsPageGeneral(CVerbinoxDlg* window)
-    : PrefsPage(window, IDD_PREFS_GENERAL, "General"),
-      fonts{{IDC_PREFS_FONTSINGLE, {}, 0, {}}, {IDC_PREFS_FONTLINE1, {}, 0, {}}, {IDC_PREFS_FONTLINE2, {}, 0, {}}} {}
+    : PrefsPage(window, IDD_PREFS_GENERAL, "General"), fonts{{IDC_PREFS_FONTSINGLE, {}, 0, {}},
+                                                             {IDC_PREFS_FONTLINE1, {}, 0, {}},
+                                                             {IDC_PREFS_FONTLINE2, {}, 0, {}}} {}
 
 PrefsPageGeneral::FontChooser PrefsPageGeneral::setFontChooser(FontChooser chooser) {
     FontChooser previous = fontChooser;
@@ -108,17 +109,20 @@ void PrefsPageGeneral::onInitPage() {
         choice.shown.Reset(::CreateFontIndirectA(&choice.font));
 
     addToolTip(IDC_PREFS_STARTWITHWINDOWS, "Start Verbinox when you log on to Windows");
-    addToolTip(IDC_PREFS_AUTOHIDE, "Auto-hide search window on startup and after completing searches/actions");
+    addToolTip(IDC_PREFS_AUTOHIDE,
+               "Auto-hide search window on startup and after completing searches/actions");
     addToolTip(IDC_PREFS_ALWAYSSHOWLIST, "Keep the results list always showing");
     addToolTip(IDC_PREFS_SHOWICONS,
                "Show icons in the results list.\nTurning this off may speed up display of the list");
     addToolTip(IDC_PREFS_TWOLINES,
                "Show two lines of text for each result.\nDoes not affect \"File Browsing Mode\"");
-    addToolTip(IDC_PREFS_UPDATESONSTART, "Check for updates when Verbinox launches.\nNo information (personal "
-                                         "and non-personal) is sent whatsover.");
+    addToolTip(IDC_PREFS_UPDATESONSTART,
+               "Check for updates when Verbinox launches.\nNo information (personal "
+               "and non-personal) is sent whatsover.");
     addToolTip(IDC_PREFS_PLUGINSBROWSER, "Open URL's in the browser that created them");
-    addToolTip(IDC_PREFS_NEWWINDOW, "Open URL's in new browser window. Otherwise reuse existing window.\n(Does "
-                                    "not work with previous option.");
+    addToolTip(IDC_PREFS_NEWWINDOW,
+               "Open URL's in new browser window. Otherwise reuse existing window.\n(Does "
+               "not work with previous option.");
     addToolTip(IDC_PREFS_HOTKEY, "Global hot-key used to activate search\nwhen hidden or out of focus");
     addToolTip(IDC_PREFS_FONTSINGLE, "Set font for text when showing results in 1 line only");
     addToolTip(IDC_PREFS_FONTLINE1, "Set font first line of text when showing results on 2 lines");
@@ -139,8 +143,8 @@ UINT PrefsPageGeneral::getModifiers() const {
     return modifiers;
 }
 
-LRESULT CALLBACK PrefsPageGeneral::hotKeyProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                              DWORD_PTR self) {
+LRESULT CALLBACK PrefsPageGeneral::hotKeyProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                                              UINT_PTR id, DWORD_PTR self) {
     auto* page = reinterpret_cast<PrefsPageGeneral*>(self);
     switch (message) {
     case WM_GETDLGCODE:
@@ -205,8 +209,8 @@ void PrefsPageGeneral::drawFontButton(const DRAWITEMSTRUCT& item) {
                                                                         : ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(item.hDC, TRANSPARENT);
     ::SetTextColor(item.hDC, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT)
-                             : choice                         ? choice->color
-                                                              : ::GetSysColor(COLOR_BTNTEXT));
+                             : choice                        ? choice->color
+                                                             : ::GetSysColor(COLOR_BTNTEXT));
     ::DrawTextA(item.hDC, text, -1, &face, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
     ::SelectObject(item.hDC, previous);
     if (item.itemState & ODS_FOCUS) {
@@ -250,8 +254,10 @@ bool PrefsPageGeneral::applyHotKey(std::string& why) {
 void PrefsPageGeneral::apply() {
     VVerbinoxCore* core = VVerbinoxCore::instance();
     const std::string target = core->getAppPath(), folder = core->getAppLocation();
-    startup::syncShortcut(startup::startupShortcutPath(), isChecked(IDC_PREFS_STARTWITHWINDOWS), target, folder);
-    startup::syncShortcut(startup::quickLaunchShortcutPath(), isChecked(IDC_PREFS_QUICKLAUNCH), target, folder);
+    startup::syncShortcut(startup::startupShortcutPath(), isChecked(IDC_PREFS_STARTWITHWINDOWS), target,
+                          folder);
+    startup::syncShortcut(startup::quickLaunchShortcutPath(), isChecked(IDC_PREFS_QUICKLAUNCH), target,
+                          folder);
     window->setAutoHide(isChecked(IDC_PREFS_AUTOHIDE));
     window->setAlwaysShowList(isChecked(IDC_PREFS_ALWAYSSHOWLIST));
 

@@ -49,8 +49,8 @@ void PrefsPagePlugins::onInitPage() {
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         item.iItem = i;
         item.pszText = const_cast<char*>(name.c_str());
-        item.iImage = plugin->getIcon() && images ? ::ImageList_AddIcon(images.Get(), plugin->getIcon())
-                                                  : I_IMAGENONE;
+        item.iImage =
+            plugin->getIcon() && images ? ::ImageList_AddIcon(images.Get(), plugin->getIcon()) : I_IMAGENONE;
         if (item.iImage < 0)
             item.iImage = I_IMAGENONE;
         item.lParam = i;

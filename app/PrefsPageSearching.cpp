@@ -42,8 +42,9 @@ void PrefsPageSearching::onInitPage() {
                                    "you have many search folders.");
     addToolTip(IDC_PREFS_CASESENSITIVE,
                "Searching will be case sensitive.\n(e.g. typing \"yah\" will not match \"Yahoo\")");
-    addToolTip(IDC_PREFS_STRINGSTART,
-               "Searching will compare the beginning of strings.\n(e.g. typing \"aho\" will not match \"Yahoo\"");
+    addToolTip(
+        IDC_PREFS_STRINGSTART,
+        "Searching will compare the beginning of strings.\n(e.g. typing \"aho\" will not match \"Yahoo\"");
     addToolTip(IDC_PREFS_TITLESONLY, "Search only titles of websites.\n(i.e. don't search urls)");
     addToolTip(IDC_PREFS_DOMAINONLY, "When searching urls, only search domain component.\n(e.g. \"news\" "
                                      "matches news.example.com but not example.com/news.html)");
@@ -51,8 +52,9 @@ void PrefsPageSearching::onInitPage() {
                                           "Otherwise you need to type shortcut exactly or hit Enter key");
     addToolTip(IDC_PREFS_MINCHARS, "Minimum number of characters needed to start a search.");
     addToolTip(IDC_PREFS_MINCHARSSPIN, "Minimum number of characters needed to start a search.");
-    addToolTip(IDC_PREFS_DELAY,
-               "Delay in typing before a new search is started.\nA small value may start searches before you want.");
+    addToolTip(
+        IDC_PREFS_DELAY,
+        "Delay in typing before a new search is started.\nA small value may start searches before you want.");
 }
 
 void PrefsPageSearching::updateUrlOptions() {

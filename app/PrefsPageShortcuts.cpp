@@ -68,8 +68,8 @@ void PrefsPageShortcuts::fill() {
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = row;
         item.pszText = const_cast<char*>(action->getName().c_str());
-        item.iImage = action->getIcon() && images ? ::ImageList_AddIcon(images.Get(), action->getIcon())
-                                                  : I_IMAGENONE;
+        item.iImage =
+            action->getIcon() && images ? ::ImageList_AddIcon(images.Get(), action->getIcon()) : I_IMAGENONE;
         if (item.iImage < 0)
             item.iImage = I_IMAGENONE;
         ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
@@ -122,15 +122,16 @@ void PrefsPageShortcuts::showShortcut(const VAction* action) {
 }
 
 int PrefsPageShortcuts::selectedRow() const {
-    return static_cast<int>(
-        ::SendDlgItemMessageA(hwnd, IDC_PREFS_SHORTCUTLIST, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(::SendDlgItemMessageA(hwnd, IDC_PREFS_SHORTCUTLIST, LVM_GETNEXTITEM,
+                                                  static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 void PrefsPageShortcuts::selectRow(int row) {
     LVITEMA item{};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    ::SendDlgItemMessageA(hwnd, IDC_PREFS_SHORTCUTLIST, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    ::SendDlgItemMessageA(hwnd, IDC_PREFS_SHORTCUTLIST, LVM_SETITEMSTATE, row,
+                          reinterpret_cast<LPARAM>(&item));
 }
 
 void PrefsPageShortcuts::onSelectionChanged() {
@@ -152,8 +153,8 @@ void PrefsPageShortcuts::assign() {
         const auto held = table.find(text);
         if (held != table.end() && held->second != action) {
             VAction* other = held->second;
-            const std::string question = text + " is already assigned to \"" + other->getName() +
-                                         "\".\nDo you want to replace it?";
+            const std::string question =
+                text + " is already assigned to \"" + other->getName() + "\".\nDo you want to replace it?";
             if (messageBox(hwnd, question, MB_YESNO | MB_ICONQUESTION) != IDYES)
                 return;
             table.erase(held);

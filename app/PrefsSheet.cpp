@@ -43,8 +43,9 @@ PrefsPage::MessageBoxHook PrefsPage::setMessageBoxHook(MessageBoxHook hook) {
 }
 
 BOOL PrefsPage::onInit() {
-    toolTip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, nullptr, nullptr);
+    toolTip =
+        ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, nullptr, nullptr);
     // Without a maximum width a tool-tip is one line and shows "\n" as a box.
     if (toolTip)
         ::SendMessageA(toolTip, TTM_SETMAXTIPWIDTH, 0, px(320));
@@ -78,7 +79,8 @@ int PrefsPage::px(int n) const {
     return scaled(hwnd, n);
 }
 
-PrefsSheet::PrefsSheet(CVerbinoxDlg* window) : CModuleDialog(IDD_PREFS_SHEET, kControlClasses), window(window) {
+PrefsSheet::PrefsSheet(CVerbinoxDlg* window)
+    : CModuleDialog(IDD_PREFS_SHEET, kControlClasses), window(window) {
     pages.emplace_back(new PrefsPageGeneral(window));
     pages.emplace_back(new PrefsPageSearching(window));
     pages.emplace_back(new PrefsPageShortcuts(window));
@@ -228,7 +230,8 @@ INT_PTR PrefsSheet::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         // Which of the two the tree sends depends on what the dialog answered to WM_NOTIFYFORMAT.
-        if (header->idFrom == IDC_PREFS_TREE && (header->code == TVN_SELCHANGEDA || header->code == TVN_SELCHANGEDW)) {
+        if (header->idFrom == IDC_PREFS_TREE &&
+            (header->code == TVN_SELCHANGEDA || header->code == TVN_SELCHANGEDW)) {
             const HTREEITEM chosen = header->code == TVN_SELCHANGEDA
                                          ? reinterpret_cast<const NMTREEVIEWA*>(lParam)->itemNew.hItem
                                          : reinterpret_cast<const NMTREEVIEWW*>(lParam)->itemNew.hItem;

@@ -77,7 +77,8 @@ protected:
         core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
         ASSERT_TRUE(folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox><Window HotKey=\"" +
                                                          std::to_string(kStartKey) + "\" HotKeyModifier=\"" +
-                                                         std::to_string(kMods) + "\" /></Verbinox></Verbinox>"));
+                                                         std::to_string(kMods) +
+                                                         "\" /></Verbinox></Verbinox>"));
         for (const char* d : {"AppData", "AppData\\Microsoft", "AppData\\Microsoft\\Internet Explorer",
                               "AppData\\Microsoft\\Internet Explorer\\Quick Launch"})
             ASSERT_TRUE(folder.makeDir(d));
@@ -129,7 +130,9 @@ protected:
         ::SendMessageW(page->getHwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                        reinterpret_cast<LPARAM>(control(page, id)));
     }
-    static void setText(PrefsPage* page, int id, const char* text) { ::SetDlgItemTextA(page->getHwnd(), id, text); }
+    static void setText(PrefsPage* page, int id, const char* text) {
+        ::SetDlgItemTextA(page->getHwnd(), id, text);
+    }
     static std::string text(PrefsPage* page, int id) {
         char buffer[256] = {};
         ::GetDlgItemTextA(page->getHwnd(), id, buffer, sizeof(buffer));
@@ -507,7 +510,8 @@ TEST_F(PrefsSheetTest, TheMenuOpensTheSheetModallyAndTheHotKeyThenOnlyBringsItFo
         EXPECT_FALSE(windowShownByHotKey);
         EXPECT_EQ(dialog->getOpenPreferences(), nullptr);
         ::SendMessageW(dialog->getHwnd(), WM_HOTKEY, 1, 0);
-        EXPECT_TRUE(::IsWindowVisible(dialog->getHwnd())) << "with the sheet closed the hot-key shows the window";
+        EXPECT_TRUE(::IsWindowVisible(dialog->getHwnd()))
+            << "with the sheet closed the hot-key shows the window";
         close(); // on the thread that made the window
     });
 }

@@ -3,8 +3,8 @@
 // "null..." returns no plug-in, "throwinit...", "throwstart...", "throwload..." and "throwshut..."
 // throw from pluginInit, startUp (after registering), loadPrefs (after registering an indexer) and
 // shutDown; "recreate..." has preferences whose dialog destroys its action and registers a new one, as a
-// plug-in's own dialog may. Everything it creates is counted in the fakes DLL, which outlives it. It logs whether the
-// core it reaches through instance() while shutting down and while being destroyed is the one it
+// plug-in's own dialog may. Everything it creates is counted in the fakes DLL, which outlives it. It logs
+// whether the core it reaches through instance() while shutting down and while being destroyed is the one it
 // started with ("shutdown-core:same" / ":other"). When VX_TEST_PLUGIN_REPORT names a file, it appends
 // the number of caches built in its process to that file when it is destroyed.
 #include "FakeIndexer.h"
