@@ -3,6 +3,7 @@
 #include "FileVersionInfo.h"
 #include "FolderBrowser.h"
 #include "Messages.h"
+#include "PrefsSheet.h"
 #include "Startup.h"
 #include "engine/VIndexer.h"
 #include "engine/VVerbinoxCore.h"
@@ -261,6 +262,7 @@ void CVerbinoxDlg::shutdown() {
     if (shutDown || !core)
         return;
     shutDown = true;
+    closePreferences();
     // Every worker is stopped before anything it delivers to goes away; what it queued dies here.
     if (core->isSearching())
         core->cancelSearch(core->getCurrentSearchId());
@@ -579,6 +581,9 @@ void CVerbinoxDlg::onCommand(UINT id) {
     case ID_TRAY_ABOUT:
         showAbout();
         break;
+    case ID_TRAY_PREFERENCES:
+        showPreferences();
+        break;
     case ID_WEB_HOME:
         openWebPage("/");
         break;
@@ -683,8 +688,12 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         }
         return 0;
     case WM_HOTKEY:
-        if (wParam == 1)
-            showWindow();
+        if (wParam == 1) {
+            if (PrefsSheet* sheet = getOpenPreferences())
+                ::SetForegroundWindow(sheet->getHwnd());
+            else
+                showWindow();
+        }
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_COMMANDLINE && HIWORD(wParam) == EN_CHANGE) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+class PrefsSheet;
 class VAction;
 class VElement;
 class VVerbinoxCore;
@@ -28,7 +29,7 @@ public:
     // The private class of the search window, by which a second start finds it.
     static const wchar_t* const windowClass;
 
-    CVerbinoxDlg() = default;
+    CVerbinoxDlg();
     ~CVerbinoxDlg() override;
 
     // Registers the private window class; once per process, before the dialog is made.
@@ -51,6 +52,21 @@ public:
     bool isHotKeyRegistered() const { return hotKeyRegistered; }
     // The option of the Searching page: a keyword, a blank and more text is an action with that text.
     void setMatchActionsAfterBlank(bool value) { matchActionsAfterBlank = value; }
+    bool getMatchActionsAfterBlank() const { return matchActionsAfterBlank; }
+    // The General page's settings, which show or hide what they govern at once.
+    void setAutoHide(bool value);
+    void setAlwaysShowList(bool value);
+    void setCheckForUpdates(bool value) { settings.checkForUpdates = value; }
+    // Registers the combination in place of the current one. When it cannot be had, the current one is
+    // registered again and kept: false.
+    bool changeHotKey(UINT key, UINT modifiers);
+
+    // The preferences sheet, modal (the menus' "&Preferences..."); tests create it without a loop of its
+    // own. Either way the running search is stopped and the list emptied first.
+    void showPreferences();
+    PrefsSheet* createPreferences();
+    // The open sheet, or null.
+    PrefsSheet* getOpenPreferences() const;
 
     void showWindow();
     void hideWindow();
@@ -105,6 +121,10 @@ private:
     void openWebPage(const char* path);
     void showAbout();
     int px(int n) const;
+    // Before the sheet opens: no worker may deliver, and nothing listed may point at an action that a
+    // plug-in's own dialog could destroy meanwhile.
+    void stopForPreferences();
+    void closePreferences();
 
     HWND hwnd = nullptr;
     bool modal = false;
@@ -124,4 +144,5 @@ private:
     HICON programIcon = nullptr;
     HICON smallProgramIcon = nullptr;
     int editHeight = 0;
+    std::unique_ptr<PrefsSheet> prefsSheet;
 };

@@ -129,8 +129,8 @@ private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-// Owners of the user-interface handles a program creates (windows, memory DCs, bitmaps, image lists) and
-// of registry keys: released with the call that matches their kind. Null is empty.
+// Owners of the user-interface handles a program creates (windows, memory DCs, bitmaps, fonts, image
+// lists) and of registry keys: released with the call that matches their kind. Null is empty.
 template <class Handle, BOOL(WINAPI* Release)(Handle)> class CUniqueHandle {
 public:
     CUniqueHandle() = default;
@@ -166,6 +166,10 @@ inline BOOL WINAPI deleteBitmap(HBITMAP bitmap) {
     return ::DeleteObject(bitmap);
 }
 
+inline BOOL WINAPI deleteFont(HFONT font) {
+    return ::DeleteObject(font);
+}
+
 // RegCloseKey answers an error code, not a BOOL.
 inline BOOL WINAPI closeRegKey(HKEY key) {
     return ::RegCloseKey(key) == ERROR_SUCCESS;
@@ -174,6 +178,7 @@ inline BOOL WINAPI closeRegKey(HKEY key) {
 using CWindowHandle = CUniqueHandle<HWND, ::DestroyWindow>;
 using CMemoryDC = CUniqueHandle<HDC, ::DeleteDC>;
 using CBitmapHandle = CUniqueHandle<HBITMAP, deleteBitmap>;
+using CFontHandle = CUniqueHandle<HFONT, deleteFont>;
 using CImageListHandle = CUniqueHandle<HIMAGELIST, ::ImageList_Destroy>;
 // A registry key this program opened or created; never one of the predefined roots.
 using CRegKeyHandle = CUniqueHandle<HKEY, closeRegKey>;

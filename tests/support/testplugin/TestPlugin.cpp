@@ -2,8 +2,9 @@
 // as several plug-ins: "fail..." registers an action and an indexer and then refuses to start,
 // "null..." returns no plug-in, "throwinit...", "throwstart...", "throwload..." and "throwshut..."
 // throw from pluginInit, startUp (after registering), loadPrefs (after registering an indexer) and
-// shutDown. Everything it creates is counted in the fakes DLL, which outlives it. It logs whether the
-// core it reaches through instance() while shutting down and while being destroyed is the one it
+// shutDown; "recreate..." has preferences whose dialog destroys its action and registers a new one, as a
+// plug-in's own dialog may. Everything it creates is counted in the fakes DLL, which outlives it. It logs
+// whether the core it reaches through instance() while shutting down and while being destroyed is the one it
 // started with ("shutdown-core:same" / ":other"). When VX_TEST_PLUGIN_REPORT names a file, it appends
 // the number of caches built in its process to that file when it is destroyed.
 #include "FakeIndexer.h"
@@ -61,7 +62,8 @@ public:
     bool startUp() override {
         FakeCounters::log("start:" + title);
         core = VVerbinoxCore::instance();
-        core->registerAction(new TestAction("kw_" + title, this));
+        action = new TestAction("kw_" + title, this);
+        core->registerAction(action);
         if (is("throwstart"))
             throw std::runtime_error("cannot start");
         if (title.compare(0, 4, "fail") == 0) {
@@ -78,6 +80,18 @@ public:
         if (is("throwshut"))
             throw std::runtime_error("cannot shut down");
         return true;
+    }
+    bool hasEditablePrefs() const override { return is("recreate"); }
+    void editPrefs(HWND) override {
+        if (!is("recreate"))
+            return;
+        // Made before the old one goes, so it cannot take the old one's address; registered after, as
+        // the core refuses a second action with the same keyword.
+        VAction* replacement = new TestAction("kw_" + title, this);
+        if (core->unregisterAction(action))
+            action->deleteThis();
+        action = replacement;
+        core->registerAction(action);
     }
     void loadPrefs(VPreferencesNode* node) override {
         FakeCounters::log(std::string("load:") + title + (node ? "" : ":null"));
@@ -110,6 +124,7 @@ private:
     }
 
     VVerbinoxCore* core = nullptr;
+    VAction* action = nullptr;
     std::string title;
     std::string greeting = "hello";
 };

@@ -1,0 +1,127 @@
+#include "PrefsPagePlugins.h"
+
+#include "engine/VPlugin.h"
+#include "engine/VPluginManager.h"
+#include "engine/VVerbinoxCore.h"
+#include "res/prefs_resource.h"
+
+namespace {
+
+void setItemText(HWND list, int row, int column, const std::string& text) {
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text.c_str());
+    ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+VPluginManager* plugins() {
+    return VVerbinoxCore::instance()->getPluginManager();
+}
+
+} // namespace
+
+PrefsPagePlugins::PrefsPagePlugins(CVerbinoxDlg* window, PrefsSheet* sheet)
+    : PrefsPage(window, IDD_PREFS_PLUGINS, "Plugins"), sheet(sheet) {}
+
+void PrefsPagePlugins::onInitPage() {
+    HWND list = ::GetDlgItem(hwnd, IDC_PREFS_PLUGINLIST);
+    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    const struct {
+        const char* title;
+        int width;
+    } columns[] = {{"Name", 110}, {"Description", 150}, {"Author", 74}};
+    for (int i = 0; i < 3; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<char*>(columns[i].title);
+        column.cx = px(columns[i].width);
+        column.iSubItem = i;
+        ::SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    }
+    images.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 8));
+    ::SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.Get()));
+    VPluginManager* manager = plugins();
+    const int count = manager ? manager->getNumPlugins() : 0;
+    for (int i = 0; i < count; ++i) {
+        VPlugin* plugin = manager->getPlugin(i);
+        const std::string name = plugin->getName();
+        LVITEMA item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+        item.iItem = i;
+        item.pszText = const_cast<char*>(name.c_str());
+        item.iImage =
+            plugin->getIcon() && images ? ::ImageList_AddIcon(images.Get(), plugin->getIcon()) : I_IMAGENONE;
+        if (item.iImage < 0)
+            item.iImage = I_IMAGENONE;
+        item.lParam = i;
+        ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        setItemText(list, i, 1, plugin->getDescription());
+        setItemText(list, i, 2, plugin->getAuthor());
+    }
+    ::EnableWindow(::GetDlgItem(hwnd, IDC_PREFS_CONFIGURE), FALSE);
+}
+
+int PrefsPagePlugins::getRowCount() const {
+    return static_cast<int>(::SendDlgItemMessageA(hwnd, IDC_PREFS_PLUGINLIST, LVM_GETITEMCOUNT, 0, 0));
+}
+
+int PrefsPagePlugins::findRow(const std::string& name) const {
+    VPluginManager* manager = plugins();
+    for (int i = 0; manager && i < manager->getNumPlugins() && i < getRowCount(); ++i) {
+        if (manager->getPlugin(i)->getName() == name)
+            return i;
+    }
+    return -1;
+}
+
+void PrefsPagePlugins::selectRow(int row) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendDlgItemMessageA(hwnd, IDC_PREFS_PLUGINLIST, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+VPlugin* PrefsPagePlugins::selectedPlugin() const {
+    const int row = static_cast<int>(::SendDlgItemMessageA(hwnd, IDC_PREFS_PLUGINLIST, LVM_GETNEXTITEM,
+                                                           static_cast<WPARAM>(-1), LVNI_SELECTED));
+    VPluginManager* manager = plugins();
+    if (row < 0 || !manager || row >= manager->getNumPlugins())
+        return nullptr;
+    return manager->getPlugin(row);
+}
+
+void PrefsPagePlugins::configure() {
+    VPlugin* plugin = selectedPlugin();
+    if (!plugin || !plugin->hasEditablePrefs())
+        return;
+    // Nothing a plug-in throws may unwind through the dialog manager's frames.
+    try {
+        plugin->editPrefs(hwnd);
+    } catch (...) {
+    }
+    sheet->onPluginPrefsEdited();
+}
+
+INT_PTR PrefsPagePlugins::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_PREFS_CONFIGURE && HIWORD(wParam) == BN_CLICKED) {
+            configure();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom != IDC_PREFS_PLUGINLIST)
+            return FALSE;
+        if (header->code == LVN_ITEMCHANGED) {
+            const VPlugin* plugin = selectedPlugin();
+            ::EnableWindow(::GetDlgItem(hwnd, IDC_PREFS_CONFIGURE), plugin && plugin->hasEditablePrefs());
+        } else if (header->code == NM_DBLCLK) {
+            configure();
+        }
+        return TRUE;
+    }
+    }
+    return FALSE;
+}
