@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "ResultQueue.h"
 #include "TrayDialog.h"
+#include "UpdateCheck.h"
 #include "VElementListCtrl.h"
 #include "WindowSettings.h"
 
@@ -73,6 +74,13 @@ public:
     // Ends the program: the window is destroyed after the shutdown sequence.
     void exit();
 
+    // Where the update check asks (by default the maker's address) and how long it waits for each step.
+    void setUpdateServer(const std::string& makerUrl, DWORD timeoutMs) {
+        updateServer = makerUrl;
+        updateTimeout = timeoutMs;
+    }
+    bool isCheckingForUpdates() const { return updates.isRunning(); }
+
     // The "Couldn't register global hot-key" box; tests replace it.
     using MessageHook = void (*)(const char* text);
     static MessageHook setMessageHook(MessageHook hook);
@@ -104,6 +112,8 @@ private:
     void updateCache();
     void openWebPage(const char* path);
     void showAbout();
+    void checkForUpdates(bool silent);
+    void onUpdateFetched(update::FetchResult* fetched);
     int px(int n) const;
 
     HWND hwnd = nullptr;
@@ -124,4 +134,7 @@ private:
     HICON programIcon = nullptr;
     HICON smallProgramIcon = nullptr;
     int editHeight = 0;
+    update::CUpdateChecker updates;
+    std::string updateServer;
+    DWORD updateTimeout = update::kDefaultTimeoutMs;
 };
