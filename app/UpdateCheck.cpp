@@ -9,6 +9,7 @@
 #include <winhttp.h>
 
 #include <memory>
+#include <system_error>
 #include <vector>
 
 namespace update {
@@ -293,7 +294,7 @@ CUpdateChecker::CUpdateChecker() {
 
 bool CUpdateChecker::start(HWND window, UINT message, const std::string& makerUrl, const std::string& ownVersion,
                            DWORD timeoutMs, bool silent) {
-    if (thread.IsCreated()) {
+    if (worker.joinable()) {
         if (!silent)
             this->silent = false;
         return false;
@@ -305,32 +306,33 @@ bool CUpdateChecker::start(HWND window, UINT message, const std::string& makerUr
     this->timeoutMs = timeoutMs;
     this->silent = silent;
     ::ResetEvent(cancel.Get());
-    return thread.Create(&CUpdateChecker::run, this);
+    try {
+        worker = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
-unsigned __stdcall CUpdateChecker::run(void* argument) {
-    auto* self = static_cast<CUpdateChecker*>(argument);
+void CUpdateChecker::run() {
     try {
         std::unique_ptr<FetchResult> result(new FetchResult());
-        result->found = fetchVersionLine(self->url, self->agent, self->timeoutMs, self->cancel.Get(), result->line);
-        result->silent = self->silent;
-        if (::PostMessageW(self->window, self->message, 0, reinterpret_cast<LPARAM>(result.get())))
+        result->found = fetchVersionLine(url, agent, timeoutMs, cancel.Get(), result->line);
+        result->silent = silent;
+        if (::PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(result.get())))
             result.release(); // the window's now
     } catch (...) {
         // Out of memory: no answer, as when the server gives none.
     }
-    return 0;
 }
 
 void CUpdateChecker::finished() {
-    if (!thread.IsCreated())
-        return;
-    thread.Wait();
-    thread.Close();
+    if (worker.joinable())
+        worker.join();
 }
 
 void CUpdateChecker::stop() {
-    if (!thread.IsCreated())
+    if (!worker.joinable())
         return;
     ::SetEvent(cancel.Get());
     finished();

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <string>
+#include <thread>
 
 namespace update {
 
@@ -58,17 +59,17 @@ public:
     // finished()); if the post fails, the worker deletes it.
     bool start(HWND window, UINT message, const std::string& makerUrl, const std::string& ownVersion,
                DWORD timeoutMs, bool silent);
-    // On receipt of the message: waits for the worker to return and closes its handle.
+    // On receipt of the message: waits for the worker to return (joined, its handle closed).
     void finished();
     // Ends a running fetch without waiting for its time-outs, waits for the worker and closes its handle,
     // and deletes results still queued for the window. Call before the window is destroyed.
     void stop();
-    bool isRunning() const { return thread.IsCreated(); }
+    bool isRunning() const { return worker.joinable(); }
 
 private:
-    static unsigned __stdcall run(void* self);
+    void run();
 
-    vx::CThread thread;
+    std::thread worker;
     vx::CHandle cancel;
     HWND window = nullptr;
     UINT message = 0;
