@@ -371,20 +371,69 @@ TEST_F(UpdateCheckTest, StoppingAFetchThatWaitsForTheServerReturnsAtOnce) {
     ::DestroyWindow(window);
 }
 
-TEST_F(UpdateCheckTest, TheSilentCheckAtStartNeitherDelaysTheWindowNorItsExit) {
-    FakeCounters::reset();
+namespace {
+
+// The search window with an update check at start, against the given server.
+std::unique_ptr<CVerbinoxDlg> openWindow(const TempFolder& folder, const std::string& makerUrl) {
     VVerbinoxCore* core = VVerbinoxCore::instance();
     core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
-    TempFolder folder;
     // An unused hot-key, so that tests running side by side do not fight over it.
-    ASSERT_TRUE(folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox><Window HotKey=\"124\" "
-                                                 "HotKeyModifier=\"7\" AutoHide=\"false\" /></Verbinox></Verbinox>"));
-    auto previous = CVerbinoxDlg::setMessageHook([](const char*) {});
-    ScriptedServer server("", true);
+    if (!folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox><Window HotKey=\"124\" HotKeyModifier=\"7\" "
+                                          "AutoHide=\"false\" /></Verbinox></Verbinox>"))
+        return nullptr;
     auto window = std::make_unique<CVerbinoxDlg>();
     window->setPreferencesPath(folder.sub("Verbinox.xml"));
-    window->setUpdateServer(server.url(), 30000);
-    ASSERT_TRUE(window->create(nullptr));
+    window->setUpdateServer(makerUrl, 30000);
+    if (!window->create(nullptr))
+        return nullptr;
+    return window;
+}
+
+std::atomic<bool> answered{false};
+// Fires inside the dialog's own modal loop: unticks the box and says "Yes".
+void CALLBACK answerUpdateDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = ::FindWindowW(nullptr, L"Update Check");
+    if (!dialog)
+        return;
+    ::KillTimer(nullptr, timer);
+    ::CheckDlgButton(dialog, IDC_UPDATE_ATSTARTUP, BST_UNCHECKED);
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    answered = true;
+}
+
+} // namespace
+
+TEST_F(UpdateCheckTest, ANewerVersionFoundAtStartShowsTheDialogWhoseYesStoresTheCheckBox) {
+    ScriptedServer server(answer(200, "1.3.0.0\r\n")); // the test program is 1.2.0.0
+    ShellCapture shell;
+    auto previous = CVerbinoxDlg::setMessageHook([](const char*) {});
+    TempFolder folder;
+    answered = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &answerUpdateDialog);
+    auto window = openWindow(folder, server.url());
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->getSettings().checkForUpdates);
+    for (int i = 0; i < 500 && (!answered || window->isCheckingForUpdates()); ++i)
+        pump(10);
+    pump(100);
+    ::KillTimer(nullptr, timer);
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(window->getSettings().checkForUpdates);
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, server.url());
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_NE(server.requests()[0].find("\r\nUser-Agent: VerbinoxUpdater/1.2.0.0\r\n"), std::string::npos);
+    window->exit();
+    window.reset();
+    CVerbinoxDlg::setMessageHook(previous);
+}
+
+TEST_F(UpdateCheckTest, TheSilentCheckAtStartNeitherDelaysTheWindowNorItsExit) {
+    auto previous = CVerbinoxDlg::setMessageHook([](const char*) {});
+    ScriptedServer server("", true);
+    TempFolder folder;
+    auto window = openWindow(folder, server.url());
+    ASSERT_TRUE(window);
     pump(50);
     for (int i = 0; i < 400 && server.requests().empty(); ++i)
         pump(10);
