@@ -570,9 +570,12 @@ void CVerbinoxDlg::showAbout() {
     ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), hwnd, &aboutProc, 0);
 }
 
+std::string CVerbinoxDlg::updateAddress() const {
+    return updateServer.empty() ? VX_MAKER_URL : updateServer;
+}
+
 void CVerbinoxDlg::checkForUpdates(bool silent) {
-    updates.start(hwnd, kUpdateFetched, updateServer.empty() ? VX_MAKER_URL : updateServer, update::ownVersion(),
-                  updateTimeout, silent);
+    updates.start(hwnd, kUpdateFetched, updateAddress(), update::ownVersion(), updateTimeout, silent);
 }
 
 void CVerbinoxDlg::onUpdateFetched(update::FetchResult* fetched) {
@@ -581,11 +584,12 @@ void CVerbinoxDlg::onUpdateFetched(update::FetchResult* fetched) {
     if (shutDown)
         return;
     // A silent check bothers the user only with a newer version.
-    if (result->silent && (!result->found || update::compareVersions(update::ownVersion(), result->line) >= 0))
+    if (result->silent &&
+        (!result->found || update::compareVersions(update::ownVersion(), result->line) >= 0))
         return;
     UpdateCheckDlg dialog(result->silent, settings.checkForUpdates);
     dialog.setLatest(result->found, result->line);
-    dialog.setHomePage(updateServer.empty() ? VX_MAKER_URL : updateServer);
+    dialog.setHomePage(updateAddress());
     if (dialog.run(hwnd) > 0)
         settings.checkForUpdates = dialog.getCheckAtStartup();
 }

@@ -112,6 +112,8 @@ private:
     void updateCache();
     void openWebPage(const char* path);
     void showAbout();
+    // The maker's address, or the one a test set: the version file and the home page lie there.
+    std::string updateAddress() const;
     void checkForUpdates(bool silent);
     void onUpdateFetched(update::FetchResult* fetched);
     int px(int n) const;

@@ -158,15 +158,16 @@ private:
 // Older systems refuse it; there the user's fixed proxy is taken, else WinHTTP's own configuration.
 HINTERNET openSession(const std::wstring& agent) {
     const DWORD flags = WINHTTP_FLAG_ASYNC;
-    HINTERNET session = ::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                                      WINHTTP_NO_PROXY_BYPASS, flags);
+    HINTERNET session = ::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+                                      WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, flags);
     if (session)
         return session;
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user{};
     if (::WinHttpGetIEProxyConfigForCurrentUser(&user)) {
         if (user.lpszProxy)
-            session = ::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, user.lpszProxy,
-                                    user.lpszProxyBypass ? user.lpszProxyBypass : WINHTTP_NO_PROXY_BYPASS, flags);
+            session =
+                ::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, user.lpszProxy,
+                              user.lpszProxyBypass ? user.lpszProxyBypass : WINHTTP_NO_PROXY_BYPASS, flags);
         for (LPWSTR text : {user.lpszAutoConfigUrl, user.lpszProxy, user.lpszProxyBypass}) {
             if (text)
                 ::GlobalFree(text);
@@ -212,9 +213,9 @@ public:
         DWORD answerTimeout = timeoutMs;
         ::WinHttpSetOption(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerTimeout,
                            sizeof(answerTimeout));
-        const DWORD notices = WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE | WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
-                              WINHTTP_CALLBACK_FLAG_READ_COMPLETE | WINHTTP_CALLBACK_FLAG_REQUEST_ERROR |
-                              WINHTTP_CALLBACK_FLAG_HANDLES;
+        const DWORD notices = WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE |
+                              WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE | WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
+                              WINHTTP_CALLBACK_FLAG_REQUEST_ERROR | WINHTTP_CALLBACK_FLAG_HANDLES;
         if (::WinHttpSetStatusCallback(session.get(), &onRequestStatus, notices, 0) ==
             WINHTTP_INVALID_STATUS_CALLBACK)
             return false;
@@ -222,9 +223,10 @@ public:
         if (!connection.get())
             return false;
         // No cache: WinHTTP keeps none, and the refresh flag asks proxies for a fresh copy too.
-        const DWORD flags = WINHTTP_FLAG_REFRESH | (parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
-        request.reset(::WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                           WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+        const DWORD flags =
+            WINHTTP_FLAG_REFRESH | (parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
+        request.reset(::WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr,
+                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
         if (!request.get())
             return false;
         exchange = new Exchange();
@@ -234,11 +236,12 @@ public:
             return false;
         ++exchange->references; // the callback's, let go when the request handle closes
 
-        if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
-                                  context) ||
+        if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                  0, context) ||
             !step(WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE))
             return false;
-        if (!::WinHttpReceiveResponse(request.get(), nullptr) || !step(WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE))
+        if (!::WinHttpReceiveResponse(request.get(), nullptr) ||
+            !step(WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE))
             return false;
         DWORD code = 0, size = sizeof(code);
         if (!::WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -249,8 +252,8 @@ public:
         std::string body;
         bool ended = false;
         while (!ended && body.size() < kLineLimit && body.find('\n') == std::string::npos) {
-            if (!::WinHttpReadData(request.get(), exchange->buffer, static_cast<DWORD>(kLineLimit - body.size()),
-                                   nullptr) ||
+            if (!::WinHttpReadData(request.get(), exchange->buffer,
+                                   static_cast<DWORD>(kLineLimit - body.size()), nullptr) ||
                 !step(WINHTTP_CALLBACK_STATUS_READ_COMPLETE))
                 return false;
             const DWORD got = exchange->bytes;
@@ -292,8 +295,8 @@ CUpdateChecker::CUpdateChecker() {
     cancel.Attach(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
-bool CUpdateChecker::start(HWND window, UINT message, const std::string& makerUrl, const std::string& ownVersion,
-                           DWORD timeoutMs, bool silent) {
+bool CUpdateChecker::start(HWND window, UINT message, const std::string& makerUrl,
+                           const std::string& ownVersion, DWORD timeoutMs, bool silent) {
     if (worker.joinable()) {
         if (!silent)
             this->silent = false;

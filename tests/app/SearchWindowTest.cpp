@@ -30,8 +30,9 @@ protected:
         // Hot-keys are shared by every process on the desktop, and tests run side by side: all but the
         // hot-key test ask for a combination nobody uses, and only mind its failure through the hook.
         // No update check: it would ask the maker's real server.
-        ASSERT_TRUE(folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox><Window HotKey=\"124\" HotKeyModifier=\"7\" "
-                                                     "CheckForUpdates=\"false\" /></Verbinox></Verbinox>"));
+        ASSERT_TRUE(folder.writeFile("Verbinox.xml",
+                                     "<Verbinox><Verbinox><Window HotKey=\"124\" HotKeyModifier=\"7\" "
+                                     "CheckForUpdates=\"false\" /></Verbinox></Verbinox>"));
     }
     void TearDown() override {
         if (dialog)

@@ -22,8 +22,9 @@ namespace {
 const char* const kOwn = "1.5.2.0";
 
 std::string answer(int status, const std::string& body) {
-    return "HTTP/1.1 " + std::to_string(status) + " Scripted\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " Scripted\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
 }
 
 // Answers every request with the same bytes, or holds it unanswered until it is stopped.
@@ -245,7 +246,8 @@ TEST_F(UpdateCheckTest, TheServerSeesOneGetOfTheVersionFileWithTheUpdaterAgent) 
     const std::vector<std::string> requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].rfind("GET /curversion.dat HTTP/1.1\r\n", 0), 0u) << requests[0];
-    EXPECT_NE(requests[0].find("\r\nUser-Agent: VerbinoxUpdater/1.5.2.0\r\n"), std::string::npos) << requests[0];
+    EXPECT_NE(requests[0].find("\r\nUser-Agent: VerbinoxUpdater/1.5.2.0\r\n"), std::string::npos)
+        << requests[0];
 }
 
 TEST_F(UpdateCheckTest, TheSameVersionSaysSoOrStaysSilent) {
@@ -279,7 +281,8 @@ TEST_F(UpdateCheckTest, AnOlderPublishedVersionSaysOursIsNewerOrStaysSilent) {
 }
 
 TEST_F(UpdateCheckTest, AByteOrderMarkBeforeTheVersionIsSkipped) {
-    ScriptedServer server(answer(200, "\xEF\xBB\xBF" "1.6.0.0\r\n"));
+    ScriptedServer server(answer(200, "\xEF\xBB\xBF"
+                                      "1.6.0.0\r\n"));
     Outcome outcome = check(server.url(), true);
     ASSERT_TRUE(outcome.shown);
     EXPECT_EQ(outcome.latest, "1.6.0.0");
@@ -336,13 +339,15 @@ TEST_F(UpdateCheckTest, YesTakesTheCheckBoxAndOpensTheHomePageWhileNoLeavesItAlo
 
 TEST_F(UpdateCheckTest, TheWorkerPostsWhatItFoundToTheWindowThatOwnsIt) {
     ScriptedServer server(answer(200, "1.6.0.0\r\n"));
-    HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND window =
+        ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     update::CUpdateChecker checker;
     ASSERT_TRUE(checker.start(window, WM_APP + 1, server.url(), kOwn, 3000, true));
     EXPECT_FALSE(checker.start(window, WM_APP + 1, server.url(), kOwn, 3000, false)) << "one at a time";
     MSG msg{};
     const DWORD start = ::GetTickCount();
-    while (!::PeekMessageW(&msg, window, WM_APP + 1, WM_APP + 1, PM_REMOVE) && ::GetTickCount() - start < 5000)
+    while (!::PeekMessageW(&msg, window, WM_APP + 1, WM_APP + 1, PM_REMOVE) &&
+           ::GetTickCount() - start < 5000)
         ::Sleep(5);
     ASSERT_EQ(msg.message, WM_APP + 1u);
     std::unique_ptr<update::FetchResult> result(reinterpret_cast<update::FetchResult*>(msg.lParam));
@@ -356,7 +361,8 @@ TEST_F(UpdateCheckTest, TheWorkerPostsWhatItFoundToTheWindowThatOwnsIt) {
 
 TEST_F(UpdateCheckTest, StoppingAFetchThatWaitsForTheServerReturnsAtOnce) {
     ScriptedServer server("", true);
-    HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND window =
+        ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     update::CUpdateChecker checker;
     ASSERT_TRUE(checker.start(window, WM_APP + 1, server.url(), kOwn, 20000, true));
     for (int i = 0; i < 400 && server.requests().empty(); ++i)
