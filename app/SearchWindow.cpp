@@ -26,6 +26,8 @@
 namespace {
 
 const UINT kDrainResults = WM_APP + 20;
+// lParam: an update::FetchResult* that the handler owns.
+const UINT kUpdateFetched = WM_APP + 21;
 const UINT_PTR kFirstLoopTimer = 1;
 
 void showMessageBox(const char* text) {
@@ -201,6 +203,8 @@ void CVerbinoxDlg::onInitDialog() {
     loadPreferences();
     registerHotKey();
     ::SetFocus(edit);
+    if (settings.checkForUpdates)
+        checkForUpdates(true);
 }
 
 void CVerbinoxDlg::loadPreferences() {
@@ -263,6 +267,7 @@ void CVerbinoxDlg::shutdown() {
         return;
     shutDown = true;
     closePreferences();
+    updates.stop();
     // Every worker is stopped before anything it delivers to goes away; what it queued dies here.
     if (core->isSearching())
         core->cancelSearch(core->getCurrentSearchId());
@@ -567,6 +572,30 @@ void CVerbinoxDlg::showAbout() {
     ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), hwnd, &aboutProc, 0);
 }
 
+std::string CVerbinoxDlg::updateAddress() const {
+    return updateServer.empty() ? VX_MAKER_URL : updateServer;
+}
+
+void CVerbinoxDlg::checkForUpdates(bool silent) {
+    updates.start(hwnd, kUpdateFetched, updateAddress(), update::ownVersion(), updateTimeout, silent);
+}
+
+void CVerbinoxDlg::onUpdateFetched(update::FetchResult* fetched) {
+    std::unique_ptr<update::FetchResult> result(fetched);
+    updates.finished();
+    if (shutDown)
+        return;
+    // A silent check bothers the user only with a newer version.
+    if (result->silent &&
+        (!result->found || update::compareVersions(update::ownVersion(), result->line) >= 0))
+        return;
+    UpdateCheckDlg dialog(result->silent, settings.checkForUpdates);
+    dialog.setLatest(result->found, result->line);
+    dialog.setHomePage(updateAddress());
+    if (dialog.run(hwnd) > 0)
+        settings.checkForUpdates = dialog.getCheckAtStartup();
+}
+
 void CVerbinoxDlg::onCommand(UINT id) {
     switch (id) {
     case ID_TRAY_SHOW:
@@ -592,6 +621,9 @@ void CVerbinoxDlg::onCommand(UINT id) {
         break;
     case ID_WEB_FORUMS:
         openWebPage("/forum/");
+        break;
+    case ID_WEB_CHECKUPDATES:
+        checkForUpdates(false);
         break;
     case ID_TRAY_EXIT:
         exit();
@@ -669,6 +701,9 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         return onActionChosen(reinterpret_cast<VAction*>(lParam), reinterpret_cast<VProperty*>(wParam));
     case kDrainResults:
         drainResults();
+        return 0;
+    case kUpdateFetched:
+        onUpdateFetched(reinterpret_cast<update::FetchResult*>(lParam));
         return 0;
     case WM_TIMER:
         if (wParam == kFirstLoopTimer) {

@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "ResultQueue.h"
 #include "TrayDialog.h"
+#include "UpdateCheck.h"
 #include "VElementListCtrl.h"
 #include "WindowSettings.h"
 
@@ -89,6 +90,13 @@ public:
     // Ends the program: the window is destroyed after the shutdown sequence.
     void exit();
 
+    // Where the update check asks (by default the maker's address) and how long it waits for each step.
+    void setUpdateServer(const std::string& makerUrl, DWORD timeoutMs) {
+        updateServer = makerUrl;
+        updateTimeout = timeoutMs;
+    }
+    bool isCheckingForUpdates() const { return updates.isRunning(); }
+
     // The "Couldn't register global hot-key" box; tests replace it.
     using MessageHook = void (*)(const char* text);
     static MessageHook setMessageHook(MessageHook hook);
@@ -120,6 +128,10 @@ private:
     void updateCache();
     void openWebPage(const char* path);
     void showAbout();
+    // The maker's address, or the one a test set: the version file and the home page lie there.
+    std::string updateAddress() const;
+    void checkForUpdates(bool silent);
+    void onUpdateFetched(update::FetchResult* fetched);
     int px(int n) const;
     // Before the sheet opens: no worker may deliver, and nothing listed may point at an action that a
     // plug-in's own dialog could destroy meanwhile.
@@ -145,4 +157,7 @@ private:
     HICON smallProgramIcon = nullptr;
     int editHeight = 0;
     std::unique_ptr<PrefsSheet> prefsSheet;
+    update::CUpdateChecker updates;
+    std::string updateServer;
+    DWORD updateTimeout = update::kDefaultTimeoutMs;
 };

@@ -29,8 +29,10 @@ protected:
         core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
         // Hot-keys are shared by every process on the desktop, and tests run side by side: all but the
         // hot-key test ask for a combination nobody uses, and only mind its failure through the hook.
-        ASSERT_TRUE(folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox><Window HotKey=\"124\" "
-                                                     "HotKeyModifier=\"7\" /></Verbinox></Verbinox>"));
+        // No update check: it would ask the maker's real server.
+        ASSERT_TRUE(folder.writeFile("Verbinox.xml",
+                                     "<Verbinox><Verbinox><Window HotKey=\"124\" HotKeyModifier=\"7\" "
+                                     "CheckForUpdates=\"false\" /></Verbinox></Verbinox>"));
     }
     void TearDown() override {
         if (dialog)
