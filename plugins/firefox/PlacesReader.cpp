@@ -44,7 +44,8 @@ bool openSnapshot(const std::string& placesFile, std::unique_ptr<vx::CFileSnapsh
             (vx::fileStamp(placesFile) == fileBefore && vx::fileStamp(log) == logBefore))
             break;
     }
-    if (!db.openReadOnly(vx::narrowed(vx::widened(snapshot->path()), CP_UTF8)))
+    // Read-write, on the copy only: SQLite may need to replay the copied log or roll back a journal.
+    if (!db.openCopy(vx::narrowed(vx::widened(snapshot->path()), CP_UTF8)))
         return false;
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
