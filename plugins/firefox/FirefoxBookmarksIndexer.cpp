@@ -35,24 +35,6 @@ const TitleReference kTitleReferences[] = {
 
 } // namespace
 
-VFirefoxBookmarksIndexer::VFirefoxBookmarksIndexer(VFirefoxPlugin* plugin) : VIndexer(plugin) {}
-
-VFirefoxBookmarksIndexer::~VFirefoxBookmarksIndexer() {
-    // The worker reads our members: it must be gone before they are.
-    stopWorker();
-    clearCache();
-}
-
-bool VFirefoxBookmarksIndexer::init() {
-    auto* plugin = static_cast<VFirefoxPlugin*>(getPlugin());
-    file = plugin->profileFile("bookmarks.html");
-    if (file.empty() || !firefox::isFile(file))
-        return false;
-    resultIcon = plugin->resultIcon(false);
-    updateCache();
-    return true;
-}
-
 bool VFirefoxBookmarksIndexer::readText(const std::string& path, std::wstring& text) {
     CTextFileRead reader(path);
     // A file with a byte-order mark comes converted to UTF-8, one without it as its bytes.
@@ -87,13 +69,13 @@ std::wstring VFirefoxBookmarksIndexer::decodeTitle(std::wstring_view title) {
     return out;
 }
 
-VUrlResult* VFirefoxBookmarksIndexer::newResult() const {
-    VUrlResult* result = VUrlResult::createInstance(getPlugin());
-    result->setIcon(resultIcon);
-    return result;
+void VFirefoxBookmarksIndexer::readPlaces(const std::string& file, std::vector<firefox::PlaceEntry>& out,
+                                          const firefox::StopRequest& stop) const {
+    firefox::readPlacesBookmarks(file, out, stop);
 }
 
-template <class Found> void VFirefoxBookmarksIndexer::readBookmarks(bool matching, Found found) const {
+void VFirefoxBookmarksIndexer::readOlderFile(const std::string& file, std::vector<firefox::PlaceEntry>& out,
+                                             const firefox::StopRequest& stop) const {
     std::wstring text;
     if (!readText(file, text))
         return;
@@ -125,62 +107,18 @@ template <class Found> void VFirefoxBookmarksIndexer::readBookmarks(bool matchin
         case markup::scanner::TagEnd:
             // A link without an address (its "HREF" dropped by a tag inside it) would open nothing.
             if (inLink && !url.empty()) {
-                const std::string urlText = vx::narrowed(url);
-                // Matched as shown, in both modes: the decoded text.
-                const std::string title = vx::narrowed(decodeTitle(description));
-                if (!matching || match(urlText, true) || match(title, false))
-                    found(urlText, title);
+                firefox::PlaceEntry entry;
+                entry.url = vx::narrowed(url);
+                // Matched as shown: the decoded text.
+                entry.title = vx::narrowed(decodeTitle(description));
+                out.push_back(std::move(entry));
             }
             inLink = false;
             break;
         default:
             break;
         }
-        if (matching && isCancelled())
+        if (stop && stop())
             return;
     }
-}
-
-void VFirefoxBookmarksIndexer::updateCache() {
-    clearCache();
-    if (getLiveSearching())
-        return;
-    readBookmarks(false, [this](const std::string& url, const std::string& description) {
-        VUrlResult* result = newResult();
-        try {
-            cache.push_back(result);
-        } catch (...) {
-            result->deleteThis();
-            throw;
-        }
-        result->setUrl(url);
-        result->setDescription(description);
-    });
-    cache.shrink_to_fit();
-}
-
-void VFirefoxBookmarksIndexer::search() {
-    VResultBatch found;
-    if (getLiveSearching()) {
-        readBookmarks(true, [&](const std::string& url, const std::string& description) {
-            VUrlResult* result = newResult();
-            found.add(result);
-            result->setUrl(url);
-            result->setDescription(description);
-        });
-    } else {
-        for (VResult* entry : cache) {
-            if (cancelRequested())
-                break;
-            const auto* cached = static_cast<const VUrlResult*>(entry);
-            if (match(cached->getUrl(), true) || match(cached->getDescription(), false)) {
-                VUrlResult* result = newResult();
-                found.add(result);
-                result->copyFrom(*cached);
-            }
-        }
-    }
-    // A cancelled search's results die with the batch.
-    if (!isCancelled())
-        found.deliver(searchId);
 }

@@ -1,11 +1,8 @@
 #include "FirefoxHistoryIndexer.h"
 
-#include "FirefoxModule.h"
-#include "FirefoxPlugin.h"
-#include "model/VFileResult.h"
 #include "util/CTextFile.h"
 
-#include <unordered_set>
+#include <algorithm>
 
 namespace {
 
@@ -20,33 +17,14 @@ std::size_t findAddress(const std::string& line, std::size_t from) {
 
 } // namespace
 
-VFirefoxHistoryIndexer::VFirefoxHistoryIndexer(VFirefoxPlugin* plugin) : VIndexer(plugin) {}
-
-VFirefoxHistoryIndexer::~VFirefoxHistoryIndexer() {
-    // The worker reads our members: it must be gone before they are.
-    stopWorker();
-    clearCache();
+void VFirefoxHistoryIndexer::readPlaces(const std::string& file, std::vector<firefox::PlaceEntry>& out,
+                                        const firefox::StopRequest& stop) const {
+    firefox::readPlacesHistory(file, out, stop);
 }
 
-bool VFirefoxHistoryIndexer::init() {
-    auto* plugin = static_cast<VFirefoxPlugin*>(getPlugin());
-    file = plugin->profileFile("history.dat");
-    if (file.empty() || !firefox::isFile(file))
-        return false;
-    resultIcon = plugin->resultIcon(true);
-    updateCache();
-    return true;
-}
-
-VUrlResult* VFirefoxHistoryIndexer::newResult() const {
-    VUrlResult* result = VUrlResult::createInstance(getPlugin());
-    result->setIcon(resultIcon);
-    return result;
-}
-
-template <class Found> void VFirefoxHistoryIndexer::readHistory(bool matching, Found found) const {
+void VFirefoxHistoryIndexer::readOlderFile(const std::string& file, std::vector<firefox::PlaceEntry>& out,
+                                           const firefox::StopRequest& stop) const {
     CTextFileRead reader(file);
-    std::unordered_set<std::string> seen;
     std::string line, value;
     bool continued = false; // value goes on from the line before
     while (reader.ReadLine(line)) {
@@ -68,53 +46,22 @@ template <class Found> void VFirefoxHistoryIndexer::readHistory(bool matching, F
             value.append(line, start, close - start);
             continued = false;
             at = close + 1;
-            if (matching && isCancelled())
+            if (stop && stop())
                 return;
-            if (seen.insert(value).second && (!matching || match(value, true)))
-                found(value);
-            value.clear();
+            firefox::PlaceEntry entry;
+            entry.url.swap(value);
+            out.push_back(std::move(entry));
         }
     }
 }
 
-void VFirefoxHistoryIndexer::updateCache() {
-    clearCache();
-    if (getLiveSearching())
-        return;
-    readHistory(false, [this](const std::string& url) {
-        VUrlResult* result = newResult();
-        try {
-            cache.push_back(result);
-        } catch (...) {
-            result->deleteThis();
-            throw;
-        }
-        result->setUrl(url);
-    });
-    cache.shrink_to_fit();
-}
-
-void VFirefoxHistoryIndexer::search() {
-    VResultBatch found;
-    if (getLiveSearching()) {
-        readHistory(true, [&](const std::string& url) {
-            VUrlResult* result = newResult();
-            found.add(result);
-            result->setUrl(url);
+void VFirefoxHistoryIndexer::order(std::vector<firefox::PlaceEntry>& entries) const {
+    const int64_t now = firefox::nowMicroseconds();
+    std::stable_sort(
+        entries.begin(), entries.end(), [now](const firefox::PlaceEntry& a, const firefox::PlaceEntry& b) {
+            const int64_t rankA = firefox::historyRank(a, now), rankB = firefox::historyRank(b, now);
+            if (rankA != rankB)
+                return rankA > rankB;
+            return a.lastVisit > b.lastVisit;
         });
-    } else {
-        for (VResult* entry : cache) {
-            if (cancelRequested())
-                break;
-            const auto* cached = static_cast<const VUrlResult*>(entry);
-            if (match(cached->getUrl(), true)) {
-                VUrlResult* result = newResult();
-                found.add(result);
-                result->copyFrom(*cached);
-            }
-        }
-    }
-    // A cancelled search's results die with the batch.
-    if (!isCancelled())
-        found.deliver(searchId);
 }

@@ -1,44 +1,23 @@
 #pragma once
-// Firefox's "history.dat" as a source: the web addresses in it become URL results without description,
-// matched by their URL.
+// Firefox's browsing history as a source: from "places.sqlite" in profiles that have it (title,
+// address, visit count and last visit), otherwise the web addresses in "history.dat". Matched by URL
+// and by title; the most visited and most recently visited pages come first.
 //
-// The file is a Mork text database, of which only the values are used: each "http://" or "https://"
-// begins an address that runs to the next ")", possibly over several lines, each but the last ending in
-// the continuation backslash. Mork escapes inside a value are not decoded. An address the file lists
-// several times (visits, referrers, several cells) is one result.
-#include "engine/VIndexer.h"
+// "history.dat" is a Mork text database, of which only the values are used: each "http://" or
+// "https://" begins an address that runs to the next ")", possibly over several lines, each but the
+// last ending in the continuation backslash. Mork escapes inside a value are not decoded. Its
+// addresses have no title and no visits, so they follow the ranked ones in the order of the file.
+#include "FirefoxIndexer.h"
 
-#include <windows.h>
-
-#include <string>
-
-class VFirefoxPlugin;
-class VUrlResult;
-
-class VFirefoxHistoryIndexer : public VIndexer {
+class VFirefoxHistoryIndexer : public VFirefoxIndexer {
 public:
-    explicit VFirefoxHistoryIndexer(VFirefoxPlugin* plugin);
-    ~VFirefoxHistoryIndexer() override;
-
-    // Finds the file in the profile; when it exists, takes the results' icon and builds the first cache.
-    bool init() override;
-    bool reservedFlag() override { return false; }
-    // Reads the file into the cache (cached mode); in live mode only empties the cache.
-    void updateCache() override;
-    std::string getSourceDescription() const override { return file; }
-
-    const std::string& getFile() const { return file; }
-    std::size_t getCachedCount() const { return cache.size(); }
+    explicit VFirefoxHistoryIndexer(VFirefoxPlugin* plugin) : VFirefoxIndexer(plugin, true) {}
 
 protected:
-    void search() override;
-
-private:
-    // Calls found(url) once for every address; with matching, only for those the search matches,
-    // stopping as soon as the search is cancelled. Building the cache never stops early.
-    template <class Found> void readHistory(bool matching, Found found) const;
-    VUrlResult* newResult() const;
-
-    std::string file;
-    HICON resultIcon = nullptr; // the plug-in's, shared by every result
+    const char* olderFileName() const override { return "history.dat"; }
+    void readPlaces(const std::string& file, std::vector<firefox::PlaceEntry>& out,
+                    const firefox::StopRequest& stop) const override;
+    void readOlderFile(const std::string& file, std::vector<firefox::PlaceEntry>& out,
+                       const firefox::StopRequest& stop) const override;
+    void order(std::vector<firefox::PlaceEntry>& entries) const override;
 };

@@ -9,7 +9,11 @@
 #include "model/VPreferences.h"
 #include "resource.h"
 #include "util/CRegValue.h"
+#include "util/VxText.h"
 
+#include <algorithm>
+#include <cstring>
+#include <set>
 #include <vector>
 
 namespace {
@@ -38,6 +42,38 @@ std::string profileString(const std::string& iniFile, const char* section, const
             return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
     }
+}
+
+// The names of every section, in the file's order.
+std::vector<std::string> profileSections(const std::string& iniFile) {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        DWORD n = ::GetPrivateProfileSectionNamesA(buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                   iniFile.c_str());
+        if (n + 2 < buffer.size()) {
+            std::vector<std::string> names;
+            for (const char* at = buffer.data(); at < buffer.data() + n && *at; at += std::strlen(at) + 1)
+                names.emplace_back(at);
+            return names;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// "Profile" and a number, as the browser names them.
+bool isProfileSection(const std::string& section) {
+    const std::size_t prefix = std::strlen("Profile");
+    if (section.size() <= prefix || ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, section.c_str(),
+                                                     static_cast<int>(prefix), "Profile", -1) != CSTR_EQUAL)
+        return false;
+    return std::all_of(section.begin() + prefix, section.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "C:\...", "\\server\..." or "\...": a path that names its own place.
+bool isAbsolutePath(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':')
+        return true;
+    return !path.empty() && (path[0] == '\\' || path[0] == '/');
 }
 
 } // namespace
@@ -76,18 +112,41 @@ bool VFirefoxPlugin::startUp() {
     return installed;
 }
 
-std::string VFirefoxPlugin::profileFile(const char* fileName) const {
+std::string VFirefoxPlugin::profilesListFile() const {
     std::string folder = appDataFolder();
     if (folder.empty())
         return std::string();
     if (folder.back() != '\\')
         folder += '\\';
-    folder += "Mozilla\\Firefox\\";
-    // Only the first profile, and its path always relative: what the browser's own installer writes.
-    const std::string profile = profileString(folder + "profiles.ini", "Profile0", "Path");
-    if (profile.empty())
-        return std::string();
-    return folder + profile + "\\" + fileName;
+    return folder + "Mozilla\\Firefox\\profiles.ini";
+}
+
+std::vector<std::string> VFirefoxPlugin::profileFolders() const {
+    std::vector<std::string> folders;
+    const std::string list = profilesListFile();
+    if (list.empty())
+        return folders;
+    const std::string base = list.substr(0, list.size() - std::strlen("profiles.ini"));
+    std::set<std::string> seen;
+    for (const std::string& section : profileSections(list)) {
+        // "[General]", "[Install...]" and the like describe no profile.
+        if (!isProfileSection(section))
+            continue;
+        std::string path = profileString(list, section.c_str(), "Path");
+        if (path.empty())
+            continue;
+        const std::string relative = profileString(list, section.c_str(), "IsRelative");
+        if (relative == "1" || (relative.empty() && !isAbsolutePath(path)))
+            path = base + path;
+        while (path.size() > 1 && (path.back() == '\\' || path.back() == '/'))
+            path.pop_back();
+        // The browser writes forward slashes into relative paths; both name the same folder.
+        std::string key = vx::lowered(path);
+        std::replace(key.begin(), key.end(), '/', '\\');
+        if (seen.insert(key).second)
+            folders.push_back(path);
+    }
+    return folders;
 }
 
 HICON VFirefoxPlugin::resultIcon(bool history) {

@@ -1,5 +1,5 @@
 #pragma once
-// The Firefox plug-in: the bookmarks and the browsing history of the user's first Firefox profile made
+// The Firefox plug-in: the bookmarks and the browsing history of the user's Firefox profiles made
 // searchable, each through an indexer of its own that can be switched on and off. The browser is only
 // read, never started: its files in the profile, and where it is installed from the registry. Without an
 // installed Firefox the plug-in declines to start and is unloaded.
@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class VFirefoxBookmarksIndexer;
 class VFirefoxHistoryIndexer;
@@ -39,9 +40,12 @@ public:
     VFirefoxHistoryIndexer* getHistoryIndexer() const { return historyIndexer; }
     bool isInstalled() const { return installed; }
 
-    // The file of that name in the first profile: "Path" of "[Profile0]" in the Firefox folder's
-    // "profiles.ini", taken relative to that folder. Empty when any of it is missing.
-    std::string profileFile(const char* fileName) const;
+    // "profiles.ini" in the Firefox folder under "APPDATA"; empty without "APPDATA".
+    std::string profilesListFile() const;
+    // The folder of every profile that file lists, in its order, each once, without a trailing
+    // backslash: "Path" of each "[ProfileN]" section, relative to the Firefox folder when "IsRelative"
+    // is 1 (or missing, for a path without a drive or a leading backslash), as given otherwise.
+    std::vector<std::string> profileFolders() const;
     // The icon drawn beside the results of one indexer kind: loaded at the first call for that kind and
     // destroyed with the plug-in, after every result (the core destroys plug-ins last).
     HICON resultIcon(bool history);

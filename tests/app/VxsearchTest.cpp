@@ -1,6 +1,7 @@
 // Runs the real vxsearch.exe with the real Diskdex, Webquery, Opera, Firefox and Explorer plug-ins against
 // generated folders and files.
 #include "support/FavoritesFolder.h"
+#include "support/PlacesDatabase.h"
 #include "support/TempFolder.h"
 #include "util/CRegValue.h"
 
@@ -457,4 +458,37 @@ TEST_F(VxsearchFirefox, TheUrlAndCaseOptionsAreHonouredInBothModes) {
     writeOptions(" SearchCaseSensitive=\"true\"");
     EXPECT_EQ(urls("chips"), Paths{});
     EXPECT_EQ(urls("Chips"), (Paths{"http://fish.example/menu"}));
+}
+
+TEST_F(VxsearchFirefox, PlacesDatabasesOfEveryProfileAreSearchedWithTheOptionsInBothModes) {
+    // A second profile outside the Firefox folder, kept the way the browser of today keeps it.
+    ASSERT_TRUE(folder.makeDir("Today"));
+    ASSERT_TRUE(
+        folder.writeFile("AppData\\Mozilla\\Firefox\\profiles.ini",
+                         "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/x1.default\r\n\r\n"
+                         "[Profile1]\r\nName=today\r\nIsRelative=0\r\nPath=" +
+                             folder.sub("Today") + "\r\n"));
+    {
+        PlacesDatabase places(folder.sub("Today\\places.sqlite"));
+        places.addBookmark(places.addFolder(PlacesDatabase::Menu, "Food"),
+                           "http://market.example/fish/stalls", "Fish Market");
+        places.addPage("https://weather.example/today", "Rain Radar", 4, PlacesDatabase::nowMicroseconds(),
+                       800);
+    }
+    writeOptions("");
+    Outcome run = vxsearch("market");
+    ASSERT_EQ(run.rows.size(), 1u) << run.out << run.err;
+    EXPECT_EQ(run.rows[0], (std::vector<std::string>{"Fish Market", "Bookmarks Menu/Food",
+                                                     "http://market.example/fish/stalls"}));
+    EXPECT_EQ(urls("chips"), (Paths{"http://fish.example/menu"})) << "the other profile's bookmarks.html";
+    EXPECT_EQ(urls("stalls"), Paths{}) << "by default only the domain of an address is matched";
+    EXPECT_EQ(urls("radar"), (Paths{"https://weather.example/today"}));
+    writeOptions(" SearchUrlDomainOnly=\"false\"");
+    EXPECT_EQ(urls("stalls"), (Paths{"http://market.example/fish/stalls"}));
+    writeOptions(" SearchURLDescOnly=\"true\"");
+    EXPECT_EQ(urls("weather.example"), Paths{});
+    EXPECT_EQ(urls("radar"), (Paths{"https://weather.example/today"}));
+    writeOptions(" SearchCaseSensitive=\"true\"");
+    EXPECT_EQ(urls("radar"), Paths{});
+    EXPECT_EQ(urls("Radar"), (Paths{"https://weather.example/today"}));
 }
