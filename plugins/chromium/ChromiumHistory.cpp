@@ -2,6 +2,7 @@
 
 #include "util/FileSnapshot.h"
 #include "util/SqliteReader.h"
+#include "util/VxText.h"
 
 #include <sqlite3.h>
 #include <windows.h>
@@ -46,13 +47,15 @@ bool readHistory(const std::string& historyPath, std::vector<Visited>& out) {
     if (!snapshot.take(historyPath))
         return false;
     vx::CSqliteDb db;
-    if (!db.openReadOnly(snapshot.path()))
+    // Read-write, on the copy: SQLite may replay the copied log into it. SQLite takes UTF-8 paths.
+    if (!db.openCopy(vx::narrowed(vx::widened(snapshot.path()), CP_UTF8)))
         return false;
     vx::CSqliteStmt rows;
     // Fails on a file that is no database (or an encrypted one) and on a schema without these columns.
     if (!rows.prepare(db.get(), "SELECT url, title, visit_count, last_visit_time FROM urls WHERE hidden = 0"))
         return false;
-    while (rows.step()) {
+    int step;
+    while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
         Visited entry;
         entry.url = rows.text(0);
         if (entry.url.empty())
@@ -63,8 +66,7 @@ bool readHistory(const std::string& historyPath, std::vector<Visited>& out) {
         out.push_back(std::move(entry));
     }
     // The loop also ends on an error (a damaged page halfway through): then nothing counts.
-    const int ended = sqlite3_errcode(db.get());
-    if (ended != SQLITE_DONE && ended != SQLITE_OK) {
+    if (step != SQLITE_DONE) {
         std::vector<Visited>().swap(out);
         return false;
     }
