@@ -316,15 +316,16 @@ void repairUtf8(std::string& text) {
     }
 }
 
-std::string fromUtf8(const std::string& text) {
-    bool ascii = true;
+bool isAscii(std::string_view text) {
     for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
     }
-    if (ascii || ::GetACP() == CP_UTF8)
+    return true;
+}
+
+std::string fromUtf8(const std::string& text) {
+    if (isAscii(text) || ::GetACP() == CP_UTF8)
         return text;
     return vx::narrowed(vx::widened(text, CP_UTF8));
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace chromium {
@@ -19,6 +20,9 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxB
 // truncated or overlong sequences, surrogates, code points past U+10FFFF) with '?', in place: the text
 // keeps its length and a JSON parser then reads every string instead of stopping at the first bad one.
 void repairUtf8(std::string& text);
+
+// True when every byte is below 0x80.
+bool isAscii(std::string_view text);
 
 // UTF-8 text in the active code page (unchanged when it is plain ASCII or the code page is UTF-8).
 std::string fromUtf8(const std::string& text);

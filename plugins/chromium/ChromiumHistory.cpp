@@ -9,8 +9,7 @@
 
 #include <algorithm>
 #include <numeric>
-#include <string_view>
-#include <unordered_set>
+#include <limits>
 
 namespace chromium {
 
@@ -41,7 +40,22 @@ std::int64_t browserTimeNow() {
     return static_cast<std::int64_t>(ticks.QuadPart / 10); // 100 ns -> 1 us, both from 1601
 }
 
-bool readHistory(const std::string& historyPath, std::vector<Visited>& out) {
+bool VisitedList::add(std::string_view url, std::string_view title, std::int64_t visits, std::int64_t lastVisit) {
+    const std::size_t at = text.size();
+    if (at + url.size() + title.size() > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    entries.push_back(Entry{static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(url.size()),
+                            static_cast<std::uint32_t>(title.size()), visits, lastVisit});
+    text.append(url).append(title);
+    return true;
+}
+
+void VisitedList::clear() {
+    std::string().swap(text);
+    std::vector<Entry>().swap(entries);
+}
+
+bool readHistory(const std::string& historyPath, VisitedList& out) {
     out.clear();
     vx::CFileSnapshot snapshot;
     if (!snapshot.take(historyPath))
@@ -54,51 +68,56 @@ bool readHistory(const std::string& historyPath, std::vector<Visited>& out) {
     // Fails on a file that is no database (or an encrypted one) and on a schema without these columns.
     if (!rows.prepare(db.get(), "SELECT url, title, visit_count, last_visit_time FROM urls WHERE hidden = 0"))
         return false;
+    const auto column = [&](int col) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), col));
+        return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(rows.get(), col)))
+                    : std::string_view();
+    };
     int step;
     while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        Visited entry;
-        entry.url = rows.text(0);
-        if (entry.url.empty())
+        const std::string_view url = column(0);
+        if (url.empty())
             continue;
-        entry.title = rows.text(1);
-        entry.visits = rows.int64(2);
-        entry.lastVisit = rows.int64(3);
-        out.push_back(std::move(entry));
+        if (!out.add(url, column(1), rows.int64(2), rows.int64(3)))
+            break;
     }
     // The loop also ends on an error (a damaged page halfway through): then nothing counts.
-    if (step != SQLITE_DONE) {
-        std::vector<Visited>().swap(out);
+    if (step != SQLITE_DONE && step != SQLITE_ROW) {
+        out.clear();
         return false;
     }
     return true;
 }
 
-void rankHistory(std::vector<Visited>& entries, std::int64_t now) {
-    std::vector<double> worth(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Visited& e = entries[i];
+std::vector<std::uint32_t> rankHistory(const VisitedList& list, std::int64_t now) {
+    std::vector<double> worth(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const VisitedList::Entry& e = list[i];
         worth[i] = static_cast<double>(std::max<std::int64_t>(e.visits, 1)) * recencyWeight(now - e.lastVisit);
     }
-    std::vector<std::size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), std::size_t(0));
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const auto better = [&](std::uint32_t a, std::uint32_t b) {
         if (worth[a] != worth[b])
             return worth[a] > worth[b];
-        if (entries[a].lastVisit != entries[b].lastVisit)
-            return entries[a].lastVisit > entries[b].lastVisit;
-        return entries[a].url < entries[b].url;
+        if (list[a].lastVisit != list[b].lastVisit)
+            return list[a].lastVisit > list[b].lastVisit;
+        return list.url(a) < list.url(b);
+    };
+    std::vector<std::uint32_t> order(list.size());
+    std::iota(order.begin(), order.end(), 0u);
+    // Each address once: sorted by address, best first within one, the first of each run stays.
+    // Sorting beats a hash set here, which would allocate once per address.
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int byUrl = list.url(a).compare(list.url(b));
+        return byUrl != 0 ? byUrl < 0 : better(a, b);
     });
-    std::vector<Visited> ranked;
-    ranked.reserve(entries.size()); // no reallocation: the views below stay valid
-    std::unordered_set<std::string_view> seen;
-    seen.reserve(entries.size());
-    for (std::size_t i : order) {
-        if (seen.count(entries[i].url))
-            continue;
-        ranked.push_back(std::move(entries[i]));
-        seen.insert(ranked.back().url);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (kept == 0 || list.url(order[i]) != list.url(order[kept - 1]))
+            order[kept++] = order[i];
     }
-    entries.swap(ranked);
+    order.resize(kept);
+    std::sort(order.begin(), order.end(), better);
+    return order;
 }
 
 } // namespace chromium

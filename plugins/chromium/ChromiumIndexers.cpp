@@ -130,27 +130,32 @@ VChromiumHistoryIndexer::VChromiumHistoryIndexer(VChromiumPlugin* plugin, const 
     : VChromiumIndexer(plugin, browser, profile, "History") {}
 
 void VChromiumHistoryIndexer::build(chromium::UrlTable& table) const {
-    std::vector<chromium::Visited> visited;
+    chromium::VisitedList visited;
     if (!chromium::readHistory(file, visited))
         return;
-    chromium::rankHistory(visited, chromium::browserTimeNow());
-    for (const chromium::Visited& entry : visited) {
-        if (!table.add(chromium::fromUtf8(entry.url), chromium::fromUtf8(entry.title)))
+    const std::vector<std::uint32_t> ranked = chromium::rankHistory(visited, chromium::browserTimeNow());
+    table.reserve(ranked.size(), visited.textBytes());
+    for (std::uint32_t i : ranked) {
+        const std::string_view url = visited.url(i), title = visited.title(i);
+        // Plain ASCII (nearly every address) goes in as it is: no copy per row.
+        const bool added = chromium::isAscii(url) && chromium::isAscii(title)
+                               ? table.add(url, title)
+                               : table.add(chromium::fromUtf8(std::string(url)), chromium::fromUtf8(std::string(title)));
+        if (!added)
             break;
     }
 }
 
 void VChromiumHistoryIndexer::searchLive(VResultBatch& found) const {
-    std::vector<chromium::Visited> visited;
+    chromium::VisitedList visited;
     if (!chromium::readHistory(file, visited) || isCancelled())
         return;
     // Ranked whole before matching, so that each address is represented by the same entry as in the cache.
-    chromium::rankHistory(visited, chromium::browserTimeNow());
-    for (const chromium::Visited& entry : visited) {
+    for (std::uint32_t i : chromium::rankHistory(visited, chromium::browserTimeNow())) {
         if (isCancelled())
             return;
-        const std::string url = chromium::fromUtf8(entry.url);
-        const std::string title = chromium::fromUtf8(entry.title);
+        const std::string url = chromium::fromUtf8(std::string(visited.url(i)));
+        const std::string title = chromium::fromUtf8(std::string(visited.title(i)));
         if (matches(url, title))
             found.add(newResult(url, title));
     }

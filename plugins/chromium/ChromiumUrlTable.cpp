@@ -34,6 +34,12 @@ bool UrlTable::add(std::string_view url, std::string_view title, std::uint32_t f
     return true;
 }
 
+void UrlTable::reserve(std::size_t count, std::size_t textBytes) {
+    entries.reserve(count);
+    text.reserve(textBytes);
+    lowered.reserve(textBytes);
+}
+
 std::uint32_t UrlTable::addFolder(std::string path) {
     folders.push_back(std::move(path));
     return static_cast<std::uint32_t>(folders.size() - 1);

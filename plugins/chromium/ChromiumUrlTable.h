@@ -15,6 +15,8 @@ public:
     // a table whose entries have no folder never stores one. False when the table is full (4 GB of text).
     bool add(std::string_view url, std::string_view title);
     bool add(std::string_view url, std::string_view title, std::uint32_t folder);
+    // Room for that many entries and bytes of text, so a large build does not regrow its buffers.
+    void reserve(std::size_t count, std::size_t textBytes);
     // A folder path; its index for add.
     std::uint32_t addFolder(std::string path);
 
