@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Lays out the portable folder a Windows user unzips, for each target built: the program, vxsearch, the
-# core library, the plug-ins with their files and the GCC runtime, nothing of the tests; then zips it.
+# core library, SQLite, the plug-ins with their files and the GCC runtime, nothing of the tests; then zips it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
@@ -10,7 +10,7 @@ for t in "${targets[@]}"; do
     out="$root/build/dist/Verbinox-$t"
     rm -rf "$out" "$out.zip"
     mkdir -p "$out/Plugins"
-    cp "$bin/Verbinox.exe" "$bin/vxsearch.exe" "$bin/VerbinoxCore.dll" "$out/"
+    cp "$bin/Verbinox.exe" "$bin/vxsearch.exe" "$bin/VerbinoxCore.dll" "$bin/sqlite3.dll" "$out/"
     cp "$bin"/libstdc++-6.dll "$bin"/libgcc_s_*.dll "$bin"/libwinpthread-1.dll "$out/"
     # Plug-ins and whatever lies beside them in their folder (icons, images), never the test plug-in.
     cp -a "$bin/Plugins/." "$out/Plugins/"

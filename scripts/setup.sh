@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/wine-env.sh"
 
 packages=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 wine32:i386 xvfb imagemagick xdotool googletest)
+          wine wine64 wine32:i386 xvfb imagemagick xdotool googletest nlohmann-json3-dev curl)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -41,3 +41,26 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$WINEPREFIX/drive_c/windows/syst
     wineserver -k || true
     [ -d "$WINEPREFIX/drive_c/windows/system32" ] || { echo "setup: wineboot did not create the prefix" >&2; exit 1; }
 fi
+
+# SQLite is built from its amalgamation, which the npm package better-sqlite3 carries in deps/sqlite3.
+# The package is pinned by version and checksum; only the three amalgamation files are kept.
+sqlite_package=better-sqlite3-12.11.1.tgz
+sqlite_sha256=ebf0ed75a7a59dbcb3b24bbd014ef49d9f15bc328e4adcbf516f2a8fadfa2835
+deps="$root/build/deps"
+if [ ! -f "$deps/sqlite3/sqlite3.c" ]; then
+    echo "setup: fetching the SQLite amalgamation ($sqlite_package)"
+    mkdir -p "$deps"
+    tmp=$(mktemp -d)
+    curl -fsSL --retry 3 -o "$tmp/$sqlite_package" \
+        "https://registry.npmjs.org/better-sqlite3/-/$sqlite_package"
+    echo "$sqlite_sha256  $tmp/$sqlite_package" | sha256sum -c --quiet -
+    tar -xzf "$tmp/$sqlite_package" -C "$tmp" package/deps/sqlite3
+    rm -rf "$deps/sqlite3"
+    mv "$tmp/package/deps/sqlite3" "$deps/sqlite3"
+    rm -rf "$tmp"
+fi
+
+# nlohmann-json is header-only and architecture-independent, but the cross compilers must not see the
+# rest of the build machine's /usr/include: its one folder is linked into a private include folder.
+mkdir -p "$deps/include"
+[ -e "$deps/include/nlohmann" ] || ln -s /usr/include/nlohmann "$deps/include/nlohmann"

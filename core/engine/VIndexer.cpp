@@ -146,6 +146,10 @@ void VResultBatch::clear() {
 
 void VIndexer::startLiveSearch() {
     // The handle stays with the owner, who joins and closes it; the worker leaves it alone.
+    // A cache whose source changed on disk is rebuilt here, on the worker, so the window never waits
+    // for it and the search that follows sees what the source holds now.
+    if (!getLiveSearching() && !cancelRequested() && isCacheStale())
+        updateCache();
     search();
 }
 

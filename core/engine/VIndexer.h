@@ -50,6 +50,9 @@ public:
     virtual bool reservedFlag() = 0;
     // Rebuilds the cache. Overrides call clearCache first, which stops a running worker.
     virtual void updateCache() {}
+    // True when the source changed since the cache was built (a cheap check: a file's size and time);
+    // the worker then rebuilds the cache before a cached search.
+    virtual bool isCacheStale() const { return false; }
     virtual int getMinSearchStringLength() const;
     virtual bool isCancelled() const { return cancelled.load(std::memory_order_relaxed); }
     // The whole search string found in text (at its start with the start-only option); URL rules apply

@@ -85,6 +85,7 @@ void NameIndexer::updateCache() {
     clearCache();
     loweredNames.clear();
     spans.clear();
+    sourceChanged.store(false);
     if (getLiveSearching())
         return;
     ++FakeCounters::cacheBuilds;

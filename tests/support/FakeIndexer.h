@@ -61,6 +61,9 @@ public:
     ~NameIndexer() override;
     bool reservedFlag() override { return false; }
     void updateCache() override;
+    // Reports a changed source until the next cache build, as a file-backed source whose file changed.
+    void markSourceChanged() { sourceChanged.store(true); }
+    bool isCacheStale() const override { return sourceChanged.load(); }
     // Spin this many microseconds per candidate.
     void setCandidateDelayMicros(int micros) { delayMicros = micros; }
     // Keep going over the names until cancelled.
@@ -92,6 +95,7 @@ private:
     std::atomic<bool> readsCoreRegistry{false};
     std::atomic<bool> clearsCacheOnWorker{false};
     std::atomic<long> started{0};
+    std::atomic<bool> sourceChanged{false};
     std::atomic<long> knewId{0};
 };
 

@@ -182,6 +182,32 @@ TEST_F(SearchDispatch, UpdateCacheWhileASearchIsCurrentDoesNothing) {
     EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
 }
 
+TEST_F(SearchDispatch, AStaleCacheIsRebuiltOnTheWorkerBeforeACachedSearchOnly) {
+    auto* listener = new CollectingListener();
+    core->registerResultListener(listener);
+    auto* indexer = makeIndexer(nullptr, {"abc", "abcd"});
+    core->registerIndexer(indexer);
+    const long builds = FakeCounters::cacheBuilds.load();
+    uint32_t id = 0;
+    core->startSeach("abc", id);
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds) << "an unchanged source was rebuilt";
+
+    indexer->markSourceChanged();
+    core->startSeach("abcd", id);
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
+    EXPECT_FALSE(indexer->isCacheStale());
+    EXPECT_EQ(listener->texts().back(), "abcd") << "the search after the rebuild found nothing";
+
+    core->setLiveSearching(true);
+    indexer->markSourceChanged();
+    core->startSeach("abc", id);
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_TRUE(indexer->isCacheStale()) << "a live search has no cache to rebuild";
+    core->setLiveSearching(false);
+}
+
 TEST_F(SearchDispatch, RebuildingACacheStopsTheWorkerReadingIt) {
     auto* indexer = makeIndexer(nullptr, {"abc", "abcd"});
     indexer->setEndless(true);
