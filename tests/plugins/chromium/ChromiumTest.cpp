@@ -1,6 +1,8 @@
 #include "ChromiumFixture.h"
 
 #include "ChromiumFiles.h"
+#include "ChromiumPrefsDlg.h"
+#include "resource.h"
 #include "ChromiumResult.h"
 #include "support/ShellCapture.h"
 #include "support/Watchdog.h"
@@ -315,4 +317,32 @@ TEST_F(ChromiumTest, BytesThatAreNotUtf8AreReplacedAndEveryEntryIsRead) {
     EXPECT_EQ(read[0].title, "Bad ??? byte");
     EXPECT_EQ(read[1].title, "Cut ??");
     EXPECT_EQ(read[2].title, "Surrogate ??? and \xE2\x82\xAC");
+}
+
+TEST_F(ChromiumTest, TheDialogSwitchesEachInstalledBrowserAndGreysTheOthers) {
+    chromeProfile();
+    edgeProfile();
+    start();
+    ChromiumPrefsDlg dialog(plugin);
+    HWND window = dialog.create(nullptr, false);
+    ASSERT_NE(window, nullptr);
+    const auto checked = [&](int id) { return ::IsDlgButtonChecked(window, id) == BST_CHECKED; };
+    char label[64] = {};
+    ::GetDlgItemTextA(window, IDC_BROWSER_NAME_FIRST + Vivaldi, label, sizeof(label));
+    EXPECT_STREQ(label, "Vivaldi (not installed)");
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(window, IDC_SEARCH_HISTORY_FIRST + Vivaldi)));
+    EXPECT_TRUE(checked(IDC_SEARCH_BOOKMARKS_FIRST + Chrome));
+    EXPECT_TRUE(checked(IDC_SEARCH_HISTORY_FIRST + Edge));
+    ::SendDlgItemMessageA(window, IDC_SEARCH_HISTORY_FIRST + Edge, BM_CLICK, 0, 0);
+    ::SendDlgItemMessageA(window, IDC_SEARCH_BOOKMARKS_FIRST + Chrome, BM_CLICK, 0, 0);
+    ::SendMessageA(window, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(dialog.getHwnd(), nullptr) << "OK closes the dialog";
+    EXPECT_TRUE(plugin->getHistoryIndexers(Edge).empty());
+    EXPECT_TRUE(plugin->getBookmarksIndexers(Chrome).empty());
+    EXPECT_EQ(plugin->getHistoryIndexers(Chrome).size(), 1u);
+    EXPECT_TRUE(plugin->getSearchHistory(Vivaldi)) << "greyed rows keep their setting";
+    window = dialog.create(nullptr, false);
+    ::SendDlgItemMessageA(window, IDC_SEARCH_BOOKMARKS_FIRST + Chrome, BM_CLICK, 0, 0);
+    ::SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(plugin->getBookmarksIndexers(Chrome).empty()) << "Cancel changes nothing";
 }
