@@ -19,4 +19,5 @@ for t in "${targets[@]}"; do
     wine "$root/build/$t/bin/vx_bench_search.exe" "Z:$out/search-$t.json" </dev/null
     wine "$root/build/$t/bin/vx_bench_diskdex.exe" "Z:$out/tree" "Z:$out/diskdex-$t.json" </dev/null
     wine "$root/build/$t/bin/vx_bench_app.exe" "Z:$out/profile" "Z:$out/app-$t.json" </dev/null
+    wine "$root/build/$t/bin/vx_bench_chromium.exe" "Z:$out/chromium-$t.json" </dev/null
 done

@@ -2,11 +2,11 @@
 """Draws the core library's ten 16 x 16 icons (eight property kinds, copy and run), the program's
 icon (a "V", 16 x 16 and 32 x 32 in one file), the web-search plug-in's own icon and its engines'
 icons (a rounded square in a colour of its own with the engine's initial), the Opera plug-in's icon, and
-the Firefox and Explorer plug-ins' own icons and the icons of their results as .ico files.
+the Firefox, Explorer and Chromium plug-ins' own icons and the icons of their results as .ico files.
 
 Run once when an icon changes; the .ico files are checked in beside core.rc, app/res/verbinox.rc,
 plugins/webquery/res/webquery.rc, plugins/opera/res/opera.rc, plugins/firefox/res/firefox.rc,
-plugins/explorer/res/explorer.rc and in plugins/webquery/images."""
+plugins/explorer/res/explorer.rc, plugins/chromium/res/chromium.rc and in plugins/webquery/images."""
 import os
 import struct
 import sys
@@ -128,6 +128,12 @@ def main():
         f.write(icon_bytes((0xE6, 0x5C, 0x00), "F"))
     with open(os.path.join(firefox, "firefox-result.ico"), "wb") as f:
         f.write(icon_bytes((0xE6, 0x5C, 0x00), "U"))
+    chromium = os.path.join(here, "..", "plugins", "chromium", "res")
+    os.makedirs(chromium, exist_ok=True)
+    with open(os.path.join(chromium, "chromium.ico"), "wb") as f:
+        f.write(icon_bytes((0x1A, 0x73, 0xE8), "C"))
+    with open(os.path.join(chromium, "chromium-result.ico"), "wb") as f:
+        f.write(icon_bytes((0x1A, 0x73, 0xE8), "U"))
 
 
 if __name__ == "__main__":

@@ -60,6 +60,7 @@ TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Opera.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Explorer.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Firefox.vll").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Chromium.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Outlook.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     const std::string settings = folder + "Verbinox.xml";
     {

@@ -1,0 +1,162 @@
+#include "ChromiumIndexers.h"
+
+#include "ChromiumBrowsers.h"
+#include "ChromiumFiles.h"
+#include "ChromiumHistory.h"
+#include "ChromiumPlugin.h"
+#include "ChromiumResult.h"
+#include "engine/VVerbinoxCore.h"
+
+#include <map>
+
+VChromiumIndexer::VChromiumIndexer(VChromiumPlugin* plugin, const chromium::Browser* browser,
+                                   const chromium::Profile* profile, const char* fileName)
+    : VIndexer(plugin), browser(browser), profile(profile), file(profile->folder + fileName) {}
+
+VChromiumIndexer::~VChromiumIndexer() {
+    // The worker reads our members: it must be gone before they are.
+    stopWorker();
+    clearCache();
+}
+
+bool VChromiumIndexer::init() {
+    resultIcon = static_cast<VChromiumPlugin*>(getPlugin())->resultIcon();
+    updateCache();
+    return true;
+}
+
+std::string VChromiumIndexer::getSourceDescription() const {
+    return chromium::browserKinds()[browser->kind].key + std::string(" (") + profile->name + "): " + file;
+}
+
+std::vector<vx::CFileStamp> VChromiumIndexer::takeStamps() const {
+    std::vector<vx::CFileStamp> taken;
+    for (const std::string& watched : watchedFiles())
+        taken.push_back(vx::fileStamp(watched));
+    return taken;
+}
+
+void VChromiumIndexer::clearCache() {
+    VIndexer::clearCache();
+    table.clear();
+}
+
+void VChromiumIndexer::updateCache() {
+    clearCache();
+    // Taken before reading: a change made while the files are read shows at the next check.
+    stamps = takeStamps();
+    if (getLiveSearching())
+        return;
+    build(table);
+    table.shrink();
+}
+
+bool VChromiumIndexer::isCacheStale() const {
+    return takeStamps() != stamps;
+}
+
+VChromiumUrlResult* VChromiumIndexer::newResult(const std::string& url, const std::string& title) const {
+    VChromiumUrlResult* result = VChromiumUrlResult::createInstance(getPlugin(), browser);
+    result->setIcon(resultIcon);
+    result->setUrl(url);
+    result->setDescription(title);
+    return result;
+}
+
+bool VChromiumIndexer::matches(const std::string& url, const std::string& title) const {
+    return match(url, true) || match(title, false);
+}
+
+void VChromiumIndexer::search() {
+    VResultBatch found;
+    if (getLiveSearching()) {
+        searchLive(found);
+    } else {
+        VVerbinoxCore* core = VVerbinoxCore::instance();
+        const bool lower = !core->getSearchCaseSensitive();
+        const bool titlesOnly = core->getSearchUrlDescriptionsOnly();
+        const bool hostOnly = core->getSearchUrlDomainOnly();
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            if (cancelRequested())
+                break;
+            // The same rules as match(), over the table's own (lower-cased) copies: no copy per entry.
+            const std::string_view url = table.url(i, lower);
+            const bool hit = (!titlesOnly && matchPrepared(hostOnly ? chromium::hostOf(url) : url)) ||
+                             matchPrepared(table.title(i, lower));
+            if (!hit)
+                continue;
+            VChromiumUrlResult* result = newResult(std::string(table.url(i)), std::string(table.title(i)));
+            found.add(result);
+            result->setFolder(table.folder(i));
+        }
+    }
+    // A cancelled search's results die with the batch.
+    if (!isCancelled())
+        found.deliver(searchId);
+}
+
+VChromiumBookmarksIndexer::VChromiumBookmarksIndexer(VChromiumPlugin* plugin, const chromium::Browser* browser,
+                                                     const chromium::Profile* profile)
+    : VChromiumIndexer(plugin, browser, profile, "Bookmarks") {}
+
+void VChromiumBookmarksIndexer::build(chromium::UrlTable& table) const {
+    std::map<std::string, std::uint32_t> folders; // each path stored once
+    for (const chromium::Bookmark& bookmark : chromium::readBookmarks(file)) {
+        const std::string folder = chromium::fromUtf8(bookmark.folder);
+        auto known = folders.find(folder);
+        if (known == folders.end())
+            known = folders.emplace(folder, table.addFolder(folder)).first;
+        if (!table.add(chromium::fromUtf8(bookmark.url), chromium::fromUtf8(bookmark.title), known->second))
+            break;
+    }
+}
+
+void VChromiumBookmarksIndexer::searchLive(VResultBatch& found) const {
+    for (const chromium::Bookmark& bookmark : chromium::readBookmarks(file)) {
+        if (isCancelled())
+            return;
+        const std::string url = chromium::fromUtf8(bookmark.url);
+        const std::string title = chromium::fromUtf8(bookmark.title);
+        if (!matches(url, title))
+            continue;
+        VChromiumUrlResult* result = newResult(url, title);
+        found.add(result);
+        result->setFolder(chromium::fromUtf8(bookmark.folder));
+    }
+}
+
+VChromiumHistoryIndexer::VChromiumHistoryIndexer(VChromiumPlugin* plugin, const chromium::Browser* browser,
+                                                 const chromium::Profile* profile)
+    : VChromiumIndexer(plugin, browser, profile, "History") {}
+
+void VChromiumHistoryIndexer::build(chromium::UrlTable& table) const {
+    chromium::VisitedList visited;
+    if (!chromium::readHistory(file, visited))
+        return;
+    const std::vector<std::uint32_t> ranked = chromium::rankHistory(visited, chromium::browserTimeNow());
+    table.reserve(ranked.size(), visited.textBytes());
+    for (std::uint32_t i : ranked) {
+        const std::string_view url = visited.url(i), title = visited.title(i);
+        // Plain ASCII (nearly every address) goes in as it is: no copy per row.
+        const bool added = chromium::isAscii(url) && chromium::isAscii(title)
+                               ? table.add(url, title)
+                               : table.add(chromium::fromUtf8(std::string(url)), chromium::fromUtf8(std::string(title)));
+        if (!added)
+            break;
+    }
+}
+
+void VChromiumHistoryIndexer::searchLive(VResultBatch& found) const {
+    chromium::VisitedList visited;
+    if (!chromium::readHistory(file, visited) || isCancelled())
+        return;
+    // Ranked whole before matching, so that each address is represented by the same entry as in the cache.
+    for (std::uint32_t i : chromium::rankHistory(visited, chromium::browserTimeNow())) {
+        if (isCancelled())
+            return;
+        const std::string url = chromium::fromUtf8(std::string(visited.url(i)));
+        const std::string title = chromium::fromUtf8(std::string(visited.title(i)));
+        if (matches(url, title))
+            found.add(newResult(url, title));
+    }
+}

@@ -1,0 +1,23 @@
+#include "ChromiumResult.h"
+
+#include "ChromiumBrowsers.h"
+#include "engine/VVerbinoxCore.h"
+
+VChromiumUrlResult* VChromiumUrlResult::createInstance(VPlugin* plugin, const chromium::Browser* browser) {
+    return new VChromiumUrlResult(plugin, browser);
+}
+
+VChromiumUrlResult::VChromiumUrlResult(VPlugin* plugin, const chromium::Browser* browser)
+    : VUrlResult(plugin), browser(browser) {}
+
+void VChromiumUrlResult::deleteThis() {
+    delete this;
+}
+
+std::string VChromiumUrlResult::getDisplayText2() const {
+    return folder.empty() ? getUrl() : folder;
+}
+
+bool VChromiumUrlResult::select() {
+    return VVerbinoxCore::instance()->openUrl(getUrl(), browser ? browser->program : std::string());
+}
