@@ -15,6 +15,10 @@ constexpr UINT UM_ELEMENTCHOSEN = WM_APP + 10;
 constexpr UINT UM_ACTIONCHOSEN = WM_APP + 11;
 // From the property pop-up: wParam VProperty*, lParam VAction*. The reply is as for UM_ACTIONCHOSEN.
 constexpr UINT UM_PROPERTYCHOSEN = WM_APP + 12;
+// Posted by the result listener: batches wait in the result queue.
+constexpr UINT UM_DRAINRESULTS = WM_APP + 20;
+// Posted by the update check's worker: lParam an update::FetchResult* that the handler owns from then on.
+constexpr UINT UM_UPDATEFETCHED = WM_APP + 21;
 
 // The notification-area icon's callback: wParam the icon's identifier, lParam the mouse message.
 constexpr UINT UM_TRAYNOTIFY = WM_USER + 1;

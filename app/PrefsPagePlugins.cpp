@@ -25,19 +25,7 @@ PrefsPagePlugins::PrefsPagePlugins(CVerbinoxDlg* window, PrefsSheet* sheet)
 
 void PrefsPagePlugins::onInitPage() {
     HWND list = ::GetDlgItem(hwnd, IDC_PREFS_PLUGINLIST);
-    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    const struct {
-        const char* title;
-        int width;
-    } columns[] = {{"Name", 110}, {"Description", 150}, {"Author", 74}};
-    for (int i = 0; i < 3; ++i) {
-        LVCOLUMNA column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<char*>(columns[i].title);
-        column.cx = px(columns[i].width);
-        column.iSubItem = i;
-        ::SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
-    }
+    setUpReportList(list, {{"Name", 110}, {"Description", 150}, {"Author", 74}});
     images.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 8));
     ::SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.Get()));
     VPluginManager* manager = plugins();

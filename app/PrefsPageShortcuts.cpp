@@ -26,19 +26,7 @@ PrefsPageShortcuts::PrefsPageShortcuts(CVerbinoxDlg* window)
 
 void PrefsPageShortcuts::onInitPage() {
     HWND list = ::GetDlgItem(hwnd, IDC_PREFS_SHORTCUTLIST);
-    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    const struct {
-        const char* title;
-        int width;
-    } columns[] = {{"Action Name", 110}, {"Shortcut", 75}, {"Description", 200}};
-    for (int i = 0; i < 3; ++i) {
-        LVCOLUMNA column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<char*>(columns[i].title);
-        column.cx = px(columns[i].width);
-        column.iSubItem = i;
-        ::SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
-    }
+    setUpReportList(list, {{"Action Name", 110}, {"Shortcut", 75}, {"Description", 200}});
     fill();
 }
 

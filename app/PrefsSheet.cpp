@@ -67,6 +67,19 @@ void PrefsPage::addToolTip(int controlId, const char* text) {
     ::SendMessageA(toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+void PrefsPage::setUpReportList(HWND list, std::initializer_list<ListColumn> columns) const {
+    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    int i = 0;
+    for (const ListColumn& each : columns) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<char*>(each.title);
+        column.cx = px(each.width);
+        column.iSubItem = i;
+        ::SendMessageA(list, LVM_INSERTCOLUMNA, i++, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
 bool PrefsPage::isChecked(int controlId) const {
     return ::IsDlgButtonChecked(hwnd, controlId) == BST_CHECKED;
 }

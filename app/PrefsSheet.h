@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,12 @@ protected:
     virtual void onInitPage() = 0;
     // Shows text (lines split at "\n") when the mouse rests on the control.
     void addToolTip(int controlId, const char* text);
+    // A full-row report list with these columns (titles and widths at 96 DPI).
+    struct ListColumn {
+        const char* title;
+        int width;
+    };
+    void setUpReportList(HWND list, std::initializer_list<ListColumn> columns) const;
     bool isChecked(int controlId) const;
     void setChecked(int controlId, bool value);
     int px(int n) const;

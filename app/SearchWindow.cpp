@@ -25,9 +25,6 @@
 
 namespace {
 
-const UINT kDrainResults = WM_APP + 20;
-// lParam: an update::FetchResult* that the handler owns.
-const UINT kUpdateFetched = WM_APP + 21;
 const UINT_PTR kFirstLoopTimer = 1;
 
 void showMessageBox(const char* text) {
@@ -171,7 +168,7 @@ void CVerbinoxDlg::onInitDialog() {
 
     core = VVerbinoxCore::instance();
     core->startUp();
-    queue.reset(new VResultQueue(hwnd, kDrainResults));
+    queue.reset(new VResultQueue(hwnd, UM_DRAINRESULTS));
     core->registerResultListener(queue.get());
     core->registerActionListener(queue.get());
     if (prefsPath.empty())
@@ -577,7 +574,7 @@ std::string CVerbinoxDlg::updateAddress() const {
 }
 
 void CVerbinoxDlg::checkForUpdates(bool silent) {
-    updates.start(hwnd, kUpdateFetched, updateAddress(), update::ownVersion(), updateTimeout, silent);
+    updates.start(hwnd, UM_UPDATEFETCHED, updateAddress(), update::ownVersion(), updateTimeout, silent);
 }
 
 void CVerbinoxDlg::onUpdateFetched(update::FetchResult* fetched) {
@@ -699,10 +696,10 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         return onActionChosen(reinterpret_cast<VAction*>(wParam), reinterpret_cast<VProperty*>(lParam));
     case UM_PROPERTYCHOSEN:
         return onActionChosen(reinterpret_cast<VAction*>(lParam), reinterpret_cast<VProperty*>(wParam));
-    case kDrainResults:
+    case UM_DRAINRESULTS:
         drainResults();
         return 0;
-    case kUpdateFetched:
+    case UM_UPDATEFETCHED:
         onUpdateFetched(reinterpret_cast<update::FetchResult*>(lParam));
         return 0;
     case WM_TIMER:

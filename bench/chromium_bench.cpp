@@ -27,7 +27,8 @@ const int kFiles = 20000;
 std::string tempFolder() {
     char base[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, base);
-    std::string folder = std::string(base) + "vx-bench-chromium-" + std::to_string(::GetCurrentProcessId()) + "\\";
+    std::string folder =
+        std::string(base) + "vx-bench-chromium-" + std::to_string(::GetCurrentProcessId()) + "\\";
     ::CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }
@@ -45,7 +46,8 @@ bool makeHistory(const std::string& path, std::size_t& textBytes) {
     for (int i = 0; i < kUrls; ++i) {
         const std::string url = "https://site" + std::to_string(i % 5000) + ".example.com/articles/" +
                                 std::to_string(i) + "/some-readable-slug?ref=feed";
-        const std::string title = "Article number " + std::to_string(i) + " - Example site " + std::to_string(i % 5000);
+        const std::string title =
+            "Article number " + std::to_string(i) + " - Example site " + std::to_string(i % 5000);
         textBytes += url.size() + title.size();
         sqlite3_bind_text(row, 1, url.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(row, 2, title.c_str(), -1, SQLITE_TRANSIENT);
@@ -65,8 +67,8 @@ double bareScan(const std::string& path, long& rows) {
     sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     const double t = nowMs();
     sqlite3_stmt* scan = nullptr;
-    sqlite3_prepare_v2(db, "SELECT url, title, visit_count, last_visit_time FROM urls WHERE hidden = 0", -1, &scan,
-                       nullptr);
+    sqlite3_prepare_v2(db, "SELECT url, title, visit_count, last_visit_time FROM urls WHERE hidden = 0", -1,
+                       &scan, nullptr);
     rows = 0;
     std::size_t bytes = 0;
     while (sqlite3_step(scan) == SQLITE_ROW) {
@@ -90,7 +92,8 @@ double folderCacheBytesPerFile(const std::string& root) {
         for (int f = 0; f < kFiles / 20; ++f) {
             const std::string name = "document-" + std::to_string(d * 1000 + f) + ".txt";
             nameBytes += name.size();
-            HANDLE h = ::CreateFileA((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            HANDLE h =
+                ::CreateFileA((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             ::CloseHandle(h);
         }
     }
@@ -171,7 +174,8 @@ int main(int argc, char** argv) {
     }
     const double bytesPerUrl =
         cached ? (static_cast<double>(after) - before - static_cast<double>(textBytes)) / cached : 0.0;
-    const double overheadPerUrl = cached ? static_cast<double>(indexer->getCacheOverheadBytes()) / cached : 0.0;
+    const double overheadPerUrl =
+        cached ? static_cast<double>(indexer->getCacheOverheadBytes()) / cached : 0.0;
     const double textPerUrl = cached ? static_cast<double>(textBytes) / cached : 0.0;
 
     indexer->deleteThis();
@@ -186,7 +190,8 @@ int main(int argc, char** argv) {
     ::SHFileOperationA(&op);
 
     const char* target = sizeof(void*) == 4 ? "i686" : "x86_64";
-    std::printf("Chromium history cache over %zu addresses (%s under Wine; medians of %d runs)\n", cached, target, runs);
+    std::printf("Chromium history cache over %zu addresses (%s under Wine; medians of %d runs)\n", cached,
+                target, runs);
     std::printf("%-40s %10s %10s %7s\n", "figure", "value", "floor", "ratio");
     std::printf("%-40s %8.1f ms %7.1f ms %7.2f\n", "cache build (copy, read, rank, pack)", median(builds),
                 median(floors), median(builds) / median(floors));
@@ -203,14 +208,19 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bench: cannot write %s\n", argv[1]);
             return 2;
         }
-        std::fprintf(out, "{\n  \"target\": \"%s\",\n  \"addresses\": %zu,\n  \"rowsScanned\": %ld,\n  \"runs\": %d,\n",
-                     target, cached, rows, runs);
-        std::fprintf(out, "  \"cacheBuildMs\": %.3f,\n  \"bareScanMs\": %.3f,\n", median(builds), median(floors));
-        std::fprintf(out, "  \"copyMs\": %.3f,\n  \"copyAndReadMs\": %.3f,\n  \"rankMs\": %.3f,\n", median(copies),
-                     median(reads), median(ranks));
-        std::fprintf(out, "  \"bytesPerAddressBeyondText\": %.1f,\n  \"cacheOverheadBytesPerAddress\": %.1f,\n",
+        std::fprintf(
+            out,
+            "{\n  \"target\": \"%s\",\n  \"addresses\": %zu,\n  \"rowsScanned\": %ld,\n  \"runs\": %d,\n",
+            target, cached, rows, runs);
+        std::fprintf(out, "  \"cacheBuildMs\": %.3f,\n  \"bareScanMs\": %.3f,\n", median(builds),
+                     median(floors));
+        std::fprintf(out, "  \"copyMs\": %.3f,\n  \"copyAndReadMs\": %.3f,\n  \"rankMs\": %.3f,\n",
+                     median(copies), median(reads), median(ranks));
+        std::fprintf(out,
+                     "  \"bytesPerAddressBeyondText\": %.1f,\n  \"cacheOverheadBytesPerAddress\": %.1f,\n",
                      bytesPerUrl, overheadPerUrl);
-        std::fprintf(out, "  \"textBytesPerAddress\": %.1f,\n  \"folderCacheBytesPerFileBeyondName\": %.1f\n}\n",
+        std::fprintf(out,
+                     "  \"textBytesPerAddress\": %.1f,\n  \"folderCacheBytesPerFileBeyondName\": %.1f\n}\n",
                      textPerUrl, folderBytes);
         std::fclose(out);
     }

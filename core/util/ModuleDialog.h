@@ -57,8 +57,22 @@ protected:
     virtual bool canOpen() const { return true; }
     // WM_INITDIALOG's work; its answer goes to the dialog manager (TRUE: it sets the focus itself).
     virtual BOOL onInit() = 0;
-    // Every later message but WM_NCDESTROY, which ends the tie to the window.
-    virtual INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // Every later message but WM_NCDESTROY, which ends the tie to the window. By default OK writes the
+    // controls back (onOk) and ends with IDOK; Cancel and the close box end with IDCANCEL.
+    virtual INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_CLOSE || (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)) {
+            end(IDCANCEL);
+            return TRUE;
+        }
+        if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+            onOk();
+            end(IDOK);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    // What OK does before the dialog ends, with the default handle.
+    virtual void onOk() {}
     // Ends a modal run with result, or destroys the modeless window.
     void end(INT_PTR result) {
         if (!hwnd)

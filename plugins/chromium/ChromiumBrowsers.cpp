@@ -60,8 +60,10 @@ std::string unquoted(std::string path) {
 
 const std::vector<BrowserKind>& browserKinds() {
     static const std::vector<BrowserKind> kinds = {
-        {"Chrome", false, "Google\\Chrome\\User Data", false, "chrome.exe", "Google\\Chrome\\Application\\chrome.exe"},
-        {"Edge", false, "Microsoft\\Edge\\User Data", false, "msedge.exe", "Microsoft\\Edge\\Application\\msedge.exe"},
+        {"Chrome", false, "Google\\Chrome\\User Data", false, "chrome.exe",
+         "Google\\Chrome\\Application\\chrome.exe"},
+        {"Edge", false, "Microsoft\\Edge\\User Data", false, "msedge.exe",
+         "Microsoft\\Edge\\Application\\msedge.exe"},
         {"Brave", false, "BraveSoftware\\Brave-Browser\\User Data", false, "brave.exe",
          "BraveSoftware\\Brave-Browser\\Application\\brave.exe"},
         {"Vivaldi", false, "Vivaldi\\User Data", false, "vivaldi.exe", "Vivaldi\\Application\\vivaldi.exe"},
@@ -108,16 +110,17 @@ std::vector<Profile> findProfiles(const std::string& dataFolder) {
     std::vector<Profile> profiles;
     for (const std::string& folder : folders) {
         const auto named = names.find(folder);
-        profiles.push_back(Profile{dataFolder + folder + "\\",
-                                   named != names.end() && !named->second.empty() ? fromUtf8(named->second)
-                                                                                  : folder});
+        profiles.push_back(Profile{dataFolder + folder + "\\", named != names.end() && !named->second.empty()
+                                                                   ? fromUtf8(named->second)
+                                                                   : folder});
     }
     return profiles;
 }
 
 std::string findProgram(const BrowserKind& kind, const Environment& environment) {
     if (kind.appPath) {
-        const std::string key = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + kind.appPath;
+        const std::string key =
+            std::string("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + kind.appPath;
         for (bool user : {true, false}) {
             const std::string path = unquoted(environment.registryDefault(user, key));
             if (!path.empty() && exists(path, false))
@@ -144,7 +147,8 @@ std::vector<Browser> findBrowsers(const Environment& environment) {
     const std::vector<BrowserKind>& kinds = browserKinds();
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         const BrowserKind& kind = kinds[i];
-        const std::string base = withBackslash(environment.variable(kind.roaming ? "APPDATA" : "LOCALAPPDATA"));
+        const std::string base =
+            withBackslash(environment.variable(kind.roaming ? "APPDATA" : "LOCALAPPDATA"));
         if (base.empty())
             continue;
         const std::string data = base + kind.dataFolder + "\\";

@@ -98,7 +98,7 @@ public:
             const Folder& folder = folders[i];
             const std::string parent = folder.parent < 0 ? std::string() : paths[folder.parent];
             // A folder the file broke off in has no name yet: the path leaves it out.
-            paths[i] = parent.empty() ? folder.name
+            paths[i] = parent.empty()        ? folder.name
                        : folder.name.empty() ? parent
                                              : parent + " > " + folder.name;
         }
@@ -171,8 +171,8 @@ public:
             Level& node = levels.back();
             if (node.isUrl) {
                 if (!node.url.empty())
-                    found.push_back(Found{std::move(node.name), std::move(node.url),
-                                          enclosingFolder(levels.size() - 1)});
+                    found.push_back(
+                        Found{std::move(node.name), std::move(node.url), enclosingFolder(levels.size() - 1)});
             } else if (node.folder >= 0) {
                 folders[node.folder].name = std::move(node.name);
             }
@@ -278,8 +278,9 @@ template <class Reader> void parse(const std::string& text, Reader& reader) {
 bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     bytes.clear();
     vx::CHandle file;
-    file.Attach(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    file.Attach(::CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsValid())
         return false;
     LARGE_INTEGER size{};

@@ -40,7 +40,8 @@ std::int64_t browserTimeNow() {
     return static_cast<std::int64_t>(ticks.QuadPart / 10); // 100 ns -> 1 us, both from 1601
 }
 
-bool VisitedList::add(std::string_view url, std::string_view title, std::int64_t visits, std::int64_t lastVisit) {
+bool VisitedList::add(std::string_view url, std::string_view title, std::int64_t visits,
+                      std::int64_t lastVisit) {
     const std::size_t at = text.size();
     if (at + url.size() + title.size() > std::numeric_limits<std::uint32_t>::max())
         return false;
@@ -93,7 +94,8 @@ std::vector<std::uint32_t> rankHistory(const VisitedList& list, std::int64_t now
     std::vector<double> worth(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
         const VisitedList::Entry& e = list[i];
-        worth[i] = static_cast<double>(std::max<std::int64_t>(e.visits, 1)) * recencyWeight(now - e.lastVisit);
+        worth[i] =
+            static_cast<double>(std::max<std::int64_t>(e.visits, 1)) * recencyWeight(now - e.lastVisit);
     }
     const auto better = [&](std::uint32_t a, std::uint32_t b) {
         if (worth[a] != worth[b])

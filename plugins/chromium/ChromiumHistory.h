@@ -33,7 +33,8 @@ public:
         return std::string_view(text.data() + entries[i].offset, entries[i].urlLength);
     }
     std::string_view title(std::size_t i) const {
-        return std::string_view(text.data() + entries[i].offset + entries[i].urlLength, entries[i].titleLength);
+        return std::string_view(text.data() + entries[i].offset + entries[i].urlLength,
+                                entries[i].titleLength);
     }
 
 private:

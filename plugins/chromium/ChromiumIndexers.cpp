@@ -95,7 +95,8 @@ void VChromiumIndexer::search() {
         found.deliver(searchId);
 }
 
-VChromiumBookmarksIndexer::VChromiumBookmarksIndexer(VChromiumPlugin* plugin, const chromium::Browser* browser,
+VChromiumBookmarksIndexer::VChromiumBookmarksIndexer(VChromiumPlugin* plugin,
+                                                     const chromium::Browser* browser,
                                                      const chromium::Profile* profile)
     : VChromiumIndexer(plugin, browser, profile, "Bookmarks") {}
 
@@ -138,9 +139,10 @@ void VChromiumHistoryIndexer::build(chromium::UrlTable& table) const {
     for (std::uint32_t i : ranked) {
         const std::string_view url = visited.url(i), title = visited.title(i);
         // Plain ASCII (nearly every address) goes in as it is: no copy per row.
-        const bool added = chromium::isAscii(url) && chromium::isAscii(title)
-                               ? table.add(url, title)
-                               : table.add(chromium::fromUtf8(std::string(url)), chromium::fromUtf8(std::string(title)));
+        const bool added =
+            chromium::isAscii(url) && chromium::isAscii(title)
+                ? table.add(url, title)
+                : table.add(chromium::fromUtf8(std::string(url)), chromium::fromUtf8(std::string(title)));
         if (!added)
             break;
     }

@@ -41,8 +41,8 @@ public:
     std::size_t getCacheOverheadBytes() const { return table.overheadBytes(); }
 
 protected:
-    VChromiumIndexer(VChromiumPlugin* plugin, const chromium::Browser* browser, const chromium::Profile* profile,
-                     const char* fileName);
+    VChromiumIndexer(VChromiumPlugin* plugin, const chromium::Browser* browser,
+                     const chromium::Profile* profile, const char* fileName);
     void search() override;
 
     // The files whose stamps decide staleness: the source, and for a database its write-ahead log.

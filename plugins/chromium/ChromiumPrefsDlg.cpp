@@ -27,34 +27,16 @@ BOOL ChromiumPrefsDlg::onInit() {
     return TRUE;
 }
 
-INT_PTR ChromiumPrefsDlg::handle(UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            apply();
-            end(IDOK);
-            return TRUE;
-        case IDCANCEL:
-            end(IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_CLOSE:
-        end(IDCANCEL);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-void ChromiumPrefsDlg::apply() {
+void ChromiumPrefsDlg::onOk() {
     // Switching indexers off waits for their running searches to end; switching them on reads their
     // files at once. Both happen here, on the window thread, as the core's registry expects.
     for (std::size_t kind = 0; kind < chromium::browserKinds().size(); ++kind) {
         if (!plugin->findBrowser(kind))
             continue; // greyed: nothing the user could change
         const int row = static_cast<int>(kind);
-        plugin->setSearchBookmarks(kind, ::IsDlgButtonChecked(hwnd, IDC_SEARCH_BOOKMARKS_FIRST + row) == BST_CHECKED);
-        plugin->setSearchHistory(kind, ::IsDlgButtonChecked(hwnd, IDC_SEARCH_HISTORY_FIRST + row) == BST_CHECKED);
+        plugin->setSearchBookmarks(kind, ::IsDlgButtonChecked(hwnd, IDC_SEARCH_BOOKMARKS_FIRST + row) ==
+                                             BST_CHECKED);
+        plugin->setSearchHistory(kind,
+                                 ::IsDlgButtonChecked(hwnd, IDC_SEARCH_HISTORY_FIRST + row) == BST_CHECKED);
     }
 }

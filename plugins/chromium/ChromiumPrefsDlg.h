@@ -15,8 +15,7 @@ public:
 private:
     bool canOpen() const override { return plugin != nullptr; }
     BOOL onInit() override;
-    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void apply();
+    void onOk() override;
 
     VChromiumPlugin* plugin;
 };

@@ -69,8 +69,9 @@ void UrlTable::shrink() {
 }
 
 std::size_t UrlTable::overheadBytes() const {
-    std::size_t bytes = entries.capacity() * sizeof(Entry) + lowered.capacity() + (text.capacity() - text.size()) +
-                        folderOf.capacity() * sizeof(std::uint32_t) + folders.capacity() * sizeof(std::string);
+    std::size_t bytes = entries.capacity() * sizeof(Entry) + lowered.capacity() +
+                        (text.capacity() - text.size()) + folderOf.capacity() * sizeof(std::uint32_t) +
+                        folders.capacity() * sizeof(std::string);
     for (const std::string& f : folders)
         bytes += f.capacity();
     return bytes;

@@ -14,27 +14,7 @@ BOOL ExplorerPrefsDlg::onInit() {
     return TRUE;
 }
 
-INT_PTR ExplorerPrefsDlg::handle(UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            apply();
-            end(IDOK);
-            return TRUE;
-        case IDCANCEL:
-            end(IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_CLOSE:
-        end(IDCANCEL);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-void ExplorerPrefsDlg::apply() {
+void ExplorerPrefsDlg::onOk() {
     // Switching an indexer off waits for its running search to end; switching one on reads its source
     // at once. Both happen here, on the window thread, as the core's registry expects.
     plugin->setSearchFavorites(::IsDlgButtonChecked(hwnd, IDC_SEARCH_FAVORITES) == BST_CHECKED);

@@ -14,8 +14,7 @@ public:
 private:
     bool canOpen() const override { return plugin != nullptr; }
     BOOL onInit() override;
-    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void apply();
+    void onOk() override;
 
     VExplorerPlugin* plugin;
 };

@@ -67,6 +67,13 @@ private:
 class PrefsSheetTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Hot-keys are global to the desktop, and CTest runs each test in a process of its own, side by
+        // side: two of these tests registering Ctrl+Alt+Shift+F14 at once would fail each other.
+        hotKeyTurn = ::CreateMutexA(nullptr, FALSE, "Local\\VerbinoxPrefsSheetTestHotKeys");
+        ASSERT_NE(hotKeyTurn, nullptr);
+        const DWORD waited = ::WaitForSingleObject(hotKeyTurn, 150000);
+        ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) << "another test kept the hot-keys";
+        ownsTurn = true;
         FakeCounters::reset();
         boxes.clear();
         boxAnswer = IDYES;
@@ -92,6 +99,10 @@ protected:
         EXPECT_EQ(FakeCounters::results.load(), 0) << "results leaked";
         EXPECT_EQ(FakeCounters::indexers.load(), 0) << "indexers leaked";
         EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0) << "workers still running";
+        if (ownsTurn)
+            ::ReleaseMutex(hotKeyTurn);
+        if (hotKeyTurn)
+            ::CloseHandle(hotKeyTurn);
     }
 
     void open() {
@@ -195,6 +206,8 @@ protected:
     CVerbinoxDlg::MessageHook previousWindowHook = nullptr;
     PrefsPage::MessageBoxHook previousBoxHook = nullptr;
     PrefsPageGeneral::FontChooser previousChooser = nullptr;
+    HANDLE hotKeyTurn = nullptr;
+    bool ownsTurn = false;
 };
 
 // The timer callback of the modal test: what it saw while the sheet's own loop ran.

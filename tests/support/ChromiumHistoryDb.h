@@ -12,7 +12,8 @@ public:
     // Creates the file with the browser's schema; ok() tells whether that worked. With wal, the journal
     // is a write-ahead log, as in a browser that runs.
     explicit ChromiumHistoryDb(const std::string& path, bool wal = false) {
-        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+            SQLITE_OK)
             return;
         good = exec(wal ? "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;" : "") && exec(kSchema);
     }
@@ -24,20 +25,23 @@ public:
     sqlite3* get() const { return db; }
     bool exec(const char* sql) { return db && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
     // One address, with a row in visits for its last visit.
-    bool add(const std::string& url, const std::string& title, int visits, std::int64_t lastVisit, bool hidden = false) {
+    bool add(const std::string& url, const std::string& title, int visits, std::int64_t lastVisit,
+             bool hidden = false) {
         sqlite3_stmt* row = nullptr;
-        bool done = sqlite3_prepare_v2(db,
-                                       "INSERT INTO urls (url, title, visit_count, typed_count, last_visit_time, "
-                                       "hidden) VALUES (?, ?, ?, 0, ?, ?)",
-                                       -1, &row, nullptr) == SQLITE_OK &&
-                    sqlite3_bind_text(row, 1, url.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
-                    sqlite3_bind_text(row, 2, title.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
-                    sqlite3_bind_int(row, 3, visits) == SQLITE_OK && sqlite3_bind_int64(row, 4, lastVisit) == SQLITE_OK &&
-                    sqlite3_bind_int(row, 5, hidden ? 1 : 0) == SQLITE_OK && sqlite3_step(row) == SQLITE_DONE;
+        bool done =
+            sqlite3_prepare_v2(db,
+                               "INSERT INTO urls (url, title, visit_count, typed_count, last_visit_time, "
+                               "hidden) VALUES (?, ?, ?, 0, ?, ?)",
+                               -1, &row, nullptr) == SQLITE_OK &&
+            sqlite3_bind_text(row, 1, url.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
+            sqlite3_bind_text(row, 2, title.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
+            sqlite3_bind_int(row, 3, visits) == SQLITE_OK &&
+            sqlite3_bind_int64(row, 4, lastVisit) == SQLITE_OK &&
+            sqlite3_bind_int(row, 5, hidden ? 1 : 0) == SQLITE_OK && sqlite3_step(row) == SQLITE_DONE;
         sqlite3_finalize(row);
         const std::string visit = "INSERT INTO visits (url, visit_time, transition) VALUES (" +
-                                  std::to_string(sqlite3_last_insert_rowid(db)) + ", " + std::to_string(lastVisit) +
-                                  ", 805306368)";
+                                  std::to_string(sqlite3_last_insert_rowid(db)) + ", " +
+                                  std::to_string(lastVisit) + ", 805306368)";
         return done && exec(visit.c_str());
     }
 
@@ -59,12 +63,17 @@ private:
         "visit_count INTEGER DEFAULT 0 NOT NULL,typed_count INTEGER DEFAULT 0 NOT NULL,"
         "last_visit_time INTEGER NOT NULL,hidden INTEGER DEFAULT 0 NOT NULL);"
         "CREATE INDEX urls_url_index ON urls (url);"
-        "CREATE TABLE visits(id INTEGER PRIMARY KEY AUTOINCREMENT,url INTEGER NOT NULL,visit_time INTEGER NOT NULL,"
-        "from_visit INTEGER,external_referrer_url TEXT,transition INTEGER DEFAULT 0 NOT NULL,segment_id INTEGER,"
-        "visit_duration INTEGER DEFAULT 0 NOT NULL,incremented_omnibox_typed_score BOOLEAN DEFAULT FALSE NOT NULL,"
-        "opener_visit INTEGER,originator_cache_guid TEXT,originator_visit_id INTEGER,originator_from_visit INTEGER,"
+        "CREATE TABLE visits(id INTEGER PRIMARY KEY AUTOINCREMENT,url INTEGER NOT NULL,visit_time INTEGER "
+        "NOT NULL,"
+        "from_visit INTEGER,external_referrer_url TEXT,transition INTEGER DEFAULT 0 NOT NULL,segment_id "
+        "INTEGER,"
+        "visit_duration INTEGER DEFAULT 0 NOT NULL,incremented_omnibox_typed_score BOOLEAN DEFAULT FALSE NOT "
+        "NULL,"
+        "opener_visit INTEGER,originator_cache_guid TEXT,originator_visit_id INTEGER,originator_from_visit "
+        "INTEGER,"
         "originator_opener_visit INTEGER,is_known_to_sync BOOLEAN DEFAULT FALSE NOT NULL,"
-        "consider_for_ntp_most_visited BOOLEAN DEFAULT FALSE NOT NULL,visited_link_id INTEGER DEFAULT 0 NOT NULL,"
+        "consider_for_ntp_most_visited BOOLEAN DEFAULT FALSE NOT NULL,visited_link_id INTEGER DEFAULT 0 NOT "
+        "NULL,"
         "app_id TEXT);"
         "CREATE INDEX visits_url_index ON visits (url);"
         "CREATE INDEX visits_from_index ON visits (from_visit);"

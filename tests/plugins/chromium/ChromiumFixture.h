@@ -28,15 +28,16 @@ protected:
 
 // A bookmark as the browser writes it, keys in its alphabetical order.
 inline std::string link(const std::string& title, const std::string& url) {
-    return R"({"date_added":"13300000000000000","guid":"0","id":"9","meta_info":{"name":"x"},"name":")" + title +
-           R"(","type":"url","url":")" + url + R"("})";
+    return R"({"date_added":"13300000000000000","guid":"0","id":"9","meta_info":{"name":"x"},"name":")" +
+           title + R"(","type":"url","url":")" + url + R"("})";
 }
 inline std::string folderNode(const std::string& title, const std::string& children) {
-    return R"({"children":[)" + children + R"(],"date_added":"1","id":"2","name":")" + title + R"(","type":"folder"})";
+    return R"({"children":[)" + children + R"(],"date_added":"1","id":"2","name":")" + title +
+           R"(","type":"folder"})";
 }
 inline std::string bookmarksFile(const std::string& bar, const std::string& other = "") {
-    return R"({"checksum":"0","roots":{"bookmark_bar":)" + folderNode("Bookmarks bar", bar) +
-           R"(,"other":)" + folderNode("Other bookmarks", other) + R"(,"synced":)" + folderNode("Mobile bookmarks", "") +
+    return R"({"checksum":"0","roots":{"bookmark_bar":)" + folderNode("Bookmarks bar", bar) + R"(,"other":)" +
+           folderNode("Other bookmarks", other) + R"(,"synced":)" + folderNode("Mobile bookmarks", "") +
            R"(},"version":1})";
 }
 
@@ -46,7 +47,8 @@ class ChromiumTest : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
-        for (const char* name : {"LOCALAPPDATA", "APPDATA", "ProgramW6432", "ProgramFiles", "ProgramFiles(x86)"}) {
+        for (const char* name :
+             {"LOCALAPPDATA", "APPDATA", "ProgramW6432", "ProgramFiles", "ProgramFiles(x86)"}) {
             char value[MAX_PATH] = {};
             saved[name] = ::GetEnvironmentVariableA(name, value, MAX_PATH) ? value : "";
         }
@@ -64,7 +66,8 @@ protected:
         core->unregisterPlugin(plugin);
         plugin->deleteThis();
         for (const auto& variable : saved)
-            ::SetEnvironmentVariableA(variable.first.c_str(), variable.second.empty() ? nullptr : variable.second.c_str());
+            ::SetEnvironmentVariableA(variable.first.c_str(),
+                                      variable.second.empty() ? nullptr : variable.second.c_str());
         CoreTest::TearDown();
     }
 

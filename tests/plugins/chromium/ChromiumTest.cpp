@@ -47,9 +47,10 @@ TEST_F(ChromiumTest, FindsEachInstalledBrowserWithItsProfilesNamedAsTheBrowserNa
     plugin = new PointedChromiumPlugin();
     for (const char* name : {"Profile 10", "Default", "Profile 2", "System Profile", "Work"})
         chromeProfile(name);
-    ASSERT_TRUE(write(folder.sub("Local\\Google\\Chrome\\User Data\\Local State"),
-                      R"({"profile":{"info_cache":{"Default":{"name":"Person 1"},"Profile 2":{"name":"Caf\u00e9"},)"
-                      R"("Work":{"name":"Office"},"Gone":{"name":"x"}}},"other":[{"name":"no"}]})"));
+    ASSERT_TRUE(
+        write(folder.sub("Local\\Google\\Chrome\\User Data\\Local State"),
+              R"({"profile":{"info_cache":{"Default":{"name":"Person 1"},"Profile 2":{"name":"Caf\u00e9"},)"
+              R"("Work":{"name":"Office"},"Gone":{"name":"x"}}},"other":[{"name":"no"}]})"));
     edgeProfile();
     makeDirs("Roaming\\Opera Software\\Opera Stable");
     ASSERT_TRUE(plugin->startUp());
@@ -78,7 +79,8 @@ TEST_F(ChromiumTest, TheProgramComesFromAppPathsThenTheInstallFoldersElseNone) {
     plugin->registry[{true, appPaths + "msedge.exe"}] = folder.sub("missing\\msedge.exe");
     ASSERT_TRUE(plugin->startUp());
     EXPECT_EQ(plugin->findBrowser(Chrome)->program, folder.sub("chrome.exe"));
-    EXPECT_EQ(plugin->findBrowser(Edge)->program, folder.sub("Programs\\Microsoft\\Edge\\Application\\msedge.exe"))
+    EXPECT_EQ(plugin->findBrowser(Edge)->program,
+              folder.sub("Programs\\Microsoft\\Edge\\Application\\msedge.exe"))
         << "an entry naming a missing file is passed over";
     EXPECT_EQ(plugin->findBrowser(Chromium)->program, "") << "Chrome's chrome.exe is not Chromium's";
 }
@@ -119,7 +121,8 @@ TEST_F(ChromiumTest, HistoryComesBestFirstOnceForEachAddressWithoutHiddenOnes) {
     for (bool live : {false, true}) {
         core->setLiveSearching(live);
         core->updateCache();
-        EXPECT_EQ(search("example"), (std::vector<std::string>{"Often lately", "Often long ago", "Once today"}))
+        EXPECT_EQ(search("example"),
+                  (std::vector<std::string>{"Often lately", "Often long ago", "Once today"}))
             << live;
     }
 }
@@ -161,7 +164,8 @@ TEST_F(ChromiumTest, PreferencesSwitchEachBrowserAndKeepThoseOfBrowsersNotInstal
 }
 
 TEST_F(ChromiumTest, ResultsOpenInTheirOwnBrowserWhenTheOptionIsOn) {
-    ASSERT_TRUE(write(chromeProfile() + "Bookmarks", bookmarksFile(link("In Chrome", "http://chrome.example/"))));
+    ASSERT_TRUE(
+        write(chromeProfile() + "Bookmarks", bookmarksFile(link("In Chrome", "http://chrome.example/"))));
     ASSERT_TRUE(write(edgeProfile() + "Bookmarks", bookmarksFile(link("In Edge", "http://edge.example/"))));
     ASSERT_TRUE(write(folder.sub("chrome.exe"), "MZ"));
     plugin->registry[{true, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe"}] =
@@ -186,9 +190,9 @@ TEST_F(ChromiumTest, ResultsOpenInTheirOwnBrowserWhenTheOptionIsOn) {
 }
 
 TEST_F(ChromiumTest, AddressesThatRunCodeAreListedButOpenOnlyOnceConfirmed) {
-    ASSERT_TRUE(write(chromeProfile() + "Bookmarks",
-                      bookmarksFile(link("Bookmarklet", "javascript:alert(1)") + "," +
-                                    link("Inline page", "data:text/html,<b>x</b>"))));
+    ASSERT_TRUE(
+        write(chromeProfile() + "Bookmarks", bookmarksFile(link("Bookmarklet", "javascript:alert(1)") + "," +
+                                                           link("Inline page", "data:text/html,<b>x</b>"))));
     start();
     ShellCapture shell;
     static bool allow = false;
@@ -241,7 +245,8 @@ TEST_F(ChromiumTest, BadHistoryDatabasesGiveNothingAndLeaveTheProfileUntouched) 
     {
         ChromiumHistoryDb db(good);
         for (int i = 0; i < 400; ++i)
-            ASSERT_TRUE(db.add("http://row" + std::to_string(i) + ".example/", "Row", 1, ChromiumHistoryDb::daysAgo(1)));
+            ASSERT_TRUE(db.add("http://row" + std::to_string(i) + ".example/", "Row", 1,
+                               ChromiumHistoryDb::daysAgo(1)));
     }
     const std::string bytes = folder.readFile("good.db");
     ASSERT_GT(bytes.size(), 8192u);
@@ -253,7 +258,8 @@ TEST_F(ChromiumTest, BadHistoryDatabasesGiveNothingAndLeaveTheProfileUntouched) 
     const std::string profile = chromeProfile();
     ASSERT_TRUE(write(profile + "Bookmarks", bookmarksFile(link("Still here", "http://row1.example/"))));
     start();
-    for (const std::string& history : {bytes.substr(0, bytes.size() / 2), corrupt, random, std::string("x")}) {
+    for (const std::string& history :
+         {bytes.substr(0, bytes.size() / 2), corrupt, random, std::string("x")}) {
         ASSERT_TRUE(write(profile + "History", history));
         const auto before = contents(profile);
         for (bool live : {false, true}) {
@@ -266,8 +272,9 @@ TEST_F(ChromiumTest, BadHistoryDatabasesGiveNothingAndLeaveTheProfileUntouched) 
     ::DeleteFileA((profile + "History").c_str());
     {
         ChromiumHistoryDb db(profile + "History");
-        ASSERT_TRUE(db.exec("DROP TABLE urls; CREATE TABLE urls(id INTEGER PRIMARY KEY, url LONGVARCHAR, title "
-                            "LONGVARCHAR, hidden INTEGER); INSERT INTO urls VALUES(1, 'http://row2.example/', 'Row', 0);"));
+        ASSERT_TRUE(db.exec(
+            "DROP TABLE urls; CREATE TABLE urls(id INTEGER PRIMARY KEY, url LONGVARCHAR, title "
+            "LONGVARCHAR, hidden INTEGER); INSERT INTO urls VALUES(1, 'http://row2.example/', 'Row', 0);"));
     }
     core->setLiveSearching(false);
     const auto before = contents(profile);

@@ -17,30 +17,35 @@ protected:
         HANDLE find = ::FindFirstFileA((bin + "*.dll").c_str(), &data);
         ASSERT_NE(find, INVALID_HANDLE_VALUE);
         do {
-            ::CopyFileA((bin + data.cFileName).c_str(), folder.sub(std::string("prog\\") + data.cFileName).c_str(),
-                        FALSE);
+            ::CopyFileA((bin + data.cFileName).c_str(),
+                        folder.sub(std::string("prog\\") + data.cFileName).c_str(), FALSE);
         } while (::FindNextFileA(find, &data));
         ::FindClose(find);
         for (const char* file : {"vxsearch.exe", "Plugins\\Chromium.vll"})
-            ASSERT_TRUE(::CopyFileA((bin + file).c_str(), folder.sub(std::string("prog\\") + file).c_str(), FALSE))
+            ASSERT_TRUE(
+                ::CopyFileA((bin + file).c_str(), folder.sub(std::string("prog\\") + file).c_str(), FALSE))
                 << file;
 
         const std::string chrome = chromeProfile(), work = chromeProfile("Profile 1"), edge = edgeProfile();
-        ASSERT_TRUE(write(chrome + "Bookmarks",
-                          bookmarksFile(folderNode("Food", link("Fish & Chips", "http://fish.example/menu")))));
-        ASSERT_TRUE(write(edge + "Bookmarks", bookmarksFile("", link("Weather Radar", "https://radar.example/maps"))));
+        ASSERT_TRUE(
+            write(chrome + "Bookmarks",
+                  bookmarksFile(folderNode("Food", link("Fish & Chips", "http://fish.example/menu")))));
+        ASSERT_TRUE(write(edge + "Bookmarks",
+                          bookmarksFile("", link("Weather Radar", "https://radar.example/maps"))));
         ChromiumHistoryDb history(work + "History");
         ASSERT_TRUE(history.add("http://news.example/today", "Daily News", 4, ChromiumHistoryDb::daysAgo(1)));
-        ASSERT_TRUE(history.add("http://news.example/today", "Daily News again", 1, ChromiumHistoryDb::daysAgo(9)));
+        ASSERT_TRUE(
+            history.add("http://news.example/today", "Daily News again", 1, ChromiumHistoryDb::daysAgo(9)));
         ChromiumHistoryDb edgeHistory(edge + "History");
         ASSERT_TRUE(edgeHistory.add("https://mail.example/inbox", "Inbox", 9, ChromiumHistoryDb::daysAgo(0)));
         writePrefs("");
     }
 
     void writePrefs(const std::string& coreAttributes) {
-        ASSERT_TRUE(write(folder.sub("prog\\Verbinox.xml"), "<Verbinox>\n    <Verbinox>\n        <Core" + coreAttributes +
-                                                              ">\n            <PluginMgr />\n        </Core>\n    "
-                                                              "</Verbinox>\n</Verbinox>\n"));
+        ASSERT_TRUE(write(folder.sub("prog\\Verbinox.xml"),
+                          "<Verbinox>\n    <Verbinox>\n        <Core" + coreAttributes +
+                              ">\n            <PluginMgr />\n        </Core>\n    "
+                              "</Verbinox>\n</Verbinox>\n"));
     }
 
     // The rows printed: text, second line and address, tab-separated.
@@ -60,8 +65,8 @@ protected:
         PROCESS_INFORMATION pi{};
         const std::string exe = folder.sub("prog\\vxsearch.exe");
         std::string command = "\"" + exe + "\" " + arguments;
-        const BOOL started = ::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                                              nullptr, folder.path().c_str(), &si, &pi);
+        const BOOL started = ::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE,
+                                              DETACHED_PROCESS, nullptr, folder.path().c_str(), &si, &pi);
         ::CloseHandle(out);
         ::CloseHandle(err);
         std::vector<std::vector<std::string>> rows;
@@ -107,7 +112,8 @@ protected:
 TEST_F(ChromiumVxsearch, ChromeAndEdgeProfilesAreSearchedInBothModes) {
     const auto rows = vxsearch("chips");
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"Fish & Chips", "Bookmarks bar > Food", "http://fish.example/menu"}));
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"Fish & Chips", "Bookmarks bar > Food", "http://fish.example/menu"}));
     EXPECT_EQ(urls("news"), (Texts{"http://news.example/today"})) << "the second profile, its address once";
     EXPECT_EQ(urls("radar"), (Texts{"https://radar.example/maps"}));
     EXPECT_EQ(urls("inbox"), (Texts{"https://mail.example/inbox"}));
