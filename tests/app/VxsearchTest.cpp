@@ -3,6 +3,7 @@
 #include "support/FavoritesFolder.h"
 #include "support/PlacesDatabase.h"
 #include "support/TempFolder.h"
+#include "support/VxsearchRun.h"
 #include "util/CRegValue.h"
 
 #include <gtest/gtest.h>
@@ -17,33 +18,12 @@
 
 namespace {
 
-struct Outcome {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out;
-    std::string err;
-    std::vector<std::vector<std::string>> rows; // tab-separated lines of out
-};
+using Outcome = VxsearchOutcome;
 
 class Vxsearch : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string bin = programFolder();
-        ASSERT_TRUE(folder.makeDir("prog"));
-        ASSERT_TRUE(folder.makeDir("prog\\Plugins"));
-        WIN32_FIND_DATAA data;
-        HANDLE find = ::FindFirstFileA((bin + "*.dll").c_str(), &data);
-        ASSERT_NE(find, INVALID_HANDLE_VALUE);
-        do {
-            ::CopyFileA((bin + data.cFileName).c_str(),
-                        folder.sub(std::string("prog\\") + data.cFileName).c_str(), FALSE);
-        } while (::FindNextFileA(find, &data));
-        ::FindClose(find);
-        ASSERT_TRUE(
-            ::CopyFileA((bin + "vxsearch.exe").c_str(), folder.sub("prog\\vxsearch.exe").c_str(), FALSE));
-        ASSERT_TRUE(::CopyFileA((bin + "Plugins\\Diskdex.vll").c_str(),
-                                folder.sub("prog\\Plugins\\Diskdex.vll").c_str(), FALSE));
-        ASSERT_TRUE(::CopyFileA((bin + "Plugins\\Webquery.vll").c_str(),
-                                folder.sub("prog\\Plugins\\Webquery.vll").c_str(), FALSE));
+        ASSERT_TRUE(makeVxsearchFolder(folder, {"Plugins\\Diskdex.vll", "Plugins\\Webquery.vll"}));
 
         for (const char* dir : {"tree", "tree\\docs", "tree\\docs\\deep", "tree\\docs\\deep\\nested",
                                 "tree\\docs\\Notes Folder", "tree\\flat", "tree\\flat\\sub", "prog\\rel"})
@@ -76,57 +56,7 @@ protected:
         ASSERT_TRUE(folder.writeFile("prog\\Verbinox.xml", xml.str()));
     }
 
-    Outcome vxsearch(const std::string& arguments) {
-        Outcome run;
-        // Output goes to files, not pipes: Wine's helper processes may inherit a pipe's write end and
-        // keep it open long after vxsearch has ended.
-        SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-        // Detached, so that no console helper of Wine's holds the inherited handles; fresh files every run.
-        const std::string n = std::to_string(++runs);
-        const std::string outFile = folder.sub("out" + n + ".txt"), errFile = folder.sub("err" + n + ".txt");
-        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-        HANDLE out = ::CreateFileA(outFile.c_str(), GENERIC_WRITE, share, &sa, CREATE_ALWAYS, 0, nullptr);
-        HANDLE err = ::CreateFileA(errFile.c_str(), GENERIC_WRITE, share, &sa, CREATE_ALWAYS, 0, nullptr);
-        STARTUPINFOA si{};
-        si.cb = sizeof(si);
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = out;
-        si.hStdError = err;
-        si.hStdInput = nullptr;
-        PROCESS_INFORMATION pi{};
-        std::string exe = folder.sub("prog\\vxsearch.exe");
-        std::string command = "\"" + exe + "\" " + arguments;
-        BOOL started = ::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                                        nullptr, folder.path().c_str(), &si, &pi);
-        ::CloseHandle(out);
-        ::CloseHandle(err);
-        if (!started) {
-            ADD_FAILURE() << "vxsearch did not start: " << ::GetLastError();
-            return run;
-        }
-        if (::WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) {
-            ::TerminateProcess(pi.hProcess, 99);
-            ADD_FAILURE() << "vxsearch did not end";
-        }
-        ::GetExitCodeProcess(pi.hProcess, &run.exitCode);
-        ::CloseHandle(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-        run.out = folder.readFile("out" + n + ".txt");
-        run.err = folder.readFile("err" + n + ".txt");
-        std::istringstream lines(run.out);
-        std::string line;
-        while (std::getline(lines, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            std::vector<std::string> cols;
-            std::size_t start = 0;
-            for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-                cols.push_back(line.substr(start, tab - start));
-            cols.push_back(line.substr(start));
-            run.rows.push_back(cols);
-        }
-        return run;
-    }
+    Outcome vxsearch(const std::string& arguments) { return runVxsearch(folder, arguments, ++runs); }
 
     // The default properties (paths) of the result rows, relative to the temporary folder.
     std::set<std::string> paths(const Outcome& run) {

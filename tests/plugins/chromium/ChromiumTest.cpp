@@ -315,6 +315,45 @@ TEST_F(ChromiumTest, DeeplyNestedBookmarksAreSkippedAndTheRestIsRead) {
     });
 }
 
+TEST_F(ChromiumTest, MutatedAndHugeJsonFilesEndInTimeAndKeepWhatTheyCan) {
+    const std::string bookmarks = bookmarksFile(kBar, kOther);
+    const std::string localState =
+        R"({"profile":{"info_cache":{"Default":{"name":"Person 1"},"Profile 2":{"name":"Caf\u00e9"}}}})";
+    const std::string statePath = folder.sub("Local State");
+    const char swaps[] = {'{', '}', '[', ']', '"', '\\', ':', ',', '\0', '\xFF'};
+    mustFinishWithin(90000, "mutated, cut-short and huge JSON", [&] {
+        unsigned seed = 12345;
+        const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+        for (int round = 0; round < 300; ++round) {
+            std::string mutated = bookmarks;
+            for (int n = 1 + round % 8; n > 0; --n)
+                mutated[next() % mutated.size()] = swaps[next() % sizeof(swaps)];
+            ASSERT_LE(chromium::parseBookmarks(mutated).size(), 3u);
+        }
+        for (std::size_t cut = 0; cut <= localState.size(); ++cut) {
+            ASSERT_TRUE(write(statePath, localState.substr(0, cut)));
+            ASSERT_LE(chromium::readProfileNames(statePath).size(), 2u);
+        }
+        for (int round = 0; round < 100; ++round) {
+            std::string mutated = localState;
+            for (int n = 1 + round % 4; n > 0; --n)
+                mutated[next() % mutated.size()] = swaps[next() % sizeof(swaps)];
+            ASSERT_TRUE(write(statePath, mutated));
+            ASSERT_LE(chromium::readProfileNames(statePath).size(), 2u);
+        }
+
+        std::string many = link(std::string(4 << 20, 'x'), "http://huge.example/");
+        for (int i = 0; i < 20000; ++i)
+            many += "," + link("Entry " + std::to_string(i), "http://e" + std::to_string(i) + ".example/");
+        const std::string hugePath = folder.sub("Bookmarks");
+        ASSERT_TRUE(write(hugePath, bookmarksFile(many)));
+        const std::vector<chromium::Bookmark> read = chromium::readBookmarks(hugePath);
+        ASSERT_EQ(read.size(), 20001u);
+        EXPECT_EQ(read[0].title.size(), static_cast<std::size_t>(4 << 20));
+        EXPECT_EQ(read.back().url, "http://e19999.example/");
+    });
+}
+
 TEST_F(ChromiumTest, BytesThatAreNotUtf8AreReplacedAndEveryEntryIsRead) {
     std::string text = bookmarksFile(link("Bad \xFF\xC0\xAF byte", "http://bad.example/") + "," +
                                      link("Cut \xE2\x82", "http://cut.example/") + "," +

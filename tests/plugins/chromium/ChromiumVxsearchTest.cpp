@@ -1,6 +1,7 @@
 // The real vxsearch.exe with the real Chromium plug-in beside it, against Chrome and Edge profiles in a
 // private LOCALAPPDATA that the child process inherits.
 #include "ChromiumFixture.h"
+#include "support/VxsearchRun.h"
 
 #include <sstream>
 
@@ -10,21 +11,7 @@ class ChromiumVxsearch : public ChromiumTest {
 protected:
     void SetUp() override {
         ChromiumTest::SetUp();
-        const std::string bin = programFolder();
-        ASSERT_TRUE(folder.makeDir("prog"));
-        ASSERT_TRUE(folder.makeDir("prog\\Plugins"));
-        WIN32_FIND_DATAA data;
-        HANDLE find = ::FindFirstFileA((bin + "*.dll").c_str(), &data);
-        ASSERT_NE(find, INVALID_HANDLE_VALUE);
-        do {
-            ::CopyFileA((bin + data.cFileName).c_str(),
-                        folder.sub(std::string("prog\\") + data.cFileName).c_str(), FALSE);
-        } while (::FindNextFileA(find, &data));
-        ::FindClose(find);
-        for (const char* file : {"vxsearch.exe", "Plugins\\Chromium.vll"})
-            ASSERT_TRUE(
-                ::CopyFileA((bin + file).c_str(), folder.sub(std::string("prog\\") + file).c_str(), FALSE))
-                << file;
+        ASSERT_TRUE(makeVxsearchFolder(folder, {"Plugins\\Chromium.vll"}));
 
         const std::string chrome = chromeProfile(), work = chromeProfile("Profile 1"), edge = edgeProfile();
         ASSERT_TRUE(
@@ -50,48 +37,7 @@ protected:
 
     // The rows printed: text, second line and address, tab-separated.
     std::vector<std::vector<std::string>> vxsearch(const std::string& arguments) {
-        SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-        const std::string n = std::to_string(++runs), outFile = folder.sub("out" + n + ".txt");
-        HANDLE out = ::CreateFileA(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                                   CREATE_ALWAYS, 0, nullptr);
-        // "Nothing found" and its explanation go to the error stream: not rows.
-        HANDLE err = ::CreateFileA(folder.sub("err" + n + ".txt").c_str(), GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS, 0, nullptr);
-        STARTUPINFOA si{};
-        si.cb = sizeof(si);
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = out;
-        si.hStdError = err;
-        PROCESS_INFORMATION pi{};
-        const std::string exe = folder.sub("prog\\vxsearch.exe");
-        std::string command = "\"" + exe + "\" " + arguments;
-        const BOOL started = ::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE,
-                                              DETACHED_PROCESS, nullptr, folder.path().c_str(), &si, &pi);
-        ::CloseHandle(out);
-        ::CloseHandle(err);
-        std::vector<std::vector<std::string>> rows;
-        if (!started) {
-            ADD_FAILURE() << "vxsearch did not start";
-            return rows;
-        }
-        if (::WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) {
-            ::TerminateProcess(pi.hProcess, 99);
-            ADD_FAILURE() << "vxsearch did not end";
-        }
-        ::CloseHandle(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-        std::istringstream lines(folder.readFile("out" + n + ".txt"));
-        for (std::string line; std::getline(lines, line);) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            std::vector<std::string> cols;
-            std::size_t start = 0;
-            for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-                cols.push_back(line.substr(start, tab - start));
-            cols.push_back(line.substr(start));
-            rows.push_back(cols);
-        }
-        return rows;
+        return runVxsearch(folder, arguments, ++runs).rows;
     }
     // The addresses found by a search, the same in cached and in live mode.
     Texts urls(const std::string& text) {
