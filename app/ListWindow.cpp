@@ -3,6 +3,7 @@
 #include "util/ThisModule.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -68,13 +69,66 @@ int VListWindow::px(int n) const {
 }
 
 void VListWindow::placeAndShow(const RECT& r) {
+    unveil();
     ::SetWindowPos(window.Get(), HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
                    SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void VListWindow::hide() {
-    if (window)
-        ::ShowWindow(window.Get(), SW_HIDE);
+    if (!window)
+        return;
+    ::ShowWindow(window.Get(), SW_HIDE);
+    if (veiled) {
+        veiled = false;
+        applyRegion(false);
+    }
+}
+
+bool VListWindow::applyRegion(bool redraw) {
+    HRGN region = nullptr;
+    if (veiled)
+        region = ::CreateRectRgn(0, 0, 0, 0);
+    else if (clip > 0)
+        region = ::CreateRectRgn(0, 0, SHRT_MAX, clip);
+    if ((veiled || clip > 0) && !region)
+        return false;
+    if (!::SetWindowRgn(window.Get(), region, redraw ? TRUE : FALSE)) {
+        // A region the call took is the system's from then on; one it refused is still ours.
+        if (region)
+            ::DeleteObject(region);
+        return false;
+    }
+    return true;
+}
+
+void VListWindow::veil() {
+    if (!window || veiled)
+        return;
+    veiled = true;
+    if (!applyRegion(true)) {
+        veiled = false;
+        hide();
+        return;
+    }
+    if (!::IsWindowVisible(window.Get()))
+        ::SetWindowPos(window.Get(), HWND_TOPMOST, 0, 0, 0, 0,
+                       SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+void VListWindow::unveil() {
+    if (!window || !veiled)
+        return;
+    veiled = false;
+    applyRegion(true);
+}
+
+void VListWindow::setClip(int height) {
+    height = std::max(height, 0);
+    if (height == clip)
+        return;
+    clip = height;
+    if (window && !veiled)
+        applyRegion(true);
 }
 
 void VListWindow::repaint() const {

@@ -298,6 +298,8 @@ void CVerbinoxDlg::showWindow() {
     ::SetFocus(commandLine.getHwnd());
     if (settings.alwaysShowList)
         list.setShown(true);
+    else
+        list.standBy();
 }
 
 void CVerbinoxDlg::hideWindow() {

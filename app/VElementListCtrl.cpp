@@ -12,6 +12,9 @@
 namespace {
 
 const int kGrowRows = 20;
+// How long a list the next search emptied stays on the screen, blank, waiting for its first results.
+const UINT_PTR kVeilTimer = 1;
+const UINT kVeilDelayMs = 100;
 
 using ReadLock = VReadLocked<VReaderWriterLock>;
 using WriteLock = VWriteLocked<VReaderWriterLock>;
@@ -185,14 +188,42 @@ void VElementListCtrl::clear() {
         }
     }
     if (!held)
-        hide();
+        conceal();
     releaseResults(old);
 }
 
 void VElementListCtrl::letGoWindow() {
     held = false;
-    if (getCount() == 0)
-        hide();
+    if (getCount() != 0)
+        return;
+    // The search that emptied the list usually has results within a few milliseconds: it stays shown,
+    // blank, and they are drawn in place. Veiling and showing it again would keep the window thread
+    // from them for 5 to 8 ms under Wine. Only a list that stays empty goes.
+    if (isVisible() && ::SetTimer(getHwnd(), kVeilTimer, kVeilDelayMs, nullptr)) {
+        repaint();
+        return;
+    }
+    conceal();
+}
+
+void VElementListCtrl::conceal() {
+    ::KillTimer(getHwnd(), kVeilTimer);
+    // Once mapped, the list stays mapped, veiled, also while the search window is hidden: under Wine
+    // the first drawing of a newly mapped window waits for the X server's expose, 10 ms and more that
+    // would come on top of the next search's first results.
+    if (::IsWindowVisible(getHwnd()))
+        veil();
+}
+
+void VElementListCtrl::standBy() {
+    if (!getHwnd() || ::IsWindowVisible(getHwnd()))
+        return;
+    RECT window;
+    ::GetWindowRect(::GetAncestor(anchor, GA_ROOT), &window);
+    const int width = userSize.cx > 0 ? userSize.cx : window.right - window.left;
+    ::SetWindowPos(getHwnd(), nullptr, window.left, window.bottom, width,
+                   kGrowRows * rowHeight + frameHeight(), SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOREDRAW);
+    veil();
 }
 
 VElement* VElementListCtrl::getElement(int index) const {
@@ -324,22 +355,32 @@ void VElementListCtrl::layout() {
     const int count = getCount();
     const int frame = frameHeight();
     const int needed = count * rowHeight + frame;
+    const int twenty = kGrowRows * rowHeight + frame;
     // Grows with its rows up to twenty; from then on the user's height, within twenty rows and all.
-    const int height =
-        count < kGrowRows ? needed : std::clamp<int>(userSize.cy, kGrowRows * rowHeight + frame, needed);
+    const int height = count < kGrowRows ? needed : std::clamp<int>(userSize.cy, twenty, needed);
+    // Fewer rows keep the window at twenty and show only its top: the next search's list then draws
+    // in a window that did not change size.
+    const int windowHeight = std::max(height, twenty);
     const int width = userSize.cx > 0 ? userSize.cx : window.right - window.left;
-    const RECT wanted{window.left, window.bottom, window.left + width, window.bottom + height};
+    const RECT wanted{window.left, window.bottom, window.left + width, window.bottom + windowHeight};
     RECT now;
     ::GetWindowRect(getHwnd(), &now);
+    ::KillTimer(getHwnd(), kVeilTimer);
     const bool shown = isVisible();
     const bool moved = !::EqualRect(&now, &wanted);
-    // A hidden list needs no drawing yet; a shown one that shrinks must let what it uncovers repaint.
+    // A hidden or veiled list needs no drawing yet; a shown one that shrinks must let what it uncovers
+    // repaint.
     if (moved)
-        ::SetWindowPos(getHwnd(), nullptr, wanted.left, wanted.top, width, height,
+        ::SetWindowPos(getHwnd(), nullptr, wanted.left, wanted.top, width, windowHeight,
                        SWP_NOACTIVATE | SWP_NOZORDER | (shown ? 0 : SWP_NOREDRAW));
+    setClip(height < windowHeight ? height : 0);
     // The rows are arranged for the new size before the window shows, so it shows them at once.
     arrangeRows();
-    if (!shown)
+    if (shown)
+        return;
+    if (isVeiled())
+        unveil();
+    else
         ::SetWindowPos(getHwnd(), HWND_TOPMOST, 0, 0, 0, 0,
                        SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
 }
@@ -348,21 +389,21 @@ void VElementListCtrl::setShown(bool shown) {
     if (!getHwnd())
         return;
     if (!shown) {
+        ::KillTimer(getHwnd(), kVeilTimer);
         actionList.close();
-        hide();
+        conceal();
         return;
     }
     layout();
 }
 
 void VElementListCtrl::arrangeRows() {
-    RECT client;
-    ::GetClientRect(getHwnd(), &client);
+    const int shown = shownClientHeight();
     int count = 0;
     {
         WriteLock hold(lock);
         count = static_cast<int>(elements.size());
-        visibleRows = client.bottom / std::max(rowHeight, 1);
+        visibleRows = shown / std::max(rowHeight, 1);
         topIndex = std::clamp(topIndex, 0, std::max(0, count - visibleRows));
     }
     // The scroll bar is drawn with the rows: Wine's scroll-bar control takes 5 to 10 ms for each of its
@@ -370,6 +411,14 @@ void VElementListCtrl::arrangeRows() {
     barShown = count > visibleRows;
     syncActionList();
     repaint();
+}
+
+int VElementListCtrl::shownClientHeight() const {
+    RECT client;
+    ::GetClientRect(getHwnd(), &client);
+    // A clipped window shows its top border, the rows, and the bottom line the rows' painting draws.
+    const int clip = getClip();
+    return clip > 0 ? std::clamp<int>(clip - frameHeight(), 0, client.bottom) : client.bottom;
 }
 
 int VElementListCtrl::rowAt(int y) const {
@@ -505,6 +554,13 @@ bool VElementListCtrl::browse(UINT key) {
 
 LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_TIMER:
+        if (wParam != kVeilTimer)
+            break;
+        ::KillTimer(getHwnd(), kVeilTimer);
+        if (getCount() == 0)
+            conceal();
+        return 0;
     case WM_NCHITTEST: {
         RECT r;
         ::GetWindowRect(getHwnd(), &r);
@@ -645,6 +701,12 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
         if (arrow)
             drawArrow(dc, RECT{right - px(18), top + 1, right - px(2), top + 1 + iconHeight},
                       ::GetSysColor(COLOR_HIGHLIGHTTEXT));
+    }
+    if (getClip() > 0) {
+        // The region cuts off the window's own bottom border: the rows end on a line of the same colour.
+        const int bottom = shownClientHeight();
+        const RECT line{0, bottom, client.right, bottom + 1};
+        ::FillRect(dc, &line, ::GetSysColorBrush(COLOR_WINDOWFRAME));
     }
     if (bar) {
         const RECT track = barRect();

@@ -51,6 +51,9 @@ public:
     // in place instead of being hidden and shown again (two round trips to the X server under Wine).
     void holdWindow() { held = true; }
     void letGoWindow();
+    // Maps the window veiled under the search window, which has just been shown, so the first results
+    // do not wait for the window to be mapped. Does nothing to a list already mapped.
+    void standBy();
 
     // A key the edit box hands on; true when the list (or a pop-up) took it.
     bool key(UINT key);
@@ -91,6 +94,8 @@ private:
     // Appends under the write lock; returns the last row whose file is the remembered path, or NoRow.
     int append(VElement* const* added, int count);
     void afterAdding(int preferredRow, bool selectFirst);
+    // Out of sight: veiled, or nothing to do when the window was never mapped.
+    void conceal();
     bool isRemembered(const VElement* element) const;
     void setSelection(int index, bool scrollIntoView);
     // The selection's state alone, drawn by the next paint.
@@ -100,6 +105,8 @@ private:
     void refresh();
     // Lays out rows and the scroll bar for the current client size.
     void arrangeRows();
+    // The client height on the screen: less than the client area while the window is clipped.
+    int shownClientHeight() const;
     int rowAt(int y) const;
     VResult* selectedResult() const;
     // Keeps the action pop-up on the selected result: re-opened for another one, closed when none.

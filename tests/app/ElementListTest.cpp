@@ -126,6 +126,16 @@ protected:
         ::GetWindowRect(hwnd, &r);
         return r;
     }
+    // Dispatches this thread's messages (the list's timers among them) for about ms milliseconds.
+    void pumpFor(int ms) {
+        const DWORD end = ::GetTickCount() + static_cast<DWORD>(ms);
+        MSG msg;
+        while (static_cast<int>(end - ::GetTickCount()) > 0) {
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageA(&msg);
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+    }
     void moveMouseToRow(int row) {
         const LPARAM at = MAKELPARAM(5, row * list.getRowHeight() + 2);
         ::SendMessageA(list.getHwnd(), WM_MOUSEMOVE, 0, at);
@@ -206,10 +216,59 @@ TEST_F(ElementList, AHeldListIsRefilledInPlaceAndHiddenOnlyIfItStaysEmpty) {
     list.holdWindow();
     list.clear();
     list.letGoWindow();
+    EXPECT_TRUE(list.isVisible()) << "blank for a moment: the next search's results are on their way";
+    EXPECT_EQ(list.getCount(), 0);
+    pumpFor(50);
+    addFakes(1);
+    pumpFor(200);
+    EXPECT_TRUE(list.isVisible()) << "results that came in time stop the countdown";
+
+    list.holdWindow();
+    list.clear();
+    list.letGoWindow();
+    pumpFor(200);
     EXPECT_FALSE(list.isVisible()) << "nothing came: an empty list is not left on the screen";
     addFakes(1);
     EXPECT_TRUE(list.isVisible());
     EXPECT_EQ(windowRect(list.getHwnd()).top, shown.top) << "shown again under the search window";
+}
+
+// Once shown, an emptied or hidden list stays mapped with an empty region, so the next results show
+// without mapping it again; the mouse reaches whatever lies beneath it. Fewer rows keep its size.
+TEST_F(ElementList, AnEmptiedOrHiddenListIsVeiledNotUnmappedAndFewerRowsKeepItsSize) {
+    ::ShowWindow(host.window, SW_SHOWNOACTIVATE);
+    list.standBy();
+    EXPECT_TRUE(::IsWindowVisible(list.getHwnd())) << "mapped when the search window shows";
+    EXPECT_FALSE(list.isVisible()) << "but out of sight";
+
+    addFakes(3);
+    ASSERT_TRUE(list.isVisible());
+    const RECT r = windowRect(list.getHwnd());
+    const POINT middle{(r.left + r.right) / 2, r.top + 2 * list.getRowHeight()};
+    EXPECT_EQ(::WindowFromPoint(middle), list.getHwnd());
+
+    list.clear();
+    EXPECT_FALSE(list.isVisible());
+    EXPECT_TRUE(::IsWindowVisible(list.getHwnd()));
+    EXPECT_NE(::WindowFromPoint(middle), list.getHwnd()) << "a veiled list takes no clicks";
+
+    addFakes(2);
+    EXPECT_TRUE(list.isVisible());
+    EXPECT_EQ(list.getVisibleRows(), 2);
+    EXPECT_EQ(::WindowFromPoint(POINT{middle.x, r.top + list.getRowHeight() / 2}), list.getHwnd());
+    const RECT two = windowRect(list.getHwnd());
+    EXPECT_EQ(two.bottom - two.top, r.bottom - r.top) << "fewer rows keep the window's size";
+    EXPECT_NE(::WindowFromPoint(POINT{middle.x, r.top + 3 * list.getRowHeight()}), list.getHwnd())
+        << "below its rows the list shows nothing and takes no clicks";
+
+    list.setShown(false);
+    ::ShowWindow(host.window, SW_HIDE);
+    EXPECT_FALSE(list.isVisible()) << "gone with the search window";
+    EXPECT_NE(::WindowFromPoint(POINT{middle.x, r.top + list.getRowHeight() / 2}), list.getHwnd());
+    EXPECT_EQ(list.getCount(), 2) << "hiding keeps the rows";
+    list.setShown(true);
+    EXPECT_TRUE(list.isVisible()) << "and they come back with it";
+    EXPECT_EQ(::WindowFromPoint(POINT{middle.x, r.top + list.getRowHeight() / 2}), list.getHwnd());
 }
 
 TEST_F(ElementList, TheHeightTheUserDraggedToIsKeptOnceTheListHoldsTwentyRows) {
