@@ -67,7 +67,7 @@ HICON createBlankIcon() {
 VWebqueryPlugin::VWebqueryPlugin() : VWebqueryPlugin(webquery::moduleFolder() + "images\\") {}
 
 VWebqueryPlugin::VWebqueryPlugin(const std::string& folder) : imagesFolder(folder) {
-    loadImages();
+    findIconFiles();
     setIcon(vx::loadModuleIcon(IDI_WEBQUERY));
 }
 
@@ -78,7 +78,7 @@ VWebqueryPlugin::~VWebqueryPlugin() {
         ::DestroyIcon(getIcon());
 }
 
-void VWebqueryPlugin::loadImages() {
+void VWebqueryPlugin::findIconFiles() {
     WIN32_FIND_DATAW data;
     vx::CFindHandle find(::FindFirstFileW(vx::widened(imagesFolder + "*.ico").c_str(), &data));
     if (find.IsValid()) {
@@ -88,9 +88,15 @@ void VWebqueryPlugin::loadImages() {
             iconFiles.push_back(imagesFolder + vx::narrowed(data.cFileName));
         } while (::FindNextFileW(find.Get(), &data));
     }
+}
+
+HIMAGELIST VWebqueryPlugin::getImageList() {
+    if (imagesLoaded)
+        return imageList.Get();
+    imagesLoaded = true;
     imageList.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1));
     if (!imageList)
-        return;
+        return nullptr;
     for (const std::string& file : iconFiles) {
         HICON icon = static_cast<HICON>(
             ::LoadImageW(nullptr, vx::widened(file).c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
@@ -100,6 +106,7 @@ void VWebqueryPlugin::loadImages() {
         if (icon)
             ::DestroyIcon(icon);
     }
+    return imageList.Get();
 }
 
 void VWebqueryPlugin::editPrefs(HWND parent) {
