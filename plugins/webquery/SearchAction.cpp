@@ -47,8 +47,17 @@ VSearchAction::VSearchAction(VWebqueryPlugin* plugin) : VAction(plugin), owner(p
 }
 
 VSearchAction::~VSearchAction() {
-    if (getIcon())
-        ::DestroyIcon(getIcon());
+    if (icon)
+        ::DestroyIcon(icon);
+}
+
+HICON VSearchAction::getIcon() const {
+    if (!iconLoaded) {
+        iconLoaded = true;
+        icon = static_cast<HICON>(
+            ::LoadImageW(nullptr, vx::widened(iconPath).c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+    }
+    return icon;
 }
 
 std::string VSearchAction::getActionText(VProperty* property) const {
@@ -107,14 +116,12 @@ bool VSearchAction::execute(const std::string& text) {
 }
 
 void VSearchAction::setIconPath(const std::string& path) {
-    if (HICON old = getIcon()) {
-        setIcon(nullptr);
-        ::DestroyIcon(old);
+    if (icon) {
+        ::DestroyIcon(icon);
+        icon = nullptr;
     }
     iconPath = path;
-    if (!path.empty())
-        setIcon(static_cast<HICON>(
-            ::LoadImageW(nullptr, vx::widened(path).c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
+    iconLoaded = path.empty();
 }
 
 bool VSearchAction::edit(HWND parent) {
