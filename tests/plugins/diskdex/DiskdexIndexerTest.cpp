@@ -144,6 +144,25 @@ TEST_F(Diskdex, CachedSearchAppliesFiltersRecursionAndFolderMatching) {
     EXPECT_EQ(search("notes"), (Names{"notes.txt", "NOTES", "Notes Dir"}));
 }
 
+// A folder is read in batches of a few dozen long names; a subfolder met half-way is walked before the
+// rest of its parent, whose reading must pick up where it stopped.
+TEST_F(Diskdex, AFolderOfManyBatchesIsReadWholeAroundTheSubfolderInItsMiddle) {
+    ASSERT_TRUE(folder.makeDir("big"));
+    ASSERT_TRUE(folder.makeDir("big\\m subfolder"));
+    ASSERT_TRUE(folder.writeFile("big\\m subfolder\\inner longname.txt", "x"));
+    const std::string padding(70, 'p');
+    Names expected{"inner longname.txt"};
+    for (int i = 0; i < 600; ++i) {
+        // Names before and after "m subfolder" in the folder's order.
+        const std::string name =
+            std::string(i % 2 ? "a" : "z") + std::to_string(i) + " longname " + padding + ".txt";
+        ASSERT_TRUE(folder.writeFile("big\\" + name, "x"));
+        expected.insert(name);
+    }
+    plugin->addIndexer(folderIndexer("big", "*.txt"));
+    EXPECT_EQ(search("longname"), expected);
+}
+
 TEST_F(Diskdex, FolderResultsEndWithABackslash) {
     ASSERT_TRUE(folder.makeDir("b"));
     ASSERT_TRUE(folder.makeDir("b\\Projects"));
