@@ -69,19 +69,13 @@ int VListWindow::px(int n) const {
 }
 
 void VListWindow::placeAndShow(const RECT& r) {
-    unveil();
     ::SetWindowPos(window.Get(), HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
                    SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void VListWindow::hide() {
-    if (!window)
-        return;
-    ::ShowWindow(window.Get(), SW_HIDE);
-    if (veiled) {
-        veiled = false;
-        applyRegion(false);
-    }
+    if (window)
+        ::ShowWindow(window.Get(), SW_HIDE);
 }
 
 bool VListWindow::applyRegion(bool redraw) {

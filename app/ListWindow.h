@@ -26,7 +26,6 @@ protected:
     int px(int n) const;
     // Top-most, without activating.
     void placeAndShow(const RECT& screenRect);
-    // Unmaps the window (and lifts a veil, so the next show is an ordinary one).
     void hide();
     // Keeps the window mapped but out of sight and out of the mouse's way: an empty window region.
     // Under Wine, mapping a top-level window costs 6 to 11 ms and its pixels reach the screen only

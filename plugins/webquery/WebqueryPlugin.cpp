@@ -91,9 +91,8 @@ void VWebqueryPlugin::findIconFiles() {
 }
 
 HIMAGELIST VWebqueryPlugin::getImageList() {
-    if (imagesLoaded)
+    if (imageList)
         return imageList.Get();
-    imagesLoaded = true;
     imageList.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1));
     if (!imageList)
         return nullptr;

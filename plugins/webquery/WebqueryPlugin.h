@@ -59,7 +59,6 @@ private:
     std::string imagesFolder;
     std::vector<std::string> iconFiles;
     vx::CImageListHandle imageList;
-    bool imagesLoaded = false;
     std::string name = "Webquery";
     std::string description = "Webquery extension";
     std::string author = "Ormandel";

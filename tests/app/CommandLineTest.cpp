@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "Messages.h"
 #include "model/VPreferences.h"
+#include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -51,17 +52,6 @@ public:
         if (character)
             ::SendMessageA(line.getHwnd(), WM_CHAR, static_cast<unsigned char>(character), 1);
     }
-    void pumpFor(DWORD ms) {
-        DWORD start = ::GetTickCount();
-        while (::GetTickCount() - start < ms) {
-            MSG msg;
-            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-            ::Sleep(5);
-        }
-    }
     int count(UINT message) const {
         int n = 0;
         for (UINT m : messages)
@@ -105,10 +95,10 @@ TEST(CommandLine, FiveQuickKeystrokesGiveOneSettledTextMessage) {
     host.line.setDelay(150);
     for (char c : std::string("notes")) {
         host.press(c, c);
-        host.pumpFor(20);
+        pumpMessages(20);
     }
     EXPECT_EQ(host.count(UM_TEXTCHANGED), 0) << "not while typing";
-    host.pumpFor(400);
+    pumpMessages(400);
     EXPECT_EQ(host.count(UM_TEXTCHANGED), 1);
     EXPECT_EQ(host.line.getText(), "notes");
 }
@@ -117,7 +107,7 @@ TEST(CommandLine, TextSetByTheProgramStartsNothingAndBrowseModeNotifiesAtOnce) {
     Host host;
     host.line.setDelay(0);
     host.line.setTextProgrammatically("Loading...");
-    host.pumpFor(100);
+    pumpMessages(100);
     EXPECT_EQ(host.count(UM_TEXTCHANGED), 0);
     host.mode = 3;
     host.press('x', 'x');

@@ -6,6 +6,7 @@
 #include "model/VAction.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
+#include "support/MessagePump.h"
 
 #include <cstring>
 #include <functional>
@@ -126,16 +127,6 @@ protected:
         ::GetWindowRect(hwnd, &r);
         return r;
     }
-    // Dispatches this thread's messages (the list's timers among them) for about ms milliseconds.
-    void pumpFor(int ms) {
-        const DWORD end = ::GetTickCount() + static_cast<DWORD>(ms);
-        MSG msg;
-        while (static_cast<int>(end - ::GetTickCount()) > 0) {
-            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                ::DispatchMessageA(&msg);
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        }
-    }
     void moveMouseToRow(int row) {
         const LPARAM at = MAKELPARAM(5, row * list.getRowHeight() + 2);
         ::SendMessageA(list.getHwnd(), WM_MOUSEMOVE, 0, at);
@@ -218,15 +209,15 @@ TEST_F(ElementList, AHeldListIsRefilledInPlaceAndHiddenOnlyIfItStaysEmpty) {
     list.letGoWindow();
     EXPECT_TRUE(list.isVisible()) << "blank for a moment: the next search's results are on their way";
     EXPECT_EQ(list.getCount(), 0);
-    pumpFor(50);
+    pumpMessages(50);
     addFakes(1);
-    pumpFor(200);
+    pumpMessages(200);
     EXPECT_TRUE(list.isVisible()) << "results that came in time stop the countdown";
 
     list.holdWindow();
     list.clear();
     list.letGoWindow();
-    pumpFor(200);
+    pumpMessages(200);
     EXPECT_FALSE(list.isVisible()) << "nothing came: an empty list is not left on the screen";
     addFakes(1);
     EXPECT_TRUE(list.isVisible());

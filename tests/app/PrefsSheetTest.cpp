@@ -13,6 +13,7 @@
 #include "support/CoreFixture.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
+#include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +111,7 @@ protected:
         dialog->setPreferencesPath(folder.sub("Verbinox.xml"));
         ASSERT_TRUE(dialog->create(nullptr));
         dialog->getCommandLine().setDelay(0);
-        pump(50);
+        pumpMessages(50);
         ASSERT_TRUE(dialog->isHotKeyRegistered());
     }
     void close() {
@@ -123,17 +124,6 @@ protected:
         return sheet;
     }
     VVerbinoxCore* core() const { return VVerbinoxCore::instance(); }
-    void pump(DWORD ms) {
-        DWORD start = ::GetTickCount();
-        do {
-            MSG msg;
-            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-            ::Sleep(2);
-        } while (::GetTickCount() - start < ms);
-    }
     static HWND control(PrefsPage* page, int id) { return ::GetDlgItem(page->getHwnd(), id); }
     // What a click on a check box does: the box changes, then its page hears of it.
     static void setCheck(PrefsPage* page, int id, bool checked) {
@@ -500,14 +490,14 @@ TEST_F(PrefsSheetTest, OpeningTheSheetStopsTheRunningSearchAndEmptiesTheList) {
     quick->updateCache();
     core()->registerIndexer(quick);
     ::SetWindowTextA(dialog->getCommandLine().getHwnd(), "abc");
-    pump(100);
+    pumpMessages(100);
     ASSERT_EQ(dialog->getList().getCount(), 1) << "the quick source delivered";
     ASSERT_EQ(VIndexer::getRunningWorkerCount(), 1) << "the endless one still runs";
     ASSERT_NE(openSheet(), nullptr);
     EXPECT_EQ(VIndexer::getRunningWorkerCount(), 0);
     EXPECT_EQ(dialog->getList().getCount(), 0);
     EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Idle);
-    pump(50);
+    pumpMessages(50);
     EXPECT_EQ(dialog->getList().getCount(), 0) << "nothing queued arrives later";
 }
 

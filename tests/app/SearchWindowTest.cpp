@@ -7,6 +7,7 @@
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
+#include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,7 @@ protected:
         ASSERT_TRUE(dialog->create(nullptr));
         if (fastTyping)
             dialog->getCommandLine().setDelay(0);
-        pump(50);
+        pumpMessages(50);
     }
     void close() {
         dialog->exit();
@@ -63,30 +64,19 @@ protected:
         core()->registerIndexer(indexer);
         return indexer;
     }
-    void pump(DWORD ms) {
-        DWORD start = ::GetTickCount();
-        do {
-            MSG msg;
-            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-            ::Sleep(2);
-        } while (::GetTickCount() - start < ms);
-    }
     // Types text as the user would: the box changes, then the settled-text message follows.
     void type(const std::string& text) {
         ::SetWindowTextA(dialog->getCommandLine().getHwnd(), text.c_str());
-        pump(60);
+        pumpMessages(60);
     }
     void press(UINT key) {
         ::SendMessageW(dialog->getCommandLine().getHwnd(), WM_KEYDOWN, key, 1);
-        pump(30);
+        pumpMessages(30);
     }
     // Pumps until the workers ended and what they queued reached the list.
     void settle() {
         waitForWorkers();
-        pump(60);
+        pumpMessages(60);
     }
     std::vector<std::string> shown() {
         std::vector<std::string> texts;
@@ -244,7 +234,7 @@ TEST_F(SearchWindowTest, AThousandRapidTextChangesShowOnlyResultsOfTheCurrentTex
             ::SetWindowTextA(dialog->getCommandLine().getHwnd(), text.c_str());
             dialog->getCommandLine().stopTypingTimer();
             ::SendMessageW(dialog->getHwnd(), UM_TEXTCHANGED, 0, 1000);
-            pump(change % 50 == 0 ? 80 : 1);
+            pumpMessages(change % 50 == 0 ? 80 : 1);
             for (const std::string& shownText : shown()) {
                 ++checked;
                 if (shownText.find(text) == std::string::npos)

@@ -7,6 +7,7 @@
 #include "support/CoreFixture.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
+#include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -125,18 +126,6 @@ std::string textOf(HWND dialog, int id) {
     char text[256] = {};
     ::GetDlgItemTextA(dialog, id, text, sizeof(text));
     return text;
-}
-
-void pump(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    do {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(2);
-    } while (::GetTickCount() - start < ms);
 }
 
 // What the user gets from one check of a server: the dialog's texts, or "closed" with its result.
@@ -420,8 +409,8 @@ TEST_F(UpdateCheckTest, ANewerVersionFoundAtStartShowsTheDialogWhoseYesStoresThe
     ASSERT_TRUE(window);
     EXPECT_TRUE(window->getSettings().checkForUpdates);
     for (int i = 0; i < 500 && (!answered || window->isCheckingForUpdates()); ++i)
-        pump(10);
-    pump(100);
+        pumpMessages(10);
+    pumpMessages(100);
     ::KillTimer(nullptr, timer);
     EXPECT_TRUE(answered);
     EXPECT_FALSE(window->getSettings().checkForUpdates);
@@ -440,9 +429,9 @@ TEST_F(UpdateCheckTest, TheSilentCheckAtStartNeitherDelaysTheWindowNorItsExit) {
     TempFolder folder;
     auto window = openWindow(folder, server.url());
     ASSERT_TRUE(window);
-    pump(50);
+    pumpMessages(50);
     for (int i = 0; i < 400 && server.requests().empty(); ++i)
-        pump(10);
+        pumpMessages(10);
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_TRUE(window->isCheckingForUpdates());
     EXPECT_TRUE(::IsWindowVisible(window->getHwnd()));
