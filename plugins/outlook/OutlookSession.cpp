@@ -50,6 +50,11 @@ HRESULT outlook::createByProgId(const std::string& progId, IDispatch** object) {
     return ::CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(object));
 }
 
+bool outlook::isRegisteredProgId(const std::string& progId) {
+    CLSID clsid;
+    return SUCCEEDED(::CLSIDFromProgID(vx::widened(progId).c_str(), &clsid));
+}
+
 COutlookSession::COutlookSession(outlook::Component component) : component(std::move(component)) {}
 
 COutlookSession::~COutlookSession() {

@@ -19,11 +19,16 @@ namespace outlook {
 using ObjectFactory = std::function<HRESULT(const std::string& progId, IDispatch** object)>;
 HRESULT createByProgId(const std::string& progId, IDispatch** object);
 
+// Whether a programmatic identifier names a registered class. isRegisteredProgId is the real one.
+using InstalledTest = std::function<bool(const std::string& progId)>;
+bool isRegisteredProgId(const std::string& progId);
+
 // What the plug-in creates, and how.
 struct Component {
     std::string sessionProgId = "Redemption.RDOSession";
     std::string utilsProgId = "Redemption.MAPIUtils";
     ObjectFactory create = &createByProgId;
+    InstalledTest installed = &isRegisteredProgId;
 };
 
 } // namespace outlook
