@@ -19,7 +19,8 @@ target_compile_options(sqlite3 PRIVATE -w)
 # The browser plug-ins take sqlite3.dll at their first database call instead of with themselves: most
 # starts find no browser's files and unload those plug-ins again, and under Wine mapping the library
 # cost each of them about 4 ms. Their .vll files link this delay-load library; their code libraries see
-# only the headers, so tests and benchmarks that link them import sqlite3 as usual.
+# only the headers, so tests and benchmarks that link them import sqlite3 as usual. Loaded that way, the
+# library stays until the process ends, even when the plug-in that took it is unloaded.
 add_library(sqlite3_headers INTERFACE)
 target_include_directories(sqlite3_headers SYSTEM INTERFACE ${VX_DEPS_DIR}/sqlite3)
 set(VX_SQLITE_DEF ${CMAKE_BINARY_DIR}/sqlite3.def)
