@@ -62,6 +62,9 @@ TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Firefox.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Chromium.vll").c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_NE(::GetFileAttributesA((folder + "Plugins\\Outlook.vll").c_str()), INVALID_FILE_ATTRIBUTES);
+    // The browser plug-ins load it at their first database call, no longer with themselves: without it
+    // they would load, and that call would end the program instead.
+    ASSERT_NE(::GetFileAttributesA((folder + "sqlite3.dll").c_str()), INVALID_FILE_ATTRIBUTES);
     const std::string settings = folder + "Verbinox.xml";
     {
         // A combination nobody else uses, so no "Couldn't register" box waits for a click.
