@@ -218,12 +218,17 @@ void VElementListCtrl::conceal() {
 void VElementListCtrl::standBy() {
     if (!getHwnd() || ::IsWindowVisible(getHwnd()))
         return;
+    const RECT wanted = placement(kGrowRows * rowHeight + frameHeight());
+    ::SetWindowPos(getHwnd(), nullptr, wanted.left, wanted.top, wanted.right - wanted.left,
+                   wanted.bottom - wanted.top, SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOREDRAW);
+    veil();
+}
+
+RECT VElementListCtrl::placement(int height) const {
     RECT window;
     ::GetWindowRect(::GetAncestor(anchor, GA_ROOT), &window);
     const int width = userSize.cx > 0 ? userSize.cx : window.right - window.left;
-    ::SetWindowPos(getHwnd(), nullptr, window.left, window.bottom, width,
-                   kGrowRows * rowHeight + frameHeight(), SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOREDRAW);
-    veil();
+    return RECT{window.left, window.bottom, window.left + width, window.bottom + height};
 }
 
 VElement* VElementListCtrl::getElement(int index) const {
@@ -350,8 +355,6 @@ void VElementListCtrl::refresh() {
 void VElementListCtrl::layout() {
     if (!getHwnd())
         return;
-    RECT window;
-    ::GetWindowRect(::GetAncestor(anchor, GA_ROOT), &window);
     const int count = getCount();
     const int frame = frameHeight();
     const int needed = count * rowHeight + frame;
@@ -361,8 +364,7 @@ void VElementListCtrl::layout() {
     // Fewer rows keep the window at twenty and show only its top: the next search's list then draws
     // in a window that did not change size.
     const int windowHeight = std::max(height, twenty);
-    const int width = userSize.cx > 0 ? userSize.cx : window.right - window.left;
-    const RECT wanted{window.left, window.bottom, window.left + width, window.bottom + windowHeight};
+    const RECT wanted = placement(windowHeight);
     RECT now;
     ::GetWindowRect(getHwnd(), &now);
     ::KillTimer(getHwnd(), kVeilTimer);
@@ -371,7 +373,7 @@ void VElementListCtrl::layout() {
     // A hidden or veiled list needs no drawing yet; a shown one that shrinks must let what it uncovers
     // repaint.
     if (moved)
-        ::SetWindowPos(getHwnd(), nullptr, wanted.left, wanted.top, width, windowHeight,
+        ::SetWindowPos(getHwnd(), nullptr, wanted.left, wanted.top, wanted.right - wanted.left, windowHeight,
                        SWP_NOACTIVATE | SWP_NOZORDER | (shown ? 0 : SWP_NOREDRAW));
     setClip(height < windowHeight ? height : 0);
     // The rows are arranged for the new size before the window shows, so it shows them at once.

@@ -103,6 +103,9 @@ private:
     void scrollTo(int top);
     // The action pop-up and the rows after a change of selection or top row.
     void refresh();
+    // The screen rectangle of a list of that height under the search window, at the user's width or
+    // the search window's.
+    RECT placement(int height) const;
     // Lays out rows and the scroll bar for the current client size.
     void arrangeRows();
     // The client height on the screen: less than the client area while the window is clipped.
