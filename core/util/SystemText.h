@@ -19,8 +19,8 @@ VX_CORE_API std::string dlgItemText(HWND dialog, int id);
 VX_CORE_API bool setDlgItemText(HWND dialog, int id, std::string_view text);
 VX_CORE_API int messageBox(HWND owner, std::string_view text, std::string_view caption, UINT type);
 
-// DrawTextW of the text, with DrawText's rectangle and format (DT_CALCRECT measures into rect). The text
-// is a copy: DT_MODIFYSTRING would change nothing the caller sees.
+// DrawTextW of the text, with DrawText's rectangle and format (DT_CALCRECT measures into rect).
+// DT_MODIFYSTRING is dropped: it would write an ellipsis past the end of the converted copy.
 VX_CORE_API int drawText(HDC dc, std::string_view text, RECT& rect, UINT format);
 // The text's extent in the DC's font, one line.
 VX_CORE_API SIZE textExtent(HDC dc, std::string_view text);
