@@ -11,7 +11,7 @@ std::string windowText(HWND window) {
     const int n = ::GetWindowTextLengthW(window);
     if (n <= 0)
         return std::string();
-    // The length is an upper bound (it may count a DBCS text in bytes): keep what was copied.
+    // Between ANSI and Unicode windows the length may be an upper bound: keep what was copied.
     std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
     text.resize(static_cast<std::size_t>(::GetWindowTextW(window, &text[0], n + 1)));
     return narrowed(text);

@@ -1,9 +1,11 @@
 // Names outside ASCII at the core's boundaries to the system: drawing, the clipboard, the shell, fonts.
 #include "support/CoreFixture.h"
 #include "support/ForeignNames.h"
+#include "support/TempFolder.h"
 
 #include "model/VBuiltinActions.h"
 #include "model/VFileResult.h"
+#include "model/VPreferences.h"
 #include "util/Shell.h"
 #include "util/SystemText.h"
 
@@ -104,26 +106,46 @@ TEST_F(ForeignNames, TheShellIsAskedToOpenTheNamesThemselves) {
     }
 }
 
-TEST_F(ForeignNames, FontFaceNamesReachTheSystemAsThemselvesAndAreCutAtWholeCharacters) {
+TEST_F(ForeignNames, FontFaceNamesReachTheSystemAsThemselvesAndSurviveThePreferencesFile) {
     const std::wstring gothic = L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF"; // a Japanese face name
+    auto faceOfFont1 = [this] {
+        LOGFONTW made{};
+        ::GetObjectW(core->getFont1(), sizeof(made), &made);
+        return std::wstring(made.lfFaceName);
+    };
     LOGFONTA lf{};
     lf.lfHeight = -12;
     lstrcpyA(lf.lfFaceName, vx::narrowed(gothic).c_str());
     core->setFont1(&lf);
-    LOGFONTW made{};
-    ASSERT_EQ(::GetObjectW(core->getFont1(), sizeof(made), &made), static_cast<int>(sizeof(made)));
-    EXPECT_EQ(std::wstring(made.lfFaceName), gothic);
+    EXPECT_EQ(faceOfFont1(), gothic);
     LOGFONTA read{};
     ASSERT_TRUE(core->getFont1(&read));
     EXPECT_STREQ(read.lfFaceName, lf.lfFaceName);
 
+    TempFolder folder;
+    const std::string file = folder.sub("Verbinox.xml");
+    VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
+    core->savePrefs(root);
+    ASSERT_TRUE(VPreferences::save(file, root));
+    root->deleteThis();
+    core->loadPrefs(nullptr); // the default fonts again
+    ASSERT_NE(faceOfFont1(), gothic);
+    VPreferencesNode* loaded = VPreferences::load(file);
+    ASSERT_NE(loaded, nullptr);
+    core->loadPrefs(loaded->getChild("Verbinox"));
+    loaded->deleteThis();
+    EXPECT_EQ(faceOfFont1(), gothic);
+}
+
+TEST_F(ForeignNames, NarrowedFaceNamesAreCutAtWholeCharacters) {
     // Eleven CJK characters take 33 bytes: ten fit the narrow record's 31.
     LOGFONTW longFace{};
-    const std::wstring eleven(11, L'\u8A9E');
-    wcscpy(longFace.lfFaceName, eleven.c_str());
+    wcscpy(longFace.lfFaceName, std::wstring(11, L'\u8A9E').c_str());
     EXPECT_EQ(std::string(vx::narrowFont(longFace).lfFaceName), vx::narrowed(std::wstring(10, L'\u8A9E')));
     // Twenty-nine letters and an emoji take 33 bytes: the emoji is left out, never half of it kept.
-    const std::wstring pair = std::wstring(29, L'a') + L"\U0001F389";
-    wcscpy(longFace.lfFaceName, pair.c_str());
+    wcscpy(longFace.lfFaceName, (std::wstring(29, L'a') + L"\U0001F389").c_str());
     EXPECT_EQ(std::string(vx::narrowFont(longFace).lfFaceName), std::string(29, 'a'));
+    // A face that fits comes back whole, and widening gives it back as it was.
+    wcscpy(longFace.lfFaceName, L"\u041F\u0440\u0438\u0432\u0435\u0442 \U0001F389");
+    EXPECT_STREQ(vx::wideFont(vx::narrowFont(longFace)).lfFaceName, longFace.lfFaceName);
 }
