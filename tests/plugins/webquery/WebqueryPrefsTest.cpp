@@ -4,7 +4,6 @@
 #include "SearchEditDlg.h"
 #include "WebqueryPrefs.h"
 #include "resource.h"
-#include "support/ForeignNames.h"
 #include "support/ShellCapture.h"
 
 #include <commctrl.h>
@@ -24,12 +23,6 @@ void pump() {
 std::string windowText(HWND window) {
     char text[256] = {};
     ::GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
-
-std::wstring shownText(HWND window) {
-    wchar_t text[256] = {};
-    ::GetWindowTextW(window, text, 256);
     return text;
 }
 
@@ -112,15 +105,6 @@ protected:
     std::string cell(int row, int column) const {
         char text[256] = {};
         ListView_GetItemText(prefs->getList(), row, column, text, sizeof(text));
-        return text;
-    }
-    std::wstring shownCell(int row, int column) const {
-        wchar_t text[256] = {};
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = 256;
-        ::SendMessageW(prefs->getList(), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
         return text;
     }
     std::vector<std::string> rows() const {
@@ -229,29 +213,6 @@ TEST_F(WebqueryPrefsTest, AddedEditedAndDeletedSearchesSurviveSavingAndLoading) 
     ShellCapture shell;
     EXPECT_TRUE(core->getAction("docs", false)->execute("a b"));
     EXPECT_EQ(ShellCapture::requests().at(0).file, "https://docs.example/?q=a+b&x=1");
-}
-
-TEST_F(WebqueryPrefsTest, NamesOutsideAsciiShowInTheEditorAndTheListAndComeBackUnchanged) {
-    ASSERT_EQ(::GetACP(), static_cast<UINT>(CP_UTF8));
-    const std::vector<ForeignName>& names = foreignNames();
-    VSearchAction* beta = plugin->getActions()[1];
-    beta->setName(names[0].narrow);
-    beta->setDescription(names[2].narrow);
-    editor = std::make_unique<SearchEditDlg>(plugin, beta);
-    HWND window = editor->create(nullptr, false);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(shownText(::GetDlgItem(window, IDC_SEARCH_NAME)), names[0].wide);
-    EXPECT_EQ(shownText(::GetDlgItem(window, IDC_DESCRIPTION)), names[2].wide);
-    ::SetDlgItemTextW(window, IDC_SEARCH_NAME, names[3].wide.c_str());
-    ::SetDlgItemTextW(window, IDC_DESCRIPTION, (names[4].wide + L" " + names[1].wide).c_str());
-    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(window, IDOK)));
-    EXPECT_EQ(beta->getName(), names[3].narrow);
-    EXPECT_EQ(beta->getDescription(), names[4].narrow + " " + names[1].narrow);
-
-    open();
-    EXPECT_EQ(shownCell(1, 0), names[3].wide);
-    EXPECT_EQ(shownCell(1, 2), names[4].wide + L" " + names[1].wide);
 }
 
 TEST_F(WebqueryPrefsTest, CancelledEditorsChangeNothing) {
