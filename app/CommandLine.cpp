@@ -2,6 +2,7 @@
 
 #include "Messages.h"
 #include "model/VPreferences.h"
+#include "util/SystemText.h"
 
 #include <commctrl.h>
 
@@ -29,17 +30,12 @@ bool VCommandLine::attach(HWND control, VCommandLineOwner* newOwner, VCommandLin
 }
 
 std::string VCommandLine::getText() const {
-    if (!edit)
-        return std::string();
-    int n = ::GetWindowTextLengthA(edit);
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextA(edit, &text[0], n + 1)));
-    return text;
+    return edit ? vx::windowText(edit) : std::string();
 }
 
 void VCommandLine::setTextProgrammatically(const std::string& text) {
     programmatic = true;
-    ::SetWindowTextA(edit, text.c_str());
+    vx::setWindowText(edit, text);
     programmatic = false;
 }
 
@@ -87,7 +83,7 @@ void VCommandLine::savePrefs(VPreferencesNode* window) const {
 bool VCommandLine::handleKey(UINT key) {
     switch (key) {
     case VK_BACK:
-        if (owner && owner->isActionMode() && ::GetWindowTextLengthA(edit) == 0) {
+        if (owner && owner->isActionMode() && ::GetWindowTextLengthW(edit) == 0) {
             notify(UM_ESCAPE);
             return false;
         }

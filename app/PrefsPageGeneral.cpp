@@ -5,20 +5,23 @@
 #include "Startup.h"
 #include "engine/VVerbinoxCore.h"
 #include "res/prefs_resource.h"
+#include "util/SystemText.h"
 
 #include <commdlg.h>
 
 namespace {
 
 bool showFontDialog(HWND owner, LOGFONTA& font, COLORREF& color) {
-    CHOOSEFONTA choice{};
+    LOGFONTW wide = vx::wideFont(font);
+    CHOOSEFONTW choice{};
     choice.lStructSize = sizeof(choice);
     choice.hwndOwner = owner;
-    choice.lpLogFont = &font;
+    choice.lpLogFont = &wide;
     choice.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
     choice.rgbColors = color;
-    if (!::ChooseFontA(&choice))
+    if (!::ChooseFontW(&choice))
         return false;
+    font = vx::narrowFont(wide);
     color = choice.rgbColors;
     return true;
 }
@@ -93,7 +96,7 @@ void PrefsPageGeneral::onInitPage() {
     updateUrlOptions();
 
     hotKey = settings.hotKey;
-    ::SetDlgItemTextA(hwnd, IDC_PREFS_HOTKEY, keyName(hotKey).c_str());
+    vx::setDlgItemText(hwnd, IDC_PREFS_HOTKEY, keyName(hotKey));
     ::SetWindowSubclass(::GetDlgItem(hwnd, IDC_PREFS_HOTKEY), &PrefsPageGeneral::hotKeyProc, 1,
                         reinterpret_cast<DWORD_PTR>(this));
     for (const auto& box : kModifierBoxes)
@@ -106,7 +109,7 @@ void PrefsPageGeneral::onInitPage() {
     fonts[1].color = core->getTextColor1();
     fonts[2].color = core->getTextColor2();
     for (FontChoice& choice : fonts)
-        choice.shown.Reset(::CreateFontIndirectA(&choice.font));
+        choice.shown.Reset(vx::createFont(choice.font));
 
     addToolTip(IDC_PREFS_STARTWITHWINDOWS, "Start Verbinox when you log on to Windows");
     addToolTip(IDC_PREFS_AUTOHIDE,
@@ -155,7 +158,7 @@ LRESULT CALLBACK PrefsPageGeneral::hotKeyProc(HWND edit, UINT message, WPARAM wP
         if (isModifierKey(wParam))
             break;
         page->hotKey = static_cast<UINT>(wParam);
-        ::SetWindowTextA(edit, keyName(page->hotKey).c_str());
+        vx::setWindowText(edit, keyName(page->hotKey));
         return 0;
     case WM_KEYUP:
     case WM_SYSKEYUP:
@@ -194,7 +197,7 @@ void PrefsPageGeneral::chooseFont(int buttonId) {
         return;
     choice->font = font;
     choice->color = color;
-    choice->shown.Reset(::CreateFontIndirectA(&choice->font));
+    choice->shown.Reset(vx::createFont(choice->font));
     ::InvalidateRect(::GetDlgItem(hwnd, buttonId), nullptr, TRUE);
 }
 
@@ -203,15 +206,14 @@ void PrefsPageGeneral::drawFontButton(const DRAWITEMSTRUCT& item) {
     RECT face = item.rcItem;
     ::DrawFrameControl(item.hDC, &face, DFC_BUTTON,
                        DFCS_BUTTONPUSH | ((item.itemState & ODS_SELECTED) ? DFCS_PUSHED : 0));
-    char text[64] = {};
-    ::GetWindowTextA(item.hwndItem, text, sizeof(text));
+    const std::string text = vx::windowText(item.hwndItem);
     HGDIOBJ previous = ::SelectObject(item.hDC, choice && choice->shown ? choice->shown.Get()
                                                                         : ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(item.hDC, TRANSPARENT);
     ::SetTextColor(item.hDC, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT)
                              : choice                        ? choice->color
                                                              : ::GetSysColor(COLOR_BTNTEXT));
-    ::DrawTextA(item.hDC, text, -1, &face, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    vx::drawText(item.hDC, text, face, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
     ::SelectObject(item.hDC, previous);
     if (item.itemState & ODS_FOCUS) {
         ::InflateRect(&face, -3, -3);

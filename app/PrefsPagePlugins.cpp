@@ -4,14 +4,16 @@
 #include "engine/VPluginManager.h"
 #include "engine/VVerbinoxCore.h"
 #include "res/prefs_resource.h"
+#include "util/VxText.h"
 
 namespace {
 
 void setItemText(HWND list, int row, int column, const std::string& text) {
-    LVITEMA item{};
+    std::wstring wide = vx::widened(text);
+    LVITEMW item{};
     item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    item.pszText = &wide[0];
+    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
 VPluginManager* plugins() {
@@ -32,17 +34,17 @@ void PrefsPagePlugins::onInitPage() {
     const int count = manager ? manager->getNumPlugins() : 0;
     for (int i = 0; i < count; ++i) {
         VPlugin* plugin = manager->getPlugin(i);
-        const std::string name = plugin->getName();
-        LVITEMA item{};
+        std::wstring name = vx::widened(plugin->getName());
+        LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         item.iItem = i;
-        item.pszText = const_cast<char*>(name.c_str());
+        item.pszText = &name[0];
         item.iImage =
             plugin->getIcon() && images ? ::ImageList_AddIcon(images.Get(), plugin->getIcon()) : I_IMAGENONE;
         if (item.iImage < 0)
             item.iImage = I_IMAGENONE;
         item.lParam = i;
-        ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         setItemText(list, i, 1, plugin->getDescription());
         setItemText(list, i, 2, plugin->getAuthor());
     }

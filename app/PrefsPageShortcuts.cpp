@@ -3,6 +3,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "model/VAction.h"
 #include "res/prefs_resource.h"
+#include "util/SystemText.h"
 #include "util/VxText.h"
 
 #include <algorithm>
@@ -13,10 +14,11 @@ const std::size_t kTableBuckets = 101;
 enum Column { NameColumn = 0, ShortcutColumn = 1, DescriptionColumn = 2 };
 
 void setItemText(HWND list, int row, int column, const std::string& text) {
-    LVITEMA item{};
+    std::wstring wide = vx::widened(text);
+    LVITEMW item{};
     item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    item.pszText = &wide[0];
+    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
 } // namespace
@@ -52,19 +54,20 @@ void PrefsPageShortcuts::fill() {
             table[shortcut] = action;
         const int row = static_cast<int>(rows.size());
         rows.push_back(action);
-        LVITEMA item{};
+        std::wstring name = vx::widened(action->getName());
+        LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = row;
-        item.pszText = const_cast<char*>(action->getName().c_str());
+        item.pszText = &name[0];
         item.iImage =
             action->getIcon() && images ? ::ImageList_AddIcon(images.Get(), action->getIcon()) : I_IMAGENONE;
         if (item.iImage < 0)
             item.iImage = I_IMAGENONE;
-        ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         setItemText(list, row, ShortcutColumn, shortcut);
         setItemText(list, row, DescriptionColumn, action->getDescription());
     }
-    ::SetDlgItemTextA(hwnd, IDC_PREFS_SHORTCUT, "");
+    ::SetDlgItemTextW(hwnd, IDC_PREFS_SHORTCUT, L"");
     ::EnableWindow(::GetDlgItem(hwnd, IDC_PREFS_SHORTCUT), FALSE);
 }
 
@@ -125,7 +128,7 @@ void PrefsPageShortcuts::selectRow(int row) {
 void PrefsPageShortcuts::onSelectionChanged() {
     HWND edit = ::GetDlgItem(hwnd, IDC_PREFS_SHORTCUT);
     const VAction* action = getRowAction(selectedRow());
-    ::SetWindowTextA(edit, action ? shortcutOf(action).c_str() : "");
+    vx::setWindowText(edit, action ? shortcutOf(action) : std::string());
     ::EnableWindow(edit, action != nullptr);
 }
 
@@ -133,10 +136,8 @@ void PrefsPageShortcuts::assign() {
     VAction* action = getRowAction(selectedRow());
     if (!action)
         return;
-    char buffer[256] = {};
-    ::GetDlgItemTextA(hwnd, IDC_PREFS_SHORTCUT, buffer, sizeof(buffer));
     // Blanks around it could never be typed back: the search window trims what it looks up.
-    const std::string text = vx::trimmed(buffer);
+    const std::string text = vx::trimmed(vx::dlgItemText(hwnd, IDC_PREFS_SHORTCUT));
     if (!text.empty()) {
         const auto held = table.find(text);
         if (held != table.end() && held->second != action) {

@@ -6,13 +6,15 @@
 #include "PrefsPageSearching.h"
 #include "PrefsPageShortcuts.h"
 #include "res/prefs_resource.h"
+#include "util/SystemText.h"
+#include "util/VxText.h"
 
 namespace {
 
 const DWORD kControlClasses = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES;
 
 int showMessageBox(HWND owner, const char* text, UINT type) {
-    return ::MessageBoxA(owner, text, "Verbinox", type);
+    return vx::messageBox(owner, text, "Verbinox", type);
 }
 PrefsPage::MessageBoxHook messageBoxHook = &showMessageBox;
 
@@ -44,7 +46,7 @@ PrefsPage::MessageBoxHook PrefsPage::setMessageBoxHook(MessageBoxHook hook) {
 
 BOOL PrefsPage::onInit() {
     toolTip =
-        ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+        ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, nullptr, nullptr);
     // Without a maximum width a tool-tip is one line and shows "\n" as a box.
     if (toolTip)
@@ -57,26 +59,28 @@ void PrefsPage::addToolTip(int controlId, const char* text) {
     HWND control = ::GetDlgItem(hwnd, controlId);
     if (!toolTip || !control)
         return;
-    TTTOOLINFOA tool{};
+    std::wstring wide = vx::widened(text);
+    TTTOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     // The tool-tip subclasses the control and sees its mouse messages itself: no relaying needed.
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = hwnd;
     tool.uId = reinterpret_cast<UINT_PTR>(control);
-    tool.lpszText = const_cast<char*>(text);
-    ::SendMessageA(toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = &wide[0];
+    ::SendMessageW(toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void PrefsPage::setUpReportList(HWND list, std::initializer_list<ListColumn> columns) const {
     ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     int i = 0;
     for (const ListColumn& each : columns) {
-        LVCOLUMNA column{};
+        std::wstring title = vx::widened(each.title);
+        LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<char*>(each.title);
+        column.pszText = &title[0];
         column.cx = px(each.width);
         column.iSubItem = i;
-        ::SendMessageA(list, LVM_INSERTCOLUMNA, i++, reinterpret_cast<LPARAM>(&column));
+        ::SendMessageW(list, LVM_INSERTCOLUMNW, i++, reinterpret_cast<LPARAM>(&column));
     }
 }
 
@@ -138,13 +142,14 @@ BOOL PrefsSheet::onInit() {
     ::EnableWindow(::GetDlgItem(hwnd, IDHELP), FALSE);
     HWND tree = ::GetDlgItem(hwnd, IDC_PREFS_TREE);
     for (const auto& page : pages) {
-        TVINSERTSTRUCTA item{};
+        std::wstring title = vx::widened(page->getTitle());
+        TVINSERTSTRUCTW item{};
         item.hParent = TVI_ROOT;
         item.hInsertAfter = TVI_LAST;
         item.item.mask = TVIF_TEXT;
-        item.item.pszText = const_cast<char*>(page->getTitle());
+        item.item.pszText = &title[0];
         treeItems.push_back(reinterpret_cast<HTREEITEM>(
-            ::SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item))));
+            ::SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item))));
     }
     layout();
     selectPage(General);

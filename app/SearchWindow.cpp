@@ -13,6 +13,7 @@
 #include "model/VResult.h"
 #include "res/resource.h"
 #include "util/Shell.h"
+#include "util/SystemText.h"
 #include "util/VxText.h"
 
 #include <commctrl.h>
@@ -28,7 +29,7 @@ namespace {
 const UINT_PTR kFirstLoopTimer = 1;
 
 void showMessageBox(const char* text) {
-    ::MessageBoxA(nullptr, text, "Verbinox", MB_OK);
+    vx::messageBox(nullptr, text, "Verbinox", MB_OK);
 }
 CVerbinoxDlg::MessageHook messageHook = &showMessageBox;
 
@@ -283,8 +284,8 @@ void CVerbinoxDlg::shutdown() {
 
 void CVerbinoxDlg::setEditText(const std::string& text) {
     // Not programmatic: the change is what makes the window list the folder.
-    ::SetWindowTextA(commandLine.getHwnd(), text.c_str());
-    const int end = ::GetWindowTextLengthA(commandLine.getHwnd());
+    vx::setWindowText(commandLine.getHwnd(), text);
+    const int end = ::GetWindowTextLengthW(commandLine.getHwnd());
     ::SendMessageW(commandLine.getHwnd(), EM_SETSEL, end, end);
 }
 
@@ -545,9 +546,9 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 product = version.GetProductName();
             number = version.GetProductVersion();
         }
-        ::SetDlgItemTextA(dialog, IDC_ABOUT_PRODUCT, product.c_str());
-        ::SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, ("Version " + number).c_str());
-        ::SetDlgItemTextA(dialog, IDC_ABOUT_BUILT, "Built " __DATE__);
+        vx::setDlgItemText(dialog, IDC_ABOUT_PRODUCT, product);
+        vx::setDlgItemText(dialog, IDC_ABOUT_VERSION, "Version " + number);
+        vx::setDlgItemText(dialog, IDC_ABOUT_BUILT, "Built " __DATE__);
         return TRUE;
     }
     case WM_NOTIFY: {

@@ -3,6 +3,7 @@
 #include "model/VPreferences.h"
 #include "util/CPath.h"
 #include "util/CShellLink.h"
+#include "util/SystemText.h"
 
 #include <shlobj.h>
 
@@ -143,8 +144,8 @@ bool confirmUrlOpening(const std::string& url) {
     const std::string text = "This address does not lead to a web page, a file or an e-mail message. "
                              "Opening it may start a program:\n\n" +
                              shown + "\n\nOpen it anyway?";
-    return ::MessageBoxA(nullptr, text.c_str(), "Verbinox",
-                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
+    return vx::messageBox(nullptr, text, "Verbinox",
+                          MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
 }
 
 } // namespace startup

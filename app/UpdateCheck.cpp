@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "model/XTokenString.h"
 #include "util/Shell.h"
+#include "util/SystemText.h"
 #include "util/VxText.h"
 
 #include <winhttp.h>
@@ -349,7 +350,7 @@ void CUpdateChecker::stop() {
 namespace {
 
 void showMessageBox(HWND owner, const char* text) {
-    ::MessageBoxA(owner, text, "Verbinox", MB_OK);
+    vx::messageBox(owner, text, "Verbinox", MB_OK);
 }
 UpdateCheckDlg::MessageHook messageHook = &showMessageBox;
 
@@ -439,8 +440,8 @@ void UpdateCheckDlg::onInitDialog() {
         close(1);
         return;
     }
-    ::SetDlgItemTextA(hwnd, IDC_UPDATE_OWNVERSION, own.c_str());
-    ::SetDlgItemTextA(hwnd, IDC_UPDATE_LATESTVERSION, latest.c_str());
+    vx::setDlgItemText(hwnd, IDC_UPDATE_OWNVERSION, own);
+    vx::setDlgItemText(hwnd, IDC_UPDATE_LATESTVERSION, latest);
     const int order = update::compareVersions(own, latest);
     if (order < 0) {
         openHomePage = true;
@@ -450,9 +451,9 @@ void UpdateCheckDlg::onInitDialog() {
         close(1);
         return;
     }
-    ::SetDlgItemTextA(hwnd, IDC_UPDATE_MESSAGE,
-                      order == 0 ? "You already have the latest version"
-                                 : "Your version is newer than the latest version!");
-    ::SetDlgItemTextA(hwnd, IDOK, "OK");
+    vx::setDlgItemText(hwnd, IDC_UPDATE_MESSAGE,
+                       order == 0 ? "You already have the latest version"
+                                  : "Your version is newer than the latest version!");
+    vx::setDlgItemText(hwnd, IDOK, "OK");
     ::EnableWindow(::GetDlgItem(hwnd, IDCANCEL), FALSE);
 }

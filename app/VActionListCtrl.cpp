@@ -4,6 +4,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "model/VAction.h"
 #include "model/VResult.h"
+#include "util/SystemText.h"
 
 #include <windowsx.h>
 
@@ -35,8 +36,7 @@ void VPopupList::showBeside(const RECT& beside) {
     for (int i = 0; i < rowCount(); ++i) {
         const std::string text = rowText(i);
         RECT r{0, 0, 0, 0};
-        ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r,
-                    DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        vx::drawText(dc, text, r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
         // A row with the arrow ends its text 20 pixels earlier: it needs that much more room.
         widest = std::max<int>(widest, r.right + (rowHasArrow(i) ? px(20) : 0));
     }
@@ -129,8 +129,7 @@ void VPopupList::paint(HDC dc, const RECT& client) {
         RECT text{px(20), row.top, row.right - px(arrow ? 22 : 2), row.bottom};
         const std::string line = rowText(i);
         ::SetTextColor(dc, textColor);
-        ::DrawTextA(dc, line.c_str(), static_cast<int>(line.size()), &text,
-                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        vx::drawText(dc, line, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         if (arrow)
             drawArrow(dc, RECT{row.right - px(18), row.top + 1, row.right - px(2), row.top + 1 + iconHeight},
                       textColor);

@@ -4,6 +4,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
+#include "util/SystemText.h"
 
 #include <windowsx.h>
 
@@ -539,9 +540,7 @@ bool VElementListCtrl::browse(UINT key) {
         browser->setEditText(rememberedPath);
         return true;
     }
-    char text[MAX_PATH * 2] = {};
-    ::GetWindowTextA(anchor, text, sizeof(text));
-    const CPath typed(text);
+    const CPath typed(vx::windowText(anchor));
     const int depth = typed.GetDirCount();
     if (depth == 0)
         return false;

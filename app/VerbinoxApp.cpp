@@ -14,9 +14,9 @@
 namespace {
 
 void showString(UINT id) {
-    char text[256] = {};
-    ::LoadStringA(::GetModuleHandleW(nullptr), id, text, sizeof(text));
-    ::MessageBoxA(nullptr, text, "Verbinox", MB_OK | MB_ICONERROR);
+    wchar_t text[256] = {};
+    ::LoadStringW(::GetModuleHandleW(nullptr), id, text, 256);
+    ::MessageBoxW(nullptr, text, L"Verbinox", MB_OK | MB_ICONERROR);
 }
 
 // The running copy's search window: by its private class, or by the title "Verbinox".

@@ -3,6 +3,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "model/VAction.h"
 #include "model/VPreferences.h"
+#include "util/SystemText.h"
 #include "util/VxText.h"
 
 #include <cstring>
@@ -17,7 +18,7 @@ const FontSlot kFontSlots[3] = {{"Font", "Color"}, {"Font1", "Color1"}, {"Font2"
 
 LOGFONTA defaultGuiFont(bool italic) {
     LOGFONTA lf{};
-    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
+    vx::fontRecord(static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)), lf);
     if (italic)
         lf.lfItalic = TRUE;
     return lf;
@@ -169,7 +170,7 @@ void VVerbinoxCore::savePrefs(VPreferencesNode* node) {
         VPreferencesNode* f = VPreferencesNode::createInstance(kFontSlots[i].node);
         LOGFONTA lf{};
         if (fonts[i])
-            ::GetObjectA(fonts[i], sizeof(lf), &lf);
+            vx::fontRecord(fonts[i], lf);
         f->setParam("Name", std::string(lf.lfFaceName));
         f->setParam("Height", static_cast<int>(lf.lfHeight));
         f->setParam("Weight", static_cast<int>(lf.lfWeight));

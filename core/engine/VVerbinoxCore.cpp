@@ -8,6 +8,7 @@
 #include "model/VResult.h"
 #include "util/CPath.h"
 #include "util/Shell.h"
+#include "util/SystemText.h"
 #include "util/VxText.h"
 #include "util/Win32Handle.h"
 
@@ -365,7 +366,7 @@ void VVerbinoxCore::replaceFont(HFONT& target, const LOGFONTA* record) {
         target = nullptr;
     }
     if (record)
-        target = ::CreateFontIndirectA(record);
+        target = vx::createFont(*record);
 }
 
 void VVerbinoxCore::setFont(const LOGFONTA* record) {
@@ -379,7 +380,7 @@ void VVerbinoxCore::setFont2(const LOGFONTA* record) {
 }
 
 static bool readFont(HFONT f, LOGFONTA* record) {
-    return f && record && ::GetObjectA(f, sizeof(LOGFONTA), record) == sizeof(LOGFONTA);
+    return f && record && vx::fontRecord(f, *record);
 }
 
 bool VVerbinoxCore::getFont(LOGFONTA* record) const {

@@ -109,24 +109,26 @@ bool VCopyAction::copyToClipboard(const std::string& text) {
     if (!clipboard.open(nullptr))
         return false;
     bool ok = clipboard.empty() != FALSE;
+    // As UTF-16: the system makes CF_TEXT from it for readers that ask, in their own code page. CF_TEXT
+    // of ours would be read in the clipboard locale's ANSI page, not in the UTF-8 our strings hold.
+    const std::wstring wide = vx::widened(text);
     HGLOBAL block = nullptr;
     if (ok) {
         // Room for the text and its NUL, in steps of 4096 bytes.
-        SIZE_T size = ((text.size() + 1 + 4095) / 4096) * 4096;
-        block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        const SIZE_T bytes = (wide.size() + 1) * sizeof(wchar_t);
+        block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, ((bytes + 4095) / 4096) * 4096);
         ok = block != nullptr;
     }
     if (ok) {
         void* memory = ::GlobalLock(block);
         ok = memory != nullptr;
         if (ok) {
-            std::memcpy(memory, text.data(), text.size());
-            static_cast<char*>(memory)[text.size()] = '\0';
+            std::memcpy(memory, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
             ::GlobalUnlock(block);
         }
     }
     if (ok) {
-        ok = clipboard.setData(CF_TEXT, block) != nullptr;
+        ok = clipboard.setData(CF_UNICODETEXT, block) != nullptr;
         if (ok)
             block = nullptr; // the clipboard owns it now
     }

@@ -24,8 +24,8 @@ public:
     std::string getActionText(VProperty* property) const override;
     bool execute(VResult* result, VProperty* property, const std::string& searchText) override;
     bool execute(const std::string& text) override;
-    // Puts text on the clipboard as CF_TEXT. False when any clipboard step fails; empty text is a no-op.
-    // The clipboard is closed again whatever failed, and a block it did not take is freed.
+    // Puts text on the clipboard as CF_UNICODETEXT. False when any clipboard step fails; empty text is a
+    // no-op. The clipboard is closed again whatever failed, and a block it did not take is freed.
     static bool copyToClipboard(const std::string& text);
 
     // The clipboard calls copyToClipboard makes, so tests can make each of them fail.

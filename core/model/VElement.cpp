@@ -1,6 +1,7 @@
 #include "model/VElement.h"
 
 #include "engine/VVerbinoxCore.h"
+#include "util/SystemText.h"
 
 VElement::~VElement() = default;
 
@@ -31,9 +32,7 @@ void VTextLines::draw(HFONT font, COLORREF color, bool selected, const std::stri
     }
     ::SetTextColor(dc_, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : color);
     RECT r = rect;
-    // Without DT_MODIFYSTRING the ellipsis never writes into the text.
-    ::DrawTextA(dc_, text.c_str(), static_cast<int>(text.size()), &r,
-                DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | ellipsis);
+    vx::drawText(dc_, text, r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | ellipsis);
 }
 
 void VElement::drawTwoLines(HDC dc, const RECT& line1, const RECT& line2, bool selected,

@@ -2,6 +2,7 @@
 
 #include "ChromiumPlugin.h"
 #include "resource.h"
+#include "util/SystemText.h"
 
 #include <commctrl.h>
 
@@ -16,7 +17,7 @@ BOOL ChromiumPrefsDlg::onInit() {
         const int row = static_cast<int>(kind);
         const bool installed = plugin->findBrowser(kind) != nullptr;
         const std::string label = std::string(kinds[kind].key) + (installed ? "" : " (not installed)");
-        ::SetDlgItemTextA(hwnd, IDC_BROWSER_NAME_FIRST + row, label.c_str());
+        vx::setDlgItemText(hwnd, IDC_BROWSER_NAME_FIRST + row, label);
         ::CheckDlgButton(hwnd, IDC_SEARCH_BOOKMARKS_FIRST + row,
                          plugin->getSearchBookmarks(kind) ? BST_CHECKED : BST_UNCHECKED);
         ::CheckDlgButton(hwnd, IDC_SEARCH_HISTORY_FIRST + row,

@@ -2,6 +2,7 @@
 
 #include "util/ThisModule.h"
 #include "model/VPreferences.h"
+#include "util/SystemText.h"
 
 #include <windows.h>
 
@@ -10,7 +11,7 @@
 namespace {
 
 void showMessageBox(const char* text) {
-    ::MessageBoxA(nullptr, text, "Verbinox", MB_OK | MB_ICONINFORMATION);
+    vx::messageBox(nullptr, text, "Verbinox", MB_OK | MB_ICONINFORMATION);
 }
 
 VAppendAction::MessageHook messageHook = &showMessageBox;

@@ -1,5 +1,6 @@
 #include "EditListBox.h"
 
+#include "util/SystemText.h"
 #include "util/ThisModule.h"
 #include "util/VxText.h"
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-const char kClassName[] = "VxEditListBox";
+const wchar_t kClassName[] = L"VxEditListBox";
 const int kListId = 100;
 const int kCaptionId = 101;
 // Our buttons live inside a child window of the dialog. Enter on a focused push button makes the dialog
@@ -42,22 +43,22 @@ int buttonIndex(VEditListBox::Button which) {
 
 bool registerClass(WNDPROC proc) {
     HINSTANCE module = vx::thisModule();
-    WNDCLASSEXA existing{};
+    WNDCLASSEXW existing{};
     existing.cbSize = sizeof(existing);
-    if (::GetClassInfoExA(module, kClassName, &existing)) {
+    if (::GetClassInfoExW(module, kClassName, &existing)) {
         if (existing.lpfnWndProc == proc)
             return true;
         // Left behind by an earlier copy of this library, whose code is gone.
-        ::UnregisterClassA(kClassName, module);
+        ::UnregisterClassW(kClassName, module);
     }
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = proc;
     wc.hInstance = module;
     wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
-    return ::RegisterClassExA(&wc) != 0;
+    return ::RegisterClassExW(&wc) != 0;
 }
 
 DirectoryListBox::FolderPicker& pickerSlot() {
@@ -66,10 +67,15 @@ DirectoryListBox::FolderPicker& pickerSlot() {
 }
 
 int CALLBACK browseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
-    const char* start = reinterpret_cast<const char*>(data);
+    const wchar_t* start = reinterpret_cast<const wchar_t*>(data);
     if (message == BFFM_INITIALIZED && start && *start)
-        ::SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
+        ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
     return 0;
+}
+
+// The wide form, so that the edit control and the end-of-edit notification carry UTF-16.
+HWND editLabel(HWND list, int row) {
+    return reinterpret_cast<HWND>(::SendMessageW(list, LVM_EDITLABELW, static_cast<WPARAM>(row), 0));
 }
 
 // The dialog manager turns only its own children into the default button when they get the focus, so
@@ -94,7 +100,7 @@ VEditListBox::VEditListBox() = default;
 
 VEditListBox::~VEditListBox() {
     if (hwnd) {
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         ::DestroyWindow(hwnd);
     }
 }
@@ -106,11 +112,10 @@ bool VEditListBox::createAt(HWND parent, int placeholderId, unsigned buttonSet) 
     RECT r;
     ::GetWindowRect(placeholder, &r);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    char text[256] = {};
-    ::GetWindowTextA(placeholder, text, sizeof(text));
+    const std::wstring text = vx::widened(vx::windowText(placeholder));
     id = placeholderId;
-    HWND created = ::CreateWindowExA(
-        WS_EX_CONTROLPARENT, kClassName, text, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, r.left, r.top,
+    HWND created = ::CreateWindowExW(
+        WS_EX_CONTROLPARENT, kClassName, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, r.left, r.top,
         r.right - r.left, r.bottom - r.top, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(placeholderId)), vx::thisModule(), this);
     if (!created)
@@ -125,31 +130,30 @@ bool VEditListBox::createAt(HWND parent, int placeholderId, unsigned buttonSet) 
 void VEditListBox::createChildren(unsigned buttonSet, HFONT font) {
     HINSTANCE module = vx::thisModule();
     caption =
-        ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0,
-                          0, 0, 0, hwnd, reinterpret_cast<HMENU>(kCaptionId), module, nullptr);
-    char text[256] = {};
-    ::GetWindowTextA(hwnd, text, sizeof(text));
-    ::SetWindowTextA(caption, text);
+        ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE,
+                          0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(kCaptionId), module, nullptr);
+    vx::setWindowText(caption, vx::windowText(hwnd));
     for (int i = 0; i < kButtonCount; ++i) {
         if (!(buttonSet & kButtons[i].flag))
             continue;
-        buttons[i] = ::CreateWindowExA(
-            0, "BUTTON", kButtons[i].text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
-            hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)), module, nullptr);
+        buttons[i] = ::CreateWindowExW(0, L"BUTTON", vx::widened(kButtons[i].text).c_str(),
+                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, hwnd,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)),
+                                       module, nullptr);
         if (buttons[i])
             ::SetWindowSubclass(buttons[i], buttonProc, 1, 0);
     }
-    list = ::CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+    list = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
                                  LVS_SHOWSELALWAYS | LVS_EDITLABELS | LVS_NOCOLUMNHEADER | LVS_NOSORTHEADER,
                              0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(kListId), module, nullptr);
     if (!list)
         return;
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-    LVCOLUMNA column{};
+    LVCOLUMNW column{};
     column.mask = LVCF_WIDTH;
     column.cx = 100;
-    ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    ::SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     updateButtons();
 }
@@ -169,8 +173,7 @@ void VEditListBox::layout() {
     for (int i = kButtonCount - 1; i >= 0; --i) {
         if (!buttons[i])
             continue;
-        SIZE extent{};
-        ::GetTextExtentPoint32A(dc, kButtons[i].text, static_cast<int>(strlen(kButtons[i].text)), &extent);
+        const SIZE extent = vx::textExtent(dc, kButtons[i].text);
         const int width = std::max<int>(extent.cx + 14, height * 2);
         right -= width;
         ::MoveWindow(buttons[i], right, 0, width, height, TRUE);
@@ -197,15 +200,12 @@ HWND VEditListBox::getButton(Button which) const {
 void VEditListBox::setCaption(const std::string& text) {
     if (!hwnd)
         return;
-    ::SetWindowTextA(hwnd, text.c_str());
-    ::SetWindowTextA(caption, text.c_str());
+    vx::setWindowText(hwnd, text);
+    vx::setWindowText(caption, text);
 }
 
 std::string VEditListBox::getCaption() const {
-    char text[256] = {};
-    if (caption)
-        ::GetWindowTextA(caption, text, sizeof(text));
-    return text;
+    return caption ? vx::windowText(caption) : std::string();
 }
 
 HWND VEditListBox::getTopWindow() const {
@@ -238,15 +238,15 @@ std::string VEditListBox::getText(int row) const {
     if (row < 0 || row >= getCount())
         return std::string();
     // The list view has no "length of the text" question: grow the buffer until the text fits.
-    std::vector<char> buffer(260);
+    std::vector<wchar_t> buffer(260);
     for (;;) {
-        LVITEMA item{};
+        LVITEMW item{};
         item.iSubItem = 0;
         item.pszText = buffer.data();
         item.cchTextMax = static_cast<int>(buffer.size());
-        LRESULT n = ::SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        LRESULT n = ::SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
         if (n < static_cast<LRESULT>(buffer.size()) - 1 || buffer.size() >= 65536)
-            return std::string(buffer.data(), static_cast<std::size_t>(n));
+            return vx::narrowed(std::wstring_view(buffer.data(), static_cast<std::size_t>(n)));
         buffer.resize(buffer.size() * 4);
     }
 }
@@ -288,19 +288,21 @@ bool VEditListBox::acceptsChanges() const {
 
 int VEditListBox::insertRow(int row, const std::string& text, LPARAM data) {
     Quiet q(*this);
-    LVITEMA item{};
+    std::wstring wide = vx::widened(text);
+    LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = row;
-    item.pszText = const_cast<char*>(text.c_str());
+    item.pszText = &wide[0];
     item.lParam = data;
-    return static_cast<int>(::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    return static_cast<int>(::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 void VEditListBox::setText(int row, const std::string& text) {
-    LVITEMA item{};
+    std::wstring wide = vx::widened(text);
+    LVITEMW item{};
     item.iSubItem = 0;
-    item.pszText = const_cast<char*>(text.c_str());
-    ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    item.pszText = &wide[0];
+    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
 void VEditListBox::selectQuietly(int row) {
@@ -466,7 +468,7 @@ void VEditListBox::beginNewRow() {
     selectQuietly(row);
     pendingRow = row;
     ::SetFocus(list);
-    if (!ListView_EditLabel(list, row))
+    if (!editLabel(list, row))
         dropPendingRow();
 }
 
@@ -487,7 +489,7 @@ HWND VEditListBox::beginEdit(int row) {
         return nullptr;
     cancelEdit();
     ::SetFocus(list);
-    return ListView_EditLabel(list, row);
+    return editLabel(list, row);
 }
 
 void VEditListBox::browse() {
@@ -529,14 +531,15 @@ LRESULT VEditListBox::onNotify(NMHDR* header) {
     if (header->hwndFrom != list)
         return 0;
     switch (header->code) {
-    case LVN_BEGINLABELEDITA:
+    case LVN_BEGINLABELEDITW:
         return acceptsChanges() ? FALSE : TRUE;
-    case LVN_ENDLABELEDITA: {
-        auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    case LVN_ENDLABELEDITW: {
+        auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
         const int row = info->item.iItem;
-        const char* text = info->item.pszText; // null when the edit was cancelled
+        const wchar_t* typed = info->item.pszText; // null when the edit was cancelled
+        const std::string text = typed ? vx::narrowed(typed) : std::string();
         if (row == pendingRow) {
-            std::string value = text ? vx::trimmed(text) : std::string();
+            std::string value = vx::trimmed(text);
             if (value.empty()) {
                 dropPendingRow();
                 // The focus may have left for our browse button: its click comes next and means "new".
@@ -545,7 +548,7 @@ LRESULT VEditListBox::onNotify(NMHDR* header) {
                 pendingRow = -1;
                 commitNewRow(row, value);
             }
-        } else if (text) {
+        } else if (typed) {
             renameNow(row, text);
         }
         return FALSE; // the text, if any, is already set
@@ -590,19 +593,19 @@ LRESULT VEditListBox::onNotify(NMHDR* header) {
 
 LRESULT CALLBACK VEditListBox::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<VEditListBox*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        auto* self = static_cast<VEditListBox*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd = window;
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<VEditListBox*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<VEditListBox*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self)
-        return ::DefWindowProcA(window, message, wParam, lParam);
+        return ::DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         self->hwnd = self->list = self->caption = nullptr;
         std::fill(std::begin(self->buttons), std::end(self->buttons), nullptr);
         self->pendingRow = -1;
-        return ::DefWindowProcA(window, message, wParam, lParam);
+        return ::DefWindowProcW(window, message, wParam, lParam);
     }
     return self->handle(message, wParam, lParam);
 }
@@ -610,7 +613,7 @@ LRESULT CALLBACK VEditListBox::windowProc(HWND window, UINT message, WPARAM wPar
 LRESULT VEditListBox::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_NOTIFYFORMAT:
-        return NFR_ANSI;
+        return NFR_UNICODE;
     case WM_NOTIFY:
         return onNotify(reinterpret_cast<NMHDR*>(lParam));
     case WM_COMMAND:
@@ -670,7 +673,7 @@ LRESULT VEditListBox::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         browse();
         return 0;
     }
-    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 DirectoryListBox::FolderPicker DirectoryListBox::setFolderPicker(FolderPicker picker) {
@@ -682,19 +685,20 @@ DirectoryListBox::FolderPicker DirectoryListBox::setFolderPicker(FolderPicker pi
 bool DirectoryListBox::shellFolderPicker(const PickRequest& request, std::string& chosen) {
     // The newer dialog style needs COM on this thread in a single-threaded apartment.
     HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    char display[MAX_PATH] = {};
-    BROWSEINFOA info{};
+    wchar_t display[MAX_PATH] = {};
+    const std::wstring title = vx::widened(request.title), start = vx::widened(request.start);
+    BROWSEINFOW info{};
     info.hwndOwner = request.owner;
     info.pszDisplayName = display;
-    info.lpszTitle = request.title.c_str();
+    info.lpszTitle = title.c_str();
     info.ulFlags = request.flags;
     info.lpfn = browseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(request.start.c_str());
+    info.lParam = reinterpret_cast<LPARAM>(start.c_str());
     bool picked = false;
-    if (LPITEMIDLIST chosenItem = ::SHBrowseForFolderA(&info)) {
-        char path[MAX_PATH] = {};
-        if (::SHGetPathFromIDListA(chosenItem, path)) {
-            chosen = path;
+    if (LPITEMIDLIST chosenItem = ::SHBrowseForFolderW(&info)) {
+        wchar_t path[MAX_PATH] = {};
+        if (::SHGetPathFromIDListW(chosenItem, path)) {
+            chosen = vx::narrowed(path);
             picked = true;
         }
         ::CoTaskMemFree(chosenItem);

@@ -15,8 +15,8 @@ INT_PTR CALLBACK OutlookPrefsDlg::dialogProc(HWND window, UINT message, WPARAM w
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
         auto* self = reinterpret_cast<OutlookPrefsDlg*>(lParam);
         HWND list = ::GetDlgItem(window, IDC_CONTACT_ACTION);
-        ::SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("New email to Contact"));
-        ::SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Open Contact"));
+        ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"New email to Contact"));
+        ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Open Contact"));
         // A value written by hand outside the list shows as what it does: compose an e-mail.
         const int shown = self->contactAction == VOutlookPlugin::OpenContact ? 1 : 0;
         ::SendMessageA(list, CB_SETCURSEL, shown, 0);

@@ -6,6 +6,7 @@
 #include "WebqueryPlugin.h"
 #include "resource.h"
 #include "util/Shell.h"
+#include "util/SystemText.h"
 #include "util/VisualStyleScope.h"
 #include "util/VxText.h"
 
@@ -66,11 +67,11 @@ INT_PTR SearchEditDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL SearchEditDlg::onInit() {
     accepted = false;
-    ::SetDlgItemTextA(hwnd, IDC_SEARCH_NAME, action->getName().c_str());
-    ::SetDlgItemTextA(hwnd, IDC_KEYWORD, action->getKeyword().c_str());
-    ::SetDlgItemTextA(hwnd, IDC_BASE_URL, action->getUrl().c_str());
-    ::SetDlgItemTextA(hwnd, IDC_URL_SUFFIX, action->getSuffix().c_str());
-    ::SetDlgItemTextA(hwnd, IDC_DESCRIPTION, action->getDescription().c_str());
+    vx::setDlgItemText(hwnd, IDC_SEARCH_NAME, action->getName());
+    vx::setDlgItemText(hwnd, IDC_KEYWORD, action->getKeyword());
+    vx::setDlgItemText(hwnd, IDC_BASE_URL, action->getUrl());
+    vx::setDlgItemText(hwnd, IDC_URL_SUFFIX, action->getSuffix());
+    vx::setDlgItemText(hwnd, IDC_DESCRIPTION, action->getDescription());
     fillIcons();
     ::EnableWindow(::GetDlgItem(hwnd, IDC_PRESETS), FALSE);
     updateButtons();
@@ -80,30 +81,28 @@ BOOL SearchEditDlg::onInit() {
 void SearchEditDlg::fillIcons() {
     HWND combo = ::GetDlgItem(hwnd, IDC_ICON_COMBO);
     ::SendMessageA(combo, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(plugin->getImageList()));
-    COMBOBOXEXITEMA item{};
+    std::wstring none = L"<None>";
+    COMBOBOXEXITEMW item{};
     item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
     item.iItem = 0;
-    item.pszText = const_cast<char*>("<None>");
+    item.pszText = &none[0];
     // Not -1, which asks the owner for the image.
     item.iImage = item.iSelectedImage = I_IMAGENONE;
-    ::SendMessageA(combo, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(combo, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     const std::vector<std::string>& files = plugin->getIconFiles();
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string title = iconTitle(files[i]);
+        std::wstring title = vx::widened(iconTitle(files[i]));
         item.iItem = static_cast<INT_PTR>(i + 1);
-        item.pszText = const_cast<char*>(title.c_str());
+        item.pszText = &title[0];
         item.iImage = item.iSelectedImage = static_cast<int>(i);
-        ::SendMessageA(combo, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        ::SendMessageW(combo, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
     const int current = action->getIconPath().empty() ? -1 : plugin->findIcon(action->getIconPath());
     ::SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(current + 1), 0);
 }
 
 std::string SearchEditDlg::text(int control) const {
-    HWND edit = ::GetDlgItem(hwnd, control);
-    std::string out(static_cast<std::size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
-    out.resize(static_cast<std::size_t>(::GetWindowTextA(edit, &out[0], static_cast<int>(out.size()))));
-    return out;
+    return vx::dlgItemText(hwnd, control);
 }
 
 void SearchEditDlg::updateButtons() {

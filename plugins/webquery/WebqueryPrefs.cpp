@@ -6,6 +6,7 @@
 #include "WebqueryPlugin.h"
 #include "resource.h"
 #include "util/VisualStyleScope.h"
+#include "util/VxText.h"
 
 #include <commctrl.h>
 
@@ -20,7 +21,11 @@ int imageOf(const VWebqueryPlugin* plugin, const VSearchAction* action) {
 }
 
 void setItemText(HWND list, int row, int column, const std::string& text) {
-    ListView_SetItemText(list, row, column, const_cast<char*>(text.c_str()));
+    std::wstring wide = vx::widened(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = &wide[0];
+    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
 } // namespace
@@ -81,12 +86,13 @@ BOOL WebqueryPrefs::onInit() {
         int width;
     } columns[] = {{"Name", 90}, {"Keyword", 100}, {"Description", 155}};
     for (int i = 0; i < 3; ++i) {
-        LVCOLUMNA column{};
+        std::wstring title = vx::widened(columns[i].title);
+        LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<char*>(columns[i].title);
+        column.pszText = &title[0];
         column.cx = columns[i].width;
         column.iSubItem = i;
-        ListView_InsertColumn(list, i, &column);
+        ::SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
     const std::vector<VSearchAction*>& actions = plugin->getActions();
     for (std::size_t i = 0; i < actions.size(); ++i)
@@ -96,13 +102,15 @@ BOOL WebqueryPrefs::onInit() {
 }
 
 void WebqueryPrefs::insertRow(int row, VSearchAction* action) {
-    LVITEMA item{};
+    std::wstring name = vx::widened(action->getName());
+    LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
     item.iItem = row;
-    item.pszText = const_cast<char*>(action->getName().c_str());
+    item.pszText = &name[0];
     item.lParam = reinterpret_cast<LPARAM>(action);
     item.iImage = imageOf(plugin, action);
-    const int at = ListView_InsertItem(getList(), &item);
+    const int at =
+        static_cast<int>(::SendMessageW(getList(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     setItemText(getList(), at, 1, action->getKeyword());
     setItemText(getList(), at, 2, action->getDescription());
 }
@@ -111,12 +119,13 @@ void WebqueryPrefs::refreshRow(int row) {
     VSearchAction* action = actionOfRow(row);
     if (!action)
         return;
-    LVITEMA item{};
+    std::wstring name = vx::widened(action->getName());
+    LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = row;
-    item.pszText = const_cast<char*>(action->getName().c_str());
+    item.pszText = &name[0];
     item.iImage = imageOf(plugin, action);
-    ListView_SetItem(getList(), &item);
+    ::SendMessageW(getList(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     setItemText(getList(), row, 1, action->getKeyword());
     setItemText(getList(), row, 2, action->getDescription());
 }

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "Messages.h"
 #include "model/VPreferences.h"
+#include "support/ForeignNames.h"
 #include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
@@ -112,6 +113,26 @@ TEST(CommandLine, TextSetByTheProgramStartsNothingAndBrowseModeNotifiesAtOnce) {
     host.mode = 3;
     host.press('x', 'x');
     EXPECT_EQ(host.count(UM_TEXTCHANGED), 1) << "browsing lists at every keystroke, without the delay";
+}
+
+TEST(CommandLine, TypedNamesComeBackInTheProgramsCodePageAndNamesSetShowAsThemselves) {
+    ASSERT_EQ(::GetACP(), static_cast<UINT>(CP_UTF8));
+    Host host;
+    // A Unicode edit box, as the search window's template makes it.
+    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 20, 200, 20,
+                                  host.window, reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+    VCommandLine line;
+    ASSERT_TRUE(line.attach(edit, &host, &host));
+    for (const ForeignName& name : foreignNames()) {
+        line.setTextProgrammatically("");
+        for (wchar_t unit : name.wide) // an emoji arrives as its two surrogates
+            ::SendMessageW(edit, WM_CHAR, unit, 1);
+        EXPECT_EQ(line.getText(), name.narrow);
+        line.setTextProgrammatically(name.narrow + " x");
+        wchar_t shown[64] = {};
+        ::GetWindowTextW(edit, shown, 64);
+        EXPECT_EQ(shown, name.wide + L" x");
+    }
 }
 
 TEST(CommandLine, ControlBackspaceEmptiesAndCancelsInOneStepWithoutAControlCharacter) {

@@ -6,6 +6,7 @@
 #include "model/VAction.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
+#include "support/ForeignNames.h"
 #include "support/MessagePump.h"
 
 #include <cstring>
@@ -549,6 +550,30 @@ TEST_F(ActionList, EnterInThePropertyPopupSendsOneChoiceWhetherItFailsOrClearsTh
     EXPECT_TRUE(list.key(VK_RETURN));
     EXPECT_EQ(host.sent.size(), 2u);
     EXPECT_EQ(Contact::alive, 0);
+}
+
+TEST_F(ActionList, RowsAreMeasuredAndDrawnWithTheNamesThemselves) {
+    ASSERT_EQ(::GetACP(), static_cast<UINT>(CP_UTF8));
+    DrawnTexts drawn(::GetModuleHandleW(L"VerbinoxCore.dll"));
+    ASSERT_TRUE(drawn.installed());
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    for (const ForeignName& name : foreignNames()) {
+        VElement* result = new FakeResult(nullptr, name.narrow);
+        list.addElements(&result, 1);
+        DrawnTexts::texts().clear();
+        ASSERT_TRUE(list.key(VK_TAB));
+        const std::wstring row = L"Copy text to Clipboard: " + name.wide;
+        EXPECT_TRUE(DrawnTexts::has(row)) << "measured for the pop-up's width";
+        DrawnTexts::texts().clear();
+        ::SendMessageW(list.getActionList().getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                       PRF_CLIENT);
+        EXPECT_TRUE(DrawnTexts::has(row)) << "painted";
+        DrawnTexts::texts().clear();
+        ::SendMessageW(list.getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        EXPECT_TRUE(DrawnTexts::has(name.wide)) << "the result's own row";
+        list.clear();
+    }
+    ::DeleteDC(dc);
 }
 
 TEST_F(ActionList, OpensOnTheLeftWhenTheListTouchesTheScreensRightEdge) {

@@ -11,6 +11,7 @@
 #include "res/prefs_resource.h"
 #include "res/resource.h"
 #include "support/CoreFixture.h"
+#include "support/ForeignNames.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
 #include "support/MessagePump.h"
@@ -45,6 +46,15 @@ bool chooseCourier(HWND, LOGFONTA& font, COLORREF& color) {
     font.lfWeight = FW_BOLD;
     std::strcpy(font.lfFaceName, "Courier New");
     color = RGB(200, 0, 0);
+    return true;
+}
+
+// A Japanese face name, as the font dialog gives it.
+const wchar_t kGothic[] = L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF";
+bool chooseGothic(HWND, LOGFONTA& font, COLORREF&) {
+    font = LOGFONTA{};
+    font.lfHeight = -16;
+    std::strcpy(font.lfFaceName, vx::narrowed(kGothic).c_str());
     return true;
 }
 
@@ -251,6 +261,31 @@ TEST_F(PrefsSheetTest, OkAppliesTheSettingsOfEveryPageThatWasShown) {
     VAction* copy = core()->getAction("cc", true);
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->getName(), "Copy");
+}
+
+TEST_F(PrefsSheetTest, FontButtonsDrawTheirLabelsAndTheChosenFacesAsThemselves) {
+    ASSERT_EQ(::GetACP(), static_cast<UINT>(CP_UTF8));
+    DrawnTexts drawn(::GetModuleHandleW(L"VerbinoxCore.dll"));
+    ASSERT_TRUE(drawn.installed());
+    PrefsPageGeneral::setFontChooser(&chooseGothic);
+    open();
+    PrefsSheet* sheet = openSheet();
+    PrefsPageGeneral* general = sheet->getGeneralPage();
+    HWND button = control(general, IDC_PREFS_FONTLINE1);
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    for (const ForeignName& name : foreignNames()) {
+        // A template translated into another language names its buttons so.
+        ::SetWindowTextW(button, name.wide.c_str());
+        DrawnTexts::texts().clear();
+        ::SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        EXPECT_EQ(DrawnTexts::texts(), std::vector<std::wstring>{name.wide});
+    }
+    ::DeleteDC(dc);
+    general->chooseFont(IDC_PREFS_FONTLINE1);
+    ASSERT_TRUE(pressOk(sheet));
+    LOGFONTW face{};
+    ASSERT_EQ(::GetObjectW(core()->getFont1(), sizeof(face), &face), static_cast<int>(sizeof(face)));
+    EXPECT_STREQ(face.lfFaceName, kGothic);
 }
 
 TEST_F(PrefsSheetTest, CancelLeavesEverySettingAsItWas) {

@@ -1,5 +1,6 @@
 // The preferences dialog and its editable list boxes, driven by messages on a real (Xvfb) display.
 #include "CoreFixture.h"
+#include "ForeignNames.h"
 #include "TempFolder.h"
 
 #include "DiskdexIndexer.h"
@@ -205,6 +206,36 @@ TEST(EditListBoxTest, AGivenUpNewRowLeavesNoTrace) {
     EXPECT_EQ(host.box.getItems(), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(host.box.getSelection(), 0);
     EXPECT_TRUE(host.notes.empty());
+}
+
+TEST(EditListBoxTest, NamesOutsideAsciiKeepTheirCharactersInRowsAndInPlaceEdits) {
+    ASSERT_EQ(::GetACP(), static_cast<UINT>(CP_UTF8));
+    ListBoxHost host(VEditListBox::NewButton);
+    std::vector<std::string> names;
+    for (const ForeignName& name : foreignNames())
+        names.push_back(name.narrow);
+    host.box.setItems(names);
+    EXPECT_EQ(host.box.getItems(), names);
+    for (std::size_t row = 0; row < names.size(); ++row) {
+        wchar_t shown[64] = {};
+        LVITEMW item{};
+        item.pszText = shown;
+        item.cchTextMax = 64;
+        ::SendMessageW(host.box.getListView(), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        EXPECT_EQ(shown, foreignNames()[row].wide);
+    }
+
+    for (const ForeignName& name : foreignNames()) {
+        host.notes.clear();
+        host.box.beginNewRow();
+        HWND edit = ListView_GetEditControl(host.box.getListView());
+        ASSERT_NE(edit, nullptr);
+        ::SetWindowTextW(edit, (name.wide + L"\\").c_str());
+        pressKey(nullptr, edit, VK_RETURN);
+        ASSERT_FALSE(host.notes.empty());
+        EXPECT_EQ(host.notes[0].message, WM_APP + 1u);
+        EXPECT_EQ(host.notes[0].rowText, name.narrow + "\\") << "added as typed";
+    }
 }
 
 class DiskdexPrefsDlgTest : public CoreTest {

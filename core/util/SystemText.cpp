@@ -1,0 +1,112 @@
+#include "util/SystemText.h"
+
+#include "util/VxText.h"
+
+#include <cstring>
+#include <cwchar>
+
+namespace vx {
+
+std::string windowText(HWND window) {
+    const int n = ::GetWindowTextLengthW(window);
+    if (n <= 0)
+        return std::string();
+    // Between ANSI and Unicode windows the length may be an upper bound: keep what was copied.
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, &text[0], n + 1)));
+    return narrowed(text);
+}
+
+bool setWindowText(HWND window, std::string_view text) {
+    return ::SetWindowTextW(window, widened(text).c_str()) != FALSE;
+}
+
+std::string dlgItemText(HWND dialog, int id) {
+    return windowText(::GetDlgItem(dialog, id));
+}
+
+bool setDlgItemText(HWND dialog, int id, std::string_view text) {
+    return ::SetDlgItemTextW(dialog, id, widened(text).c_str()) != FALSE;
+}
+
+int messageBox(HWND owner, std::string_view text, std::string_view caption, UINT type) {
+    return ::MessageBoxW(owner, widened(text).c_str(), widened(caption).c_str(), type);
+}
+
+int drawText(HDC dc, std::string_view text, RECT& rect, UINT format) {
+    std::wstring wide = widened(text);
+    return ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect, format & ~DT_MODIFYSTRING);
+}
+
+SIZE textExtent(HDC dc, std::string_view text) {
+    const std::wstring wide = widened(text);
+    SIZE extent{0, 0};
+    ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
+    return extent;
+}
+
+namespace {
+
+// Everything of a font record but its face name.
+template <typename To, typename From> void copyMetrics(To& to, const From& from) {
+    to.lfHeight = from.lfHeight;
+    to.lfWidth = from.lfWidth;
+    to.lfEscapement = from.lfEscapement;
+    to.lfOrientation = from.lfOrientation;
+    to.lfWeight = from.lfWeight;
+    to.lfItalic = from.lfItalic;
+    to.lfUnderline = from.lfUnderline;
+    to.lfStrikeOut = from.lfStrikeOut;
+    to.lfCharSet = from.lfCharSet;
+    to.lfOutPrecision = from.lfOutPrecision;
+    to.lfClipPrecision = from.lfClipPrecision;
+    to.lfQuality = from.lfQuality;
+    to.lfPitchAndFamily = from.lfPitchAndFamily;
+}
+
+} // namespace
+
+LOGFONTW wideFont(const LOGFONTA& font) {
+    LOGFONTW wide{};
+    copyMetrics(wide, font);
+    const std::wstring face =
+        widened(std::string_view(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE)));
+    const std::size_t n = face.size() < LF_FACESIZE - 1 ? face.size() : LF_FACESIZE - 1;
+    std::wmemcpy(wide.lfFaceName, face.data(), n);
+    wide.lfFaceName[n] = L'\0';
+    return wide;
+}
+
+LOGFONTA narrowFont(const LOGFONTW& font) {
+    LOGFONTA narrow{};
+    copyMetrics(narrow, font);
+    const std::wstring_view face(font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE));
+    // Whole characters only (a surrogate pair is one), as many as fit with the terminator.
+    std::string out, one;
+    for (std::size_t i = 0; i < face.size();) {
+        const std::size_t units = (face[i] >= 0xD800 && face[i] <= 0xDBFF && i + 1 < face.size()) ? 2 : 1;
+        narrowInto(face.substr(i, units), one);
+        if (out.size() + one.size() > LF_FACESIZE - 1)
+            break;
+        out += one;
+        i += units;
+    }
+    std::memcpy(narrow.lfFaceName, out.data(), out.size());
+    narrow.lfFaceName[out.size()] = '\0';
+    return narrow;
+}
+
+HFONT createFont(const LOGFONTA& font) {
+    const LOGFONTW wide = wideFont(font);
+    return ::CreateFontIndirectW(&wide);
+}
+
+bool fontRecord(HFONT font, LOGFONTA& record) {
+    LOGFONTW wide{};
+    if (!font || ::GetObjectW(font, sizeof(wide), &wide) != sizeof(wide))
+        return false;
+    record = narrowFont(wide);
+    return true;
+}
+
+} // namespace vx

@@ -1,0 +1,37 @@
+#pragma once
+// Narrow text handed to the system and read back from it: window texts, message boxes, drawing, fonts.
+// The narrow strings are in the active code page, UTF-8 through the program's manifest, but not every A
+// function converts with that page: under Wine 8 the GDI text calls read the bytes in the locale's ANSI
+// page ("ñandú" is drawn as "Ã±andÃº"). So each of these widens with the strings' own page and calls the
+// W function, and narrows what it reads the same way.
+#include "VxApi.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace vx {
+
+VX_CORE_API std::string windowText(HWND window);
+VX_CORE_API bool setWindowText(HWND window, std::string_view text);
+VX_CORE_API std::string dlgItemText(HWND dialog, int id);
+VX_CORE_API bool setDlgItemText(HWND dialog, int id, std::string_view text);
+VX_CORE_API int messageBox(HWND owner, std::string_view text, std::string_view caption, UINT type);
+
+// DrawTextW of the text, with DrawText's rectangle and format (DT_CALCRECT measures into rect).
+// DT_MODIFYSTRING is dropped: it would write an ellipsis past the end of the converted copy.
+VX_CORE_API int drawText(HDC dc, std::string_view text, RECT& rect, UINT format);
+// The text's extent in the DC's font, one line.
+VX_CORE_API SIZE textExtent(HDC dc, std::string_view text);
+
+// Font records: the same record with its face name converted. A narrowed face name is cut to whole
+// characters that fit the narrow record's 32 bytes with their terminator.
+VX_CORE_API LOGFONTW wideFont(const LOGFONTA& font);
+VX_CORE_API LOGFONTA narrowFont(const LOGFONTW& font);
+// CreateFontIndirectW of the record; null on failure.
+VX_CORE_API HFONT createFont(const LOGFONTA& font);
+// The font's record through GetObjectW; false (record untouched) when font is not a font.
+VX_CORE_API bool fontRecord(HFONT font, LOGFONTA& record);
+
+} // namespace vx

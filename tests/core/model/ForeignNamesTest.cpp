@@ -1,0 +1,143 @@
+// Names outside ASCII at the core's boundaries to the system: drawing, the clipboard, the shell, fonts.
+#include "support/CoreFixture.h"
+#include "support/ForeignNames.h"
+#include "support/TempFolder.h"
+
+#include "model/VBuiltinActions.h"
+#include "model/VFileResult.h"
+#include "model/VPreferences.h"
+#include "util/Shell.h"
+#include "util/SystemText.h"
+
+#include <windows.h>
+
+namespace {
+
+class ForeignNames : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        ASSERT_EQ(::GetACP(), static_cast<UINT>(CP_UTF8)) << "the program's code page";
+    }
+    HMODULE coreModule() const { return ::GetModuleHandleW(L"VerbinoxCore.dll"); }
+};
+
+std::wstring clipboardUnicode() {
+    std::wstring text = L"<cannot open>";
+    if (!::OpenClipboard(nullptr))
+        return text;
+    text = L"<no CF_UNICODETEXT>";
+    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const wchar_t*>(::GlobalLock(h))) {
+            const std::size_t room = ::GlobalSize(h) / sizeof(wchar_t);
+            text = wcsnlen(p, room) < room ? std::wstring(p) : L"<no terminating NUL>";
+            ::GlobalUnlock(h);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+struct ShellRequest {
+    std::wstring file, parameters, directory;
+};
+std::vector<ShellRequest> shellRequests;
+
+// The shell as the core reaches it; nothing starts.
+HINSTANCE WINAPI recordShellExecute(HWND, LPCWSTR, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT) {
+    shellRequests.push_back({file ? file : L"", parameters ? parameters : L"", directory ? directory : L""});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+}
+
+} // namespace
+
+TEST_F(ForeignNames, ElementsDrawTheirNamesAsThemselves) {
+    core->loadPrefs(nullptr); // the fonts
+    DrawnTexts drawn(coreModule());
+    ASSERT_TRUE(drawn.installed()) << "the core draws through DrawTextW";
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    const RECT item{0, 0, 300, 40}, icon{0, 0, 16, 16}, line1{20, 0, 300, 20}, line2{20, 20, 300, 40};
+    for (const ForeignName& name : foreignNames()) {
+        VFileResult* file = VFileResult::createInstance(nullptr);
+        file->setFile(CPath("C:\\Users\\" + name.narrow + "\\" + name.narrow));
+        DrawnTexts::texts().clear();
+        file->draw(dc, item, icon, line1, line2, false, false);
+        file->draw(dc, item, icon, line1, false, false);
+        file->deleteThis();
+        const std::wstring path = L"C:\\Users\\" + name.wide + L"\\" + name.wide;
+        EXPECT_EQ(DrawnTexts::texts(), (std::vector<std::wstring>{name.wide, path, name.wide}));
+    }
+    ::DeleteDC(dc);
+}
+
+TEST_F(ForeignNames, CopyPutsTheNameOnTheClipboardAsItself) {
+    VCopyAction copy;
+    for (const ForeignName& name : foreignNames()) {
+        VProperty path(VProperty::FileType, "C:\\" + name.narrow);
+        ASSERT_TRUE(copy.execute(nullptr, &path, ""));
+        EXPECT_EQ(clipboardUnicode(), L"C:\\" + name.wide);
+    }
+    // A text whose UTF-16 form fills a 4096-byte block but for its terminator.
+    const std::string block = std::string(2047 - 1, 'p') + foreignNames()[3].narrow.substr(0, 3);
+    ASSERT_TRUE(VCopyAction::copyToClipboard(block));
+    EXPECT_EQ(clipboardUnicode(), std::wstring(2046, L'p') + L"\u65E5");
+}
+
+TEST_F(ForeignNames, TheShellIsAskedToOpenTheNamesThemselves) {
+    ImportHook shell(coreModule(), "shell32.dll", "ShellExecuteW", &recordShellExecute);
+    ASSERT_TRUE(shell.installed()) << "the core asks the shell through ShellExecuteW";
+    shellRequests.clear();
+    for (const ForeignName& name : foreignNames()) {
+        EXPECT_TRUE(
+            vx::shellOpen("C:\\" + name.narrow + "\\" + name.narrow, name.narrow, "C:\\" + name.narrow));
+        ASSERT_EQ(shellRequests.size(), 1u);
+        EXPECT_EQ(shellRequests[0].file, L"C:\\" + name.wide + L"\\" + name.wide);
+        EXPECT_EQ(shellRequests[0].parameters, name.wide);
+        EXPECT_EQ(shellRequests[0].directory, L"C:\\" + name.wide);
+        shellRequests.clear();
+    }
+}
+
+TEST_F(ForeignNames, FontFaceNamesReachTheSystemAsThemselvesAndSurviveThePreferencesFile) {
+    const std::wstring gothic = L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF"; // a Japanese face name
+    auto faceOfFont1 = [this] {
+        LOGFONTW made{};
+        ::GetObjectW(core->getFont1(), sizeof(made), &made);
+        return std::wstring(made.lfFaceName);
+    };
+    LOGFONTA lf{};
+    lf.lfHeight = -12;
+    lstrcpyA(lf.lfFaceName, vx::narrowed(gothic).c_str());
+    core->setFont1(&lf);
+    EXPECT_EQ(faceOfFont1(), gothic);
+    LOGFONTA read{};
+    ASSERT_TRUE(core->getFont1(&read));
+    EXPECT_STREQ(read.lfFaceName, lf.lfFaceName);
+
+    TempFolder folder;
+    const std::string file = folder.sub("Verbinox.xml");
+    VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
+    core->savePrefs(root);
+    ASSERT_TRUE(VPreferences::save(file, root));
+    root->deleteThis();
+    core->loadPrefs(nullptr); // the default fonts again
+    ASSERT_NE(faceOfFont1(), gothic);
+    VPreferencesNode* loaded = VPreferences::load(file);
+    ASSERT_NE(loaded, nullptr);
+    core->loadPrefs(loaded->getChild("Verbinox"));
+    loaded->deleteThis();
+    EXPECT_EQ(faceOfFont1(), gothic);
+}
+
+TEST_F(ForeignNames, NarrowedFaceNamesAreCutAtWholeCharacters) {
+    // Eleven CJK characters take 33 bytes: ten fit the narrow record's 31.
+    LOGFONTW longFace{};
+    wcscpy(longFace.lfFaceName, std::wstring(11, L'\u8A9E').c_str());
+    EXPECT_EQ(std::string(vx::narrowFont(longFace).lfFaceName), vx::narrowed(std::wstring(10, L'\u8A9E')));
+    // Twenty-nine letters and an emoji take 33 bytes: the emoji is left out, never half of it kept.
+    wcscpy(longFace.lfFaceName, (std::wstring(29, L'a') + L"\U0001F389").c_str());
+    EXPECT_EQ(std::string(vx::narrowFont(longFace).lfFaceName), std::string(29, 'a'));
+    // A face that fits comes back whole, and widening gives it back as it was.
+    wcscpy(longFace.lfFaceName, L"\u041F\u0440\u0438\u0432\u0435\u0442 \U0001F389");
+    EXPECT_STREQ(vx::wideFont(vx::narrowFont(longFace)).lfFaceName, longFace.lfFaceName);
+}
