@@ -25,12 +25,17 @@ LOGFONTA defaultGuiFont(bool italic) {
 }
 
 // Copies a face name into the record's fixed array: at most LF_FACESIZE - 1 bytes, and never half of a
-// double-byte character.
+// character: a double-byte page's pair, or UTF-8's lead byte with its continuation bytes.
 void setFaceName(LOGFONTA& lf, const std::string& name) {
     const std::size_t limit = sizeof(lf.lfFaceName) - 1;
+    const bool utf8 = ::GetACP() == CP_UTF8;
     std::size_t n = 0;
     while (n < name.size()) {
         std::size_t step = (vx::isLeadByte(name[n]) && n + 1 < name.size()) ? 2 : 1;
+        if (utf8) {
+            while (n + step < name.size() && (static_cast<unsigned char>(name[n + step]) & 0xC0) == 0x80)
+                ++step;
+        }
         if (n + step > limit)
             break;
         n += step;

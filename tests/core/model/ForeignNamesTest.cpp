@@ -141,3 +141,19 @@ TEST_F(ForeignNames, NarrowedFaceNamesAreCutAtWholeCharacters) {
     wcscpy(longFace.lfFaceName, L"\u041F\u0440\u0438\u0432\u0435\u0442 \U0001F389");
     EXPECT_STREQ(vx::wideFont(vx::narrowFont(longFace)).lfFaceName, longFace.lfFaceName);
 }
+
+TEST_F(ForeignNames, AFaceNameTooLongForTheRecordInTheSettingsFileIsCutAtWholeCharacters) {
+    // Thirty letters and an "é": the 32 bytes do not fit the record's 31, and half an "é" is no name.
+    TempFolder folder;
+    const std::string file = folder.sub("Verbinox.xml");
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox><Core><Fonts><Font1 Name=\"" +
+                                                     std::string(30, 'a') + "\xC3\xA9\" Height=\"-12\" />"
+                                                     "</Fonts></Core></Verbinox></Verbinox>"));
+    VPreferencesNode* loaded = VPreferences::load(file);
+    ASSERT_NE(loaded, nullptr);
+    core->loadPrefs(loaded->getChild("Verbinox"));
+    loaded->deleteThis();
+    LOGFONTW made{};
+    ASSERT_NE(::GetObjectW(core->getFont1(), sizeof(made), &made), 0);
+    EXPECT_EQ(std::wstring(made.lfFaceName), std::wstring(30, L'a')) << "no replacement character at its end";
+}
