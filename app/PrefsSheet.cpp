@@ -5,6 +5,7 @@
 #include "PrefsPagePlugins.h"
 #include "PrefsPageSearching.h"
 #include "PrefsPageShortcuts.h"
+#include "SearchWindow.h"
 #include "res/prefs_resource.h"
 #include "util/SystemText.h"
 #include "util/VxText.h"
@@ -223,6 +224,8 @@ bool PrefsSheet::ok() {
         if (PrefsPage* page = getPage(i))
             page->apply();
     }
+    // Written now, not only at exit: a crash or a forced end must not take the user's choices along.
+    window->saveSettings();
     end(IDOK);
     return true;
 }
@@ -231,6 +234,8 @@ void PrefsSheet::onPluginPrefsEdited() {
     // The plug-in may have destroyed the actions the Shortcuts page lists: it lists the core's again.
     if (PrefsPageShortcuts* shortcuts = getShortcutsPage())
         shortcuts->fill();
+    // A plug-in's dialog applies its settings at once, and Cancel on this sheet does not take them back.
+    window->saveSettings();
 }
 
 INT_PTR PrefsSheet::handle(UINT message, WPARAM wParam, LPARAM lParam) {

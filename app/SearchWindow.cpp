@@ -206,7 +206,11 @@ void CVerbinoxDlg::onInitDialog() {
 }
 
 void CVerbinoxDlg::loadPreferences() {
-    VPreferencesNode* root = startup::loadPreferences(prefsPath, firstRun);
+    startup::PreferencesLoad outcome;
+    VPreferencesNode* root = startup::loadPreferences(prefsPath, outcome);
+    firstRun = outcome.firstRun;
+    prefsWritable = outcome.mayWrite;
+    startNotice = startup::unreadableNotice(outcome);
     VPreferencesNode* app = root ? root->getChild("Verbinox") : nullptr;
     VPreferencesNode* window = app ? app->getChild("Window") : nullptr;
     settings.load(window);
@@ -237,7 +241,11 @@ void CVerbinoxDlg::loadPreferences() {
     ::ShowCaret(edit);
 }
 
-void CVerbinoxDlg::savePreferences() {
+bool CVerbinoxDlg::savePreferences(bool atExit) {
+    // The user was told at start that the unreadable file stays as it is. After the shutdown there is
+    // no core to ask for its settings.
+    if (!prefsWritable || !core)
+        return false;
     VPreferencesNode* app = VPreferencesNode::createInstance("Verbinox");
     VPreferencesNode* window = VPreferencesNode::createInstance("Window");
     RECT rect{};
@@ -247,8 +255,24 @@ void CVerbinoxDlg::savePreferences() {
     commandLine.savePrefs(window);
     app->addChild(window);
     core->savePrefs(app);
-    VPreferences::save(prefsPath, app);
+    const bool saved = VPreferences::save(prefsPath, app);
+    const DWORD error = saved ? ERROR_SUCCESS : ::GetLastError();
     app->deleteThis();
+    if (saved) {
+        saveFailureTold = false;
+        return true;
+    }
+    // Once per failure, not at every retry. At exit the balloon would go with the icon: a box says it,
+    // unless the session is ending.
+    if (!saveFailureTold) {
+        saveFailureTold = true;
+        const std::string notice = startup::saveFailureNotice(prefsPath, error, !atExit);
+        if (!atExit)
+            showBalloon("Verbinox", notice, NIIF_WARNING, 30);
+        else if (!sessionEnding)
+            messageHook(notice.c_str());
+    }
+    return false;
 }
 
 void CVerbinoxDlg::registerHotKey() {
@@ -275,7 +299,7 @@ void CVerbinoxDlg::shutdown() {
     core->unregisterActionListener(queue.get());
     queue->discard();
     list.clear();
-    savePreferences();
+    savePreferences(true);
     core->shutDown();
     core->deleteThis();
     core = nullptr;
@@ -711,7 +735,7 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             list.layout();
             if (settings.autoHide) {
                 hideWindow();
-                if (firstRun)
+                if (firstRun && startNotice.empty())
                     showBalloon("Verbinox",
                                 settings.hotKeyModifier == MOD_CONTROL
                                     ? "Verbinox is auto-hidden. Hit Ctrl-Space to activate."
@@ -719,6 +743,11 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
                                 NIIF_INFO, 10);
             } else if (settings.alwaysShowList) {
                 list.setShown(true);
+            }
+            // The user had settings: telling where they went matters more than the first-run hint.
+            if (!startNotice.empty()) {
+                showBalloon("Verbinox", startNotice, NIIF_WARNING, 30);
+                startNotice.clear();
             }
         }
         return 0;
@@ -779,8 +808,10 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
-        if (wParam)
+        if (wParam) {
+            sessionEnding = true;
             shutdown();
+        }
         return 0;
     case WM_DESTROY:
         shutdown();

@@ -89,6 +89,11 @@ public:
     void saveListPrefs(VPreferencesNode* commandLine) const override { list.savePrefs(commandLine); }
     // Ends the program: the window is destroyed after the shutdown sequence.
     void exit();
+    // Writes every setting in effect to the file now (the preferences sheet's OK, a plug-in's own
+    // dialog), so that a crash or a forced end keeps what the user chose. A failure is told once, in
+    // the tray balloon, until a save succeeds again; the next change and the exit try again. False when
+    // nothing was written.
+    bool saveSettings() { return savePreferences(false); }
 
     // Where the update check asks (by default the maker's address) and how long it waits for each step.
     void setUpdateServer(const std::string& makerUrl, DWORD timeoutMs) {
@@ -97,7 +102,8 @@ public:
     }
     bool isCheckingForUpdates() const { return updates.isRunning(); }
 
-    // The "Couldn't register global hot-key" box; tests replace it.
+    // The program's plain boxes ("Couldn't register global hot-key", a save at exit that failed); tests
+    // replace them.
     using MessageHook = void (*)(const char* text);
     static MessageHook setMessageHook(MessageHook hook);
 
@@ -106,7 +112,7 @@ private:
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     void onInitDialog();
     void loadPreferences();
-    void savePreferences();
+    bool savePreferences(bool atExit);
     void registerHotKey();
     void shutdown();
     void layoutChildren(int width, int height);
@@ -150,6 +156,14 @@ private:
     uint32_t searchId = 0;
     VAction* currentAction = nullptr;
     bool firstRun = false;
+    // False while an unreadable settings file stays in its place: it is never saved over.
+    bool prefsWritable = true;
+    // What start-up has to tell about the settings file, shown once the tray icon is there.
+    std::string startNotice;
+    // A failed save was told; cleared by the next save that succeeds.
+    bool saveFailureTold = false;
+    // Windows is logging off or shutting down: no box may hold it up.
+    bool sessionEnding = false;
     bool matchActionsAfterBlank = false;
     bool hotKeyRegistered = false;
     bool shutDown = false;

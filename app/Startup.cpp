@@ -4,11 +4,13 @@
 #include "util/CPath.h"
 #include "util/CShellLink.h"
 #include "util/SystemText.h"
+#include "util/VxText.h"
 
 #include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace startup {
 
@@ -74,21 +76,73 @@ std::string uniqueInstanceName(const std::string& base, int scope) {
     }
 }
 
-VPreferencesNode* loadPreferences(const std::string& path, bool& firstRun, std::string* backupMade) {
-    firstRun = true;
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return nullptr;
-    VPreferencesNode* root = VPreferences::load(path);
+VPreferencesNode* loadPreferences(const std::string& path, PreferencesLoad& outcome) {
+    outcome = PreferencesLoad();
+    unsigned long error = 0;
+    VPreferencesNode* root = VPreferences::load(path, error);
+    // A virus scanner or a backup tool holding the file for a moment is not worth the user's settings.
+    for (int wait = 0;
+         !root && wait < 4 && (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION); ++wait) {
+        ::Sleep(100);
+        root = VPreferences::load(path, error);
+    }
     if (root) {
-        firstRun = false;
+        outcome.firstRun = false;
         return root;
     }
-    // Unreadable: keep it beside the fresh file the exit will write, rather than overwrite it.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return nullptr;
+    outcome.unreadable = true;
+    outcome.readError = error;
+    // Kept beside the fresh file the exit will write, rather than overwritten. A file that cannot even
+    // be renamed (held open by another program) stays where it is, and the exit must not write there.
     const std::string backup = path + ".bak";
-    if (::MoveFileExA(path.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
-        backupMade)
-        *backupMade = backup;
+    if (::MoveFileExA(path.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        outcome.oldFile = backup;
+    } else {
+        outcome.oldFile = path;
+        outcome.mayWrite = false;
+    }
     return nullptr;
+}
+
+std::string systemMessage(DWORD error) {
+    WCHAR* text = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::string message;
+    if (length && text)
+        message = vx::narrowed(std::wstring_view(text, length));
+    if (text)
+        ::LocalFree(text);
+    for (char& c : message) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    message = vx::trimmed(message);
+    while (!message.empty() && (message.back() == '.' || vx::isBlank(message.back())))
+        message.pop_back();
+    if (message.empty())
+        message = "error " + std::to_string(error);
+    return message;
+}
+
+std::string unreadableNotice(const PreferencesLoad& outcome) {
+    if (!outcome.unreadable)
+        return std::string();
+    if (outcome.mayWrite)
+        return "Verbinox could not read its settings file. It was kept as " + outcome.oldFile +
+               "; the settings start afresh.";
+    std::string notice = "Verbinox could not read its settings file " + outcome.oldFile;
+    if (outcome.readError)
+        notice += ": " + systemMessage(outcome.readError);
+    return notice + ". It is left as it is and not saved over; the settings start afresh.";
+}
+
+std::string saveFailureNotice(const std::string& path, DWORD error, bool willRetry) {
+    return "Verbinox could not save its settings to " + path + ": " + systemMessage(error) +
+           (willRetry ? ". It will try again." : ". The file keeps the settings it had.");
 }
 
 std::string startupShortcutPath() {

@@ -15,11 +15,35 @@ namespace startup {
 enum InstanceScope { PerDesktop = 1, PerSession = 2, PerUser = 4 };
 std::string uniqueInstanceName(const std::string& base, int scope);
 
-// Loads the preferences file. A missing file gives null. A file that exists but cannot be read (cut
-// short, not XML) is renamed to "<name>.bak", replacing an older one, so that the save at exit writes
-// a fresh file without destroying what the user may still want back; that also gives null. In both
-// cases firstRun is set.
-VPreferencesNode* loadPreferences(const std::string& path, bool& firstRun, std::string* backupMade = nullptr);
+// What loading the preferences file found.
+struct PreferencesLoad {
+    // No settings were read: the file is missing, or it gave none.
+    bool firstRun = true;
+    // The file exists but gave no settings; oldFile says where it is now.
+    bool unreadable = false;
+    // "<name>.bak" when the unreadable file could be put aside, else its own path.
+    std::string oldFile;
+    // False when the unreadable file is still in its place: it may be sound and only held by another
+    // program or closed to this user, so nothing is ever saved over it.
+    bool mayWrite = true;
+    // The system's error code when the file could not be opened or read; 0 when it was read but is not
+    // a settings file (cut short, not XML).
+    DWORD readError = 0;
+};
+
+// Loads the preferences file. A missing file gives null. A file that exists but gives no settings,
+// because it is not XML or because it cannot be opened or read even after a few short waits for
+// whoever holds it, is renamed to "<name>.bak", replacing an older one, so that the save at exit
+// writes a fresh file without destroying what the user may still want back; that also gives null.
+VPreferencesNode* loadPreferences(const std::string& path, PreferencesLoad& outcome);
+
+// The system's text for an error code, on one line, without its final full stop.
+std::string systemMessage(DWORD error);
+// What the tray balloon tells the user after start-up reset the settings; empty when it did not.
+std::string unreadableNotice(const PreferencesLoad& outcome);
+// What the user is told when a save failed: while running the program will try again, at exit it
+// cannot.
+std::string saveFailureNotice(const std::string& path, DWORD error, bool willRetry);
 
 // "Verbinox.lnk" in the user's Startup folder and in the Quick Launch folder under APPDATA; empty when
 // the folder cannot be found (an unset APPDATA, a failed folder query): never a relative path, which

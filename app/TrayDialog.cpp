@@ -71,17 +71,38 @@ void CTrayDialog::setTrayMenu(HMENU newMenu, UINT item) {
     defaultItem = item;
 }
 
-bool CTrayDialog::showTrayIcon() {
-    if (inTray)
-        return true;
+bool CTrayDialog::addIcon(bool retry) {
     data.uFlags &= ~NIF_INFO;
-    if (!notify(NIM_ADD, &data))
+    // A shell busy at logon may answer an add too late (ERROR_TIMEOUT) although it made the icon; every
+    // later add of it then fails, and only a modify tells that it is there.
+    if (!notify(NIM_ADD, &data) && !(retry && notify(NIM_MODIFY, &data))) {
+        // The shell is not ready (at logon), or busy: the icon must not stay missing for the session.
+        if (data.hWnd)
+            ::SetTimer(data.hWnd, retryTimerId, retryIntervalMs, nullptr);
         return false;
+    }
     inTray = true;
+    if (data.hWnd)
+        ::KillTimer(data.hWnd, retryTimerId);
+    if (balloonPending) {
+        balloonPending = false;
+        data.uFlags |= NIF_INFO;
+        notify(NIM_MODIFY, &data);
+        data.uFlags &= ~NIF_INFO;
+    }
     return true;
 }
 
+bool CTrayDialog::showTrayIcon() {
+    wanted = true;
+    return inTray || addIcon(false);
+}
+
 bool CTrayDialog::hideTrayIcon() {
+    wanted = false;
+    balloonPending = false;
+    if (data.hWnd)
+        ::KillTimer(data.hWnd, retryTimerId);
     if (!inTray)
         return true;
     if (!notify(NIM_DELETE, &data))
@@ -101,6 +122,11 @@ bool CTrayDialog::showBalloon(const std::string& title, const std::string& text,
     data.uTimeout = timeoutSeconds * 1000;
     copyCut(data.szInfoTitle, title);
     copyCut(data.szInfo, text);
+    if (!inTray && wanted) {
+        balloonPending = true;
+        data.uFlags &= ~NIF_INFO;
+        return true;
+    }
     bool ok = updateTrayIcon();
     data.uFlags &= ~NIF_INFO; // a later update must not show the balloon again
     return ok;
@@ -161,17 +187,26 @@ bool CTrayDialog::handleTrayMessage(HWND window, UINT message, WPARAM wParam, LP
         return true;
     }
     if (message == taskbarCreated && taskbarCreated != 0) {
-        // Explorer restarted: its new tray knows nothing of the icon.
-        if (inTray) {
+        // Explorer restarted, or started late at logon: its new tray knows nothing of the icon, whether
+        // an earlier add succeeded or not.
+        if (wanted) {
             inTray = false;
-            showTrayIcon();
+            addIcon(false);
         }
+        result = 0;
+        return true;
+    }
+    if (message == WM_TIMER && wParam == retryTimerId) {
+        if (!wanted || inTray || addIcon(true))
+            ::KillTimer(window, retryTimerId);
         result = 0;
         return true;
     }
     if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE && minimizeToTray && !inTray) {
         if (showTrayIcon())
             ::ShowWindow(window, SW_HIDE);
+        else
+            hideTrayIcon(); // the window stays shown: no icon is needed to bring it back
         result = 0;
         return true;
     }

@@ -3,6 +3,8 @@
 #include "util/SafeFile.h"
 #include "util/XmlTree.h"
 
+#include <windows.h>
+
 #include <climits>
 #include <cstdlib>
 #include <stdexcept>
@@ -189,8 +191,13 @@ bool VPreferencesNode::load(const vx::XmlElement& element) {
 }
 
 VPreferencesNode* VPreferences::load(const std::string& path) {
+    unsigned long ignored = 0;
+    return load(path, ignored);
+}
+
+VPreferencesNode* VPreferences::load(const std::string& path, unsigned long& readError) {
     vx::XmlElement document;
-    if (!vx::readXmlFile(path, document))
+    if (!vx::readXmlFile(path, document, &readError))
         return nullptr;
     VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
     if (!document.children.empty()) {
@@ -204,13 +211,17 @@ VPreferencesNode* VPreferences::load(const std::string& path) {
 }
 
 bool VPreferences::save(const std::string& path, const VPreferencesNode* root) {
-    if (!root)
+    if (!root) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
+    }
     vx::XmlElement outer(root->getName());
     root->save(outer);
     std::string text;
     // Printed in full before the file is touched: a tree that cannot be written leaves the old file.
-    if (!vx::printXml(outer, text))
+    if (!vx::printXml(outer, text)) {
+        ::SetLastError(ERROR_INVALID_DATA);
         return false;
+    }
     return vx::writeFileReplacing(path, text);
 }

@@ -76,9 +76,14 @@ public:
     // A new tree that the caller owns (free it with deleteThis), or null when the file is missing,
     // unreadable or not well-formed XML. A file without any element gives a root without children.
     static VPreferencesNode* load(const std::string& path);
+    // The same, and on failure why: the system's error code when the file could not be opened or read
+    // (ERROR_FILE_NOT_FOUND when there is none; a file another program holds or that the user may not
+    // read says nothing about its contents), 0 when it was read but is not well-formed XML.
+    static VPreferencesNode* load(const std::string& path, unsigned long& readError);
     // Writes the tree to path through a temporary file that replaces the old file only once it is
     // complete on disk. A node or key whose name is not an XML name is left out of the file (a node
     // with everything below it). False, with the old file untouched, when anything fails, such as a
-    // tree nested deeper than the file allows.
+    // tree nested deeper than the file allows (ERROR_INVALID_DATA), a read-only file or a full disk:
+    // GetLastError tells why.
     static bool save(const std::string& path, const VPreferencesNode* root);
 };

@@ -118,7 +118,10 @@ void CTextFileBase::ConvertWcharToString(std::wstring_view from, std::string& to
 // ---- CTextFileRead ----
 
 CTextFileRead::CTextFileRead(const char* fileName) : CTextFileBase(EncodingAnsi) {
-    OpenOwned(fileName, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    // The files read are other programs' (a browser's bookmarks and history), which they keep open for
+    // writing and replace by renaming a new file over them: sharing anything less would make the open
+    // fail while the browser runs, or make the browser's own save fail while this reads.
+    OpenOwned(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
     ReadByteOrderMark();
 }
 

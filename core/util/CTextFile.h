@@ -79,8 +79,8 @@ protected:
 
 class VX_CORE_API CTextFileRead : public CTextFileBase {
 public:
-    // Opens the file for reading, letting others read but not write it meanwhile, and reads the
-    // byte-order mark. A file that cannot be opened reads as nothing: ReadLine and Read answer false.
+    // Opens the file for reading, letting others read, write, rename and delete it meanwhile, and reads
+    // the byte-order mark. A file that cannot be opened reads as nothing: ReadLine and Read answer false.
     explicit CTextFileRead(const char* fileName);
     explicit CTextFileRead(const std::string& fileName) : CTextFileRead(fileName.c_str()) {}
     // Reads from the handle's current position (mark first); the handle stays the caller's.

@@ -547,23 +547,35 @@ bool parseXml(const std::string& bytes, XmlElement& document) {
     return readDocument(withTrailingBlank(standIns ? withBlankStandIns(text) : text), standIns, document);
 }
 
-bool readXmlFile(const std::string& path, XmlElement& document) {
+bool readXmlFile(const std::string& path, XmlElement& document, unsigned long* readError) {
+    unsigned long ignored = 0;
+    unsigned long& error = readError ? *readError : ignored;
+    error = 0;
     CHandle file;
     file.Attach(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
+    if (!file.IsValid()) {
+        error = ::GetLastError();
         return false;
+    }
     LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.Get(), &size)) {
+        error = ::GetLastError();
+        return false;
+    }
     // A preferences file is small; anything near the 32-bit address space is not ours.
-    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024)
+    if (size.QuadPart > 64 * 1024 * 1024)
         return false;
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD done = 0;
     std::size_t offset = 0;
     while (offset < bytes.size()) {
+        // A region another program has locked fails here (ERROR_LOCK_VIOLATION), not at the open.
         if (!::ReadFile(file.Get(), &bytes[offset], static_cast<DWORD>(bytes.size() - offset), &done,
-                        nullptr))
+                        nullptr)) {
+            error = ::GetLastError();
             return false;
+        }
         if (done == 0)
             break;
         offset += done;

@@ -37,8 +37,11 @@ public:
 // document that holds no element, say only a declaration and comments. False for text that is not
 // well-formed (including a document cut short), nested deeper than maxXmlDepth, or an empty input.
 VX_CORE_API bool parseXml(const std::string& bytes, XmlElement& document);
-// The same for a file; false also when the file cannot be read.
-VX_CORE_API bool readXmlFile(const std::string& path, XmlElement& document);
+// The same for a file; false also when the file cannot be read. readError, when given, tells which:
+// the system's error code for a file that could not be opened or read (ERROR_FILE_NOT_FOUND for a
+// missing one, ERROR_SHARING_VIOLATION for one another program holds), 0 for one that was read whole.
+VX_CORE_API bool readXmlFile(const std::string& path, XmlElement& document,
+                             unsigned long* readError = nullptr);
 
 // Elements nested deeper than this are refused by the reader and the printer, so that a hostile file
 // cannot exhaust the stack of the recursive code that walks a tree.

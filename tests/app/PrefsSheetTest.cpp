@@ -10,6 +10,7 @@
 #include "model/VAction.h"
 #include "res/prefs_resource.h"
 #include "res/resource.h"
+#include "support/BalloonCapture.h"
 #include "support/CoreFixture.h"
 #include "support/ForeignNames.h"
 #include "support/TempFolder.h"
@@ -346,6 +347,49 @@ TEST_F(PrefsSheetTest, SettingsChosenInTheSheetSurviveARestart) {
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->getName(), "Copy");
     EXPECT_FALSE(dialog->getMatchActionsAfterBlank()) << "not stored";
+}
+
+TEST_F(PrefsSheetTest, OkWritesTheSettingsToTheFileAtOnce) {
+    open();
+    PrefsSheet* sheet = openSheet();
+    setCheck(sheet->getGeneralPage(), IDC_PREFS_ALWAYSSHOWLIST, true);
+    sheet->selectPage(PrefsSheet::Searching);
+    setText(sheet->getSearchingPage(), IDC_PREFS_MINCHARS, "7");
+    ASSERT_TRUE(pressOk(sheet));
+    // Read while the program still runs: a crash or a forced end from here on keeps them.
+    const std::string saved = folder.readFile("Verbinox.xml");
+    EXPECT_NE(saved.find("AlwaysShowList=\"true\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("MinSearchChars=\"7\""), std::string::npos) << saved;
+}
+
+TEST_F(PrefsSheetTest, AFailedSaveIsToldOnceKeepsTheOldFileAndIsTriedAgainAtTheNextChangeAndAtExit) {
+    BalloonCapture balloons;
+    open();
+    const std::string file = folder.sub("Verbinox.xml");
+    const std::string before = folder.readFile("Verbinox.xml");
+    const std::string told = "Verbinox could not save its settings to " + file + ": " +
+                             startup::systemMessage(ERROR_ACCESS_DENIED) + ".";
+    ASSERT_TRUE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    PrefsSheet* sheet = openSheet();
+    setCheck(sheet->getGeneralPage(), IDC_PREFS_ALWAYSSHOWLIST, true);
+    ASSERT_TRUE(pressOk(sheet)) << "the settings apply even though they cannot be written";
+    EXPECT_EQ(balloons.texts(), std::vector<std::string>{told + " It will try again."});
+    EXPECT_FALSE(dialog->saveSettings());
+    EXPECT_EQ(balloons.texts().size(), 1u) << "not told again for every try";
+    EXPECT_EQ(folder.readFile("Verbinox.xml"), before);
+
+    ASSERT_TRUE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(pressOk(openSheet())) << "the next change";
+    EXPECT_NE(folder.readFile("Verbinox.xml").find("AlwaysShowList=\"true\""), std::string::npos);
+
+    // A failure after a success is news again; at exit the icon goes with the program, so a box says it.
+    const std::string written = folder.readFile("Verbinox.xml");
+    ASSERT_TRUE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    boxes.clear();
+    close();
+    ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(boxes, std::vector<std::string>{told + " The file keeps the settings it had."});
+    EXPECT_EQ(folder.readFile("Verbinox.xml"), written);
 }
 
 TEST_F(PrefsSheetTest, AMinimumLengthOutsideOneToTenKeepsTheSheetOpenAndAppliesNothing) {

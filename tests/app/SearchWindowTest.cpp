@@ -3,6 +3,7 @@
 #include "SearchWindow.h"
 #include "model/VAction.h"
 #include "model/VPreferences.h"
+#include "support/BalloonCapture.h"
 #include "support/CoreFixture.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
@@ -38,6 +39,10 @@ protected:
     void TearDown() override {
         if (dialog)
             close();
+        if (hotKeyTurn) {
+            ::ReleaseMutex(hotKeyTurn);
+            ::CloseHandle(hotKeyTurn);
+        }
         CVerbinoxDlg::setMessageHook(previousHook);
         EXPECT_EQ(FakeCounters::results.load(), 0) << "results leaked";
         EXPECT_EQ(FakeCounters::indexers.load(), 0) << "indexers leaked";
@@ -86,9 +91,19 @@ protected:
         return texts;
     }
 
+    // A window without settings registers Control+Space (or Alt+Space): tests that start one take turns,
+    // since hot-keys are shared by every process on the desktop and CTest runs tests side by side.
+    void takeDefaultHotKeyTurn() {
+        hotKeyTurn = ::CreateMutexA(nullptr, FALSE, "Local\\VerbinoxTestDefaultHotKey");
+        ASSERT_NE(hotKeyTurn, nullptr);
+        const DWORD waited = ::WaitForSingleObject(hotKeyTurn, 150000);
+        ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) << "another test kept the hot-key";
+    }
+
     TempFolder folder;
     std::unique_ptr<CVerbinoxDlg> dialog;
     CVerbinoxDlg::MessageHook previousHook = nullptr;
+    HANDLE hotKeyTurn = nullptr;
 };
 
 } // namespace
@@ -196,7 +211,48 @@ TEST_F(SearchWindowTest, ExitDuringARunningSearchJoinsItDestroysWhatWasQueuedAnd
     saved->deleteThis();
 }
 
+TEST_F(SearchWindowTest, ASettingsFileHeldByAnotherProgramIsNeverSavedOverAndTheBalloonSaysSo) {
+    takeDefaultHotKeyTurn();
+    BalloonCapture balloons;
+    const std::string file = folder.sub("Verbinox.xml");
+    const std::string kept = folder.readFile("Verbinox.xml");
+    HANDLE held =
+        ::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    open();
+    ::CloseHandle(held);
+    EXPECT_TRUE(dialog->isFirstRun());
+    ASSERT_EQ(balloons.texts().size(), 1u) << "told once, not the first run's hint as well";
+    EXPECT_EQ(balloons.texts()[0].find("Verbinox could not read its settings file " + file), 0u)
+        << balloons.texts()[0];
+    EXPECT_FALSE(dialog->saveSettings());
+    close();
+    EXPECT_EQ(folder.readFile("Verbinox.xml"), kept) << "let go before the exit, and still not written";
+    EXPECT_EQ(::GetFileAttributesA((file + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(balloons.texts().size(), 1u);
+    for (const std::string& box : boxes)
+        EXPECT_EQ(box.find("could not save"), std::string::npos) << "not written, on purpose: " << box;
+}
+
+TEST_F(SearchWindowTest, ACorruptSettingsFileIsKeptAsBakAndTheBalloonSaysWhere) {
+    takeDefaultHotKeyTurn();
+    BalloonCapture balloons;
+    const std::string cut = "<Verbinox><Verbinox><Window HotKey=\"124\" HotKeyModifier=\"7\" ";
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml", cut));
+    open();
+    EXPECT_EQ(balloons.texts(),
+              std::vector<std::string>{"Verbinox could not read its settings file. It was "
+                                       "kept as " +
+                                       folder.sub("Verbinox.xml.bak") + "; the settings start afresh."});
+    close();
+    EXPECT_EQ(folder.readFile("Verbinox.xml.bak"), cut);
+    VPreferencesNode* saved = VPreferences::load(folder.sub("Verbinox.xml"));
+    ASSERT_NE(saved, nullptr) << "a fresh file in its place";
+    saved->deleteThis();
+}
+
 TEST_F(SearchWindowTest, OnAFirstRunATakenHotKeyFallsBackToAltAndTheFileRecordsIt) {
+    takeDefaultHotKeyTurn();
     ASSERT_TRUE(::DeleteFileA(folder.sub("Verbinox.xml").c_str())) << "a first run has no settings file";
     HWND holder = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(::RegisterHotKey(holder, 1, MOD_CONTROL, VK_SPACE));

@@ -54,27 +54,54 @@ TEST(Startup, InstanceNamesFollowTheirScope) {
 TEST(Startup, AnUnreadablePreferencesFileIsKeptAsBakAndNeverOverwritten) {
     TempFolder folder;
     const std::string file = folder.sub("Verbinox.xml");
-    bool firstRun = false;
-    EXPECT_EQ(startup::loadPreferences(file, firstRun), nullptr);
-    EXPECT_TRUE(firstRun) << "no file: a first run";
+    startup::PreferencesLoad outcome;
+    EXPECT_EQ(startup::loadPreferences(file, outcome), nullptr);
+    EXPECT_TRUE(outcome.firstRun) << "no file: a first run";
+    EXPECT_FALSE(outcome.unreadable);
+    EXPECT_EQ(startup::unreadableNotice(outcome), "");
     EXPECT_EQ(::GetFileAttributesA((file + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
 
     ASSERT_TRUE(folder.writeFile("Verbinox.xml.bak", "an older backup"));
     const std::string cut = "<Verbinox>\r\n    <Verbinox>\r\n        <Core MinSearchChars=\"2\">\r\n";
     ASSERT_TRUE(folder.writeFile("Verbinox.xml", cut));
-    std::string backup;
-    EXPECT_EQ(startup::loadPreferences(file, firstRun, &backup), nullptr);
-    EXPECT_TRUE(firstRun);
-    EXPECT_EQ(backup, file + ".bak");
+    EXPECT_EQ(startup::loadPreferences(file, outcome), nullptr);
+    EXPECT_TRUE(outcome.firstRun);
+    EXPECT_TRUE(outcome.unreadable);
+    EXPECT_TRUE(outcome.mayWrite);
+    EXPECT_EQ(outcome.oldFile, file + ".bak");
+    EXPECT_EQ(startup::unreadableNotice(outcome),
+              "Verbinox could not read its settings file. It was kept as " + file +
+                  ".bak; the settings start afresh.");
     EXPECT_EQ(folder.readFile("Verbinox.xml.bak"), cut) << "the cut file replaced the older backup";
     EXPECT_EQ(::GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << "the exit writes a fresh file";
 
     ASSERT_TRUE(folder.writeFile("Verbinox.xml",
                                  "<Verbinox><Verbinox><Window HotKey=\"65\" /></Verbinox></Verbinox>"));
-    VPreferencesNode* root = startup::loadPreferences(file, firstRun);
+    VPreferencesNode* root = startup::loadPreferences(file, outcome);
     ASSERT_NE(root, nullptr);
-    EXPECT_FALSE(firstRun);
+    EXPECT_FALSE(outcome.firstRun);
+    EXPECT_FALSE(outcome.unreadable);
     EXPECT_NE(root->getChild("Verbinox")->getChild("Window"), nullptr);
+    root->deleteThis();
+}
+
+TEST(Startup, APreferencesFileHeldForAMomentIsReadOnceItIsLetGo) {
+    TempFolder folder;
+    const std::string file = folder.sub("Verbinox.xml");
+    ASSERT_TRUE(folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox /></Verbinox>"));
+    // A scanner that looks at the file for a moment as the program starts.
+    HANDLE held =
+        ::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread scanner([held] {
+        ::Sleep(150);
+        ::CloseHandle(held);
+    });
+    startup::PreferencesLoad outcome;
+    VPreferencesNode* root = startup::loadPreferences(file, outcome);
+    scanner.join();
+    ASSERT_NE(root, nullptr);
+    EXPECT_FALSE(outcome.unreadable);
     root->deleteThis();
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,20 @@ namespace {
 std::vector<DWORD> calls;
 NOTIFYICONDATAW lastRecord;
 bool failNext = false;
+// The shell's answers to the next adds and modifies: each refuses while its count lasts.
+int addsToRefuse = 0;
+int modifiesToRefuse = 0;
 
 BOOL WINAPI recordNotify(DWORD message, PNOTIFYICONDATAW record) {
     calls.push_back(message);
     lastRecord = *record;
     if (failNext) {
         failNext = false;
+        return FALSE;
+    }
+    int* refusals = message == NIM_ADD ? &addsToRefuse : message == NIM_MODIFY ? &modifiesToRefuse : nullptr;
+    if (refusals && *refusals > 0) {
+        --*refusals;
         return FALSE;
     }
     return TRUE;
@@ -36,6 +45,7 @@ class TrayDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         calls.clear();
+        addsToRefuse = modifiesToRefuse = 0;
         previous = CTrayDialog::setNotifyCall(&recordNotify);
         window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         tray.attachTray(window);
@@ -52,6 +62,22 @@ protected:
             *taken = t;
         return result;
     }
+
+    // Runs the window's retry timer for about ms milliseconds, as the owner's loop would: the tray
+    // sees the timer's messages, the plain window the rest.
+    void runRetryTimer(DWORD ms) {
+        const DWORD start = ::GetTickCount();
+        do {
+            MSG msg;
+            while (::PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
+                LRESULT result = 0;
+                if (!tray.handleTrayMessage(window, msg.message, msg.wParam, msg.lParam, result))
+                    ::DispatchMessageW(&msg);
+            }
+            ::Sleep(10);
+        } while (::GetTickCount() - start < ms);
+    }
+    std::size_t count(DWORD message) const { return std::count(calls.begin(), calls.end(), message); }
 
     CTrayDialog::NotifyCall previous = nullptr;
     HWND window = nullptr;
@@ -118,4 +144,52 @@ TEST_F(TrayDialogTest, MinimiseHidesIntoTheTrayAndAShellRestartAddsTheIconAgain)
     EXPECT_FALSE(taken) << "left to the window's normal handling";
     send(WM_DESTROY, 0, 0, &taken);
     EXPECT_FALSE(taken);
+}
+
+TEST_F(TrayDialogTest, AnAddTheShellRefusesIsRetriedUntilItSucceeds) {
+    addsToRefuse = 2; // the tray is not there yet at logon
+    modifiesToRefuse = 1;
+    EXPECT_FALSE(tray.showTrayIcon());
+    runRetryTimer(CTrayDialog::retryIntervalMs * 3 + 500);
+    EXPECT_TRUE(tray.isInTray());
+    EXPECT_EQ(count(NIM_ADD), 3u);
+    runRetryTimer(CTrayDialog::retryIntervalMs + 200);
+    EXPECT_EQ(count(NIM_ADD), 3u) << "no more tries once it is in";
+
+    // A shell that made the icon but answered too late refuses every later add of it: a modify tells.
+    ASSERT_TRUE(tray.hideTrayIcon());
+    calls.clear();
+    addsToRefuse = 2;
+    EXPECT_FALSE(tray.showTrayIcon());
+    runRetryTimer(CTrayDialog::retryIntervalMs + 500);
+    EXPECT_TRUE(tray.isInTray());
+    EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_MODIFY}));
+}
+
+TEST_F(TrayDialogTest, TheTaskbarsCreationAddsTheIconWhetherOrNotAnAddHadSucceeded) {
+    const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    addsToRefuse = 1;
+    EXPECT_FALSE(tray.showTrayIcon());
+    send(taskbarCreated, 0, 0);
+    EXPECT_TRUE(tray.isInTray());
+    EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_ADD}));
+    send(taskbarCreated, 0, 0);
+    EXPECT_EQ(count(NIM_ADD), 3u) << "a restarted shell forgot the icon";
+
+    ASSERT_TRUE(tray.hideTrayIcon());
+    calls.clear();
+    send(taskbarCreated, 0, 0);
+    EXPECT_TRUE(calls.empty()) << "an icon the window took away stays away";
+}
+
+TEST_F(TrayDialogTest, ABalloonAskedForWhileTheIconWaitsShowsOnceTheIconIsAdded) {
+    addsToRefuse = 1;
+    EXPECT_FALSE(tray.showTrayIcon());
+    EXPECT_TRUE(tray.showBalloon("Verbinox", "Settings kept aside", NIIF_WARNING, 10));
+    EXPECT_EQ(calls, std::vector<DWORD>{NIM_ADD});
+    send(::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_MODIFY}));
+    EXPECT_TRUE(lastRecord.uFlags & NIF_INFO);
+    EXPECT_STREQ(lastRecord.szInfo, L"Settings kept aside");
+    EXPECT_FALSE(tray.trayRecord().uFlags & NIF_INFO) << "a later update does not show it again";
 }

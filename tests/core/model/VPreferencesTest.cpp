@@ -1,4 +1,5 @@
 #include "model/VPreferences.h"
+#include "util/SafeFile.h"
 #include "util/XmlTree.h"
 
 #include <gtest/gtest.h>
@@ -407,6 +408,45 @@ TEST_F(PreferencesFileTest, SaveThatCannotCreateItsTemporaryFailsAndKeepsTheOldF
     ::RemoveDirectoryA((path + ".tmp").c_str());
     EXPECT_FALSE(VPreferences::save(folder + "no-such-folder\\Verbinox.xml", root.get()));
     EXPECT_FALSE(exists(folder + "no-such-folder"));
+}
+
+namespace {
+
+// A disk that fills up after a few bytes: the first write takes part of what it is given, the next
+// fails as WriteFile does then.
+int fullDiskWrites = 0;
+BOOL WINAPI writeToFullDisk(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) {
+    if (fullDiskWrites++ == 0)
+        return ::WriteFile(file, data, size < 10 ? size : 10, done, overlapped);
+    *done = 0;
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+} // namespace
+
+TEST_F(PreferencesFileTest, ASaveThatCannotBeCompletedKeepsTheOldFileAndSaysWhy) {
+    NodePtr root = makeRealisticTree();
+    ASSERT_TRUE(VPreferences::save(path, root.get()));
+    const std::string before = readBytes(path);
+    root->getChild("Core")->setParam("LiveSearching", true);
+
+    vx::FileWriteCall previous = vx::setFileWriteCall(&writeToFullDisk);
+    const bool saved = VPreferences::save(path, root.get());
+    const DWORD error = ::GetLastError();
+    vx::setFileWriteCall(previous);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), error);
+    EXPECT_EQ(2, fullDiskWrites) << "cut short, not refused outright";
+    EXPECT_EQ(before, readBytes(path));
+
+    // Windows refuses to replace a read-only file; Wine's MoveFileEx would replace it.
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(VPreferences::save(path, root.get()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), ::GetLastError());
+    EXPECT_EQ(before, readBytes(path));
+    EXPECT_TRUE(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(exists(path + ".tmp"));
 }
 
 TEST_F(PreferencesFileTest, TreeThatCannotBeWrittenAsXmlLeavesTheOldFile) {

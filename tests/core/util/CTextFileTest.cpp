@@ -185,6 +185,26 @@ TEST_F(TextFile, AMissingOrClosedFileReadsAsNothing) {
     EXPECT_FALSE(closed.ReadLine(line)) << "nothing is read after closing";
 }
 
+// The files read belong to browsers, which keep them open for writing while they run, and rename and
+// delete them as they save.
+TEST_F(TextFile, ReadingNeverLocksTheFileAgainstTheProgramThatOwnsIt) {
+    const std::string path = folder.sub("bookmarks.html"), backup = folder.sub("bookmarks.bak");
+    ASSERT_TRUE(folder.writeFile("bookmarks.html", "first\nsecond"));
+    vx::CHandle owner;
+    owner.Attach(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(owner.IsValid());
+    CTextFileRead reader(path);
+    std::string line;
+    ASSERT_TRUE(reader.ReadLine(line)) << "opened while the owner holds it for writing";
+    EXPECT_EQ(line, "first");
+    owner.Close();
+    EXPECT_TRUE(::MoveFileExA(path.c_str(), backup.c_str(), 0)) << "error " << ::GetLastError();
+    EXPECT_TRUE(::DeleteFileA(backup.c_str())) << "error " << ::GetLastError();
+    EXPECT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "second") << "what was opened reads on";
+}
+
 TEST_F(TextFile, WrittenFilesCarryTheirMarkAndReadBackAsWritten) {
     struct Case {
         CTextFileBase::TEXTENCODING encoding;
