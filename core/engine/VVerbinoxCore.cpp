@@ -1,5 +1,6 @@
 #include "engine/VVerbinoxCore.h"
 
+#include "engine/UrlOpening.h"
 #include "engine/VIndexer.h"
 #include "engine/VListeners.h"
 #include "engine/VPlugin.h"
@@ -487,31 +488,7 @@ std::string readDefaultBrowserProgram() {
     return cut == std::string::npos ? program : program.substr(cut + 1);
 }
 
-// The URL as one argument: quoted, with any quote inside percent-encoded so it cannot end the
-// argument early and smuggle switches to the browser.
-std::string quotedUrlArgument(const std::string& url) {
-    std::string arg = "\"";
-    for (char c : url) {
-        if (c == '"')
-            arg += "%22";
-        else
-            arg += c;
-    }
-    // A trailing backslash would escape the closing quote for the C runtime's argument parser.
-    std::size_t backslashes = 0;
-    for (std::size_t i = url.size(); i-- > 0 && url[i] == '\\';)
-        ++backslashes;
-    arg.append(backslashes, '\\');
-    arg += '"';
-    return arg;
-}
-
 std::atomic<VVerbinoxCore::UrlConfirmHook> urlConfirmHook{nullptr};
-
-bool isSchemeCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '-' || c == '.';
-}
 
 } // namespace
 
@@ -520,44 +497,34 @@ VVerbinoxCore::UrlConfirmHook VVerbinoxCore::setUrlConfirmHook(UrlConfirmHook ho
 }
 
 bool VVerbinoxCore::isPlainUrl(const std::string& url) {
-    // The shell skips leading blanks and strips the quotes around a file name it is given, so the
-    // scheme is looked for where the shell will find it.
-    std::size_t start = 0;
-    while (start < url.size() && (static_cast<unsigned char>(url[start]) <= ' ' || url[start] == '"'))
-        ++start;
-    const char first = start < url.size() ? url[start] : '\0';
-    if (!((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z')))
-        return true;
-    std::size_t end = start + 1;
-    while (end < url.size() && isSchemeCharacter(url[end]))
-        ++end;
-    if (end == url.size() || url[end] != ':' || end - start < 2)
-        return true; // no scheme at all, or a drive letter
-    const std::string scheme = vx::lowered(url.substr(start, end - start));
-    for (const char* plain : {"http", "https", "ftp", "file", "mailto"}) {
+    const std::string scheme = vx::urlScheme(url);
+    for (const char* plain : {"", "http", "https", "ftp", "file", "mailto"}) {
         if (scheme == plain)
             return true;
     }
     return false;
 }
 
-bool VVerbinoxCore::openUrl(const std::string& url, const std::string& browserPath) const {
-    // "ms-msdt:", "search-ms:" and their kind run programs with the address's arguments: a bookmark or a
-    // history entry must never start one without the user's word.
-    if (!isPlainUrl(url)) {
-        UrlConfirmHook confirm = urlConfirmHook.load();
-        if (!confirm || !confirm(url))
-            return false;
-    }
+bool VVerbinoxCore::openUrl(const std::string& url, const std::string& browserPath, UrlOrigin origin) const {
     std::string browser = getOpenUrlsInPluginsBrowser() ? browserPath : std::string();
-    if (!browser.empty())
-        return vx::shellOpen(browser, quotedUrlArgument(url));
-    if (getOpenUrlsInNewWindow()) {
+    if (browser.empty() && getOpenUrlsInNewWindow()) {
         if (defaultBrowser.empty())
             defaultBrowser = readDefaultBrowserProgram();
         if (defaultBrowser.empty())
             return false;
-        return vx::shellOpen(defaultBrowser, quotedUrlArgument(url));
+        browser = defaultBrowser;
     }
-    return vx::shellOpen(url);
+    // Refused before anyone is asked: no answer makes a switch of it safe.
+    std::string parameters;
+    if (!browser.empty() && !vx::browserParameters(browser, url, parameters))
+        return false;
+    // "ms-msdt:", "search-ms:" and their kind run programs with the address's arguments, and a path or a
+    // share in a bookmark runs whatever it names: none of them opens without the user's word.
+    const bool harmless = origin == UrlOrigin::UserText ? isPlainUrl(url) : vx::isHarmlessAddress(url);
+    if (!harmless) {
+        UrlConfirmHook confirm = urlConfirmHook.load();
+        if (!confirm || !confirm(url))
+            return false;
+    }
+    return browser.empty() ? vx::shellOpen(url) : vx::shellOpen(browser, parameters);
 }

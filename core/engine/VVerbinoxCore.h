@@ -125,18 +125,31 @@ public:
     // Writes "Core" with its options, "PluginMgr", "ShortcutMgr" and "Fonts" under node.
     void savePrefs(VPreferencesNode* node);
 
+    // Where an address to open comes from, which decides what opens without a question.
+    enum class UrlOrigin {
+        // The user's own text or setting: typed in the box, a web search's address and its test. Only
+        // a scheme other than a web, file or mail one asks ("ms-msdt:", "search-ms:").
+        UserText,
+        // Read from what other programs write: bookmarks, history, favourites, contacts. Only http,
+        // https, ftp, mailto and file: to a document or a folder on a local drive open silently; a
+        // program, a script, a share, a path without a scheme and any other scheme ask.
+        DataFile,
+    };
+
     // Opens a URL in the plug-in's browser (browserPath, when that option is on), a new window of the
     // default browser, or whatever window the shell's URL handler picks. An address that may start a
-    // program rather than show a page (see isPlainUrl) is opened only when the confirmation hook agrees;
-    // without a hook it is refused (false).
-    bool openUrl(const std::string& url, const std::string& browserPath) const;
+    // program rather than show a page is opened only when the confirmation hook agrees; without a hook
+    // it is refused (false). A browser program is given its end-of-options marker before the address,
+    // and one without a known marker is refused an address that could pass for a switch.
+    bool openUrl(const std::string& url, const std::string& browserPath, UrlOrigin origin) const;
 
     // Asks the user whether such an address may be opened: true to open it. The core shows nothing
     // itself; the program installs one. Process-wide, like the shell seam; returns the previous hook.
     using UrlConfirmHook = bool (*)(const std::string& url);
     static UrlConfirmHook setUrlConfirmHook(UrlConfirmHook hook);
-    // True for an address that opens without asking: one without a scheme (a path; a single letter
-    // before the colon is a drive), or one whose scheme is http, https, ftp, file or mailto, in any case.
+    // True for an address of the user's own that opens without asking: one without a scheme (a path; a
+    // single letter before the colon is a drive), or one whose scheme is http, https, ftp, file or mailto,
+    // in any case.
     static bool isPlainUrl(const std::string& url);
 
     // Keyword shortcuts: an action has at most one, a shortcut names one action.

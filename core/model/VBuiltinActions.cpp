@@ -36,7 +36,9 @@ bool VRunAction::execute(VResult*, VProperty* property, const std::string&) {
     case VProperty::FileType:
         return vx::shellOpen(property->getValue());
     case VProperty::UrlType:
-        return VVerbinoxCore::instance()->openUrl(property->getValue(), std::string());
+        // Addresses come from results, which read them from bookmarks, history and other stored data.
+        return VVerbinoxCore::instance()->openUrl(property->getValue(), std::string(),
+                                                  VVerbinoxCore::UrlOrigin::DataFile);
     default:
         return false;
     }

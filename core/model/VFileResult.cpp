@@ -198,7 +198,8 @@ void VUrlResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& tex
 
 bool VUrlResult::select() {
     std::string browser = getPlugin() ? getPlugin()->getBrowserPath() : std::string();
-    return VVerbinoxCore::instance()->openUrl(urlProperty.getValue(), browser);
+    return VVerbinoxCore::instance()->openUrl(urlProperty.getValue(), browser,
+                                              VVerbinoxCore::UrlOrigin::DataFile);
 }
 
 void VUrlResult::copyFrom(const VUrlResult& other) {

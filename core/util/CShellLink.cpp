@@ -235,9 +235,13 @@ bool CUrlShellLink::Load(const std::string& fileName) {
     if (FAILED(file_->Load(vx::widened(name).c_str(), STGM_READ)))
         return false;
 
-    char* url = nullptr;
-    if (locator_->GetURL(&url) == S_OK && url != nullptr)
-        path = url;
+    // Read as UTF-16 and narrowed without best fit: the narrow interface would map a character the code
+    // page lacks to a look-alike, and a fullwidth "--" would come back as a switch.
+    path.clear();
+    vx::CComRef<IUniformResourceLocatorW> wide;
+    wchar_t* url = nullptr;
+    if (SUCCEEDED(locator_.Query(IID_IUniformResourceLocatorW, wide)) && wide->GetURL(&url) == S_OK && url)
+        path = vx::narrowedAddress(url);
     if (url != nullptr)
         ::CoTaskMemFree(url);
 

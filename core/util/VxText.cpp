@@ -124,4 +124,52 @@ std::string narrowed(std::wstring_view text, unsigned codePage) {
     return out;
 }
 
+namespace {
+
+void appendPercentUtf8(std::string& out, std::wstring_view character) {
+    static const char kHex[] = "0123456789ABCDEF";
+    // An unpaired surrogate has no UTF-8 form; the conversion gives U+FFFD for it.
+    for (char byte : narrowed(character, CP_UTF8)) {
+        const auto c = static_cast<unsigned char>(byte);
+        out += '%';
+        out += kHex[c >> 4];
+        out += kHex[c & 0x0F];
+    }
+}
+
+} // namespace
+
+std::string narrowedAddress(std::wstring_view text, unsigned codePage) {
+    // Most addresses are ASCII, which every ANSI page and UTF-8 hold as it is.
+    std::string ascii;
+    ascii.reserve(text.size());
+    for (wchar_t c : text) {
+        if (c >= 0x80)
+            break;
+        ascii += static_cast<char>(c);
+    }
+    if (ascii.size() == text.size())
+        return ascii;
+    const unsigned page = codePage == CP_ACP ? ::GetACP() : codePage;
+    std::string whole = narrowed(text, page);
+    // Whatever comes back unchanged was held exactly: the usual case, and every text in UTF-8.
+    if (page == CP_UTF8 || widened(whole, page) == text)
+        return whole;
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t length = 1;
+        if (at + 1 < text.size() && text[at] >= 0xD800 && text[at] <= 0xDBFF && text[at + 1] >= 0xDC00 &&
+            text[at + 1] <= 0xDFFF)
+            length = 2;
+        const std::wstring_view character = text.substr(at, length);
+        const std::string bytes = narrowed(character, page);
+        if (widened(bytes, page) == character)
+            out += bytes;
+        else
+            appendPercentUtf8(out, character);
+        at += length;
+    }
+    return out;
+}
+
 } // namespace vx

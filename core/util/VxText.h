@@ -28,6 +28,12 @@ VX_CORE_API std::wstring widened(std::string_view text, unsigned codePage = 0 /*
 VX_CORE_API std::string narrowed(std::wstring_view text, unsigned codePage = 0 /* CP_ACP */);
 // narrowed into an existing string, reusing its storage (for loops over many names).
 VX_CORE_API void narrowInto(std::wstring_view text, std::string& out, unsigned codePage = 0 /* CP_ACP */);
+// An address (URL or path) that other programs stored as UTF-16, as narrow text that still leads where
+// it did. Windows would "best fit" a character the code page lacks to a look-alike (the fullwidth
+// hyphen U+FF0D to "-", the division slash U+2215 to "/"), turning a harmless text into a switch or a
+// separator: such a character is written instead as its UTF-8 bytes, percent-encoded, which is what a
+// URL means by it anyway.
+VX_CORE_API std::string narrowedAddress(std::wstring_view text, unsigned codePage = 0 /* CP_ACP */);
 
 // True when c starts a two-byte character of the active code page (DBCS pages only; never for UTF-8).
 // Scanners use it to step over the trail byte, which may look like '\\' or another ASCII character.

@@ -331,6 +331,12 @@ std::string fromUtf8(const std::string& text) {
     return vx::narrowed(vx::widened(text, CP_UTF8));
 }
 
+std::string addressFromUtf8(const std::string& text) {
+    if (isAscii(text) || ::GetACP() == CP_UTF8)
+        return text;
+    return vx::narrowedAddress(vx::widened(text, CP_UTF8));
+}
+
 std::map<std::string, std::string> readProfileNames(const std::string& localStatePath) {
     std::string text;
     if (!readWholeFile(localStatePath, text, kMaxJsonBytes))

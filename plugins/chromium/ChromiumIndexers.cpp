@@ -107,7 +107,8 @@ void VChromiumBookmarksIndexer::build(chromium::UrlTable& table) const {
         auto known = folders.find(folder);
         if (known == folders.end())
             known = folders.emplace(folder, table.addFolder(folder)).first;
-        if (!table.add(chromium::fromUtf8(bookmark.url), chromium::fromUtf8(bookmark.title), known->second))
+        if (!table.add(chromium::addressFromUtf8(bookmark.url), chromium::fromUtf8(bookmark.title),
+                       known->second))
             break;
     }
 }
@@ -116,7 +117,7 @@ void VChromiumBookmarksIndexer::searchLive(VResultBatch& found) const {
     for (const chromium::Bookmark& bookmark : chromium::readBookmarks(file)) {
         if (isCancelled())
             return;
-        const std::string url = chromium::fromUtf8(bookmark.url);
+        const std::string url = chromium::addressFromUtf8(bookmark.url);
         const std::string title = chromium::fromUtf8(bookmark.title);
         if (!matches(url, title))
             continue;
@@ -139,10 +140,10 @@ void VChromiumHistoryIndexer::build(chromium::UrlTable& table) const {
     for (std::uint32_t i : ranked) {
         const std::string_view url = visited.url(i), title = visited.title(i);
         // Plain ASCII (nearly every address) goes in as it is: no copy per row.
-        const bool added =
-            chromium::isAscii(url) && chromium::isAscii(title)
-                ? table.add(url, title)
-                : table.add(chromium::fromUtf8(std::string(url)), chromium::fromUtf8(std::string(title)));
+        const bool added = chromium::isAscii(url) && chromium::isAscii(title)
+                               ? table.add(url, title)
+                               : table.add(chromium::addressFromUtf8(std::string(url)),
+                                           chromium::fromUtf8(std::string(title)));
         if (!added)
             break;
     }
@@ -156,7 +157,7 @@ void VChromiumHistoryIndexer::searchLive(VResultBatch& found) const {
     for (std::uint32_t i : chromium::rankHistory(visited, chromium::browserTimeNow())) {
         if (isCancelled())
             return;
-        const std::string url = chromium::fromUtf8(std::string(visited.url(i)));
+        const std::string url = chromium::addressFromUtf8(std::string(visited.url(i)));
         const std::string title = chromium::fromUtf8(std::string(visited.title(i)));
         if (matches(url, title))
             found.add(newResult(url, title));

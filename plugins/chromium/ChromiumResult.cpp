@@ -19,5 +19,6 @@ std::string VChromiumUrlResult::getDisplayText2() const {
 }
 
 bool VChromiumUrlResult::select() {
-    return VVerbinoxCore::instance()->openUrl(getUrl(), browser ? browser->program : std::string());
+    return VVerbinoxCore::instance()->openUrl(getUrl(), browser ? browser->program : std::string(),
+                                              VVerbinoxCore::UrlOrigin::DataFile);
 }

@@ -21,16 +21,18 @@ bool endsWithUrl(const std::string& name) {
     return name.size() >= 3 && vx::lowered(name.substr(name.size() - 3)) == "url";
 }
 
-// The "URL=" value of the "[InternetShortcut]" section, read as the profile functions read it.
+// The "URL=" value of the "[InternetShortcut]" section, read as the profile functions read it: in UTF-16
+// and narrowed without best fit, since a file in UTF-16 may hold characters the code page lacks.
 std::string readUrlLine(const std::string& file) {
+    const std::wstring name = vx::widened(file);
     for (DWORD size = MAX_PATH;; size *= 4) {
-        std::string buffer(size, '\0');
+        std::wstring buffer(size, L'\0');
         const DWORD length =
-            ::GetPrivateProfileStringA("InternetShortcut", "URL", "", &buffer[0], size, file.c_str());
+            ::GetPrivateProfileStringW(L"InternetShortcut", L"URL", L"", &buffer[0], size, name.c_str());
         // A value cut to the buffer comes back as size - 1 characters.
         if (length + 1 < size || size >= kMaxUrlSize) {
             buffer.resize(length);
-            return buffer;
+            return vx::narrowedAddress(buffer);
         }
     }
 }

@@ -51,7 +51,7 @@ private:
 
 CExplorerUrl CExplorerUrl::fromRecord(const STATURL& record) {
     CExplorerUrl entry;
-    entry.url = text(record.pwcsUrl);
+    entry.url = record.pwcsUrl ? vx::narrowedAddress(record.pwcsUrl) : std::string();
     entry.title = text(record.pwcsTitle);
     convertTime(record.ftLastUpdated, entry.lastUpdated, entry.lastUpdatedInvalid);
     convertTime(record.ftLastVisited, entry.lastVisited, entry.lastVisitedInvalid);

@@ -108,7 +108,7 @@ void VFirefoxBookmarksIndexer::readOlderFile(const std::string& file, std::vecto
             // A link without an address (its "HREF" dropped by a tag inside it) would open nothing.
             if (inLink && !url.empty()) {
                 firefox::PlaceEntry entry;
-                entry.url = vx::narrowed(url);
+                entry.url = vx::narrowedAddress(url);
                 // Matched as shown: the decoded text.
                 entry.title = vx::narrowed(decodeTitle(description));
                 out.push_back(std::move(entry));

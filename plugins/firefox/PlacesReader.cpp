@@ -24,6 +24,10 @@ std::string fromUtf8(const std::string& text) {
     return vx::narrowed(vx::widened(text, CP_UTF8));
 }
 
+std::string addressFromUtf8(const std::string& text) {
+    return vx::narrowedAddress(vx::widened(text, CP_UTF8));
+}
+
 // Copies taken while the browser writes can mix pages of two moments: one is kept only when neither
 // file changed while it was taken, and after this many tries the last is read as it is (the reader
 // then meets any mix as damage, and the next change of the files brings a new read).
@@ -195,7 +199,7 @@ bool readPlacesBookmarks(const std::string& placesFile, std::vector<PlaceEntry>&
     std::vector<PlaceEntry> found;
     const bool complete = eachRow(bookmarkRows, stop, [&] {
         PlaceEntry entry;
-        entry.url = fromUtf8(bookmarkRows.text(2));
+        entry.url = addressFromUtf8(bookmarkRows.text(2));
         // Saved searches of the browser's own ("place:") open nothing outside it.
         if (entry.url.empty() || startsWith(entry.url, "place:"))
             return;
@@ -229,7 +233,7 @@ bool readPlacesHistory(const std::string& placesFile, std::vector<PlaceEntry>& o
     std::vector<PlaceEntry> found;
     const bool complete = eachRow(rows, stop, [&] {
         PlaceEntry entry;
-        entry.url = fromUtf8(rows.text(0));
+        entry.url = addressFromUtf8(rows.text(0));
         if (entry.url.empty() || startsWith(entry.url, "place:"))
             return;
         entry.title = fromUtf8(rows.text(1));

@@ -12,6 +12,19 @@ bool startsWith(const std::string& text, const char* prefix, std::size_t length)
     return text.compare(0, length, prefix) == 0;
 }
 
+// The address of a "URL=" line, from the line as the file holds it: narrowing the whole line would let a
+// character the code page lacks become a look-alike (a fullwidth "--" a switch).
+std::string addressOf(std::wstring_view line) {
+    std::size_t at = 0;
+    while (at < line.size() && line[at] < 0x80 && vx::isBlank(static_cast<char>(line[at])))
+        ++at;
+    std::size_t end = line.size();
+    while (end > at && line[end - 1] < 0x80 && vx::isBlank(static_cast<char>(line[end - 1])))
+        --end;
+    const std::wstring_view field = line.substr(at, end - at);
+    return field.substr(0, 4) == L"URL=" ? vx::narrowedAddress(field.substr(4)) : std::string();
+}
+
 } // namespace
 
 VOperaBookmarksIndexer::VOperaBookmarksIndexer(const std::string& bookmarkFile, VPlugin* owner)
@@ -40,9 +53,11 @@ VUrlResult* VOperaBookmarksIndexer::newResult() const {
 
 template <class Found> void VOperaBookmarksIndexer::readBookmarks(bool matching, Found found) const {
     CTextFileRead reader(bookmarkFile);
+    std::wstring wide;
     std::string line, url, name;
     bool inEntry = false;
-    while (reader.ReadLine(line)) {
+    while (reader.ReadLine(wide)) {
+        vx::narrowInto(wide, line);
         if (!inEntry) {
             // Compared as it stands: an indented "#URL" opens nothing.
             inEntry = startsWith(line, "#URL", 4);
@@ -52,7 +67,7 @@ template <class Found> void VOperaBookmarksIndexer::readBookmarks(bool matching,
         if (startsWith(field, "NAME=", 5)) {
             name = field.substr(5);
         } else if (startsWith(field, "URL=", 4)) {
-            url = field.substr(4);
+            url = addressOf(wide);
         } else if (field.empty()) {
             if (matching && isCancelled())
                 return;

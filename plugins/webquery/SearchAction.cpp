@@ -112,7 +112,7 @@ bool VSearchAction::execute(const std::string& text) {
     const std::string address = buildUrl(text);
     if (address.empty())
         return false;
-    return VVerbinoxCore::instance()->openUrl(address, std::string());
+    return VVerbinoxCore::instance()->openUrl(address, std::string(), VVerbinoxCore::UrlOrigin::UserText);
 }
 
 void VSearchAction::setIconPath(const std::string& path) {

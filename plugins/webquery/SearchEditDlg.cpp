@@ -4,8 +4,8 @@
 #include "WebqueryModule.h"
 #include "util/ThisModule.h"
 #include "WebqueryPlugin.h"
+#include "engine/VVerbinoxCore.h"
 #include "resource.h"
-#include "util/Shell.h"
 #include "util/SystemText.h"
 #include "util/VisualStyleScope.h"
 #include "util/VxText.h"
@@ -113,7 +113,10 @@ void SearchEditDlg::updateButtons() {
 }
 
 void SearchEditDlg::test() {
-    vx::shellOpen(vx::trimmed(text(IDC_BASE_URL)) + "Verbinox" + text(IDC_URL_SUFFIX));
+    // Opened as a search opens its address: in the browser the options name, and asking first when the
+    // address may start a program.
+    VVerbinoxCore::instance()->openUrl(vx::trimmed(text(IDC_BASE_URL)) + "Verbinox" + text(IDC_URL_SUFFIX),
+                                       std::string(), VVerbinoxCore::UrlOrigin::UserText);
 }
 
 void SearchEditDlg::apply() {

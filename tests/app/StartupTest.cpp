@@ -192,7 +192,7 @@ TEST_F(UrlConfirmation, AnAddressThatMayStartAProgramOpensOnlyAfterYesInABoxNami
     const std::string risky = "search-ms:query=report&crumb=location:\\\\files.example\\share";
     MessageBoxAnswer no;
     std::thread user([&] { no = answerMessageBox(IDNO); });
-    EXPECT_FALSE(core->openUrl(risky, ""));
+    EXPECT_FALSE(core->openUrl(risky, "", VVerbinoxCore::UrlOrigin::DataFile));
     user.join();
     EXPECT_NE(no.text.find("\n" + risky + "\n"), std::string::npos) << no.text;
     EXPECT_NE(no.text.find("may start a program"), std::string::npos) << no.text;
@@ -200,7 +200,7 @@ TEST_F(UrlConfirmation, AnAddressThatMayStartAProgramOpensOnlyAfterYesInABoxNami
     EXPECT_TRUE(ShellCapture::requests().empty());
 
     user = std::thread([] { answerMessageBox(IDYES); });
-    EXPECT_TRUE(core->openUrl("ms-msdt:/id PCWDiagnostic", ""));
+    EXPECT_TRUE(core->openUrl("ms-msdt:/id PCWDiagnostic", "", VVerbinoxCore::UrlOrigin::DataFile));
     user.join();
     ASSERT_EQ(ShellCapture::requests().size(), 1u);
     EXPECT_EQ(ShellCapture::requests()[0].file, "ms-msdt:/id PCWDiagnostic");

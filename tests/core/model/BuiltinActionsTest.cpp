@@ -11,6 +11,9 @@
 
 namespace {
 
+const VVerbinoxCore::UrlOrigin kTyped = VVerbinoxCore::UrlOrigin::UserText;
+const VVerbinoxCore::UrlOrigin kFromData = VVerbinoxCore::UrlOrigin::DataFile;
+
 class BuiltinActions : public CoreTest {
 protected:
     ShellCapture shell;
@@ -168,12 +171,12 @@ TEST_F(BuiltinActions, CopyReportsAClipboardThatCannotBeEmptiedOrFilledAndCloses
 
 TEST_F(BuiltinActions, OpenUrlInThePluginsBrowserPassesOneQuotedArgument) {
     core->setOpenUrlsInPluginsBrowser(true);
-    EXPECT_TRUE(core->openUrl("http://a.org/?q=\"x\" -new", "C:\\Browser\\b.exe"));
+    EXPECT_TRUE(core->openUrl("http://a.org/?q=\"x\" -new", "C:\\Browser\\b.exe", kFromData));
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].file, "C:\\Browser\\b.exe");
     EXPECT_EQ(requests[0].parameters, "\"http://a.org/?q=%22x%22 -new\"");
     requests.clear();
-    EXPECT_TRUE(core->openUrl("http://a.org/", ""));
+    EXPECT_TRUE(core->openUrl("http://a.org/", "", kFromData));
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].file, "http://a.org/") << "no browser path: as if the option were off";
 }
@@ -191,7 +194,7 @@ TEST_F(BuiltinActions, OpenUrlInANewWindowStartsTheDefaultBrowserProgram) {
     const char command[] = "\"C:\\Program Files\\Web\\webby.exe\" -osint -url \"%1\"";
     ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command), sizeof(command));
     core->setOpenUrlsInNewWindow(true);
-    EXPECT_TRUE(core->openUrl("http://a.org/", ""));
+    EXPECT_TRUE(core->openUrl("http://a.org/", "", kFromData));
     if (hadValue)
         ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedSize);
     ::RegCloseKey(key);
@@ -225,7 +228,7 @@ TEST_F(BuiltinActions, WithoutAConfirmationHookOnlyWebFileAndMailAddressesOpen) 
          {"http://a.org/", "HTTPS://a.org/", "Ftp://files.org/", "file:///C:/x.txt", "mailto:me@a.org",
           "C:\\Docs\\notes.txt", "www.a.org", "\\\\server\\share\\x"}) {
         requests.clear();
-        EXPECT_TRUE(core->openUrl(plain, "")) << plain;
+        EXPECT_TRUE(core->openUrl(plain, "", kTyped)) << plain;
         ASSERT_EQ(requests.size(), 1u) << plain;
         EXPECT_EQ(requests[0].file, plain);
     }
@@ -233,7 +236,7 @@ TEST_F(BuiltinActions, WithoutAConfirmationHookOnlyWebFileAndMailAddressesOpen) 
     for (const char* risky :
          {"ms-msdt:/id PCWDiagnostic /skip force", "search-ms:query=x&crumb=location:\\\\h",
           "javascript:alert(1)", "MS-MSDT:x", "  \"search-ms:query=x\"", "url:ms-msdt:x"})
-        EXPECT_FALSE(core->openUrl(risky, "")) << risky;
+        EXPECT_FALSE(core->openUrl(risky, "", kTyped)) << risky;
     // Every default action of a URL goes the same way.
     VUrlResult* bookmark = VUrlResult::createInstance(nullptr);
     bookmark->setUrl("ms-msdt:/id PCWDiagnostic");
@@ -243,18 +246,18 @@ TEST_F(BuiltinActions, WithoutAConfirmationHookOnlyWebFileAndMailAddressesOpen) 
     VProperty url(VProperty::UrlType, "search-ms:query=x");
     EXPECT_FALSE(run.execute(nullptr, &url, ""));
     core->setOpenUrlsInPluginsBrowser(true);
-    EXPECT_FALSE(core->openUrl("ms-msdt:x", "C:\\Browser\\b.exe"));
+    EXPECT_FALSE(core->openUrl("ms-msdt:x", "C:\\Browser\\b.exe", kFromData));
     EXPECT_EQ(requests.size(), 0u);
 }
 
 TEST_F(BuiltinActions, TheConfirmationHookIsAskedOnlyForOtherSchemesAndDecides) {
     ConfirmHookScope hook(&recordingConfirmation);
-    EXPECT_TRUE(core->openUrl("https://a.org/", ""));
+    EXPECT_TRUE(core->openUrl("https://a.org/", "", kTyped));
     EXPECT_TRUE(confirmAsked.empty()) << "a web address is not asked about";
-    EXPECT_FALSE(core->openUrl("search-ms:query=x", ""));
+    EXPECT_FALSE(core->openUrl("search-ms:query=x", "", kTyped));
     EXPECT_EQ(requests.size(), 1u) << "the user said no";
     confirmAnswer = true;
-    EXPECT_TRUE(core->openUrl("ms-msdt:/id x", ""));
+    EXPECT_TRUE(core->openUrl("ms-msdt:/id x", "", kTyped));
     EXPECT_EQ(confirmAsked, (std::vector<std::string>{"search-ms:query=x", "ms-msdt:/id x"}));
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1].file, "ms-msdt:/id x");

@@ -278,6 +278,16 @@ TEST_F(ShellLinkTest, InternetShortcutReportsUrlAsPathAndNoArguments) {
     EXPECT_EQ(url.GetPathIDList(), nullptr);
 }
 
+TEST_F(ShellLinkTest, AnInternetShortcutInUtf16NeverTurnsALookAlikeIntoAHyphen) {
+    std::string utf16 = "\xFF\xFE";
+    for (wchar_t c : std::wstring(L"[InternetShortcut]\r\nURL=\xFF0D\xFF0Dgpu-launcher=x\r\n"))
+        utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    ASSERT_TRUE(temp.writeFile("wide.url", utf16));
+    CUrlShellLink url;
+    ASSERT_TRUE(url.Load(temp.sub("wide.url")));
+    EXPECT_EQ(url.GetPath(), "%EF%BC%8D%EF%BC%8Dgpu-launcher=x");
+}
+
 TEST_F(ShellLinkTest, InternetShortcutSaveAndLoadKeepUrlAndIcon) {
     {
         CUrlShellLink url;

@@ -21,3 +21,15 @@ TEST(Text, TrimmedRemovesWhiteSpaceAtBothEnds) {
     EXPECT_EQ(vx::trimmed("   "), "");
     EXPECT_EQ(vx::trimmed(""), "");
 }
+
+TEST(Text, AddressesNarrowWithoutLookAlikesAndKeepWhatTheCodePageHolds) {
+    ASSERT_EQ(::GetACP(), 1252u);
+    // Fullwidth hyphens would come out as "--", a switch to a browser.
+    EXPECT_EQ(vx::narrowedAddress(L"\xFF0D\xFF0Dgpu-launcher=x"), "%EF%BC%8D%EF%BC%8Dgpu-launcher=x");
+    EXPECT_EQ(vx::narrowedAddress(L"http://caf\xE9.example/\x65E5?q=\xD83D\xDE00"),
+              "http://caf\xE9.example/%E6%97%A5?q=%F0%9F%98%80");
+    EXPECT_EQ(vx::narrowedAddress(L"http://a.example/\xD800x"), "http://a.example/%EF%BF%BDx")
+        << "an unpaired surrogate";
+    EXPECT_EQ(vx::narrowedAddress(L"\xFF0D", CP_UTF8), "\xEF\xBC\x8D") << "UTF-8 holds every character";
+    EXPECT_EQ(vx::narrowedAddress(L"http://a.example/%20"), "http://a.example/%20");
+}

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "ChromiumResult.h"
 #include "support/ShellCapture.h"
+#include "support/UrlConfirmCapture.h"
 #include "support/Watchdog.h"
 #include "model/VPreferences.h"
 
@@ -184,7 +185,7 @@ TEST_F(ChromiumTest, ResultsOpenInTheirOwnBrowserWhenTheOptionIsOn) {
     for (const ShellCapture::Request& request : shell.requests())
         opened.insert({request.file, request.parameters});
     EXPECT_EQ(opened, (std::set<std::pair<std::string, std::string>>{
-                          {folder.sub("chrome.exe"), "\"http://chrome.example/\""},
+                          {folder.sub("chrome.exe"), "-- \"http://chrome.example/\""},
                           {"http://edge.example/", ""}, // Edge's program was not found: the default browser
                           {"http://chrome.example/", ""}}));
 }
@@ -208,6 +209,39 @@ TEST_F(ChromiumTest, AddressesThatRunCodeAreListedButOpenOnlyOnceConfirmed) {
     ASSERT_EQ(shell.requests().size(), 1u);
     EXPECT_EQ(shell.requests()[0].file, "data:text/html,<b>x</b>");
     VVerbinoxCore::setUrlConfirmHook(previous);
+}
+
+TEST_F(ChromiumTest, SwitchesAndTheirLookAlikesReachTheBrowserOnlyAfterItsMarker) {
+    const std::string profile = chromeProfile();
+    ASSERT_TRUE(write(profile + "Bookmarks",
+                      bookmarksFile(link("Switch mark", "--gpu-launcher=x") + "," +
+                                    link("Fullwidth mark", "\xEF\xBC\x8D\xEF\xBC\x8Dgpu-launcher=x"))));
+    {
+        ChromiumHistoryDb db(profile + "History");
+        ASSERT_TRUE(db.ok());
+        ASSERT_TRUE(db.add("\xEF\xBC\x8D\xEF\xBC\x8Drenderer-cmd-prefix=x", "Fullwidth visit mark", 1,
+                           ChromiumHistoryDb::daysAgo(1)));
+    }
+    ASSERT_TRUE(write(folder.sub("chrome.exe"), "MZ"));
+    plugin->registry[{true, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe"}] =
+        folder.sub("chrome.exe");
+    start();
+    ShellCapture shell;
+    UrlConfirmCapture user;
+    UrlConfirmCapture::answer() = true;
+    core->setOpenUrlsInPluginsBrowser(true);
+    EXPECT_EQ(found("mark"), (Texts{"Switch mark", "Fullwidth mark", "Fullwidth visit mark"}));
+    for (VResult* result : listener->results())
+        EXPECT_TRUE(result->select());
+    EXPECT_EQ(UrlConfirmCapture::asked().size(), 3u) << "no scheme: asked first";
+    std::set<std::string> parameters;
+    for (const ShellCapture::Request& request : shell.requests()) {
+        EXPECT_EQ(request.file, folder.sub("chrome.exe"));
+        parameters.insert(request.parameters);
+    }
+    EXPECT_EQ(parameters,
+              (std::set<std::string>{"-- \"--gpu-launcher=x\"", "-- \"%EF%BC%8D%EF%BC%8Dgpu-launcher=x\"",
+                                     "-- \"%EF%BC%8D%EF%BC%8Drenderer-cmd-prefix=x\""}));
 }
 
 TEST_F(ChromiumTest, ACachedSearchRebuildsOnceTheFilesChanged) {

@@ -185,3 +185,23 @@ TEST_F(ExplorerTest, SettingsSwitchTheIndexersAndSurviveTheFile) {
     EXPECT_NE(plugin->getHistoryIndexer(), nullptr);
     EXPECT_EQ(core->getNumIndexers(), 1);
 }
+
+TEST_F(ExplorerTest, LookAlikeSwitchesInFavoritesAndHistoryStayAddresses) {
+    std::string utf16 = "\xFF\xFE";
+    for (wchar_t c : std::wstring(L"[InternetShortcut]\r\nURL=\xFF0D\xFF0Dgpu-launcher=x\r\n"))
+        utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    ASSERT_TRUE(temp.writeFile("Favorites\\Wide.url", utf16));
+    addVisit(L"\xFF0D\xFF0Drenderer-cmd-prefix=x", L"Wide visit");
+    plugin->loadPrefs(nullptr);
+    plugin->setSearchHistory(true);
+    EXPECT_EQ(search("wide"), (Names{"Wide", "Wide visit"}));
+    std::set<std::string> addresses;
+    for (VResult* result : listener->results())
+        addresses.insert(static_cast<VUrlResult*>(result)->getUrl());
+    EXPECT_EQ(addresses, (std::set<std::string>{"%EF%BC%8D%EF%BC%8Dgpu-launcher=x",
+                                                "%EF%BC%8D%EF%BC%8Drenderer-cmd-prefix=x"}));
+    std::string read;
+    onFreshThread(
+        [&] { read = VExplorerFavoritesIndexer::readShortcutUrl(temp.sub("Favorites\\Wide.url")); });
+    EXPECT_EQ(read, "%EF%BC%8D%EF%BC%8Dgpu-launcher=x") << "read without the shortcut object";
+}

@@ -359,3 +359,19 @@ TEST_F(FirefoxPlaces, ScriptAndDataAddressesAreListedButOpenOnlyWhenConfirmed) {
     EXPECT_EQ(asked.size(), 3u);
     VVerbinoxCore::setUrlConfirmHook(previous);
 }
+
+TEST_F(FirefoxPlaces, LookAlikeHyphensStayEscapedInBookmarksAndHistory) {
+    {
+        PlacesDatabase places(folder.sub(kOne) + "\\places.sqlite");
+        places.addBookmark(PlacesDatabase::Toolbar, "\xEF\xBC\x8D\xEF\xBC\x8Dgpu-launcher=x", "Wide mark");
+        places.addPage("\xEF\xBC\x8D\xEF\xBC\x8Drenderer-cmd-prefix=x", "Wide visit", 1,
+                       PlacesDatabase::nowMicroseconds(), 100);
+    }
+    plugin->setSearchBookmarks(true);
+    plugin->setSearchHistory(true);
+    std::vector<std::string> found = addresses(bothModes("wide"));
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{"%EF%BC%8D%EF%BC%8Dgpu-launcher=x",
+                                               "%EF%BC%8D%EF%BC%8Drenderer-cmd-prefix=x"}))
+        << "a fullwidth hyphen in code page 1252 is no \"-\"";
+}

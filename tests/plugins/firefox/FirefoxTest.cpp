@@ -1,11 +1,15 @@
 #include "support/CoreFixture.h"
+#include "support/ShellCapture.h"
 #include "support/TempFolder.h"
+#include "support/UrlConfirmCapture.h"
 #include "support/Watchdog.h"
 
 #include "FirefoxBookmarksIndexer.h"
 #include "FirefoxHistoryIndexer.h"
 #include "FirefoxPlugin.h"
 #include "FirefoxPrefsDlg.h"
+#include "model/VAction.h"
+#include "model/VFileResult.h"
 #include "model/VPreferences.h"
 #include "resource.h"
 
@@ -53,6 +57,17 @@ const char kHistory[] = "// <!-- <mdb:mork:z v=\"1.4\"/> -->\n"
                         "c/d.html)(93=http://news.example/today)>\n"
                         "\n"
                         "{1:^80 {(k^81:c)(s=9)} [1(^82^8E)(^83=http://ref.example/)]}\n";
+
+// Links a crafted file may hold: a program, shares, a plain word and switches, one in fullwidth hyphens.
+const char kRiskyBookmarks[] = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+                               "<DT><A HREF=\"C:\\Windows\\System32\\calc.exe\">Risky program</A>\n"
+                               "<DT><A HREF=\"\\\\host\\share\\x.exe\">Risky share</A>\n"
+                               "<DT><A HREF=\"file://host/x.exe\">Risky file share</A>\n"
+                               "<DT><A HREF=\"calc\">Risky word</A>\n"
+                               "<DT><A HREF=\"--gpu-launcher=x\">Risky switch</A>\n"
+                               "<DT><A HREF=\"\xEF\xBC\x8D\xEF\xBC\x8Dgpu-launcher=x\">Risky fullwidth</A>\n"
+                               "</DL><p>\n";
+const char kFullwidthSwitch[] = "%EF%BC%8D%EF%BC%8Dgpu-launcher=x";
 
 class Firefox : public CoreTest {
 protected:
@@ -309,4 +324,55 @@ TEST_F(Firefox, CutMutatedAndHugeHistoryFilesAreReadInBoundedTime) {
         EXPECT_GE(indexer->getCachedCount(), 20000u);
         EXPECT_EQ(search("h19999.example"), (Texts{"http://h19999.example/"}));
     });
+}
+
+TEST_F(Firefox, BookmarksNamingProgramsSharesOrWordsStartNothingWithoutAYes) {
+    writeProfileFile("bookmarks.html", kRiskyBookmarks);
+    plugin->setSearchBookmarks(true);
+    ShellCapture shell;
+    UrlConfirmCapture user;
+    VAction* run = core->getDefaultAction(VProperty::UrlType);
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(search("risky").size(), 6u);
+    Texts addresses;
+    for (VResult* result : listener->results()) {
+        addresses.insert(static_cast<VUrlResult*>(result)->getUrl());
+        EXPECT_FALSE(run->execute(result, result->getDefaultProperty(), "risky"));
+        EXPECT_FALSE(result->select());
+    }
+    EXPECT_EQ(addresses, (Texts{"C:\\Windows\\System32\\calc.exe", "\\\\host\\share\\x.exe",
+                                "file://host/x.exe", "calc", "--gpu-launcher=x", kFullwidthSwitch}))
+        << "no look-alike became a hyphen";
+    EXPECT_TRUE(ShellCapture::requests().empty());
+    EXPECT_EQ(UrlConfirmCapture::asked().size(), 12u);
+
+    UrlConfirmCapture::answer() = true;
+    EXPECT_EQ(search("word"), (Texts{"Risky word"}));
+    EXPECT_TRUE(listener->results()[0]->select());
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, "calc");
+}
+
+TEST_F(Firefox, ASwitchInABookmarkReachesTheBrowserOnlyAsTheAddressAfterItsMarker) {
+    const std::string key = "Software\\Mozilla\\Mozilla Firefox\\";
+    plugin->registry[{HKEY_CURRENT_USER, key + "CurrentVersion"}] = "115.0";
+    plugin->registry[{HKEY_CURRENT_USER, key + "115.0\\Main\\PathToExe"}] =
+        "C:\\Mozilla Firefox\\firefox.exe";
+    ASSERT_TRUE(plugin->startUp());
+    writeProfileFile("bookmarks.html", kRiskyBookmarks);
+    plugin->setSearchBookmarks(true);
+    core->setOpenUrlsInPluginsBrowser(true);
+    ShellCapture shell;
+    UrlConfirmCapture user;
+    UrlConfirmCapture::answer() = true;
+    for (const char* title : {"switch", "fullwidth"}) {
+        search(title);
+        ASSERT_EQ(listener->results().size(), 1u) << title;
+        EXPECT_TRUE(listener->results()[0]->select()) << title;
+    }
+    ASSERT_EQ(ShellCapture::requests().size(), 2u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, "C:\\Mozilla Firefox\\firefox.exe");
+    EXPECT_EQ(ShellCapture::requests()[0].parameters, "-osint -url \"--gpu-launcher=x\"");
+    EXPECT_EQ(ShellCapture::requests()[1].parameters,
+              std::string("-osint -url \"") + kFullwidthSwitch + "\"");
 }

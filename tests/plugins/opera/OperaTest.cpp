@@ -1,6 +1,7 @@
 #include "support/CoreFixture.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
+#include "support/UrlConfirmCapture.h"
 #include "support/Watchdog.h"
 
 #include "OperaBookmarksIndexer.h"
@@ -45,6 +46,14 @@ const char kBookmarks[] = "Opera Hotlist version 2.0\r\n"
                           "#URL\r\n"
                           "\tNAME=Unfinished news\r\n"
                           "\tURL=http://unfinished.example/";
+
+// Text as a UTF-16 file with its byte-order mark, the way Opera may write it.
+std::string utf16File(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text)
+        bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return bytes;
+}
 
 class Opera : public CoreTest {
 protected:
@@ -109,11 +118,8 @@ TEST_F(Opera, WithUrlDescriptionsOnlyTheNamesAreMatched) {
 }
 
 TEST_F(Opera, TheFileIsReadInItsOwnEncoding) {
-    std::wstring text = L"#URL\r\n\tNAME=Caf\xE9 \x6771\x4EAC\r\n\tURL=http://cafe.example/\r\n\r\n";
-    std::string utf16 = "\xFF\xFE";
-    for (wchar_t c : text)
-        utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-    writeProfileBookmarks(utf16);
+    writeProfileBookmarks(
+        utf16File(L"#URL\r\n\tNAME=Caf\xE9 \x6771\x4EAC\r\n\tURL=http://cafe.example/\r\n\r\n"));
     ASSERT_TRUE(plugin->startUp());
     EXPECT_EQ(search("caf"), (Names{"Caf\xE9 ??"})) << "converted to the active code page, 1252 here";
 }
@@ -209,4 +215,38 @@ TEST_F(Opera, CutMutatedAndHugeBookmarkFilesAreReadInBoundedTime) {
         EXPECT_EQ(indexer->getCachedCount(), 20000u);
         EXPECT_EQ(search("entry19999"), (Names{"entry19999"}));
     });
+}
+
+TEST_F(Opera, StoredProgramsAndSwitchesStartNothingUnasked) {
+    writeProfileBookmarks(
+        utf16File(L"#URL\r\n\tNAME=Hidden program\r\n\tURL=C:\\Windows\\System32\\calc.exe\r\n\r\n"
+                  L"#URL\r\n\tNAME=Hidden search\r\n\tURL=\"search-ms:query=x\"\r\n\r\n"
+                  L"#URL\r\n\tNAME=Hidden switch\r\n\tURL=--gpu-launcher=x\r\n\r\n"
+                  L"#URL\r\n\tNAME=Hidden fullwidth\r\n\tURL=\xFF0D\xFF0Dgpu-launcher=x\r\n\r\n"));
+    plugin->command = "\"C:\\Program Files\\Opera\\opera.exe\" -mail";
+    ASSERT_TRUE(plugin->startUp());
+    ShellCapture shell;
+    UrlConfirmCapture user;
+    EXPECT_EQ(search("hidden").size(), 4u);
+    std::set<std::string> addresses;
+    for (VResult* result : listener->results()) {
+        addresses.insert(static_cast<VUrlResult*>(result)->getUrl());
+        EXPECT_FALSE(result->select());
+    }
+    EXPECT_EQ(addresses, (std::set<std::string>{"C:\\Windows\\System32\\calc.exe", "\"search-ms:query=x\"",
+                                                "--gpu-launcher=x", "%EF%BC%8D%EF%BC%8Dgpu-launcher=x"}));
+    EXPECT_EQ(UrlConfirmCapture::asked().size(), 4u) << "the quoted scheme too";
+
+    // Opera's switches have no end marker here: an address that could pass for one is refused, and
+    // nobody is asked a question no answer would make safe.
+    core->setOpenUrlsInPluginsBrowser(true);
+    UrlConfirmCapture::answer() = true;
+    UrlConfirmCapture::asked().clear();
+    for (const char* title : {"switch", "fullwidth"}) {
+        search(title);
+        ASSERT_EQ(listener->results().size(), 1u) << title;
+        EXPECT_FALSE(listener->results()[0]->select()) << title;
+    }
+    EXPECT_TRUE(UrlConfirmCapture::asked().empty());
+    EXPECT_TRUE(ShellCapture::requests().empty());
 }

@@ -5,6 +5,7 @@
 #include "WebqueryPrefs.h"
 #include "resource.h"
 #include "support/ShellCapture.h"
+#include "support/UrlConfirmCapture.h"
 
 #include <commctrl.h>
 
@@ -283,4 +284,17 @@ TEST_F(WebqueryPrefsTest, TheEditorOffersTheImagesFolderAndNeedsAKeywordAndAnAdd
     EXPECT_EQ(beta->getUrl(), "https://b2.example/find?q=");
     EXPECT_EQ(beta->getIconPath(), "");
     EXPECT_EQ(beta->getIcon(), nullptr);
+}
+
+TEST_F(WebqueryPrefsTest, TheTestButtonAsksBeforeAnAddressThatMayStartAProgram) {
+    editor = std::make_unique<SearchEditDlg>(plugin, plugin->getActions()[0]);
+    HWND window = editor->create(nullptr, false);
+    ASSERT_NE(window, nullptr);
+    pump();
+    ShellCapture shell;
+    UrlConfirmCapture user;
+    ::SetDlgItemTextA(window, IDC_BASE_URL, "search-ms:query=");
+    click(::GetDlgItem(window, IDC_TEST));
+    EXPECT_TRUE(ShellCapture::requests().empty()) << "the user said no";
+    EXPECT_EQ(UrlConfirmCapture::asked(), (std::vector<std::string>{"search-ms:query=Verbinox"}));
 }
