@@ -7,6 +7,7 @@
 #include "model/VBuiltinActions.h"
 #include "model/VResult.h"
 #include "util/CPath.h"
+#include "util/FileSnapshot.h"
 #include "util/Shell.h"
 #include "util/VxText.h"
 #include "util/Win32Handle.h"
@@ -78,6 +79,8 @@ void VVerbinoxCore::startUp() {
     registerAction(copy);
     setDefaultAction(VProperty::TextType, copy);
 
+    // Copies of browser databases that a killed or crashed run left behind would stay for good.
+    vx::sweepAbandonedSnapshots();
     pluginManager->startUp();
 }
 
