@@ -1,10 +1,12 @@
 #include "OperaBookmarksIndexer.h"
 
-#include "util/ThisModule.h"
+#include "OperaPlugin.h"
 #include "model/VFileResult.h"
-#include "resource.h"
 #include "util/CTextFile.h"
 #include "util/VxText.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -12,22 +14,46 @@ bool startsWith(const std::string& text, const char* prefix, std::size_t length)
     return text.compare(0, length, prefix) == 0;
 }
 
+bool isUtf8(const std::string& bytes) {
+    return bytes.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                  static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
+// Every line of the file in the active code page. Newer versions write UTF-8 without a byte-order
+// mark: a file that is valid UTF-8 throughout is read as such, one that is not as the active code
+// page's bytes; a file with a mark is read in its encoding.
+std::vector<std::string> readLines(const std::string& file) {
+    std::vector<std::string> lines;
+    CTextFileRead reader(file);
+    // A file with a mark comes converted to UTF-8, one without it as its bytes.
+    reader.SetCodePage(CP_UTF8);
+    std::string line;
+    while (reader.ReadLine(line))
+        lines.push_back(line);
+    const bool utf8 = reader.GetEncoding() != CTextFileBase::EncodingAnsi ||
+                      std::all_of(lines.begin(), lines.end(), isUtf8);
+    if (utf8 && ::GetACP() != CP_UTF8) {
+        for (std::string& text : lines)
+            text = vx::narrowed(vx::widened(text, CP_UTF8));
+    }
+    return lines;
+}
+
 } // namespace
 
-VOperaBookmarksIndexer::VOperaBookmarksIndexer(const std::string& bookmarkFile, VPlugin* owner)
+VOperaBookmarksIndexer::VOperaBookmarksIndexer(const std::string& bookmarkFile, VOperaPlugin* owner)
     : VIndexer(owner), bookmarkFile(bookmarkFile) {}
 
 VOperaBookmarksIndexer::~VOperaBookmarksIndexer() {
     // The worker reads our members: it must be gone before they are.
     stopWorker();
     clearCache();
-    if (resultIcon)
-        ::DestroyIcon(resultIcon);
 }
 
 bool VOperaBookmarksIndexer::init() {
-    if (!resultIcon)
-        resultIcon = vx::loadModuleIcon(IDI_OPERA);
+    // Results in the list outlive this indexer (switched off, or refused by the core) and still draw
+    // the icon: the plug-in owns it.
+    resultIcon = static_cast<VOperaPlugin*>(getPlugin())->resultIcon();
     updateCache();
     return true;
 }
@@ -39,10 +65,9 @@ VUrlResult* VOperaBookmarksIndexer::newResult() const {
 }
 
 template <class Found> void VOperaBookmarksIndexer::readBookmarks(bool matching, Found found) const {
-    CTextFileRead reader(bookmarkFile);
-    std::string line, url, name;
+    std::string url, name;
     bool inEntry = false;
-    while (reader.ReadLine(line)) {
+    for (const std::string& line : readLines(bookmarkFile)) {
         if (!inEntry) {
             // Compared as it stands: an indented "#URL" opens nothing.
             inEntry = startsWith(line, "#URL", 4);
