@@ -532,3 +532,16 @@ TEST_F(ChromiumTest, AHistoryRowWithoutAnAddressDoesNotEndTheRows) {
         EXPECT_EQ(found("address"), Texts{}) << live;
     }
 }
+
+TEST_F(ChromiumTest, AnIndexerTheCoreRefusesIsDestroyedAndTheOthersStay) {
+    chromeProfile();
+    chromeProfile("Profile 1");
+    ASSERT_TRUE(plugin->startUp());
+    ASSERT_EQ(plugin->findBrowser(Chrome)->profiles.size(), 2u);
+    plugin->refusals = 1;
+    const long before = VIndexer::getLiveIndexerCount();
+    plugin->setSearchBookmarks(Chrome, true);
+    EXPECT_EQ(plugin->getBookmarksIndexers(Chrome).size(), 1u) << "the refused one is not kept";
+    EXPECT_EQ(VIndexer::getLiveIndexerCount(), before + 1) << "the refused indexer was left alive";
+    EXPECT_EQ(core->getNumIndexers(), 1);
+}
