@@ -12,7 +12,7 @@ class FolderLink {
 public:
     FolderLink(const std::string& link, const std::string& target) : link_(link) {
         if (unixName()) {
-            runUnix("/bin/ln -s \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"");
+            runUnix("/bin/ln -s \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"", true);
         } else {
             ::CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
         }
@@ -21,7 +21,7 @@ public:
         if (!made())
             return;
         if (unixName())
-            runUnix("/bin/rm \"" + unixPath(link_) + "\"");
+            runUnix("/bin/rm \"" + unixPath(link_) + "\"", false);
         else
             ::RemoveDirectoryA(link_.c_str());
     }
@@ -50,7 +50,9 @@ private:
             ::HeapFree(::GetProcessHeap(), 0, name);
         return out;
     }
-    static void runUnix(std::string command) {
+    // Runs the command and waits until the link is there (or gone). The handle Wine gives for a Unix
+    // program may be signalled before the program has run: the link itself is watched.
+    void runUnix(std::string command, bool linked) const {
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
@@ -60,6 +62,8 @@ private:
         ::WaitForSingleObject(process.hProcess, 10000);
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
+        for (int waited = 0; waited < 10000 && made() != linked; waited += 10)
+            ::Sleep(10);
     }
 
     std::string link_;
