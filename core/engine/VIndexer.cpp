@@ -6,6 +6,7 @@
 
 namespace {
 std::atomic<long> runningWorkers{0};
+std::atomic<long> liveIndexers{0};
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
@@ -35,13 +36,50 @@ private:
     std::string heap_;
     std::string_view view_;
 };
+
+// Splits on spaces, with double-quoted phrases; empty tokens are dropped.
+std::vector<std::string> splitTokens(const std::string& text) {
+    std::vector<std::string> tokens;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n && text[i] == ' ')
+        ++i;
+    while (i < n) {
+        std::string token;
+        while (i < n && (text[i] == ' ' || text[i] == '\t'))
+            token += text[i++];
+        bool quoted = i < n && text[i] == '"';
+        if (quoted)
+            ++i;
+        while (i < n && (quoted ? text[i] != '"' : text[i] != ' '))
+            token += text[i++];
+        if (i < n) {
+            ++i;
+            if (quoted && i < n && text[i] == ' ')
+                ++i;
+        }
+        token = vx::trimmed(token);
+        if (!token.empty())
+            tokens.push_back(std::move(token));
+    }
+    return tokens;
+}
 } // namespace
 
-VIndexer::VIndexer(VPlugin* plugin) : plugin(plugin) {}
+// A search handed to a worker: what liveSearch was given.
+struct VIndexer::Request {
+    uint32_t id;
+    std::string text;
+};
+
+VIndexer::VIndexer(VPlugin* plugin) : plugin(plugin) {
+    ++liveIndexers;
+}
 
 VIndexer::~VIndexer() {
     stopWorker();
     clearCache();
+    --liveIndexers;
 }
 
 void VIndexer::deleteThis() {
@@ -62,53 +100,86 @@ long VIndexer::getRunningWorkerCount() {
     return runningWorkers.load();
 }
 
-void VIndexer::stopWorker() {
-    if (!thread.IsCreated())
-        return;
+long VIndexer::getLiveIndexerCount() {
+    return liveIndexers.load();
+}
+
+void VIndexer::cancelSearch() {
+    vx::CCriticalSectionLock guard(requestGuard);
+    request.reset();
     cancelled.store(true);
-    thread.Wait();
-    thread.Close();
-    threadId.store(0);
+}
+
+bool VIndexer::isWorkerRunning() const {
+    for (const vx::CThread& worker : workers) {
+        if (worker.IsRunning())
+            return true;
+    }
+    return false;
+}
+
+void VIndexer::reapWorkers() {
+    for (std::size_t i = workers.size(); i-- > 0;) {
+        if (!workers[i].IsRunning())
+            workers.erase(workers.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+void VIndexer::stopWorker() {
+    cancelSearch();
+    for (vx::CThread& worker : workers)
+        worker.Wait();
+    workers.clear();
 }
 
 void VIndexer::liveSearch(uint32_t id, const std::string& text) {
-    // A new search must not wait for the whole previous one: cancel it, then join it.
-    stopWorker();
-    cancelled.store(false);
+    // The running search (it may be rebuilding a cache, or stuck in a source) is told to stop, and the
+    // new one goes to a worker that waits for it: the window thread never waits for a source.
+    cancelSearch();
+    reapWorkers();
     if (static_cast<long long>(text.size()) < getMinSearchStringLength())
         return;
-    searchId = id;
-    searchString = text;
-    tokenizeSearchString(text);
-    if (tokens.empty())
+    if (splitTokens(text).empty()) {
+        // Nothing to search for. With no worker alive nobody reads these, and they tell what was asked.
+        if (workers.empty()) {
+            searchId = id;
+            searchString = text;
+            tokenizeSearchString(text);
+        }
         return;
-    if (!VVerbinoxCore::instance()->getSearchCaseSensitive()) {
-        for (std::string& token : tokens)
-            vx::toLower(token);
-        vx::toLower(searchString);
     }
-    unsigned id32 = 0;
+    {
+        vx::CCriticalSectionLock guard(requestGuard);
+        request.reset(new Request{id, text});
+        // A worker still waiting for its turn takes this newer request instead of the one it came for.
+        if (waiting)
+            return;
+        waiting = true;
+    }
     // Counted before it starts, so a worker that has not run yet is never missed; it counts itself out.
     ++runningWorkers;
-    if (!thread.Create(&VIndexer::threadFunc, this, &id32, true)) {
+    try {
+        workers.emplace_back();
+    } catch (...) {
         --runningWorkers;
-        return;
+        vx::CCriticalSectionLock guard(requestGuard);
+        request.reset();
+        waiting = false;
+        throw;
     }
-    threadId.store(id32);
-    if (!thread.Resume()) {
-        // A thread that never ran must still end before its handle is closed.
-        ::TerminateThread(thread.Get(), 0);
-        thread.Wait();
-        thread.Close();
-        threadId.store(0);
+    if (!workers.back().Create(&VIndexer::threadFunc, this)) {
+        workers.pop_back();
         --runningWorkers;
+        vx::CCriticalSectionLock guard(requestGuard);
+        request.reset();
+        waiting = false;
     }
 }
 
 unsigned __stdcall VIndexer::threadFunc(void* param) {
     auto* indexer = static_cast<VIndexer*>(param);
     try {
-        indexer->startLiveSearch();
+        indexer->takeTurn();
     } catch (...) {
         // Anything that left a thread would end the whole process. The search's own objects were
         // destroyed on the way out; it ends as a cancelled one does, delivering nothing more.
@@ -116,6 +187,39 @@ unsigned __stdcall VIndexer::threadFunc(void* param) {
     }
     --runningWorkers;
     return 0;
+}
+
+void VIndexer::takeTurn() {
+    // The handle stays with the owner, who joins and closes it; the worker leaves it alone.
+    vx::CCriticalSectionLock myTurn(turn);
+    std::unique_ptr<Request> mine;
+    {
+        vx::CCriticalSectionLock guard(requestGuard);
+        mine.swap(request);
+        waiting = false;
+        // Under the guard: a cancel that comes after this point stops this search, one before it
+        // took the request away.
+        if (mine)
+            cancelled.store(false);
+    }
+    if (!mine)
+        return;
+    struct SearchingThread {
+        std::atomic<DWORD>& id;
+        explicit SearchingThread(std::atomic<DWORD>& id) : id(id) { id.store(::GetCurrentThreadId()); }
+        ~SearchingThread() { id.store(0); }
+    } searching(threadId);
+    searchId = mine->id;
+    searchString = mine->text;
+    tokenizeSearchString(mine->text);
+    if (tokens.empty())
+        return;
+    if (!VVerbinoxCore::instance()->getSearchCaseSensitive()) {
+        for (std::string& token : tokens)
+            vx::toLower(token);
+        vx::toLower(searchString);
+    }
+    startLiveSearch();
 }
 
 void VResultBatch::add(VResult* result) {
@@ -145,9 +249,9 @@ void VResultBatch::clear() {
 }
 
 void VIndexer::startLiveSearch() {
-    // The handle stays with the owner, who joins and closes it; the worker leaves it alone.
     // A cache whose source changed on disk is rebuilt here, on the worker, so the window never waits
-    // for it and the search that follows sees what the source holds now.
+    // for it and the search that follows sees what the source holds now. A rebuild polls
+    // rebuildCancelled: one cut short keeps the old cache, which stays stale for the next search.
     if (!getLiveSearching() && !cancelRequested() && isCacheStale())
         updateCache();
     search();
@@ -165,29 +269,7 @@ void VIndexer::clearCache() {
 }
 
 void VIndexer::tokenizeSearchString(const std::string& text) {
-    tokens.clear();
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n && text[i] == ' ')
-        ++i;
-    while (i < n) {
-        std::string token;
-        while (i < n && (text[i] == ' ' || text[i] == '\t'))
-            token += text[i++];
-        bool quoted = i < n && text[i] == '"';
-        if (quoted)
-            ++i;
-        while (i < n && (quoted ? text[i] != '"' : text[i] != ' '))
-            token += text[i++];
-        if (i < n) {
-            ++i;
-            if (quoted && i < n && text[i] == ' ')
-                ++i;
-        }
-        token = vx::trimmed(token);
-        if (!token.empty())
-            tokens.push_back(std::move(token));
-    }
+    tokens = splitTokens(text);
 }
 
 bool VIndexer::startOnlyOption() {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,17 +74,21 @@ public:
     virtual std::string getSourceDescription() const { return std::string(); }
 
     VPlugin* getPlugin() const { return plugin; }
-    void cancelSearch() { cancelled.store(true); }
+    // Stops the running search at its next check, and drops a search still waiting for its turn.
+    void cancelSearch();
     // Stops the worker and destroys the indexer inside the library that holds its class's code.
     void deleteThis();
-    // Starts a search on a new worker, after cancelling and joining the previous one. Main thread.
+    // Cancels the running search and hands the new one to a worker without waiting for anything: the
+    // worker waits for its predecessor to end, the calling (window) thread never does. Main thread.
     void liveSearch(uint32_t id, const std::string& text);
-    // Sets the cancel flag, waits for the worker to end and closes its handle. Owner's thread only.
+    // Sets the cancel flag, waits for every worker to end and closes their handles. Owner's thread only.
     void stopWorker();
-    // True while a worker of this indexer has not ended.
-    bool isWorkerRunning() const { return thread.IsRunning(); }
+    // True while a worker of this indexer has not ended. Owner's thread only.
+    bool isWorkerRunning() const;
     // Worker threads alive in the whole process, for diagnostics and tests.
     static long getRunningWorkerCount();
+    // Indexers alive in the whole process, for diagnostics and tests.
+    static long getLiveIndexerCount();
     static unsigned __stdcall threadFunc(void* indexer);
 
 protected:
@@ -103,8 +108,12 @@ protected:
     }
     // The cancel flag without a virtual call, for the same loops.
     bool cancelRequested() const { return cancelled.load(std::memory_order_relaxed); }
-    // True on this indexer's own worker, from its first instruction on.
+    // True on the worker that runs this indexer's search, from before its first step to its end.
     bool isWorkerThread() const { return threadId.load() == ::GetCurrentThreadId(); }
+    // What a cache rebuild polls: true once the search that runs it was cancelled. A rebuild on the
+    // owner's thread (start-up, the core's own refresh) is never cut short: the flag there still tells
+    // of the search stopped before it.
+    bool rebuildCancelled() const { return isWorkerThread() && isCancelled(); }
 
     uint32_t searchId = 0;
     std::string searchString;
@@ -112,14 +121,25 @@ protected:
     std::vector<VResult*> cache;
 
 private:
+    struct Request;
+    // On a worker: waits for the predecessor, takes the newest request and runs it.
+    void takeTurn();
     void startLiveSearch();
+    // Closes the handles of workers that have ended. Owner's thread only.
+    void reapWorkers();
     static bool startOnlyOption();
 
-    // Written and closed only by the owner's thread; the worker never touches it. The worker is created
-    // suspended and resumed only once both are stored, so a search that calls clearCache or
-    // updateCache at once knows it runs on its own worker and never joins itself.
-    vx::CThread thread;
-    std::atomic<DWORD> threadId{0};
+    // Every worker not yet joined, oldest first: created, joined and closed only by the owner's thread.
+    // At most two are alive: the one searching and one waiting for its turn.
+    std::vector<vx::CThread> workers;
+    // Held by the worker that searches, for the whole search; the next worker waits here.
+    vx::CCriticalSection turn;
+    // Guards request and waiting, and orders the cancel flag's reset by a worker against a cancel.
+    // Held only for a few instructions, never while anything else is taken.
+    vx::CCriticalSection requestGuard;
+    std::unique_ptr<Request> request; // the newest search not yet taken by a worker
+    bool waiting = false;             // a worker exists that has not taken a request yet
+    std::atomic<DWORD> threadId{0};   // the searching worker, set by itself
     VPlugin* plugin;
     std::atomic<bool> cancelled{false};
 };

@@ -8,6 +8,7 @@
 #include "model/VBuiltinActions.h"
 #include "model/VResult.h"
 #include "util/CPath.h"
+#include "util/FileSnapshot.h"
 #include "util/Shell.h"
 #include "util/SystemText.h"
 #include "util/VxText.h"
@@ -80,6 +81,8 @@ void VVerbinoxCore::startUp() {
     registerAction(copy);
     setDefaultAction(VProperty::TextType, copy);
 
+    // Copies of browser databases that a killed or crashed run left behind would stay for good.
+    vx::sweepAbandonedSnapshots();
     pluginManager->startUp();
 }
 

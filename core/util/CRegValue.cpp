@@ -14,6 +14,31 @@ vx::CRegKeyHandle openKey(HKEY root, const std::string& path, REGSAM access) {
     return vx::CRegKeyHandle(key);
 }
 
+// The views a read looks in, in order. Under the machine's key, 64-bit Windows shows a 32-bit program
+// the redirected (32-bit) view of "Software" unless it asks for another, and keeps what 64-bit
+// installers wrote in the other one: the 64-bit view first, then the 32-bit one, whatever this build
+// is. 32-bit Windows ignores both flags and has only the one view. Every other root has one view.
+struct Views {
+    REGSAM flags[2];
+    int count;
+};
+Views viewsOf(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE)
+        return {{KEY_WOW64_64KEY, KEY_WOW64_32KEY}, 2};
+    return {{0, 0}, 1};
+}
+
+// Calls read(key) on the key opened for reading in each view until one answers true.
+template <class Read> bool readAnyView(HKEY root, const std::string& path, Read read) {
+    const Views views = viewsOf(root);
+    for (int i = 0; i < views.count; ++i) {
+        vx::CRegKeyHandle key = openKey(root, path, KEY_QUERY_VALUE | views.flags[i]);
+        if (key && read(key.Get()))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 CRegBase::CRegBase(const std::string& keyText, HKEY root) : baseKey(root) {
@@ -59,40 +84,37 @@ LONG CRegBase::removeKey() {
 }
 
 bool CRegBase::load(std::string& value) const {
-    vx::CRegKeyHandle key = openKey(baseKey, keyPath, KEY_QUERY_VALUE);
-    if (!key)
+    return readAnyView(baseKey, keyPath, [&](HKEY key) {
+        // Another program may make the value longer between asking its size and reading it: ask again.
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            DWORD size = 0;
+            if (::RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+                return false;
+            // One byte more than the value holds: a string stored without its terminating NUL still ends.
+            std::vector<char> data(static_cast<std::size_t>(size) + 1, '\0');
+            DWORD got = size;
+            LONG result = ::RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr,
+                                             reinterpret_cast<BYTE*>(data.data()), &got);
+            if (result == ERROR_MORE_DATA)
+                continue;
+            if (result != ERROR_SUCCESS)
+                return false;
+            data[got < size ? got : size] = '\0';
+            value.assign(data.data());
+            return true;
+        }
         return false;
-    // Another program may make the value longer between asking its size and reading it: ask again.
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD size = 0;
-        if (::RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, nullptr, nullptr, &size) !=
-            ERROR_SUCCESS)
-            return false;
-        // One byte more than the value holds: a string stored without its terminating NUL still ends.
-        std::vector<char> data(static_cast<std::size_t>(size) + 1, '\0');
-        DWORD got = size;
-        LONG result = ::RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, nullptr,
-                                         reinterpret_cast<BYTE*>(data.data()), &got);
-        if (result == ERROR_MORE_DATA)
-            continue;
-        if (result != ERROR_SUCCESS)
-            return false;
-        data[got < size ? got : size] = '\0';
-        value.assign(data.data());
-        return true;
-    }
-    return false;
+    });
 }
 
 bool CRegBase::loadExact(void* data, DWORD size) const {
-    vx::CRegKeyHandle key = openKey(baseKey, keyPath, KEY_QUERY_VALUE);
-    if (!key)
-        return false;
-    // A longer value fails with ERROR_MORE_DATA; a shorter one is caught by the size it reports.
-    DWORD got = size;
-    return ::RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, nullptr, static_cast<BYTE*>(data),
-                              &got) == ERROR_SUCCESS &&
-           got == size;
+    return readAnyView(baseKey, keyPath, [&](HKEY key) {
+        // A longer value fails with ERROR_MORE_DATA; a shorter one is caught by the size it reports.
+        DWORD got = size;
+        return ::RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, static_cast<BYTE*>(data), &got) ==
+                   ERROR_SUCCESS &&
+               got == size;
+    });
 }
 
 bool CRegBase::load(DWORD& value) const {

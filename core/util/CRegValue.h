@@ -6,6 +6,10 @@
 // The key text names key and value together: "Software\\Maker\\Program\\Value" is the value "Value" of
 // the key "Software\\Maker\\Program" below the root; a text ending in a backslash names the key's default
 // value, a text without one a value of the root itself. Leading backslashes are ignored.
+//
+// A read under HKEY_LOCAL_MACHINE looks in the registry's 64-bit view first and then in its 32-bit one,
+// so that a 32-bit build on 64-bit Windows also finds what 64-bit installers wrote (and a 64-bit build
+// what 32-bit ones wrote). Writes go where the system sends them.
 #include "VxApi.h"
 
 #include <windows.h>

@@ -9,6 +9,7 @@
 #include "VxApi.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace vx {
@@ -22,8 +23,9 @@ public:
 
     // Copies path and, when present, path + "-wal" and path + "-journal" into a new private folder
     // under the user's temporary folder. False (and nothing left behind) when the database cannot be
-    // read whole. Nothing is ever written beside the source.
-    bool take(const std::string& path);
+    // read whole, or when stop, asked before every block read, answers true. Nothing is ever written
+    // beside the source.
+    bool take(const std::string& path, const std::function<bool()>& stop = nullptr);
     // The copy of the database; empty before a successful take.
     const std::string& path() const { return copy; }
     // Deletes the copies (and whatever SQLite made beside them) and the folder.
@@ -46,5 +48,11 @@ struct CFileStamp {
 };
 
 VX_CORE_API CFileStamp fileStamp(const std::string& path);
+
+// Removes the snapshot folders that processes which ended without releasing them (killed, crashed, cut
+// off by a shutdown) left in the temporary folder. Only folders named as ours, and only those whose
+// process is gone: a running copy's (the program beside vxsearch, say) stay. Answers how many it
+// removed.
+VX_CORE_API int sweepAbandonedSnapshots();
 
 } // namespace vx

@@ -2,9 +2,14 @@
 // Thin owners of an SQLite connection and statement, for modules that link sqlite3 and read other
 // programs' databases (always a private copy: see FileSnapshot.h). Header-only: the core itself does
 // not link SQLite.
+#include "util/FileSnapshot.h"
+#include "util/VxText.h"
+
 #include <sqlite3.h>
+#include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace vx {
@@ -91,6 +96,34 @@ private:
 inline bool CSqliteDb::hasColumns(const char* sql) const {
     CSqliteStmt stmt;
     return stmt.prepare(db_, sql);
+}
+
+// Copies taken while a browser writes can mix pages of two moments: one is kept only when neither the
+// database nor its log changed while it was taken, and after this many tries the last is read as it is
+// (the reader then meets any mix as damage, and the next change of the files brings a new read).
+constexpr int kSnapshotTries = 3;
+
+// Takes a private copy of another program's database (see CFileSnapshot) and opens it in db. The copy
+// is ours alone, but a database built to harm its reader could still run its own SQL through views and
+// triggers: defensive mode and an untrusted schema keep that out. False when no copy could be taken or
+// opened, or when stop (asked while copying) answered true.
+inline bool openSnapshot(const std::string& file, CFileSnapshot& snapshot, CSqliteDb& db,
+                         const std::function<bool()>& stop = nullptr) {
+    const std::string log = file + "-wal";
+    for (int attempt = 1;; ++attempt) {
+        const CFileStamp fileBefore = fileStamp(file), logBefore = fileStamp(log);
+        if (!snapshot.take(file, stop))
+            return false;
+        if (attempt == kSnapshotTries || (fileStamp(file) == fileBefore && fileStamp(log) == logBefore))
+            break;
+    }
+    // Read-write, on the copy only: SQLite may need to replay the copied log or roll back a journal.
+    // SQLite takes UTF-8 paths.
+    if (!db.openCopy(narrowed(widened(snapshot.path()), CP_UTF8)))
+        return false;
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    return true;
 }
 
 } // namespace vx

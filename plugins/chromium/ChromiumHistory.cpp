@@ -56,15 +56,17 @@ void VisitedList::clear() {
     std::vector<Entry>().swap(entries);
 }
 
-bool readHistory(const std::string& historyPath, VisitedList& out) {
+bool readHistory(const std::string& historyPath, VisitedList& out, const std::function<bool()>& stop,
+                 bool* copied) {
     out.clear();
+    if (copied)
+        *copied = false;
     vx::CFileSnapshot snapshot;
-    if (!snapshot.take(historyPath))
-        return false;
     vx::CSqliteDb db;
-    // Read-write, on the copy: SQLite may replay the copied log into it. SQLite takes UTF-8 paths.
-    if (!db.openCopy(vx::narrowed(vx::widened(snapshot.path()), CP_UTF8)))
+    if (!vx::openSnapshot(historyPath, snapshot, db, stop))
         return false;
+    if (copied)
+        *copied = true;
     vx::CSqliteStmt rows;
     // Fails on a file that is no database (or an encrypted one) and on a schema without these columns.
     if (!rows.prepare(db.get(), "SELECT url, title, visit_count, last_visit_time FROM urls WHERE hidden = 0"))
@@ -76,6 +78,10 @@ bool readHistory(const std::string& historyPath, VisitedList& out) {
     };
     int step;
     while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        if (stop && stop()) {
+            out.clear();
+            return false;
+        }
         const std::string_view url = column(0);
         if (url.empty())
             continue;

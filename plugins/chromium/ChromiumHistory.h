@@ -7,6 +7,7 @@
 // a database, is damaged, or lacks the columns read here gives no entries at all: a half-read table
 // would show a history with arbitrary holes.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,8 +44,12 @@ private:
 };
 
 // Every address the browser lists in "urls" that it does not hide (frames, redirects' inner steps).
-// False, with nothing in out, when the database cannot be read whole.
-bool readHistory(const std::string& historyPath, VisitedList& out);
+// False, with nothing in out, when the database cannot be read whole, or when stop (asked while the
+// copy is taken and between rows) answers true. A copy taken while the browser wrote is taken again.
+// copied, when given, tells whether a copy was taken and opened: a false result with a copy in hand is
+// the database's own damage, one without it may pass (a file the browser held, a full disk).
+bool readHistory(const std::string& historyPath, VisitedList& out,
+                 const std::function<bool()>& stop = nullptr, bool* copied = nullptr);
 
 // The entries best first, each address once (its best entry), as indexes into the list. An entry's
 // worth grows with its visit count and shrinks with the age of its last visit in steps (under four

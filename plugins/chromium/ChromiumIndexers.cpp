@@ -42,13 +42,23 @@ void VChromiumIndexer::clearCache() {
 }
 
 void VChromiumIndexer::updateCache() {
-    clearCache();
-    // Taken before reading: a change made while the files are read shows at the next check.
-    stamps = takeStamps();
-    if (getLiveSearching())
+    // Taken before reading, so that a change made while the files are read shows at the next check;
+    // kept only once the read succeeded.
+    std::vector<vx::CFileStamp> before = takeStamps();
+    if (getLiveSearching()) {
+        clearCache();
+        stamps.swap(before);
         return;
-    build(table);
-    table.shrink();
+    }
+    // On a search's worker the next keystroke cancels the rebuild; the window thread's own rebuild
+    // reads on whatever the flag still says of the search before it.
+    chromium::UrlTable fresh;
+    if (!build(fresh, [this] { return rebuildCancelled(); }) || rebuildCancelled())
+        return;
+    fresh.shrink();
+    clearCache();
+    table = std::move(fresh);
+    stamps.swap(before);
 }
 
 bool VChromiumIndexer::isCacheStale() const {
@@ -100,9 +110,14 @@ VChromiumBookmarksIndexer::VChromiumBookmarksIndexer(VChromiumPlugin* plugin,
                                                      const chromium::Profile* profile)
     : VChromiumIndexer(plugin, browser, profile, "Bookmarks") {}
 
-void VChromiumBookmarksIndexer::build(chromium::UrlTable& table) const {
+bool VChromiumBookmarksIndexer::build(chromium::UrlTable& table, const std::function<bool()>& stop) const {
+    std::string text;
+    if (!chromium::readWholeFile(file, text, chromium::kMaxJsonBytes))
+        return !vx::fileStamp(file).exists;       // a profile without bookmarks yet has none
     std::map<std::string, std::uint32_t> folders; // each path stored once
-    for (const chromium::Bookmark& bookmark : chromium::readBookmarks(file)) {
+    for (const chromium::Bookmark& bookmark : chromium::parseBookmarks(std::move(text))) {
+        if (stop())
+            return false;
         const std::string folder = chromium::fromUtf8(bookmark.folder);
         auto known = folders.find(folder);
         if (known == folders.end())
@@ -111,6 +126,7 @@ void VChromiumBookmarksIndexer::build(chromium::UrlTable& table) const {
                        known->second))
             break;
     }
+    return true;
 }
 
 void VChromiumBookmarksIndexer::searchLive(VResultBatch& found) const {
@@ -131,13 +147,19 @@ VChromiumHistoryIndexer::VChromiumHistoryIndexer(VChromiumPlugin* plugin, const 
                                                  const chromium::Profile* profile)
     : VChromiumIndexer(plugin, browser, profile, "History") {}
 
-void VChromiumHistoryIndexer::build(chromium::UrlTable& table) const {
+bool VChromiumHistoryIndexer::build(chromium::UrlTable& table, const std::function<bool()>& stop) const {
     chromium::VisitedList visited;
-    if (!chromium::readHistory(file, visited))
-        return;
+    bool copied = false;
+    if (!chromium::readHistory(file, visited, stop, &copied)) {
+        // A damaged database stays empty until the browser writes it again; a copy that could not be
+        // taken is tried again at the next search. A profile without a history yet has none.
+        return copied ? !stop() : !vx::fileStamp(file).exists;
+    }
     const std::vector<std::uint32_t> ranked = chromium::rankHistory(visited, chromium::browserTimeNow());
     table.reserve(ranked.size(), visited.textBytes());
     for (std::uint32_t i : ranked) {
+        if (stop())
+            return false;
         const std::string_view url = visited.url(i), title = visited.title(i);
         // Plain ASCII (nearly every address) goes in as it is: no copy per row.
         const bool added = chromium::isAscii(url) && chromium::isAscii(title)
@@ -147,11 +169,12 @@ void VChromiumHistoryIndexer::build(chromium::UrlTable& table) const {
         if (!added)
             break;
     }
+    return true;
 }
 
 void VChromiumHistoryIndexer::searchLive(VResultBatch& found) const {
     chromium::VisitedList visited;
-    if (!chromium::readHistory(file, visited) || isCancelled())
+    if (!chromium::readHistory(file, visited, [this] { return isCancelled(); }) || isCancelled())
         return;
     // Ranked whole before matching, so that each address is represented by the same entry as in the cache.
     for (std::uint32_t i : chromium::rankHistory(visited, chromium::browserTimeNow())) {

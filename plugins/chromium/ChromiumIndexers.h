@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,10 @@ public:
     // the browser writes the file.
     bool init() override;
     bool reservedFlag() override { return false; }
-    // Reads the source into the cache (cached mode); in live mode only empties the cache.
+    // Reads the source into the cache (cached mode); in live mode only empties the cache. A read that
+    // fails (a copy that could not be taken, a file the browser holds) or that its search's cancel
+    // cuts short keeps the cache and the stamps it had: the cache stays stale, and the next search
+    // tries again.
     void updateCache() override;
     void clearCache() override;
     // True when a file the cache was built from changed (or appeared, or went) since.
@@ -47,8 +51,10 @@ protected:
 
     // The files whose stamps decide staleness: the source, and for a database its write-ahead log.
     virtual std::vector<std::string> watchedFiles() const = 0;
-    // Reads the source into table (empty on entry).
-    virtual void build(chromium::UrlTable& table) const = 0;
+    // Reads the source into table (empty on entry); false when it could not be read (a copy not taken,
+    // a file the browser holds) or stop answered true. A source file that does not exist (yet), or a
+    // damaged one, reads as empty.
+    virtual bool build(chromium::UrlTable& table, const std::function<bool()>& stop) const = 0;
     // Reads the source and adds a result to found for every match, best first, until cancelled.
     virtual void searchLive(VResultBatch& found) const = 0;
 
@@ -65,7 +71,7 @@ private:
     std::vector<vx::CFileStamp> takeStamps() const;
 
     chromium::UrlTable table;
-    std::vector<vx::CFileStamp> stamps; // of watchedFiles, taken before the last build read them
+    std::vector<vx::CFileStamp> stamps; // of watchedFiles, taken before the last whole build read them
     HICON resultIcon = nullptr;         // the plug-in's, shared by every result
 };
 
@@ -76,7 +82,7 @@ public:
 
 protected:
     std::vector<std::string> watchedFiles() const override { return {file}; }
-    void build(chromium::UrlTable& table) const override;
+    bool build(chromium::UrlTable& table, const std::function<bool()>& stop) const override;
     void searchLive(VResultBatch& found) const override;
 };
 
@@ -87,6 +93,6 @@ public:
 
 protected:
     std::vector<std::string> watchedFiles() const override { return {file, file + "-wal"}; }
-    void build(chromium::UrlTable& table) const override;
+    bool build(chromium::UrlTable& table, const std::function<bool()>& stop) const override;
     void searchLive(VResultBatch& found) const override;
 };

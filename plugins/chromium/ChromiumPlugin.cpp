@@ -64,15 +64,25 @@ void VChromiumPlugin::setSearch(std::size_t kind, std::vector<VChromiumIndexer*>
         return;
     for (const chromium::Profile& profile : browser->profiles) {
         auto* created = new Indexer(this, browser, &profile);
+        bool registered = false;
         try {
             created->init();
-            slot.push_back(created);
+            slot.reserve(slot.size() + 1);
+            registered = registerIndexer(created);
         } catch (...) {
             created->deleteThis();
             throw;
         }
-        core->registerIndexer(created);
+        // One the core refuses would never be searched, and nobody else would destroy it.
+        if (registered)
+            slot.push_back(created); // reserved: cannot throw
+        else
+            created->deleteThis();
     }
+}
+
+bool VChromiumPlugin::registerIndexer(VIndexer* created) {
+    return VVerbinoxCore::instance()->registerIndexer(created);
 }
 
 void VChromiumPlugin::setSearchBookmarks(std::size_t kind, bool on) {

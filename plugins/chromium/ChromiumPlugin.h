@@ -14,6 +14,7 @@
 #include <vector>
 
 class VChromiumIndexer;
+class VIndexer;
 
 class VChromiumPlugin : public VPlugin {
 public:
@@ -38,9 +39,9 @@ public:
     // The installed browser of that kind (an index into chromium::browserKinds()), or null.
     const chromium::Browser* findBrowser(std::size_t kind) const;
     const std::vector<std::unique_ptr<chromium::Browser>>& getBrowsers() const { return browsers; }
-    // On: creates, reads and registers the indexers of every profile of the browser unless they exist.
-    // Off: unregisters (and so destroys) them. For a browser that is not installed only the setting
-    // changes.
+    // On: creates, reads and registers the indexers of every profile of the browser unless they exist;
+    // one the core refuses is destroyed at once. Off: unregisters (and so destroys) them. For a browser that
+    // is not installed only the setting changes.
     void setSearchBookmarks(std::size_t kind, bool on);
     void setSearchHistory(std::size_t kind, bool on);
     bool getSearchBookmarks(std::size_t kind) const { return settings[kind].bookmarks; }
@@ -56,6 +57,8 @@ public:
 protected:
     // Where the browsers are looked for; tests point it elsewhere.
     virtual chromium::Environment environment() const { return chromium::systemEnvironment(); }
+    // Hands an indexer to the core; false when the core refuses it.
+    virtual bool registerIndexer(VIndexer* created);
 
 private:
     struct Setting {

@@ -79,7 +79,10 @@ void VExplorerFavoritesIndexer::walk(const std::string& folder, bool matching, F
             continue;
         const std::string path = base + name;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            walk(path, matching, found);
+            // A junction or a link may lead back up the tree (two that point at each other make the
+            // walk exponential) or out of it: only real folders are entered.
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                walk(path, matching, found);
             continue;
         }
         if (!endsWithUrl(name))

@@ -14,35 +14,33 @@ VFirefoxIndexer::~VFirefoxIndexer() {
     clearCache();
 }
 
-void VFirefoxIndexer::findSources() {
+VFirefoxIndexer::Sources VFirefoxIndexer::findSources() const {
     auto* plugin = static_cast<VFirefoxPlugin*>(getPlugin());
-    sources.clear();
-    files.clear();
-    stamps.clear();
+    Sources found;
     // A profile added or removed changes the list itself.
     const std::string list = plugin->profilesListFile();
     if (!list.empty())
-        stamps.emplace_back(list, vx::fileStamp(list));
+        found.stamps.emplace_back(list, vx::fileStamp(list));
     for (const std::string& folder : plugin->profileFolders()) {
         const std::string places = folder + "\\places.sqlite";
         const std::string older = folder + "\\" + olderFileName();
         // The browser's newest writes sit in the log until it folds them into the database: a change of
         // either is a change. A file missing now counts as well, should it appear.
         for (const std::string& file : {places, places + "-wal", older})
-            stamps.emplace_back(file, vx::fileStamp(file));
+            found.stamps.emplace_back(file, vx::fileStamp(file));
         if (firefox::isFile(places))
-            sources.push_back({places, true});
+            found.read.push_back({places, true});
         else if (firefox::isFile(older))
-            sources.push_back({older, false});
+            found.read.push_back({older, false});
         else
             continue;
-        files.push_back(sources.back().file);
+        found.files.push_back(found.read.back().file);
     }
+    return found;
 }
 
 bool VFirefoxIndexer::init() {
-    findSources();
-    if (sources.empty())
+    if (findSources().read.empty())
         return false;
     resultIcon = static_cast<VFirefoxPlugin*>(getPlugin())->resultIcon(history);
     updateCache();
@@ -64,9 +62,10 @@ std::string VFirefoxIndexer::getSourceDescription() const {
     return text;
 }
 
-std::vector<firefox::PlaceEntry> VFirefoxIndexer::collect(const firefox::StopRequest& stop) const {
+std::vector<firefox::PlaceEntry> VFirefoxIndexer::collect(const std::vector<Source>& from,
+                                                          const firefox::StopRequest& stop) const {
     std::vector<firefox::PlaceEntry> read;
-    for (const Source& source : sources) {
+    for (const Source& source : from) {
         if (stop && stop())
             return {};
         if (source.places)
@@ -101,26 +100,46 @@ VFirefoxResult* VFirefoxIndexer::newResult() const {
 }
 
 void VFirefoxIndexer::updateCache() {
-    clearCache();
-    findSources();
-    if (getLiveSearching())
+    Sources found = findSources();
+    if (getLiveSearching()) {
+        clearCache();
+        sources.swap(found.read);
+        files.swap(found.files);
+        stamps.swap(found.stamps);
         return;
-    // A rebuild reads on whatever a search's cancel flag says: a cut-short cache would stay cut short.
-    const std::vector<firefox::PlaceEntry> entries = collect(firefox::StopRequest());
-    cache.reserve(entries.size());
-    for (const firefox::PlaceEntry& entry : entries) {
-        VFirefoxResult* result = newResult();
-        cache.push_back(result); // reserved: cannot throw
-        result->setUrl(entry.url);
-        result->setDescription(entry.title);
-        result->setFolder(entry.folder);
     }
+    // On a search's worker the next keystroke cancels the rebuild; the window thread's own rebuild
+    // (start-up, a change of mode) reads on whatever the flag still says of the search before it.
+    const std::vector<firefox::PlaceEntry> entries =
+        collect(found.read, [this] { return rebuildCancelled(); });
+    if (rebuildCancelled())
+        return;
+    std::vector<VResult*> fresh;
+    try {
+        fresh.reserve(entries.size());
+        for (const firefox::PlaceEntry& entry : entries) {
+            VFirefoxResult* result = newResult();
+            fresh.push_back(result); // reserved: cannot throw
+            result->setUrl(entry.url);
+            result->setDescription(entry.title);
+            result->setFolder(entry.folder);
+        }
+    } catch (...) {
+        for (VResult* result : fresh)
+            result->deleteThis();
+        throw;
+    }
+    clearCache();
+    cache.swap(fresh);
+    sources.swap(found.read);
+    files.swap(found.files);
+    stamps.swap(found.stamps);
 }
 
 void VFirefoxIndexer::search() {
     VResultBatch found;
     if (getLiveSearching()) {
-        const std::vector<firefox::PlaceEntry> entries = collect([this] { return isCancelled(); });
+        const std::vector<firefox::PlaceEntry> entries = collect(sources, [this] { return isCancelled(); });
         for (const firefox::PlaceEntry& entry : entries) {
             if (cancelRequested())
                 break;

@@ -45,6 +45,8 @@ public:
     bool init() override;
     bool reservedFlag() override { return false; }
     // Finds the sources again (profiles come and go) and, in cached mode, reads them into the cache.
+    // A rebuild that its search's cancel cuts short keeps the cache and the stamps it had, so the
+    // cache stays stale and the next search tries again.
     void updateCache() override;
     // True when a file read at the last build, or one that was missing then, has changed since.
     bool isCacheStale() const override;
@@ -74,13 +76,20 @@ private:
         std::string file;
         bool places = false;
     };
-    // Looks at every profile: what to read now, and the stamps of every file that would matter.
-    void findSources();
+    // What a look at the profiles found: what to read, and the stamps of every file that would matter.
+    struct Sources {
+        std::vector<Source> read;
+        std::vector<std::string> files;
+        std::vector<std::pair<std::string, vx::CFileStamp>> stamps;
+    };
+    Sources findSources() const;
     // Every source read, one entry per address, in order.
-    std::vector<firefox::PlaceEntry> collect(const firefox::StopRequest& stop) const;
+    std::vector<firefox::PlaceEntry> collect(const std::vector<Source>& from,
+                                             const firefox::StopRequest& stop) const;
     VFirefoxResult* newResult() const;
 
     bool history;
+    // Replaced together, by a rebuild that read them whole (or found nothing to read).
     std::vector<Source> sources;
     std::vector<std::string> files;
     std::vector<std::pair<std::string, vx::CFileStamp>> stamps;

@@ -106,9 +106,11 @@ std::string VFirefoxPlugin::installedValue(const std::string& keyText) const {
 
 bool VFirefoxPlugin::startUp() {
     const std::string current = installedValue(std::string(kMozillaKey) + "CurrentVersion");
-    installed = !current.empty();
-    if (installed)
+    if (!current.empty())
         browserPath = installedValue(kMozillaKey + current + "\\Main\\PathToExe");
+    // A portable copy and a Store install write no key, yet keep their profiles where every other
+    // install does: the user's profile list is enough.
+    installed = !current.empty() || firefox::isFile(profilesListFile());
     return installed;
 }
 
@@ -175,12 +177,16 @@ template <class Indexer> void VFirefoxPlugin::setSearch(Indexer*& slot, bool on)
         created->deleteThis();
         throw;
     }
-    if (!usable) {
+    // One the core refuses would never be searched, and nobody else would destroy it.
+    if (!usable || !registerIndexer(created)) {
         created->deleteThis();
         return;
     }
     slot = created;
-    VVerbinoxCore::instance()->registerIndexer(created);
+}
+
+bool VFirefoxPlugin::registerIndexer(VIndexer* created) {
+    return VVerbinoxCore::instance()->registerIndexer(created);
 }
 
 void VFirefoxPlugin::setSearchBookmarks(bool on) {

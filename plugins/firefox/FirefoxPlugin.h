@@ -2,7 +2,7 @@
 // The Firefox plug-in: the bookmarks and the browsing history of the user's Firefox profiles made
 // searchable, each through an indexer of its own that can be switched on and off. The browser is only
 // read, never started: its files in the profile, and where it is installed from the registry. Without an
-// installed Firefox the plug-in declines to start and is unloaded.
+// installed Firefox or a profile list the plug-in declines to start and is unloaded.
 #include "engine/VPlugin.h"
 
 #include <windows.h>
@@ -12,6 +12,7 @@
 
 class VFirefoxBookmarksIndexer;
 class VFirefoxHistoryIndexer;
+class VIndexer;
 
 class VFirefoxPlugin : public VPlugin {
 public:
@@ -22,7 +23,8 @@ public:
     std::string getDescription() override { return description; }
     std::string getAuthor() override { return author; }
     std::string getVersion() override { return version; }
-    // Finds the installed version and its program in the registry; false when there is none.
+    // Finds the installed version and its program in the registry, or else the user's profile list;
+    // false when there is neither.
     bool startUp() override;
     bool shutDown() override { return true; }
     bool hasEditablePrefs() const override { return true; }
@@ -32,8 +34,9 @@ public:
     void loadPrefs(VPreferencesNode* node) override;
     void savePrefs(VPreferencesNode* node) override;
 
-    // On: creates, reads and registers the indexer unless it exists; an indexer whose file is missing
-    // is destroyed at once, so the setting reads as off. Off: unregisters (and so destroys) it.
+    // On: creates, reads and registers the indexer unless it exists; an indexer whose file is missing,
+    // or that the core refuses, is destroyed at once, so the setting reads as off. Off: unregisters
+    // (and so destroys) it.
     void setSearchBookmarks(bool on);
     void setSearchHistory(bool on);
     VFirefoxBookmarksIndexer* getBookmarksIndexer() const { return bookmarksIndexer; }
@@ -55,6 +58,8 @@ protected:
     // unset), and a registry string under root (empty when missing).
     virtual std::string appDataFolder() const;
     virtual std::string registryString(HKEY root, const std::string& keyText) const;
+    // Hands an indexer to the core; false when the core refuses it.
+    virtual bool registerIndexer(VIndexer* created);
 
 private:
     // The current user's value, else the machine's.

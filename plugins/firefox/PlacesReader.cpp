@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <memory>
 #include <unordered_map>
 
 namespace firefox {
@@ -26,34 +25,6 @@ std::string fromUtf8(const std::string& text) {
 
 std::string addressFromUtf8(const std::string& text) {
     return vx::narrowedAddress(vx::widened(text, CP_UTF8));
-}
-
-// Copies taken while the browser writes can mix pages of two moments: one is kept only when neither
-// file changed while it was taken, and after this many tries the last is read as it is (the reader
-// then meets any mix as damage, and the next change of the files brings a new read).
-const int kSnapshotTries = 3;
-
-// The snapshot of placesFile opened, or false. The copy is ours alone, but a database built to harm
-// its reader could still run its own SQL through views and triggers: defensive mode and an untrusted
-// schema keep that out.
-bool openSnapshot(const std::string& placesFile, std::unique_ptr<vx::CFileSnapshot>& snapshot,
-                  vx::CSqliteDb& db) {
-    const std::string log = placesFile + "-wal";
-    for (int attempt = 1;; ++attempt) {
-        const vx::CFileStamp fileBefore = vx::fileStamp(placesFile), logBefore = vx::fileStamp(log);
-        snapshot = std::make_unique<vx::CFileSnapshot>();
-        if (!snapshot->take(placesFile))
-            return false;
-        if (attempt == kSnapshotTries ||
-            (vx::fileStamp(placesFile) == fileBefore && vx::fileStamp(log) == logBefore))
-            break;
-    }
-    // Read-write, on the copy only: SQLite may need to replay the copied log or roll back a journal.
-    if (!db.openCopy(vx::narrowed(vx::widened(snapshot->path()), CP_UTF8)))
-        return false;
-    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    return true;
 }
 
 // The first of the statements that this database understands: newer columns first, the plainer
@@ -171,9 +142,9 @@ bool startsWith(const std::string& text, const char* prefix) {
 
 bool readPlacesBookmarks(const std::string& placesFile, std::vector<PlaceEntry>& out,
                          const StopRequest& stop) {
-    std::unique_ptr<vx::CFileSnapshot> snapshot;
+    vx::CFileSnapshot snapshot;
     vx::CSqliteDb db;
-    if (!openSnapshot(placesFile, snapshot, db))
+    if (!vx::openSnapshot(placesFile, snapshot, db, stop))
         return false;
 
     FolderPaths folders;
@@ -217,9 +188,9 @@ bool readPlacesBookmarks(const std::string& placesFile, std::vector<PlaceEntry>&
 }
 
 bool readPlacesHistory(const std::string& placesFile, std::vector<PlaceEntry>& out, const StopRequest& stop) {
-    std::unique_ptr<vx::CFileSnapshot> snapshot;
+    vx::CFileSnapshot snapshot;
     vx::CSqliteDb db;
-    if (!openSnapshot(placesFile, snapshot, db))
+    if (!vx::openSnapshot(placesFile, snapshot, db, stop))
         return false;
     // Hidden pages are the ones the browser keeps out of its own history: frames, redirect sources.
     vx::CSqliteStmt rows;

@@ -1,10 +1,12 @@
 #include "OperaBookmarksIndexer.h"
 
-#include "util/ThisModule.h"
+#include "OperaPlugin.h"
 #include "model/VFileResult.h"
-#include "resource.h"
 #include "util/CTextFile.h"
 #include "util/VxText.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -25,22 +27,46 @@ std::string addressOf(std::wstring_view line) {
     return field.substr(0, 4) == L"URL=" ? vx::narrowedAddress(field.substr(4)) : std::string();
 }
 
+bool isUtf8(const std::string& bytes) {
+    return bytes.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                  static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
+// Every line of the file as the text it holds. Newer versions write UTF-8 without a byte-order mark: a
+// file that is valid UTF-8 throughout is read as such, one that is not as the active code page's bytes;
+// a file with a mark is read in its encoding.
+std::vector<std::wstring> readLines(const std::string& file) {
+    std::vector<std::string> lines;
+    CTextFileRead reader(file);
+    // A file with a mark comes converted to UTF-8, one without it as its bytes.
+    reader.SetCodePage(CP_UTF8);
+    std::string line;
+    while (reader.ReadLine(line))
+        lines.push_back(line);
+    const bool utf8 = reader.GetEncoding() != CTextFileBase::EncodingAnsi ||
+                      std::all_of(lines.begin(), lines.end(), isUtf8);
+    std::vector<std::wstring> wide;
+    wide.reserve(lines.size());
+    for (const std::string& text : lines)
+        wide.push_back(vx::widened(text, utf8 ? CP_UTF8 : CP_ACP));
+    return wide;
+}
+
 } // namespace
 
-VOperaBookmarksIndexer::VOperaBookmarksIndexer(const std::string& bookmarkFile, VPlugin* owner)
+VOperaBookmarksIndexer::VOperaBookmarksIndexer(const std::string& bookmarkFile, VOperaPlugin* owner)
     : VIndexer(owner), bookmarkFile(bookmarkFile) {}
 
 VOperaBookmarksIndexer::~VOperaBookmarksIndexer() {
     // The worker reads our members: it must be gone before they are.
     stopWorker();
     clearCache();
-    if (resultIcon)
-        ::DestroyIcon(resultIcon);
 }
 
 bool VOperaBookmarksIndexer::init() {
-    if (!resultIcon)
-        resultIcon = vx::loadModuleIcon(IDI_OPERA);
+    // Results in the list outlive this indexer (switched off, or refused by the core) and still draw
+    // the icon: the plug-in owns it.
+    resultIcon = static_cast<VOperaPlugin*>(getPlugin())->resultIcon();
     updateCache();
     return true;
 }
@@ -52,11 +78,9 @@ VUrlResult* VOperaBookmarksIndexer::newResult() const {
 }
 
 template <class Found> void VOperaBookmarksIndexer::readBookmarks(bool matching, Found found) const {
-    CTextFileRead reader(bookmarkFile);
-    std::wstring wide;
     std::string line, url, name;
     bool inEntry = false;
-    while (reader.ReadLine(wide)) {
+    for (const std::wstring& wide : readLines(bookmarkFile)) {
         vx::narrowInto(wide, line);
         if (!inEntry) {
             // Compared as it stands: an indented "#URL" opens nothing.

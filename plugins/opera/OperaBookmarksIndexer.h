@@ -11,14 +11,15 @@
 
 #include <string>
 
+class VOperaPlugin;
 class VUrlResult;
 
 class VOperaBookmarksIndexer : public VIndexer {
 public:
-    VOperaBookmarksIndexer(const std::string& bookmarkFile, VPlugin* owner);
+    VOperaBookmarksIndexer(const std::string& bookmarkFile, VOperaPlugin* owner);
     ~VOperaBookmarksIndexer() override;
 
-    // Loads the results' icon and builds the first cache.
+    // Takes the plug-in's result icon and builds the first cache.
     bool init() override;
     bool reservedFlag() override { return false; }
     // Reads the file into the cache (cached mode); in live mode only empties the cache.
@@ -38,5 +39,5 @@ private:
     VUrlResult* newResult() const;
 
     const std::string bookmarkFile;
-    HICON resultIcon = nullptr; // shared by every result, destroyed with the indexer
+    HICON resultIcon = nullptr; // the plug-in's, shared by every result
 };

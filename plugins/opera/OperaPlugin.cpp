@@ -47,8 +47,20 @@ VOperaPlugin::VOperaPlugin() {
 }
 
 VOperaPlugin::~VOperaPlugin() {
-    if (getIcon())
-        ::DestroyIcon(getIcon());
+    for (HICON icon : {getIcon(), urlIcon}) {
+        if (icon)
+            ::DestroyIcon(icon);
+    }
+}
+
+HICON VOperaPlugin::resultIcon() {
+    if (!urlIcon)
+        urlIcon = vx::loadModuleIcon(IDI_OPERA);
+    return urlIcon;
+}
+
+bool VOperaPlugin::registerIndexer(VOperaBookmarksIndexer* created) {
+    return VVerbinoxCore::instance()->registerIndexer(created);
 }
 
 std::string VOperaPlugin::appDataFolder() const {
@@ -107,14 +119,20 @@ bool VOperaPlugin::startUp() {
     if (file.empty() || !isFile(file))
         return false;
     auto* created = new VOperaBookmarksIndexer(file, this);
+    bool registered = false;
     try {
         created->init();
+        registered = registerIndexer(created);
     } catch (...) {
         created->deleteThis();
         throw;
     }
+    if (!registered) {
+        // Never searched, and nobody else would destroy it; a plug-in without it has nothing to offer.
+        created->deleteThis();
+        return false;
+    }
     indexer = created;
-    VVerbinoxCore::instance()->registerIndexer(indexer);
     browserPath = program;
     return true;
 }

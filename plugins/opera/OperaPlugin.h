@@ -3,6 +3,8 @@
 // no bookmark file is found it declines to start and is unloaded.
 #include "engine/VPlugin.h"
 
+#include <windows.h>
+
 #include <string>
 
 class VOperaBookmarksIndexer;
@@ -24,6 +26,9 @@ public:
     std::string getBrowserPath() const override { return browserPath; }
 
     VOperaBookmarksIndexer* getIndexer() const { return indexer; }
+    // The icon drawn beside every result: loaded at the first call, destroyed with the plug-in, after
+    // every result (the core destroys plug-ins last).
+    HICON resultIcon();
 
     // The program a command line starts, as Windows finds it: a quoted first argument as it stands (no
     // escapes, to the next quote); an unquoted one as the shortest run of words up to a blank that names
@@ -36,6 +41,8 @@ protected:
     // the shell has none), and the command registered for Opera as a mail client (empty when none).
     virtual std::string appDataFolder() const;
     virtual std::string mailClientCommand() const;
+    // Hands the indexer to the core; false when the core refuses it.
+    virtual bool registerIndexer(VOperaBookmarksIndexer* created);
 
 private:
     std::string name = "Opera";
@@ -44,4 +51,5 @@ private:
     std::string version = "1.0";
     std::string browserPath;
     VOperaBookmarksIndexer* indexer = nullptr; // owned by the core once registered
+    HICON urlIcon = nullptr;
 };

@@ -36,7 +36,7 @@ bool VOutlookPlugin::startUp() {
         if (!component.installed || !component.installed(component.sessionProgId) ||
             !component.installed(component.utilsProgId))
             return false;
-        session = std::make_shared<COutlookSession>(component);
+        session = std::make_shared<COutlookSession>(component, &VOutlookPlugin::log);
         if (session->start()) {
             created = new VContactIndexer(this, session);
             if (created->init())

@@ -33,7 +33,7 @@ public:
 
     // Appends the message and a line break to "outlook.log" in the program's folder; nothing happens when
     // the file cannot be opened.
-    void log(const std::string& message);
+    static void log(const std::string& message);
     VContactIndexer* getIndexer() const { return indexer; }
 
     // One setting for the whole process; values other than OpenContact compose an e-mail.

@@ -55,92 +55,122 @@ bool outlook::isRegisteredProgId(const std::string& progId) {
     return SUCCEEDED(::CLSIDFromProgID(vx::widened(progId).c_str(), &clsid));
 }
 
-COutlookSession::COutlookSession(outlook::Component component) : component(std::move(component)) {}
+// The component's objects, touched on the apartment thread only.
+struct COutlookSession::Objects {
+    vx::CComRef<IDispatch> profile;
+    vx::CComRef<IDispatch> utils;
+    // Released on the apartment thread (log-off, or the thread's farewell). Any still held here could
+    // only be released from the wrong thread, into an apartment that may be gone: they are let go of.
+    ~Objects() {
+        profile.Detach();
+        utils.Detach();
+    }
+};
+
+COutlookSession::COutlookSession(outlook::Component component, Log log)
+    : component(std::move(component)), log(std::move(log)), objects(std::make_shared<Objects>()) {}
 
 COutlookSession::~COutlookSession() {
     stop();
 }
 
 bool COutlookSession::start() {
-    return thread.start();
+    if (!thread.start())
+        return false;
+    // Whatever log-off could not do is done as the thread ends, on the thread, even when nobody waits.
+    std::shared_ptr<Objects> held = objects;
+    thread.setFarewell([held] { logOffObjects(*held); });
+    return true;
 }
 
 void COutlookSession::stop() {
     if (!thread.isRunning())
         return;
     logOff();
-    thread.stop();
-    // Still held only when logOff could not even hand its work over (no memory). Released here they would
-    // call into an apartment that is gone, which may crash: they are let go of instead.
-    profile.Detach();
-    utils.Detach();
+    thread.stop(component.callLimitMs);
 }
 
-bool COutlookSession::create(const std::string& progId, vx::CComRef<IDispatch>& object) {
-    bool created = false;
+bool COutlookSession::run(const char* what, CApartmentThread::Work work,
+                          const std::function<bool()>& giveUp) {
+    CApartmentThread::Outcome outcome = CApartmentThread::Outcome::Failed;
     try {
-        thread.call([&](const std::atomic<bool>&) {
-            IDispatch* made = nullptr;
-            HRESULT hr = component.create ? component.create(progId, &made) : E_NOINTERFACE;
-            object.Attach(made);
-            created = SUCCEEDED(hr) && object;
-        });
+        outcome = thread.call(std::move(work), component.callLimitMs, giveUp);
     } catch (...) {
-        // No memory to hand the work over: the object was not made.
+        // No memory to hand the work over: it did not run.
     }
-    return created;
+    if (outcome == CApartmentThread::Outcome::TimedOut && log) {
+        try {
+            log(std::string("Outlook did not answer while ") + what + " (waited " +
+                std::to_string((component.callLimitMs + 999) / 1000) + " s); going on without it");
+        } catch (...) {
+        }
+    }
+    return outcome == CApartmentThread::Outcome::Done;
+}
+
+bool COutlookSession::create(const std::string& progId, vx::CComRef<IDispatch> Objects::*object) {
+    auto created = std::make_shared<bool>(false);
+    std::shared_ptr<Objects> held = objects;
+    outlook::ObjectFactory factory = component.create;
+    const bool ran =
+        run("creating its objects", [held, created, factory, progId, object](const std::atomic<bool>&) {
+            IDispatch* made = nullptr;
+            HRESULT hr = factory ? factory(progId, &made) : E_NOINTERFACE;
+            ((*held).*object).Attach(made);
+            *created = SUCCEEDED(hr) && made;
+        });
+    return ran && *created;
 }
 
 bool COutlookSession::createProfile() {
-    return create(component.sessionProgId, profile);
+    return create(component.sessionProgId, &Objects::profile);
 }
 
 bool COutlookSession::createUtils() {
-    return create(component.utilsProgId, utils);
+    return create(component.utilsProgId, &Objects::utils);
 }
 
 bool COutlookSession::logOn() {
-    bool loggedOn = false;
-    try {
-        thread.call([&](const std::atomic<bool>&) {
-            // The default profile: an empty name and password, then every option off.
-            Arguments args;
-            args.push_back(CVariant::text(""));
-            args.push_back(CVariant::text(""));
-            args.push_back(CVariant::boolean(false));
-            args.push_back(CVariant::int16(0));
-            args.push_back(CVariant::int16(0));
-            args.push_back(CVariant::int16(0));
-            loggedOn = SUCCEEDED(outlook::callMethod(profile.Get(), kLogOn, std::move(args)));
-        });
-    } catch (...) {
-    }
-    return loggedOn;
+    auto loggedOn = std::make_shared<bool>(false);
+    std::shared_ptr<Objects> held = objects;
+    const bool ran = run("logging on", [held, loggedOn](const std::atomic<bool>&) {
+        // The default profile: an empty name and password, then every option off.
+        Arguments args;
+        args.push_back(CVariant::text(""));
+        args.push_back(CVariant::text(""));
+        args.push_back(CVariant::boolean(false));
+        args.push_back(CVariant::int16(0));
+        args.push_back(CVariant::int16(0));
+        args.push_back(CVariant::int16(0));
+        *loggedOn = SUCCEEDED(outlook::callMethod(held->profile.Get(), kLogOn, std::move(args)));
+    });
+    return ran && *loggedOn;
 }
 
 void COutlookSession::logOff() {
-    try {
-        thread.call([this](const std::atomic<bool>&) {
-            if (profile) {
-                outlook::callMethod(profile.Get(), kLogOff, Arguments());
-                profile.Release();
-            }
-            if (utils) {
-                outlook::callMethod(utils.Get(), kCleanUp, Arguments());
-                utils.Release();
-            }
-        });
-    } catch (...) {
-        // No memory to hand the work over: stop() lets go of them.
+    std::shared_ptr<Objects> held = objects;
+    run("logging off", [held](const std::atomic<bool>&) { logOffObjects(*held); });
+}
+
+void COutlookSession::logOffObjects(Objects& objects) {
+    if (objects.profile) {
+        outlook::callMethod(objects.profile.Get(), kLogOff, Arguments());
+        objects.profile.Release();
+    }
+    if (objects.utils) {
+        outlook::callMethod(objects.utils.Get(), kCleanUp, Arguments());
+        objects.utils.Release();
     }
 }
 
-vx::CComRef<IDispatch> COutlookSession::contactItems(const char** problem) {
+namespace {
+
+// On the thread: the items of the default Contacts folder, with the problem that stopped the way there.
+vx::CComRef<IDispatch> contactItems(IDispatch* profile, const char** problem) {
     vx::CComRef<IDispatch> folder, items;
     Arguments which;
     which.push_back(CVariant::int32(kContactsFolder));
-    if (FAILED(
-            outlook::getObject(profile.Get(), kDefaultFolder, DISPATCH_METHOD, std::move(which), folder)) ||
+    if (FAILED(outlook::getObject(profile, kDefaultFolder, DISPATCH_METHOD, std::move(which), folder)) ||
         !folder) {
         *problem = "Couldn't open Contacts folder";
         return items;
@@ -153,8 +183,7 @@ vx::CComRef<IDispatch> COutlookSession::contactItems(const char** problem) {
     return items;
 }
 
-template <class Visit>
-void COutlookSession::forEachItem(IDispatch* items, const std::atomic<bool>& stop, Visit visit) {
+template <class Visit> void forEachItem(IDispatch* items, const std::atomic<bool>& stop, Visit visit) {
     vx::CComRef<IDispatch> item;
     if (FAILED(outlook::getObject(items, kFirstItem, DISPATCH_METHOD, Arguments(), item)))
         return;
@@ -167,8 +196,7 @@ void COutlookSession::forEachItem(IDispatch* items, const std::atomic<bool>& sto
     }
 }
 
-bool COutlookSession::readFields(IDispatch* item, const std::vector<ContactValues::Field>& fields,
-                                 ContactValues& values) {
+bool readFields(IDispatch* item, const std::vector<ContactValues::Field>& fields, ContactValues& values) {
     for (ContactValues::Field field : fields) {
         if (FAILED(outlook::getString(item, kFieldIds[field], values[field])))
             return false;
@@ -176,15 +204,19 @@ bool COutlookSession::readFields(IDispatch* item, const std::vector<ContactValue
     return true;
 }
 
+} // namespace
+
 bool COutlookSession::readContacts(std::vector<ContactValues>& contacts,
                                    const std::function<bool()>& giveUp) {
     contacts.clear();
     // The walk may outlive a caller that gives up: it fills a list that it shares with the work.
     auto read = std::make_shared<std::vector<ContactValues>>();
-    bool ran = thread.call(
-        [this, read](const std::atomic<bool>& abandoned) {
+    std::shared_ptr<Objects> held = objects;
+    const bool ran = run(
+        "reading the contacts",
+        [held, read](const std::atomic<bool>& abandoned) {
             const char* problem = nullptr;
-            vx::CComRef<IDispatch> items = contactItems(&problem);
+            vx::CComRef<IDispatch> items = contactItems(held->profile.Get(), &problem);
             if (!items)
                 return;
             forEachItem(items.Get(), abandoned, [&](IDispatch* item) {
@@ -202,32 +234,39 @@ bool COutlookSession::readContacts(std::vector<ContactValues>& contacts,
 
 COutlookSession::OpenOutcome COutlookSession::showFirst(const std::vector<ContactValues::Field>& fields,
                                                         ItemTest passes) {
-    OpenOutcome outcome;
-    bool ran = thread.call([&](const std::atomic<bool>& abandoned) {
-        const char* problem = nullptr;
-        vx::CComRef<IDispatch> items = contactItems(&problem);
-        if (!items) {
-            outcome.problems.push_back(problem);
-            return;
-        }
-        forEachItem(items.Get(), abandoned, [&](IDispatch* item) {
-            ContactValues values;
-            if (!readFields(item, fields, values) || !passes(values))
-                return true;
-            Arguments flags; // both false
-            flags.push_back(CVariant::boolean(false));
-            flags.push_back(CVariant::boolean(false));
-            if (SUCCEEDED(outlook::callMethod(item, kDisplay, std::move(flags)))) {
-                outcome.shown = true;
-                return false;
+    // Shared with the work, which may outlive this call.
+    auto outcome = std::make_shared<OpenOutcome>();
+    std::shared_ptr<Objects> held = objects;
+    const bool ran =
+        run("opening a contact", [held, outcome, fields, passes](const std::atomic<bool>& abandoned) {
+            const char* problem = nullptr;
+            vx::CComRef<IDispatch> items = contactItems(held->profile.Get(), &problem);
+            if (!items) {
+                outcome->problems.push_back(problem);
+                return;
             }
-            outcome.problems.push_back("Unknown error displaying contact");
-            return true;
+            forEachItem(items.Get(), abandoned, [&](IDispatch* item) {
+                ContactValues values;
+                if (!readFields(item, fields, values) || !passes(values))
+                    return true;
+                Arguments flags; // both false
+                flags.push_back(CVariant::boolean(false));
+                flags.push_back(CVariant::boolean(false));
+                if (SUCCEEDED(outlook::callMethod(item, kDisplay, std::move(flags)))) {
+                    outcome->shown = true;
+                    return false;
+                }
+                outcome->problems.push_back("Unknown error displaying contact");
+                return true;
+            });
+            if (!outcome->shown)
+                outcome->problems.push_back("Couldn't find contact");
         });
-        if (!outcome.shown)
-            outcome.problems.push_back("Couldn't find contact");
-    });
-    if (!ran && outcome.problems.empty())
-        outcome.problems.push_back("Couldn't open Contacts folder");
-    return outcome;
+    if (!ran) {
+        // What a work that did not end wrote is the thread's alone now.
+        OpenOutcome failed;
+        failed.problems.push_back("Couldn't open Contacts folder");
+        return failed;
+    }
+    return *outcome;
 }

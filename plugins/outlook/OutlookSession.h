@@ -9,6 +9,7 @@
 #include <oaidl.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,17 @@ struct Component {
     std::string utilsProgId = "Redemption.MAPIUtils";
     ObjectFactory create = &createByProgId;
     InstalledTest installed = &isRegisteredProgId;
+    // How long a caller waits for one call on the component (a log-on to a mail server that does not
+    // answer, say) before it gives up and goes on without it.
+    DWORD callLimitMs = 15000;
 };
 
 } // namespace outlook
 
 class COutlookSession {
 public:
+    // Where the session reports a call it stopped waiting for.
+    using Log = std::function<void(const std::string& message)>;
     // The fields that an item test looks at, and the test itself (run on the apartment thread).
     using ItemTest = std::function<bool(const ContactValues& values)>;
     struct OpenOutcome {
@@ -42,7 +48,7 @@ public:
         std::vector<std::string> problems; // for the log, in the order they happened
     };
 
-    explicit COutlookSession(outlook::Component component);
+    explicit COutlookSession(outlook::Component component, Log log = nullptr);
     // Logs off and stops the thread if that was not done.
     ~COutlookSession();
     COutlookSession(const COutlookSession&) = delete;
@@ -50,7 +56,8 @@ public:
 
     // Starts the apartment thread. False when it or OLE on it cannot start.
     bool start();
-    // Logs off, releases both objects and ends the thread; every later operation fails.
+    // Logs off, releases both objects and ends the thread; every later operation fails. A thread that
+    // hangs in the component is not waited for: it releases the objects when the component returns.
     void stop();
 
     // The steps of logging on; each false when it failed.
@@ -70,16 +77,18 @@ public:
     OpenOutcome showFirst(const std::vector<ContactValues::Field>& fields, ItemTest passes);
 
 private:
-    // On the thread: the items of the default Contacts folder, with the problem that stopped the way there.
-    vx::CComRef<IDispatch> contactItems(const char** problem);
-    template <class Visit> void forEachItem(IDispatch* items, const std::atomic<bool>& stop, Visit visit);
-    static bool readFields(IDispatch* item, const std::vector<ContactValues::Field>& fields,
-                           ContactValues& values);
-    bool create(const std::string& progId, vx::CComRef<IDispatch>& object);
+    struct Objects;
+    // Runs work on the thread, waiting at most the component's limit; false unless it ran to its end.
+    // A call that timed out is logged. The work may outlive the call: it must share what it touches.
+    bool run(const char* what, CApartmentThread::Work work, const std::function<bool()>& giveUp = {});
+    bool create(const std::string& progId, vx::CComRef<IDispatch> Objects::*object);
+    // On the apartment thread: profile method 18 and utils method 9, each object then released.
+    static void logOffObjects(Objects& objects);
 
     outlook::Component component;
+    Log log;
     CApartmentThread thread;
-    // Touched on the apartment thread only.
-    vx::CComRef<IDispatch> profile;
-    vx::CComRef<IDispatch> utils;
+    // The component's objects: kept alive by the session and by every work that uses them, touched and
+    // released on the apartment thread only.
+    std::shared_ptr<Objects> objects;
 };

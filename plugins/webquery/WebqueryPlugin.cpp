@@ -96,16 +96,29 @@ HIMAGELIST VWebqueryPlugin::getImageList() {
     imageList.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1));
     if (!imageList)
         return nullptr;
-    for (const std::string& file : iconFiles) {
+    for (std::size_t i = 0; i < iconFiles.size(); ++i) {
         HICON icon = static_cast<HICON>(
-            ::LoadImageW(nullptr, vx::widened(file).c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
-        if (!icon)
-            icon = createBlankIcon();
-        ::ImageList_AddIcon(imageList.Get(), icon);
+            ::LoadImageW(nullptr, vx::widened(iconFiles[i]).c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+        // A file that does not load, or an icon the list refuses, still takes its place.
+        const bool added = icon && addIcon(imageList.Get(), icon) >= 0;
         if (icon)
             ::DestroyIcon(icon);
+        if (!added) {
+            HICON blank = createBlankIcon();
+            if (blank) {
+                addIcon(imageList.Get(), blank);
+                ::DestroyIcon(blank);
+            }
+        }
+        const int slots = static_cast<int>(i) + 1;
+        if (::ImageList_GetImageCount(imageList.Get()) < slots)
+            ::ImageList_SetImageCount(imageList.Get(), static_cast<UINT>(slots));
     }
     return imageList.Get();
+}
+
+int VWebqueryPlugin::addIcon(HIMAGELIST list, HICON icon) {
+    return ::ImageList_AddIcon(list, icon);
 }
 
 void VWebqueryPlugin::editPrefs(HWND parent) {
@@ -135,9 +148,26 @@ void VWebqueryPlugin::removeAction(VSearchAction* action) {
 }
 
 void VWebqueryPlugin::actionEdited(VSearchAction* action) {
+    VVerbinoxCore* core = VVerbinoxCore::instance();
     auto it = std::find(refused.begin(), refused.end(), action);
-    if (it != refused.end() && VVerbinoxCore::instance()->registerAction(action))
-        refused.erase(it);
+    if (it != refused.end()) {
+        if (core->registerAction(action))
+            refused.erase(it);
+        return;
+    }
+    if (std::find(actions.begin(), actions.end(), action) == actions.end())
+        return;
+    // A keyword changed to one another action has: the core would hold two actions for one keyword,
+    // and the typed keyword would reach whichever it lists first. Refused as an added search would be.
+    for (int i = 0; i < core->getNumActions(); ++i) {
+        VAction* other = core->getAction(i);
+        if (other != action && other && other->getKeyword() == action->getKeyword()) {
+            refused.reserve(refused.size() + 1);
+            core->unregisterAction(action);
+            refused.push_back(action); // reserved: cannot throw
+            return;
+        }
+    }
 }
 
 bool VWebqueryPlugin::isRegistered(const VSearchAction* action) const {

@@ -36,7 +36,8 @@ public:
     // Forgets the search, unregisters it (its shortcut and default-action entries go with it) and
     // destroys it. Nothing for a search not in the list.
     void removeAction(VSearchAction* action);
-    // After an edit: a search refused for its keyword is offered to the core again.
+    // After an edit: a search refused for its keyword is offered to the core again; a registered one
+    // whose keyword now is another action's is unregistered and kept as refused.
     void actionEdited(VSearchAction* action);
     bool isRegistered(const VSearchAction* action) const;
     void createDefaults();
@@ -46,10 +47,16 @@ public:
     const std::vector<VSearchAction*>& getActions() const { return actions; }
     const std::string& getImagesFolder() const { return imagesFolder; }
     const std::vector<std::string>& getIconFiles() const { return iconFiles; }
-    // 16 x 16 icons, one per entry of getIconFiles(), in the same order; owned by the plug-in. Made the
-    // first time it is asked for (only the editing dialogs show it): reading a dozen icon files took
-    // about 35 ms of every start under Wine.
+    // 16 x 16 icons, one per entry of getIconFiles(), in the same order (a blank for a file that does
+    // not load or an icon the list refuses); owned by the plug-in. Made the first time it is asked for
+    // (only the editing dialogs show it): reading a dozen icon files took about 35 ms of every start
+    // under Wine.
     HIMAGELIST getImageList();
+
+protected:
+    // Adds an icon to the image list: its index, or -1 when the list refuses it (a format it cannot
+    // take, no memory to grow). Tests stand in for a list that refuses.
+    virtual int addIcon(HIMAGELIST list, HICON icon);
 
 private:
     void findIconFiles();

@@ -16,6 +16,7 @@ std::atomic<long> FakeCounters::plugins{0};
 std::atomic<long> FakeCounters::searchesFinished{0};
 std::atomic<long> FakeCounters::searchesCancelled{0};
 std::atomic<long> FakeCounters::cacheBuilds{0};
+std::atomic<long> FakeCounters::rebuildsCutShort{0};
 
 namespace {
 std::mutex logMutex;
@@ -44,6 +45,7 @@ void FakeCounters::reset() {
     searchesFinished = 0;
     searchesCancelled = 0;
     cacheBuilds = 0;
+    rebuildsCutShort = 0;
 }
 
 FakePlugin::FakePlugin() {
@@ -81,24 +83,6 @@ NameIndexer::~NameIndexer() {
     --FakeCounters::indexers;
 }
 
-void NameIndexer::updateCache() {
-    clearCache();
-    loweredNames.clear();
-    spans.clear();
-    sourceChanged.store(false);
-    if (getLiveSearching())
-        return;
-    ++FakeCounters::cacheBuilds;
-    cache.reserve(names.size());
-    spans.reserve(names.size());
-    const bool caseSensitive = VVerbinoxCore::instance()->getSearchCaseSensitive();
-    for (const std::string& name : names) {
-        cache.push_back(new FakeResult(getPlugin(), name));
-        spans.emplace_back(loweredNames.size(), name.size());
-        loweredNames += caseSensitive ? name : vx::lowered(name);
-    }
-}
-
 namespace {
 void spinMicros(int micros) {
     if (micros <= 0)
@@ -111,6 +95,53 @@ void spinMicros(int micros) {
     } while ((now.QuadPart - start.QuadPart) * 1000000 / freq.QuadPart < micros);
 }
 } // namespace
+
+void NameIndexer::updateCache() {
+    if (HANDLE gate = rebuildGate.load()) {
+        ++atGate;
+        ::WaitForSingleObject(gate, INFINITE);
+    }
+    if (getLiveSearching()) {
+        clearCache();
+        loweredNames.clear();
+        spans.clear();
+        sourceChanged.store(false);
+        return;
+    }
+    // Built aside and swapped in whole, as a source that must not lose its cache to a cancelled build.
+    std::vector<VResult*> built;
+    std::string lowered;
+    std::vector<std::pair<std::size_t, std::size_t>> builtSpans;
+    auto discard = [&built] {
+        for (VResult* result : built)
+            result->deleteThis();
+    };
+    try {
+        built.reserve(names.size());
+        builtSpans.reserve(names.size());
+        const bool caseSensitive = VVerbinoxCore::instance()->getSearchCaseSensitive();
+        for (const std::string& name : names) {
+            spinMicros(rebuildDelayMicros.load());
+            if (rebuildCancelled()) {
+                discard();
+                ++FakeCounters::rebuildsCutShort;
+                return;
+            }
+            built.push_back(new FakeResult(getPlugin(), name));
+            builtSpans.emplace_back(lowered.size(), name.size());
+            lowered += caseSensitive ? name : vx::lowered(name);
+        }
+    } catch (...) {
+        discard();
+        throw;
+    }
+    clearCache();
+    cache.swap(built);
+    loweredNames.swap(lowered);
+    spans.swap(builtSpans);
+    sourceChanged.store(false);
+    ++FakeCounters::cacheBuilds;
+}
 
 void NameIndexer::search() {
     ++started;

@@ -23,6 +23,8 @@ struct VX_FAKES_API FakeCounters {
     static std::atomic<long> searchesCancelled;
     // Caches actually built (cached mode), however many updateCache calls asked for one.
     static std::atomic<long> cacheBuilds;
+    // Rebuilds that noticed their search's cancel flag and kept the old cache.
+    static std::atomic<long> rebuildsCutShort;
     static void reset();
     // A log of what test plug-ins did, in order ("start:alpha", "destroy:alpha", ...).
     static void log(const std::string& event);
@@ -66,6 +68,14 @@ public:
     bool isCacheStale() const override { return sourceChanged.load(); }
     // Spin this many microseconds per candidate.
     void setCandidateDelayMicros(int micros) { delayMicros = micros; }
+    // Spin this many microseconds per name while the cache is built; the build checks its search's
+    // cancel flag at every name and keeps the old cache when it is cut short.
+    void setRebuildDelayMicros(int micros) { rebuildDelayMicros = micros; }
+    // Every cache build first waits for this event, whatever its search's cancel flag says, as a
+    // source stuck in a slow disk or network would; null for none.
+    void setRebuildGate(HANDLE event) { rebuildGate = event; }
+    // Builds that are waiting at the gate, or have passed it.
+    long rebuildsAtTheGate() const { return atGate.load(); }
     // Keep going over the names until cancelled.
     void setEndless(bool value) { endless = value; }
     // Throw std::bad_alloc from the worker after this many candidates (results built so far included).
@@ -90,6 +100,9 @@ private:
     std::string loweredNames;
     std::vector<std::pair<std::size_t, std::size_t>> spans;
     std::atomic<int> delayMicros{0};
+    std::atomic<int> rebuildDelayMicros{0};
+    std::atomic<HANDLE> rebuildGate{nullptr};
+    std::atomic<long> atGate{0};
     std::atomic<bool> endless{false};
     std::atomic<int> throwAfter{-1};
     std::atomic<bool> readsCoreRegistry{false};

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -114,6 +115,10 @@ TEST_F(SearchDispatch, NewSearchCancelsThePreviousWorkerInsteadOfWaitingForIt) {
     core->startSeach("abd", second);
     auto blocked = std::chrono::steady_clock::now() - before;
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(blocked).count(), 2000);
+    // The new worker takes its search once the old one has noticed the flag.
+    for (int waited = 0; waited < 5000 && indexer->workersStarted() < 2; waited += 5)
+        ::Sleep(5);
+    EXPECT_EQ(indexer->workersStarted(), 2);
     EXPECT_EQ(indexer->lastSearchId(), second);
     core->cancelSearch(second);
 }
@@ -146,8 +151,8 @@ TEST_F(SearchDispatch, ActionsWhoseKeywordStartsWithTheTrimmedTextAreOffered) {
     core->startSeach("  co ", id);
     ASSERT_EQ(actions->actions.size(), 1u);
     EXPECT_EQ(actions->actions[0]->getKeyword(), "copy");
-    EXPECT_EQ(indexer->lastTokens(), std::vector<std::string>{"co"});
     ASSERT_TRUE(waitForWorkers());
+    EXPECT_EQ(indexer->lastTokens(), std::vector<std::string>{"co"});
 
     actions->actions.clear();
     core->startSeach("", id);
@@ -206,6 +211,69 @@ TEST_F(SearchDispatch, AStaleCacheIsRebuiltOnTheWorkerBeforeACachedSearchOnly) {
     ASSERT_TRUE(waitForWorkers());
     EXPECT_TRUE(indexer->isCacheStale()) << "a live search has no cache to rebuild";
     core->setLiveSearching(false);
+}
+
+TEST_F(SearchDispatch, AKeystrokeNeverWaitsForARebuildThatIgnoresTheCancelFlag) {
+    auto* listener = new CollectingListener();
+    core->registerResultListener(listener);
+    auto* indexer = makeIndexer(nullptr, {"abc", "abcd", "abcde"});
+    core->registerIndexer(indexer);
+    vx::CHandle gate;
+    gate.Attach(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    indexer->setRebuildGate(gate.Get());
+    indexer->markSourceChanged();
+    // Opened late in any case, so that a window thread that does wait shows as a slow keystroke.
+    std::thread opener([&] {
+        ::Sleep(1500);
+        ::SetEvent(gate.Get());
+    });
+
+    uint32_t id = 0;
+    core->startSeach("abc", id);
+    for (int waited = 0; waited < 5000 && indexer->rebuildsAtTheGate() == 0; waited += 5)
+        ::Sleep(5);
+    ASSERT_EQ(indexer->rebuildsAtTheGate(), 1) << "the worker never began its rebuild";
+    long long slowest = 0;
+    long mostWorkers = 0;
+    for (const char* text : {"abcd", "abcde", "abcd", "abcde"}) {
+        const auto before = std::chrono::steady_clock::now();
+        core->startSeach(text, id);
+        const auto took = std::chrono::steady_clock::now() - before;
+        slowest =
+            std::max<long long>(slowest, std::chrono::duration_cast<std::chrono::milliseconds>(took).count());
+        mostWorkers = std::max(mostWorkers, VIndexer::getRunningWorkerCount());
+    }
+    EXPECT_LT(slowest, 100) << "a keystroke waited for the stuck rebuild";
+    EXPECT_LE(mostWorkers, 2) << "one searching and one waiting are enough";
+
+    opener.join();
+    ASSERT_TRUE(waitForWorkers());
+    EXPECT_EQ(listener->texts(), std::vector<std::string>{"abcde"}) << "only the last search ran";
+    EXPECT_EQ(listener->ids(), std::vector<uint32_t>{id});
+}
+
+TEST_F(SearchDispatch, ARebuildStopsAtItsSearchsCancelButNotOnTheWindowThread) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 2000; ++i)
+        names.push_back("name" + std::to_string(i));
+    auto* indexer = makeIndexer(nullptr, names);
+    core->registerIndexer(indexer);
+    indexer->setRebuildDelayMicros(500); // a second for the whole rebuild
+    indexer->markSourceChanged();
+    const long builds = FakeCounters::cacheBuilds.load();
+    uint32_t id = 0;
+    core->startSeach("name", id);
+    ::Sleep(50);
+    core->cancelSearch(id);
+    ASSERT_TRUE(waitForWorkers(500)) << "the rebuild did not notice the cancel";
+    EXPECT_EQ(FakeCounters::rebuildsCutShort.load(), 1);
+    EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds);
+    EXPECT_TRUE(indexer->isCacheStale()) << "a cut-short rebuild must be tried again";
+
+    indexer->setRebuildDelayMicros(0);
+    core->updateCache(); // the window thread's rebuild, with the flag still set from the cancel
+    EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
+    EXPECT_FALSE(indexer->isCacheStale());
 }
 
 TEST_F(SearchDispatch, RebuildingACacheStopsTheWorkerReadingIt) {

@@ -154,3 +154,48 @@ TEST_F(RegValue, RemovingAKeyTakesItsSubkeysButNeverARootsOnes) {
     unbound = 3;
     EXPECT_EQ(DWORD(unbound), 0u) << "an object bound to nothing stores nothing";
 }
+
+namespace {
+
+// A value under HKEY_LOCAL_MACHINE in one view of the registry only, removed with its key afterwards.
+class MachineValue {
+public:
+    MachineValue(const std::string& key, REGSAM view, const std::string& value) : key(key), view(view) {
+        HKEY raw = nullptr;
+        ok = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                               &raw, nullptr) == ERROR_SUCCESS;
+        vx::CRegKeyHandle owner(raw);
+        ok = ok && ::RegSetValueExA(raw, "Where", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                    static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    }
+    ~MachineValue() { ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), view, 0); }
+    MachineValue(const MachineValue&) = delete;
+    MachineValue& operator=(const MachineValue&) = delete;
+    bool ok = false;
+
+private:
+    std::string key;
+    REGSAM view;
+};
+
+} // namespace
+
+TEST(RegValueViews, MachineValuesAreReadFromThe64BitViewFirstThenThe32BitOne) {
+    const std::string key = "Software\\VerbinoxTests-Views-" + std::to_string(::GetCurrentProcessId());
+    {
+        MachineValue only32(key, KEY_WOW64_32KEY, "32-bit view");
+        ASSERT_TRUE(only32.ok);
+        HKEY probe = nullptr;
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &probe) ==
+            ERROR_SUCCESS) {
+            ::RegCloseKey(probe);
+            GTEST_SKIP() << "this registry has one view only";
+        }
+        EXPECT_EQ(std::string(CRegString(key + "\\Where", "", false, HKEY_LOCAL_MACHINE)), "32-bit view")
+            << "a 32-bit program's key was not found";
+        MachineValue only64(key, KEY_WOW64_64KEY, "64-bit view");
+        ASSERT_TRUE(only64.ok);
+        EXPECT_EQ(std::string(CRegString(key + "\\Where", "", false, HKEY_LOCAL_MACHINE)), "64-bit view");
+    }
+    EXPECT_EQ(std::string(CRegString(key + "\\Where", "none", false, HKEY_LOCAL_MACHINE)), "none");
+}

@@ -92,3 +92,74 @@ TEST(FileSnapshot, AStampChangesWithTheFileAndIsEmptyForAMissingOne) {
     ASSERT_TRUE(dir.writeFile("Bookmarks", "{\"roots\":{}}"));
     EXPECT_NE(first, vx::fileStamp(path));
 }
+
+namespace {
+
+// A process of this very program, held suspended: alive, and never running a test of its own.
+class HeldProcess {
+public:
+    HeldProcess() {
+        char self[MAX_PATH] = {};
+        ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        std::string command = std::string("\"") + self + "\" --gtest_list_tests";
+        started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                   nullptr, &startup, &info) != FALSE;
+    }
+    ~HeldProcess() { end(); }
+    void end() {
+        if (!started)
+            return;
+        ::TerminateProcess(info.hProcess, 0);
+        ::WaitForSingleObject(info.hProcess, 10000);
+        ::CloseHandle(info.hThread);
+        ::CloseHandle(info.hProcess);
+        started = false;
+    }
+    bool started = false;
+    PROCESS_INFORMATION info{};
+};
+
+std::string snapshotFolderOf(DWORD process, int serial) {
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "Verbinox-" + std::to_string(process) + "-" + std::to_string(serial) + "-1";
+}
+
+bool makeFolderWithAFile(const std::string& dir) {
+    return ::CreateDirectoryA(dir.c_str(), nullptr) &&
+           ::CloseHandle(::CreateFileA((dir + "\\places.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
+                                       CREATE_NEW, 0, nullptr));
+}
+
+bool present(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void removeTree(const std::string& dir) {
+    ::DeleteFileA((dir + "\\places.sqlite").c_str());
+    ::RemoveDirectoryA(dir.c_str());
+}
+
+} // namespace
+
+TEST(FileSnapshot, FoldersOfEndedProcessesAreSweptAndThoseOfRunningOnesKept) {
+    HeldProcess running, ended;
+    ASSERT_TRUE(running.started && ended.started);
+    const std::string ofRunning = snapshotFolderOf(running.info.dwProcessId, 990001);
+    const std::string ofEnded = snapshotFolderOf(ended.info.dwProcessId, 990002);
+    const std::string ofThisOne = snapshotFolderOf(::GetCurrentProcessId(), 990003);
+    const std::string notOurs = snapshotFolderOf(ended.info.dwProcessId, 990004) + "-copy";
+    for (const std::string& dir : {ofRunning, ofEnded, ofThisOne, notOurs})
+        ASSERT_TRUE(makeFolderWithAFile(dir)) << dir;
+    ended.end();
+
+    vx::sweepAbandonedSnapshots();
+    EXPECT_FALSE(present(ofEnded)) << "the folder of an ended process stayed";
+    EXPECT_TRUE(present(ofRunning + "\\places.sqlite")) << "a running process's copy went";
+    EXPECT_TRUE(present(ofThisOne + "\\places.sqlite")) << "this process's own copy went";
+    EXPECT_TRUE(present(notOurs + "\\places.sqlite")) << "a folder named otherwise went";
+    for (const std::string& dir : {ofRunning, ofEnded, ofThisOne, notOurs})
+        removeTree(dir);
+}

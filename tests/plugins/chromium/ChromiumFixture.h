@@ -14,6 +14,7 @@
 class PointedChromiumPlugin : public VChromiumPlugin {
 public:
     std::map<std::pair<bool, std::string>, std::string> registry; // (user, key) -> default value
+    int refusals = 0;                                             // the core refuses this many indexers
 
 protected:
     chromium::Environment environment() const override {
@@ -23,6 +24,13 @@ protected:
             return it == registry.end() ? std::string() : it->second;
         };
         return pointed;
+    }
+    bool registerIndexer(VIndexer* created) override {
+        if (refusals > 0) {
+            --refusals;
+            return false;
+        }
+        return VChromiumPlugin::registerIndexer(created);
     }
 };
 

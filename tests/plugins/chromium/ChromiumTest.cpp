@@ -1,6 +1,7 @@
 #include "ChromiumFixture.h"
 
 #include "ChromiumFiles.h"
+#include "ChromiumHistory.h"
 #include "ChromiumPrefsDlg.h"
 #include "resource.h"
 #include "ChromiumResult.h"
@@ -8,6 +9,9 @@
 #include "support/UrlConfirmCapture.h"
 #include "support/Watchdog.h"
 #include "model/VPreferences.h"
+#include "util/Win32Handle.h"
+
+#include <atomic>
 
 namespace {
 
@@ -425,4 +429,153 @@ TEST_F(ChromiumTest, TheDialogSwitchesEachInstalledBrowserAndGreysTheOthers) {
     ::SendDlgItemMessageA(window, IDC_SEARCH_BOOKMARKS_FIRST + Chrome, BM_CLICK, 0, 0);
     ::SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(plugin->getBookmarksIndexers(Chrome).empty()) << "Cancel changes nothing";
+}
+
+namespace {
+
+// A history indexer whose searches on its worker count as cancelled while told so: a rebuild that the
+// next keystroke cuts short, at the first point it looks.
+class CutShortHistoryIndexer : public VChromiumHistoryIndexer {
+public:
+    using VChromiumHistoryIndexer::VChromiumHistoryIndexer;
+    std::atomic<bool> cutShort{false};
+    bool isCancelled() const override {
+        return (cutShort.load() && isWorkerThread()) || VChromiumHistoryIndexer::isCancelled();
+    }
+};
+
+// Writes over a file that another handle holds open with full sharing, as the browser does.
+bool overwriteShared(const std::string& path, const std::string& bytes) {
+    HANDLE h =
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD written = 0;
+    const bool ok = h != INVALID_HANDLE_VALUE &&
+                    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    if (h != INVALID_HANDLE_VALUE)
+        ::CloseHandle(h);
+    return ok;
+}
+
+} // namespace
+
+TEST_F(ChromiumTest, ARebuildCutShortByTheNextKeystrokeKeepsTheCacheAndStaysStale) {
+    const std::string profile = chromeProfile();
+    ChromiumHistoryDb db(profile + "History");
+    ASSERT_TRUE(db.add("http://first.example/", "First", 1, ChromiumHistoryDb::daysAgo(1)));
+    ASSERT_TRUE(plugin->startUp());
+    const chromium::Browser* chrome = plugin->findBrowser(Chrome);
+    ASSERT_NE(chrome, nullptr);
+    auto* indexer = new CutShortHistoryIndexer(plugin, chrome, &chrome->profiles.at(0));
+    indexer->init();
+    ASSERT_TRUE(core->registerIndexer(indexer));
+    EXPECT_EQ(found("example"), (Texts{"First"}));
+
+    ASSERT_TRUE(db.add("http://second.example/", "Second", 1, ChromiumHistoryDb::daysAgo(1)));
+    ASSERT_TRUE(indexer->isCacheStale());
+    indexer->cutShort = true;
+    EXPECT_EQ(found("example"), Texts{});
+    EXPECT_EQ(indexer->getCachedCount(), 1u) << "the cut-short rebuild replaced the cache";
+    EXPECT_TRUE(indexer->isCacheStale()) << "the cut-short rebuild counted as done";
+    indexer->cutShort = false;
+    EXPECT_EQ(found("example"), (Texts{"First", "Second"}));
+}
+
+TEST_F(ChromiumTest, AHistoryThatCannotBeCopiedKeepsItsCacheUntilACopySucceeds) {
+    const std::string profile = chromeProfile();
+    {
+        ChromiumHistoryDb db(profile + "History");
+        ASSERT_TRUE(db.add("http://first.example/", "First", 1, ChromiumHistoryDb::daysAgo(1)));
+    }
+    start();
+    EXPECT_EQ(found("example"), (Texts{"First"}));
+    {
+        ChromiumHistoryDb db(profile + "History");
+        ASSERT_TRUE(db.add("http://second.example/", "Second", 1, ChromiumHistoryDb::daysAgo(1)));
+    }
+    {
+        // Held without sharing, as by a program that copies or scans it: no copy can be taken.
+        vx::CHandle held;
+        held.Attach(::CreateFileA((profile + "History").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+        ASSERT_TRUE(held.IsValid());
+        EXPECT_EQ(found("example"), (Texts{"First"})) << "a failed copy emptied the history";
+    }
+    EXPECT_EQ(found("example"), (Texts{"First", "Second"})) << "not tried again before the next write";
+}
+
+TEST_F(ChromiumTest, AHistoryCopiedWhileTheBrowserWroteItIsCopiedAgain) {
+    const std::string path = chromeProfile() + "History";
+    std::string before, after;
+    for (const char* url : {"http://old.example/", "http://new.example/"}) {
+        ::DeleteFileA(folder.sub("version.db").c_str());
+        {
+            ChromiumHistoryDb db(folder.sub("version.db"));
+            ASSERT_TRUE(db.add(url, "Page", 1, ChromiumHistoryDb::daysAgo(1)));
+        }
+        (before.empty() ? before : after) = folder.readFile("version.db");
+    }
+    ASSERT_EQ(before.size(), after.size());
+    ASSERT_TRUE(write(path, before));
+    // The copy asks whether to stop before each block it reads: the second time, the whole file has
+    // been read, and the browser writes its new state before the copy is done.
+    int asked = 0;
+    auto browserWrites = [&] {
+        if (++asked == 2) {
+            EXPECT_TRUE(overwriteShared(path, after));
+        }
+        return false;
+    };
+    chromium::VisitedList visited;
+    ASSERT_TRUE(chromium::readHistory(path, visited, browserWrites));
+    ASSERT_EQ(visited.size(), 1u);
+    EXPECT_EQ(visited.url(0), "http://new.example/") << "a copy of a file that changed meanwhile was kept";
+}
+
+TEST_F(ChromiumTest, AHistoryWhoseSchemaRunsTheDatabasesOwnPragmasGivesNothing) {
+    const std::string profile = chromeProfile();
+    {
+        // A file shaped to make its reader list something of the reader's own: where its copy lies.
+        ChromiumHistoryDb db(profile + "History");
+        ASSERT_TRUE(
+            db.exec("DROP TABLE urls; CREATE VIEW urls AS SELECT 'http://leak.example/' || file AS url, "
+                    "'Leak' AS title, 1 AS visit_count, 1 AS last_visit_time, 0 AS hidden "
+                    "FROM pragma_database_list;"));
+    }
+    chromium::VisitedList visited;
+    chromium::readHistory(profile + "History", visited);
+    EXPECT_EQ(visited.size(), 0u) << "the schema's own SQL ran";
+}
+
+TEST_F(ChromiumTest, AHistoryRowWithoutAnAddressDoesNotEndTheRows) {
+    const std::string profile = chromeProfile();
+    {
+        ChromiumHistoryDb db(profile + "History");
+        ASSERT_TRUE(db.add("http://before.example/", "Before", 1, ChromiumHistoryDb::daysAgo(1)));
+        ASSERT_TRUE(db.add("", "No address", 1, ChromiumHistoryDb::daysAgo(1)));
+        ASSERT_TRUE(
+            db.exec("INSERT INTO urls (url, title, last_visit_time) VALUES (NULL, 'Null address', 1)"));
+        ASSERT_TRUE(db.add("http://after.example/", "After", 1, ChromiumHistoryDb::daysAgo(1)));
+    }
+    start();
+    for (bool live : {false, true}) {
+        core->setLiveSearching(live);
+        core->updateCache();
+        EXPECT_EQ(found("example"), (Texts{"Before", "After"})) << live;
+        EXPECT_EQ(found("address"), Texts{}) << live;
+    }
+}
+
+TEST_F(ChromiumTest, AnIndexerTheCoreRefusesIsDestroyedAndTheOthersStay) {
+    chromeProfile();
+    chromeProfile("Profile 1");
+    ASSERT_TRUE(plugin->startUp());
+    ASSERT_EQ(plugin->findBrowser(Chrome)->profiles.size(), 2u);
+    plugin->refusals = 1;
+    const long before = VIndexer::getLiveIndexerCount();
+    plugin->setSearchBookmarks(Chrome, true);
+    EXPECT_EQ(plugin->getBookmarksIndexers(Chrome).size(), 1u) << "the refused one is not kept";
+    EXPECT_EQ(VIndexer::getLiveIndexerCount(), before + 1) << "the refused indexer was left alive";
+    EXPECT_EQ(core->getNumIndexers(), 1);
 }

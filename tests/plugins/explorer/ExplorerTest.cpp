@@ -5,6 +5,8 @@
 #include "ExplorerModule.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
+#include "support/FolderLink.h"
+#include "support/Watchdog.h"
 
 #include <map>
 #include <thread>
@@ -44,6 +46,24 @@ TEST_F(ExplorerTest, FavoritesInSubFoldersAreFoundByTitleAndAddressInBothModes) 
         EXPECT_EQ(result->getUrl(), "http://shared.example/");
         EXPECT_EQ(result->getIcon(), explorer::resultIcon()) << "the library's icon, never the shortcut's";
     }
+}
+
+TEST_F(ExplorerTest, TheFavoritesWalkDoesNotFollowLinksOrJunctions) {
+    ASSERT_TRUE(temp.makeDir("Favorites\\A"));
+    ASSERT_TRUE(temp.makeDir("Favorites\\B"));
+    ASSERT_TRUE(writeFavorite("A\\Once.url", "http://once.example/"));
+    // Two links back up the tree: followed, every path through them is walked, 2^depth of them.
+    FolderLink fromA(temp.sub("Favorites\\A\\up"), temp.sub("Favorites"));
+    FolderLink fromB(temp.sub("Favorites\\B\\up"), temp.sub("Favorites"));
+    ASSERT_TRUE(fromA.made() && fromB.made());
+    mustFinishWithin(20000, "walks of Favorites with two looping links", [&] {
+        plugin->loadPrefs(nullptr);
+        ASSERT_NE(plugin->getFavoritesIndexer(), nullptr);
+        EXPECT_EQ(plugin->getFavoritesIndexer()->getCachedCount(), 1u);
+        core->setLiveSearching(true);
+        EXPECT_EQ(search("once"), (Names{"Once"})) << "the live walk does not follow them either";
+        core->setLiveSearching(false);
+    });
 }
 
 TEST_F(ExplorerTest, WhenTheShortcutObjectCannotLoadAFileItsUrlLineIsRead) {

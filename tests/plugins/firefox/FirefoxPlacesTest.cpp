@@ -9,6 +9,7 @@
 #include "FirefoxPlugin.h"
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 #include <tuple>
 
@@ -331,6 +332,40 @@ TEST_F(FirefoxPlaces, ANewBookmarkIsFoundByTheNextCachedSearchWithoutARebuild) {
     EXPECT_FALSE(indexer->isCacheStale());
     browser.close(); // the log folded into the database and removed
     EXPECT_EQ(addresses(search("second")), (std::vector<std::string>{"http://second.example/"}));
+}
+
+namespace {
+
+// A bookmarks indexer whose searches on its worker count as cancelled while told so: a rebuild that the
+// next keystroke cuts short, at the first point it looks.
+class CutShortBookmarksIndexer : public VFirefoxBookmarksIndexer {
+public:
+    using VFirefoxBookmarksIndexer::VFirefoxBookmarksIndexer;
+    std::atomic<bool> cutShort{false};
+    bool isCancelled() const override {
+        return (cutShort.load() && isWorkerThread()) || VFirefoxBookmarksIndexer::isCancelled();
+    }
+};
+
+} // namespace
+
+TEST_F(FirefoxPlaces, ARebuildCutShortByTheNextKeystrokeKeepsTheCacheAndStaysStale) {
+    PlacesDatabase browser(folder.sub(kOne) + "\\places.sqlite");
+    browser.addBookmark(PlacesDatabase::Menu, "http://first.example/", "First");
+    auto* indexer = new CutShortBookmarksIndexer(plugin);
+    ASSERT_TRUE(indexer->init());
+    ASSERT_TRUE(core->registerIndexer(indexer));
+    EXPECT_EQ(addresses(search("example")), (std::vector<std::string>{"http://first.example/"}));
+
+    browser.addBookmark(PlacesDatabase::Toolbar, "http://second.example/", "Second");
+    ASSERT_TRUE(indexer->isCacheStale());
+    indexer->cutShort = true;
+    EXPECT_TRUE(search("example").empty());
+    EXPECT_EQ(indexer->getCachedCount(), 1u) << "the cut-short rebuild replaced the cache";
+    EXPECT_TRUE(indexer->isCacheStale()) << "the cut-short rebuild counted as done";
+    indexer->cutShort = false;
+    EXPECT_EQ(search("example").size(), 2u);
+    EXPECT_FALSE(indexer->isCacheStale());
 }
 
 TEST_F(FirefoxPlaces, ScriptAndDataAddressesAreListedButOpenOnlyWhenConfirmed) {

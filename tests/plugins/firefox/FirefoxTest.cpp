@@ -23,12 +23,16 @@ class PointedFirefoxPlugin : public VFirefoxPlugin {
 public:
     std::string appData;
     std::map<std::pair<HKEY, std::string>, std::string> registry;
+    bool refuse = false; // the core refuses every indexer
 
 protected:
     std::string appDataFolder() const override { return appData; }
     std::string registryString(HKEY root, const std::string& keyText) const override {
         auto it = registry.find({root, keyText});
         return it == registry.end() ? std::string() : it->second;
+    }
+    bool registerIndexer(VIndexer* created) override {
+        return !refuse && VFirefoxPlugin::registerIndexer(created);
     }
 };
 
@@ -136,7 +140,8 @@ using Texts = std::set<std::string>;
 } // namespace
 
 TEST_F(Firefox, StartsOnlyWhereAVersionIsRegisteredTheUsersFirst) {
-    EXPECT_FALSE(plugin->startUp());
+    ASSERT_TRUE(::DeleteFileA(folder.sub("AppData\\Mozilla\\Firefox\\profiles.ini").c_str()));
+    EXPECT_FALSE(plugin->startUp()) << "neither a registered version nor a profile list";
     const std::string key = "Software\\Mozilla\\Mozilla Firefox\\";
     plugin->registry[{HKEY_LOCAL_MACHINE, key + "CurrentVersion"}] = "2.0 (en-US)";
     plugin->registry[{HKEY_LOCAL_MACHINE, key + "2.0 (en-US)\\Main\\PathToExe"}] = "C:\\Machine\\firefox.exe";
@@ -146,6 +151,30 @@ TEST_F(Firefox, StartsOnlyWhereAVersionIsRegisteredTheUsersFirst) {
     plugin->registry[{HKEY_CURRENT_USER, key + "CurrentVersion"}] = "3.0 (de)";
     ASSERT_TRUE(plugin->startUp());
     EXPECT_EQ(plugin->getBrowserPath(), "C:\\User\\firefox.exe");
+}
+
+TEST_F(Firefox, AProfileListIsEnoughWhereNoVersionIsRegistered) {
+    // A portable copy, a Store install, or a key in the registry view this build does not see.
+    writeProfileFile("bookmarks.html", kBookmarks);
+    ASSERT_TRUE(plugin->startUp());
+    EXPECT_EQ(plugin->getBrowserPath(), "") << "the default browser opens the results";
+    plugin->loadPrefs(nullptr);
+    EXPECT_EQ(search("chips"), (Texts{"Fish & Chips"}));
+}
+
+TEST_F(Firefox, AnIndexerTheCoreRefusesIsDestroyedAndReadsAsOff) {
+    writeProfileFile("bookmarks.html", kBookmarks);
+    writeProfileFile("history.dat", kHistory);
+    plugin->refuse = true;
+    const long before = VIndexer::getLiveIndexerCount();
+    plugin->setSearchBookmarks(true);
+    plugin->setSearchHistory(true);
+    EXPECT_EQ(plugin->getBookmarksIndexer(), nullptr);
+    EXPECT_EQ(plugin->getHistoryIndexer(), nullptr);
+    EXPECT_EQ(VIndexer::getLiveIndexerCount(), before) << "a refused indexer was left alive";
+    plugin->refuse = false;
+    plugin->setSearchBookmarks(true);
+    EXPECT_NE(plugin->getBookmarksIndexer(), nullptr) << "switching it on again works";
 }
 
 TEST_F(Firefox, PreferencesSwitchOnOnlyIndexersWhoseFilesExist) {

@@ -16,10 +16,14 @@ namespace {
 class PointedOperaPlugin : public VOperaPlugin {
 public:
     std::string appData, command;
+    bool refuse = false; // the core refuses the indexer
 
 protected:
     std::string appDataFolder() const override { return appData; }
     std::string mailClientCommand() const override { return command; }
+    bool registerIndexer(VOperaBookmarksIndexer* created) override {
+        return !refuse && VOperaPlugin::registerIndexer(created);
+    }
 };
 
 const char kBookmarks[] = "Opera Hotlist version 2.0\r\n"
@@ -249,4 +253,50 @@ TEST_F(Opera, StoredProgramsAndSwitchesStartNothingUnasked) {
     }
     EXPECT_TRUE(UrlConfirmCapture::asked().empty());
     EXPECT_TRUE(ShellCapture::requests().empty());
+}
+
+TEST_F(Opera, AFileWithoutAMarkThatIsValidUtf8IsReadAsUtf8) {
+    writeProfileBookmarks("Opera Hotlist version 2.0\r\nOptions: encoding = utf8, version=3\r\n\r\n"
+                          "#URL\r\n\tNAME=Caf\xC3\xA9 cr\xC3\xA8me\r\n\tURL=http://cafe.example/\r\n\r\n");
+    ASSERT_TRUE(plugin->startUp());
+    EXPECT_EQ(search("cafe.example"), (Names{"Caf\xE9 cr\xE8me"})) << "in the active code page, 1252 here";
+    writeProfileBookmarks("#URL\r\n\tNAME=Caf\xE9 cr\xE8me\r\n\tURL=http://cafe.example/\r\n\r\n");
+    plugin->getIndexer()->updateCache();
+    EXPECT_EQ(search("cafe.example"), (Names{"Caf\xE9 cr\xE8me"}))
+        << "a file that is no UTF-8 keeps its bytes";
+}
+
+TEST_F(Opera, AnEntryWithoutANameDoesNotTakeTheNameOfTheOneBefore) {
+    writeProfileBookmarks("#URL\r\n\tNAME=Named page\r\n\tURL=http://named.example/\r\n\r\n"
+                          "#URL\r\n\tURL=http://nameless.example/\r\n\r\n");
+    ASSERT_TRUE(plugin->startUp());
+    for (bool live : {false, true}) {
+        core->setLiveSearching(live);
+        EXPECT_EQ(search("nameless"), (Names{"http://nameless.example/"})) << live;
+        EXPECT_EQ(search("named page"), (Names{"Named page"})) << live;
+    }
+}
+
+TEST_F(Opera, AListedResultKeepsItsIconAfterItsIndexerIsGone) {
+    writeProfileBookmarks(kBookmarks);
+    ASSERT_TRUE(plugin->startUp());
+    ASSERT_EQ(search("daily"), (Names{"Daily News"}));
+    const HICON icon = listener->results().at(0)->getIcon();
+    ASSERT_NE(icon, nullptr);
+    // As when the core refreshes or drops its sources while the list still shows the result.
+    core->unregisterIndexer(plugin->getIndexer());
+    ICONINFO info{};
+    ASSERT_TRUE(::GetIconInfo(icon, &info)) << "the icon was destroyed with the indexer";
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+}
+
+TEST_F(Opera, AnIndexerTheCoreRefusesIsDestroyedAndThePluginDeclines) {
+    writeProfileBookmarks(kBookmarks);
+    plugin->refuse = true;
+    const long before = VIndexer::getLiveIndexerCount();
+    EXPECT_FALSE(plugin->startUp());
+    EXPECT_EQ(plugin->getIndexer(), nullptr);
+    EXPECT_EQ(VIndexer::getLiveIndexerCount(), before) << "the refused indexer was left alive";
+    EXPECT_EQ(core->getNumIndexers(), 0);
 }

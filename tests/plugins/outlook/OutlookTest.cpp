@@ -16,7 +16,9 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -58,10 +60,11 @@ protected:
         ::DeleteFileA(logPath().c_str());
         CoreTest::TearDown();
     }
-    bool startPlugin() {
+    bool startPlugin(DWORD callLimitMs = 15000) {
         outlook::Component component;
         component.create = &fakeCreate;
         component.installed = [](const std::string&) { return true; };
+        component.callLimitMs = callLimitMs;
         plugin = new VOutlookPlugin(component);
         return plugin->startUp();
     }
@@ -249,6 +252,39 @@ TEST_F(Outlook, ACancelledLiveSearchStopsWaitingAtOnceAndItsReadingStopsAtTheNex
     EXPECT_EQ(callsSinceCancel("item2", kEntryId), 0) << "read on after the search was cancelled";
     EXPECT_EQ(listener->everDelivered(), 0);
     EXPECT_EQ(search("ann").size(), 4u) << "the next search is served";
+}
+
+TEST_F(Outlook, AComponentThatHangsAtLogOnHoldsTheStartOnlyForTheTimeLimitAndIsLogged) {
+    vx::CHandle hold, held;
+    hold.Attach(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    held.Attach(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    fake().holdLogOn = hold.Get();
+    fake().held = held.Get();
+    // A start that does wait is let go of after a while, so that it fails the test instead of hanging it.
+    std::thread answerLate([&] {
+        ::Sleep(3000);
+        ::SetEvent(hold.Get());
+    });
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(startPlugin(300));
+    stopPlugin();
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
+    EXPECT_LT(took.count(), 2000) << "the window thread waited for the component";
+    EXPECT_EQ(core->getNumIndexers(), 0);
+    EXPECT_EQ(core->getAction("outlookcontact", false), nullptr);
+    TempFolder reader;
+    ASSERT_TRUE(::CopyFileA(logPath().c_str(), reader.sub("log").c_str(), FALSE));
+    EXPECT_EQ(reader.readFile("log"),
+              "Outlook did not answer while logging on (waited 1 s); going on without it\r\n");
+
+    answerLate.join();
+    // Once the component answers, its objects are released on their own thread, which then ends.
+    mustFinishWithin(10000, "the abandoned apartment thread", [] {
+        while (fake().liveObjects() != 0 || fake().apartmentRefsLeft != 0)
+            ::Sleep(5);
+    });
+    EXPECT_EQ(fake().callsTo("session", 18).size(), 1u) << "logged off there";
 }
 
 TEST_F(Outlook, OpeningShowsTheItemWithTheEntryIdAndLogsEachProblemOnALine) {

@@ -4,6 +4,11 @@
 #include "support/ShellCapture.h"
 #include "util/VxText.h"
 
+#include <commctrl.h>
+
+#include <cstring>
+#include <set>
+
 namespace {
 
 const std::string kGoogle = "https://www.google.com/search?q=";
@@ -119,6 +124,62 @@ TEST_F(SearchActionTest, SearchesSurviveTheFileAndStoredAddressesStayAsWritten) 
     EXPECT_NE(plugin->getActions()[1]->getIcon(), nullptr);
 }
 
+namespace {
+
+// The plug-in over an image list that refuses the icons of some files.
+class RefusingWebqueryPlugin : public VWebqueryPlugin {
+public:
+    using VWebqueryPlugin::VWebqueryPlugin;
+    std::set<int> refusedCalls; // by the order in which icons are added, from 0
+protected:
+    int addIcon(HIMAGELIST list, HICON icon) override {
+        return refusedCalls.count(calls++) ? -1 : VWebqueryPlugin::addIcon(list, icon);
+    }
+
+private:
+    int calls = 0;
+};
+
+// The image as the list draws it over a grey background.
+std::vector<uint32_t> drawn(HIMAGELIST list, int index) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 16;
+    info.bmiHeader.biHeight = -16;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    std::vector<uint32_t> pixels(16 * 16, 0x00808080u);
+    std::memcpy(bits, pixels.data(), pixels.size() * sizeof(uint32_t));
+    ::ImageList_Draw(list, index, dc, 0, 0, ILD_NORMAL);
+    ::GdiFlush();
+    std::memcpy(pixels.data(), bits, pixels.size() * sizeof(uint32_t));
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    ::DeleteObject(bitmap);
+    return pixels;
+}
+
+} // namespace
+
+TEST_F(WebqueryTest, AnIconTheImageListRefusesKeepsItsPlaceForTheIconsAfterIt) {
+    RefusingWebqueryPlugin refusing(imagesFolder());
+    refusing.refusedCalls = {0};
+    HIMAGELIST list = refusing.getImageList();
+    HIMAGELIST whole = plugin->getImageList();
+    const int files = static_cast<int>(plugin->getIconFiles().size());
+    ASSERT_GE(files, 2);
+    ASSERT_EQ(refusing.getIconFiles(), plugin->getIconFiles());
+    EXPECT_EQ(ImageList_GetImageCount(list), files);
+    for (int i = 1; i < files; ++i)
+        EXPECT_EQ(drawn(list, i), drawn(whole, i)) << "the icon of " << plugin->getIconFiles()[i];
+    EXPECT_NE(drawn(list, 0), drawn(whole, 0)) << "a blank in the refused one's place";
+}
+
 TEST_F(WebqueryTest, AWebqueryNodeIsReadAsItStands) {
     VPreferencesNode* root = VPreferencesNode::createInstance("PluginMgr");
     VPreferencesNode* mine = VPreferencesNode::createInstance("Webquery");
@@ -159,6 +220,32 @@ TEST_F(WebqueryTest, ASearchRefusedForItsKeywordIsKeptSavedAndDestroyedByThePlug
     dropPlugin();
     EXPECT_EQ(CountedSearch::destroyed(), 2) << "the refused one by the plug-in, the other by the core";
     EXPECT_EQ(core->getAction("copy", false), builtinCopy);
+}
+
+TEST_F(WebqueryTest, AKeywordEditedToOneInUseIsRefusedLikeAnAddedOne) {
+    auto* alpha = new CountedSearch(plugin, "alpha");
+    auto* beta = new CountedSearch(plugin, "beta");
+    plugin->addAction(alpha);
+    plugin->addAction(beta);
+    const int registered = core->getNumActions();
+    beta->setKeyword("alpha");
+    plugin->actionEdited(beta);
+    EXPECT_FALSE(plugin->isRegistered(beta)) << "two actions hold one keyword";
+    EXPECT_EQ(core->getAction("alpha", false), alpha);
+    EXPECT_EQ(core->getNumActions(), registered - 1);
+    VPreferencesNode* root = saved();
+    EXPECT_EQ(root->getChild("Webquery")->getNumChildren(), 2) << "kept and saved all the same";
+    root->deleteThis();
+
+    beta->setKeyword("copy");
+    plugin->actionEdited(beta);
+    EXPECT_FALSE(plugin->isRegistered(beta)) << "the built-in copy action holds that one";
+    beta->setKeyword("beta2");
+    plugin->actionEdited(beta);
+    EXPECT_TRUE(plugin->isRegistered(beta));
+    EXPECT_EQ(core->getAction("beta2", false), beta);
+    dropPlugin();
+    EXPECT_EQ(CountedSearch::destroyed(), 2);
 }
 
 TEST_F(WebqueryTest, RemovingASearchTakesItsShortcutAndDefaultEntriesAndDestroysIt) {

@@ -114,8 +114,13 @@ public:
                                                : S_OK;
         };
 
-        if (name == "session" && id == 4)
+        if (name == "session" && id == 4) {
+            if (f.holdLogOn) {
+                ::SetEvent(f.held);
+                ::WaitForSingleObject(f.holdLogOn, INFINITE);
+            }
             return f.failLogOn ? fail() : S_OK;
+        }
         if (name == "session" && id == 7)
             return answerIfPresent(f.folder, [] { return new FakeObject("folder"); });
         if (name == "folder" && id == 17)
@@ -197,6 +202,7 @@ void FakeOutlook::reset() {
     failSession = failUtils = failLogOn = false;
     exceptionTextSize = 8;
     held = nullptr;
+    holdLogOn = nullptr;
     uninitialisations = 0;
     uninitialisedThread = 0;
     apartmentRefsLeft = ~0u;

@@ -50,7 +50,8 @@ public:
     int failNextAt = -1; // the next-item call that would reach this index fails
     bool failSession = false, failUtils = false, failLogOn = false;
     size_t exceptionTextSize = 8; // characters in each string of an exception record
-    HANDLE held = nullptr;        // set when a read starts waiting on holdRead
+    HANDLE held = nullptr;        // set when a read starts waiting on holdRead, or log-on on holdLogOn
+    HANDLE holdLogOn = nullptr;   // logging on waits for this event, as on a server that does not answer
 
     std::vector<FakeCall> calls();
     std::vector<FakeCall> callsTo(const std::string& object, DISPID id);
