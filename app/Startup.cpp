@@ -136,6 +136,14 @@ bool registerHotKey(HWND window, UINT& modifiers, UINT key, bool firstRun) {
     return ::RegisterHotKey(window, 1, modifiers, key) != FALSE;
 }
 
+namespace {
+HWND confirmationOwner = nullptr;
+} // namespace
+
+void setConfirmationOwner(HWND owner) {
+    confirmationOwner = owner;
+}
+
 bool confirmUrlOpening(const std::string& url) {
     // A crafted address can be long enough to push the question off the screen.
     const std::size_t kShown = 1024;
@@ -143,7 +151,7 @@ bool confirmUrlOpening(const std::string& url) {
     const std::string text = "This address does not lead to a web page, a file or an e-mail message. "
                              "Opening it may start a program:\n\n" +
                              shown + "\n\nOpen it anyway?";
-    return ::MessageBoxA(nullptr, text.c_str(), "Verbinox",
+    return ::MessageBoxA(confirmationOwner, text.c_str(), "Verbinox",
                          MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
 }
 

@@ -540,7 +540,10 @@ bool VVerbinoxCore::isPlainUrl(const std::string& url) {
     return false;
 }
 
-bool VVerbinoxCore::openUrl(const std::string& url, const std::string& browserPath) const {
+bool VVerbinoxCore::openUrl(const std::string& urlArgument, const std::string& browserPathArgument) const {
+    // Copies first: the confirmation box dispatches messages, and the result these strings belong to
+    // may be gone by the time the user answers.
+    const std::string url(urlArgument), browserPath(browserPathArgument);
     // "ms-msdt:", "search-ms:" and their kind run programs with the address's arguments: a bookmark or a
     // history entry must never start one without the user's word.
     if (!isPlainUrl(url)) {
