@@ -514,26 +514,27 @@ TEST_F(SearchWindowTest, HidingStopsTheSearchAndNoListShowsOverTheHiddenWindow) 
 
 namespace {
 
+struct BoxSearch {
+    std::vector<HWND>* seen;
+    HWND found;
+};
+
+BOOL CALLBACK findUnseenBox(HWND w, LPARAM data) {
+    auto* search = reinterpret_cast<BoxSearch*>(data);
+    char title[32] = {}, cls[16] = {};
+    ::GetWindowTextA(w, title, sizeof(title));
+    ::GetClassNameA(w, cls, sizeof(cls));
+    if (std::string(cls) != "#32770" || std::string(title) != "Verbinox" || !::IsWindowVisible(w) ||
+        std::find(search->seen->begin(), search->seen->end(), w) != search->seen->end())
+        return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
 // A message box of the program on that thread that is not among those seen; it is added to them.
 HWND newBox(DWORD thread, std::vector<HWND>& seen) {
-    struct Search {
-        std::vector<HWND>* seen;
-        HWND found;
-    } search{&seen, nullptr};
-    ::EnumThreadWindows(
-        thread,
-        [](HWND w, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            char title[32] = {}, cls[16] = {};
-            ::GetWindowTextA(w, title, sizeof(title));
-            ::GetClassNameA(w, cls, sizeof(cls));
-            if (std::string(cls) != "#32770" || std::string(title) != "Verbinox" || !::IsWindowVisible(w) ||
-                std::find(s->seen->begin(), s->seen->end(), w) != s->seen->end())
-                return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    BoxSearch search{&seen, nullptr};
+    ::EnumThreadWindows(thread, &findUnseenBox, reinterpret_cast<LPARAM>(&search));
     if (search.found)
         seen.push_back(search.found);
     return search.found;
