@@ -42,15 +42,18 @@ void VCommandLine::setTextProgrammatically(const std::string& text) {
 void VCommandLine::onTextChanged() {
     if (programmatic)
         return;
+    if (owner)
+        owner->textEdited();
     if (owner && owner->isBrowseMode()) {
         notify(UM_TEXTCHANGED);
         return;
     }
     // Every keystroke postpones the message: it comes once the typing pauses.
-    ::SetTimer(edit, kTypingTimer, static_cast<UINT>(delay), nullptr);
+    settling = ::SetTimer(edit, kTypingTimer, static_cast<UINT>(delay), nullptr) != 0;
 }
 
 void VCommandLine::stopTypingTimer() {
+    settling = false;
     if (edit)
         ::KillTimer(edit, kTypingTimer);
 }
@@ -99,7 +102,9 @@ bool VCommandLine::handleKey(UINT key) {
     case VK_TAB:
     case VK_RETURN:
     case VK_ESCAPE:
-        if (!list || !list->onListKey(key))
+        // While the text settles the list shows what an older text found: Enter and Tab act on the
+        // text itself, and no row of the list can be picked.
+        if ((settling && key != VK_ESCAPE) || !list || !list->onListKey(key))
             notify(key == VK_TAB ? UM_TAB : key == VK_RETURN ? UM_ENTER : UM_ESCAPE);
         return true;
     case VK_PRIOR:
@@ -110,7 +115,7 @@ bool VCommandLine::handleKey(UINT key) {
     case VK_UP:
     case VK_RIGHT:
     case VK_DOWN:
-        return list && list->onListKey(key);
+        return !settling && list && list->onListKey(key);
     default:
         return false;
     }
@@ -143,12 +148,14 @@ LRESULT CALLBACK VCommandLine::proc(HWND window, UINT message, WPARAM wParam, LP
         if (wParam == kTypingTimer) {
             // Killed first: whatever the message leads to, the timer fires once per pause.
             ::KillTimer(window, kTypingTimer);
+            self->settling = false;
             self->notify(UM_TEXTCHANGED);
             return 0;
         }
         break;
     case WM_NCDESTROY:
         ::KillTimer(window, kTypingTimer);
+        self->settling = false;
         ::RemoveWindowSubclass(window, &VCommandLine::proc, kSubclassId);
         self->edit = nullptr;
         break;

@@ -16,6 +16,9 @@ public:
     virtual bool isBrowseMode() const = 0;
     // Cancels the search and empties the list (and the text, with clear).
     virtual void resetSearch(bool clear) = 0;
+    // The user changed the text: what the list shows was found for another text. Comes at every
+    // change, before the settled-text message that may follow.
+    virtual void textEdited() = 0;
 
 protected:
     ~VCommandLineOwner() = default;
@@ -51,6 +54,9 @@ public:
     // The dialog calls this for the control's EN_CHANGE.
     void onTextChanged();
     void stopTypingTimer();
+    // True between a change of the text and its settled-text message: the list's results were found
+    // for an older text.
+    bool isSettling() const { return settling; }
     int getDelay() const { return delay; }
     void setDelay(int milliseconds) { delay = milliseconds < 0 ? 0 : milliseconds; }
 
@@ -70,6 +76,7 @@ private:
     VCommandLineOwner* owner = nullptr;
     VCommandLineList* list = nullptr;
     bool programmatic = false;
+    bool settling = false;
     // Set when a key was taken, so the character message it produces is swallowed too.
     bool swallowChar = false;
     int delay = 500;

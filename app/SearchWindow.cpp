@@ -27,6 +27,11 @@
 namespace {
 
 const UINT_PTR kFirstLoopTimer = 1;
+// Enter on a text whose results have not come yet waits this long for the first of them, and looks
+// whether any can still come at every tick.
+const UINT_PTR kAwaitTimer = 2;
+const UINT kAwaitTickMs = 50;
+const DWORD kAwaitLimitMs = 3000;
 
 void showMessageBox(const char* text) {
     vx::messageBox(nullptr, text, "Verbinox", MB_OK);
@@ -42,18 +47,45 @@ bool isSeparator(char c) {
 }
 
 // The text before and after its first blank, CR, LF or tab, both trimmed; the whole text when there is
-// no such character.
-void splitKeyword(const std::string& text, std::string& keyword, std::string& argument) {
+// no such character (false).
+bool splitKeyword(const std::string& text, std::string& keyword, std::string& argument) {
     std::size_t at = 0;
     while (at < text.size() && !isSeparator(text[at]))
         ++at;
     if (at == text.size()) {
         keyword = text;
         argument.clear();
-        return;
+        return false;
     }
     keyword = vx::trimmed(std::string_view(text).substr(0, at));
     argument = vx::trimmed(std::string_view(text).substr(at + 1));
+    return true;
+}
+
+// Marks the length of an action's run.
+class Executing {
+public:
+    explicit Executing(bool& flag) : flag(flag) { flag = true; }
+    ~Executing() { flag = false; }
+    Executing(const Executing&) = delete;
+    Executing& operator=(const Executing&) = delete;
+
+private:
+    bool& flag;
+};
+
+// What the edit box and the lists send: keys, settled text and choices.
+bool isKeyOrChoice(UINT message) {
+    return message >= UM_TEXTCHANGED && message <= UM_PROPERTYCHOSEN;
+}
+
+bool isInput(UINT message) {
+    return isKeyOrChoice(message) || message == UM_DRAINRESULTS || message == WM_HOTKEY ||
+           message == WM_COMMAND || message == WM_TIMER;
+}
+
+bool isMenuCommandOfTheWeb(UINT id) {
+    return id == ID_WEB_HOME || id == ID_WEB_HELP || id == ID_WEB_FORUMS;
 }
 
 } // namespace
@@ -169,6 +201,8 @@ void CVerbinoxDlg::onInitDialog() {
 
     core = VVerbinoxCore::instance();
     core->startUp();
+    // The box that asks before an unusual address opens is modal to this window.
+    startup::setConfirmationOwner(hwnd);
     queue.reset(new VResultQueue(hwnd, UM_DRAINRESULTS));
     core->registerResultListener(queue.get());
     core->registerActionListener(queue.get());
@@ -295,6 +329,9 @@ void CVerbinoxDlg::shutdown() {
         core->cancelSearch(core->getCurrentSearchId());
     for (int i = 0; i < core->getNumIndexers(); ++i)
         core->getIndexer(i)->stopWorker();
+    stopAwaiting();
+    searchId = 0;
+    startup::setConfirmationOwner(nullptr);
     core->unregisterResultListener(queue.get());
     core->unregisterActionListener(queue.get());
     queue->discard();
@@ -321,22 +358,94 @@ void CVerbinoxDlg::showWindow() {
     ::ShowWindow(hwnd, SW_SHOW);
     ::SetForegroundWindow(hwnd);
     ::SetFocus(commandLine.getHwnd());
-    if (settings.alwaysShowList)
+    if (settings.alwaysShowList || list.getCount() > 0)
         list.setShown(true);
     else
         list.standBy();
 }
 
 void CVerbinoxDlg::hideWindow() {
-    list.setShown(false);
+    stopAwaiting();
+    if (mode == Searching || mode == Browse) {
+        cancelSearch();
+        list.clear();
+        mode = Idle;
+    }
+    list.suspend();
     ::ShowWindow(hwnd, SW_HIDE);
 }
 
-void CVerbinoxDlg::resetSearch(bool clear) {
-    const std::string text = commandLine.getText();
-    if (searchId)
+HWND CVerbinoxDlg::modalPopup() const {
+    if (PrefsSheet* sheet = getOpenPreferences())
+        return sheet->getHwnd();
+    // A modal dialog or message box owned by this window disables it.
+    if (!hwnd || ::IsWindowEnabled(hwnd))
+        return nullptr;
+    HWND popup = ::GetLastActivePopup(hwnd);
+    return popup != hwnd ? popup : nullptr;
+}
+
+bool CVerbinoxDlg::isCommandAvailable(UINT id) const {
+    if (shutDown)
+        return false;
+    if (isMenuCommandOfTheWeb(id))
+        return true;
+    return !executing && !getOpenPreferences() && (!hwnd || ::IsWindowEnabled(hwnd));
+}
+
+void CVerbinoxDlg::reveal() {
+    if (shutDown)
+        return;
+    // Shown under a modal dialog, the window would take no input and hide the dialog.
+    if (HWND popup = modalPopup()) {
+        ::SetForegroundWindow(popup);
+        return;
+    }
+    if (isCommandAvailable(ID_TRAY_SHOW))
+        showWindow();
+}
+
+void CVerbinoxDlg::onTrayLButtonDblClk(POINT) {
+    reveal();
+}
+
+void CVerbinoxDlg::onTrayRButtonDown(POINT at) {
+    if (!shutDown)
+        CTrayDialog::onTrayRButtonDown(at);
+}
+
+void CVerbinoxDlg::prepareTrayMenu(HMENU popup) {
+    for (int i = 0, n = ::GetMenuItemCount(popup); i < n; ++i) {
+        const UINT id = ::GetMenuItemID(popup, i);
+        if (id != static_cast<UINT>(-1) && id != 0)
+            ::EnableMenuItem(popup, id, MF_BYCOMMAND | (isCommandAvailable(id) ? MF_ENABLED : MF_GRAYED));
+    }
+}
+
+void CVerbinoxDlg::cancelSearch() {
+    stopAwaiting();
+    if (searchId && core)
         core->cancelSearch(searchId);
-    // Whatever is still queued for that search is dropped when it is drained: nothing on show.
+    // What that search queued before the cancel is destroyed when it is drained: nothing is on show.
+    searchId = 0;
+}
+
+void CVerbinoxDlg::textEdited() {
+    if (!core || executing)
+        return;
+    stopAwaiting();
+    // Whatever the list shows was found for the text before this change.
+    if (mode == Searching)
+        cancelSearch();
+    if (mode != Browse && list.getCount() > 0)
+        list.select(-1);
+}
+
+void CVerbinoxDlg::resetSearch(bool clear) {
+    if (!core || executing)
+        return;
+    const std::string text = commandLine.getText();
+    cancelSearch();
     const bool listShown = list.isVisible();
     if (!listShown || !settings.alwaysShowList || !text.empty()) {
         if (clear)
@@ -353,6 +462,7 @@ void CVerbinoxDlg::resetSearch(bool clear) {
 }
 
 void CVerbinoxDlg::finish() {
+    cancelSearch();
     list.clear();
     commandLine.setTextProgrammatically("");
     if (settings.autoHide)
@@ -376,16 +486,23 @@ void CVerbinoxDlg::leaveActionMode() {
     mode = Idle;
 }
 
+VAction* CVerbinoxDlg::findAction(const std::string& keyword) const {
+    if (keyword.empty())
+        return nullptr;
+    VAction* action = core->getAction(keyword, true);
+    return action ? action : core->getAction(keyword, false);
+}
+
 void CVerbinoxDlg::onTextChanged() {
     struct HeldList {
         VElementListCtrl& list;
         explicit HeldList(VElementListCtrl& l) : list(l) { list.holdWindow(); }
         ~HeldList() { list.letGoWindow(); }
     } held(list);
-    if (mode == Searching || mode == Browse)
-        resetSearch(false);
-    else if (mode == ActionMode)
+    if (mode == ActionMode)
         return;
+    if (mode == Searching || mode == Browse || list.getCount() > 0)
+        resetSearch(false);
     const std::string text = commandLine.getText();
     if (text.empty())
         return;
@@ -396,18 +513,22 @@ void CVerbinoxDlg::onTextChanged() {
         list.addFiles(files.data(), static_cast<int>(files.size()));
         return;
     }
-    std::string keyword = text, argument;
-    if (matchActionsAfterBlank) {
-        std::string k, a;
-        splitKeyword(text, k, a);
-        if (!a.empty() || k != text) {
-            keyword = k;
-            argument = a;
-        }
+    std::string keyword = text, argument, before, after;
+    const bool separated = splitKeyword(text, before, after);
+    if (matchActionsAfterBlank && separated) {
+        keyword = before;
+        argument = after;
     }
-    VAction* action = core->getAction(keyword, true);
-    if (!action)
-        action = core->getAction(keyword, false);
+    // A keyword shorter than a search would take the first letter of every word that starts with it
+    // ("c" of "cafe"): alone it searches, and a blank after it ("g pizza") picks its action.
+    const std::size_t shortest = static_cast<std::size_t>(std::max(core->getSearchMinChars(), 0));
+    VAction* action = findAction(keyword);
+    if (action && keyword.size() < shortest)
+        action = nullptr;
+    if (!action && separated && before.size() < shortest) {
+        action = findAction(before);
+        argument = after;
+    }
     if (action) {
         enterActionMode(action, argument);
         return;
@@ -416,52 +537,161 @@ void CVerbinoxDlg::onTextChanged() {
     core->startSeach(text, searchId);
 }
 
+bool CVerbinoxDlg::onListKey(UINT virtualKey) {
+    // A shortcut typed whole that was too short to pick its action by itself: Enter and Tab pick it,
+    // unless the user went for a row of the list.
+    if ((virtualKey == VK_RETURN || virtualKey == VK_TAB) && mode != Browse && !list.isSelectionChosen() &&
+        !list.getActionList().isVisible() && findAction(vx::trimmed(commandLine.getText())))
+        return false;
+    return list.key(virtualKey);
+}
+
 void CVerbinoxDlg::onEnter() {
+    // Enter acts on the text in the box, settled or not: never on results of an older text.
+    const bool settled = !commandLine.isSettling();
     commandLine.stopTypingTimer();
     const std::string text = commandLine.getText();
-    std::string keyword, argument;
-    splitKeyword(text, keyword, argument);
     switch (mode) {
-    case Idle: {
-        VAction* action = core->getAction(keyword, true);
-        if (!action)
-            action = core->getAction(keyword, false);
-        if (!action) {
-            if (vx::shellOpen(vx::trimmed(text))) {
-                finish();
-            } else {
-                // Neither an action nor something to open: search for it at once.
-                mode = Searching;
-                core->startSeach(text, searchId);
-            }
-        } else if (argument.empty()) {
-            enterActionMode(action, std::string());
-        } else if (action->execute(argument)) {
-            finish();
-        } else {
-            beep();
-        }
+    case Idle:
+    case Searching:
+        enterTypedText(text, mode == Searching && settled && searchId != 0);
         break;
-    }
-    case ActionMode:
-        if (currentAction && currentAction->execute(text)) {
+    case ActionMode: {
+        bool done = false;
+        if (currentAction) {
+            Executing running(executing);
+            // The blank that separated the argument from the keyword is not part of it.
+            done = currentAction->execute(vx::trimmed(text));
+        }
+        if (shutDown)
+            return;
+        if (done) {
             leaveActionMode();
             finish();
         } else {
             beep();
         }
         break;
-    case Searching:
-    case Browse:
-        if (searchId)
-            core->cancelSearch(searchId);
-        if (vx::shellOpen(text))
+    }
+    case Browse: {
+        cancelSearch();
+        bool opened = false;
+        {
+            Executing running(executing);
+            opened = vx::shellOpen(text);
+        }
+        if (shutDown)
+            return;
+        if (opened)
             finish();
         else
             beep();
         mode = Idle;
         break;
     }
+    }
+}
+
+void CVerbinoxDlg::enterTypedText(const std::string& text, bool searchRuns) {
+    // One Enter does one thing: a second one while the first waits for its result adds nothing.
+    if (awaitedSearchId)
+        return;
+    // Taken before the shell is asked: it may dispatch messages, and rows arrive meanwhile.
+    const bool rowsShown = list.getCount() > 0;
+    std::string keyword, argument;
+    splitKeyword(text, keyword, argument);
+    if (VAction* action = findAction(keyword)) {
+        if (argument.empty()) {
+            cancelSearch();
+            enterActionMode(action, std::string());
+            return;
+        }
+        bool done = false;
+        {
+            Executing running(executing);
+            done = action->execute(argument);
+        }
+        if (shutDown)
+            return;
+        if (done)
+            finish();
+        else
+            beep();
+        return;
+    }
+    const std::string typed = vx::trimmed(text);
+    bool opened = false;
+    {
+        Executing running(executing);
+        opened = vx::shellOpen(typed);
+    }
+    if (shutDown)
+        return;
+    if (opened) {
+        finish();
+        return;
+    }
+    if (searchRuns && rowsShown) {
+        // The user stepped off the rows to open what they typed, and that cannot be opened.
+        beep();
+        return;
+    }
+    if (!searchRuns) {
+        // Neither an action nor something to open: its search starts at once, without the delay.
+        cancelSearch();
+        list.clear();
+        mode = Searching;
+        core->startSeach(text, searchId);
+    }
+    // An empty box lists every action; there is no first result to open for it.
+    if (!typed.empty())
+        awaitFirstResult();
+}
+
+void CVerbinoxDlg::awaitFirstResult() {
+    if (!searchId)
+        return;
+    // Rows that came while the shell was asked are this search's.
+    if (list.getCount() > 0) {
+        onElementChosen(list.getElement(0));
+        return;
+    }
+    awaitedSearchId = searchId;
+    awaitStarted = ::GetTickCount();
+    ::SetTimer(hwnd, kAwaitTimer, kAwaitTickMs, nullptr);
+}
+
+void CVerbinoxDlg::stopAwaiting() {
+    if (!awaitedSearchId)
+        return;
+    awaitedSearchId = 0;
+    ::KillTimer(hwnd, kAwaitTimer);
+}
+
+void CVerbinoxDlg::onAwaitTimer() {
+    if (!awaitedSearchId) {
+        ::KillTimer(hwnd, kAwaitTimer);
+        return;
+    }
+    // The running-worker count falls only after a worker's last delivery was queued: with no worker
+    // left and nothing queued, no result can come any more.
+    const bool nothingCanCome = VIndexer::getRunningWorkerCount() == 0 && queue->pending() == 0;
+    if (nothingCanCome || ::GetTickCount() - awaitStarted >= kAwaitLimitMs) {
+        stopAwaiting();
+        beep();
+    }
+}
+
+void CVerbinoxDlg::onTab() {
+    // The other key that picks a shortcut too short to pick its action by itself.
+    if (mode != Idle && mode != Searching)
+        return;
+    VAction* action = findAction(vx::trimmed(commandLine.getText()));
+    if (!action)
+        return;
+    commandLine.stopTypingTimer();
+    cancelSearch();
+    enterActionMode(action, std::string());
 }
 
 void CVerbinoxDlg::onEscape() {
@@ -476,8 +706,7 @@ void CVerbinoxDlg::onEscape() {
 }
 
 void CVerbinoxDlg::onElementChosen(VElement* element) {
-    if (searchId)
-        core->cancelSearch(searchId);
+    cancelSearch();
     commandLine.stopTypingTimer();
     if (!element)
         return;
@@ -486,7 +715,14 @@ void CVerbinoxDlg::onElementChosen(VElement* element) {
         auto* result = static_cast<VResult*>(element);
         VProperty* property = result->getPropertyCount() > 0 ? result->getDefaultProperty() : nullptr;
         VAction* action = property ? core->getDefaultAction(property->getPropertyType()) : nullptr;
-        if (!action || !action->execute(result, property, text))
+        bool done = false;
+        if (action) {
+            Executing running(executing);
+            done = action->execute(result, property, text);
+        }
+        if (shutDown)
+            return;
+        if (!done)
             beep();
     } else {
         auto* action = static_cast<VAction*>(element);
@@ -497,19 +733,31 @@ void CVerbinoxDlg::onElementChosen(VElement* element) {
             enterActionMode(action, std::string());
             return;
         }
-        if (!action->execute(vx::trimmed(std::string_view(text).substr(at + 1))))
+        bool done = false;
+        {
+            Executing running(executing);
+            done = action->execute(vx::trimmed(std::string_view(text).substr(at + 1)));
+        }
+        if (shutDown)
+            return;
+        if (!done)
             beep();
     }
     finish();
 }
 
 LRESULT CVerbinoxDlg::onActionChosen(VAction* action, VProperty* property) {
-    if (searchId)
-        core->cancelSearch(searchId);
+    cancelSearch();
     commandLine.stopTypingTimer();
     VElement* element = list.getSelectedElement();
-    if (!action || !element || element->getElementType() != VElement::ResultElement ||
-        !action->execute(static_cast<VResult*>(element), property, commandLine.getText())) {
+    bool done = false;
+    if (action && element && element->getElementType() == VElement::ResultElement) {
+        Executing running(executing);
+        done = action->execute(static_cast<VResult*>(element), property, commandLine.getText());
+    }
+    if (shutDown)
+        return 1;
+    if (!done) {
         beep();
         return 1;
     }
@@ -527,6 +775,12 @@ void CVerbinoxDlg::drainResults() {
             list.addElements(elements.data(), count);
         },
         [this](VAction* action) { list.addElement(action); });
+    // Enter came before any result of its text: the first one is what it opens.
+    if (awaitedSearchId && awaitedSearchId == getShownSearchId() && !executing && list.getCount() > 0) {
+        VElement* first = list.getElement(0);
+        stopAwaiting();
+        onElementChosen(first);
+    }
 }
 
 void CVerbinoxDlg::showMenu(UINT menuId, POINT at) {
@@ -540,8 +794,14 @@ void CVerbinoxDlg::showMenu(UINT menuId, POINT at) {
 }
 
 void CVerbinoxDlg::updateCache() {
+    // The core counts a search as running until it is cancelled, also one that found everything long
+    // ago: what runs is stopped, and the rebuild joins its workers.
+    cancelSearch();
     if (core->isSearching())
-        return;
+        core->cancelSearch(core->getCurrentSearchId());
+    list.clear();
+    if (mode != ActionMode)
+        mode = Idle;
     HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     showWindow();
     commandLine.setTextProgrammatically("Updating cache...");
@@ -621,9 +881,15 @@ void CVerbinoxDlg::onUpdateFetched(update::FetchResult* fetched) {
 }
 
 void CVerbinoxDlg::onCommand(UINT id) {
+    if (!isCommandAvailable(id)) {
+        // Greyed in the menus; a second start still asks to be shown.
+        if (id == ID_TRAY_SHOW)
+            reveal();
+        return;
+    }
     switch (id) {
     case ID_TRAY_SHOW:
-        showWindow();
+        reveal();
         break;
     case ID_TRAY_HIDE:
         hideWindow();
@@ -704,6 +970,10 @@ LRESULT CVerbinoxDlg::hitTest(LPARAM lParam) const {
 }
 
 INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    // With the core gone the window takes nothing more. While an action runs, the shell and the
+    // confirmation box dispatch messages: nothing may start a second action or free the result.
+    if ((shutDown && isInput(message)) || (executing && isKeyOrChoice(message)))
+        return message == UM_ACTIONCHOSEN || message == UM_PROPERTYCHOSEN ? 1 : 0;
     switch (message) {
     case UM_TEXTCHANGED:
         onTextChanged();
@@ -715,6 +985,7 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         onEscape();
         return 0;
     case UM_TAB:
+        onTab();
         return 0;
     case UM_ELEMENTCHOSEN:
         onElementChosen(reinterpret_cast<VElement*>(wParam));
@@ -730,6 +1001,8 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         onUpdateFetched(reinterpret_cast<update::FetchResult*>(lParam));
         return 0;
     case WM_TIMER:
+        if (wParam == kAwaitTimer)
+            onAwaitTimer();
         if (wParam == kFirstLoopTimer) {
             ::KillTimer(hwnd, kFirstLoopTimer);
             list.layout();
@@ -752,12 +1025,8 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         }
         return 0;
     case WM_HOTKEY:
-        if (wParam == 1) {
-            if (PrefsSheet* sheet = getOpenPreferences())
-                ::SetForegroundWindow(sheet->getHwnd());
-            else
-                showWindow();
-        }
+        if (wParam == 1)
+            reveal();
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_COMMANDLINE && HIWORD(wParam) == EN_CHANGE) {
@@ -796,7 +1065,9 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     }
     case WM_SIZE:
         layoutChildren(LOWORD(lParam), HIWORD(lParam));
-        list.layout();
+        // Only a list on show follows: laying out an empty one would show it as a line that takes keys.
+        if (list.isVisible())
+            list.layout();
         return 0;
     case WM_MOVING:
         snapToWorkArea(*reinterpret_cast<RECT*>(lParam));
@@ -808,9 +1079,12 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
+        // The session ends, or the Restart Manager asks the program to close: once the core is gone
+        // nothing is left to serve a keystroke or a tray command, so the program ends.
         if (wParam) {
             sessionEnding = true;
             shutdown();
+            exit();
         }
         return 0;
     case WM_DESTROY:

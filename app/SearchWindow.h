@@ -44,7 +44,10 @@ public:
     // Where the settings file is; by default "Verbinox.xml" in the program's folder.
     void setPreferencesPath(const std::string& path) { prefsPath = path; }
     Mode getMode() const { return mode; }
+    // The search whose results the list takes: 0 once it was cancelled or the text changed.
     uint32_t getShownSearchId() const { return mode == Searching ? searchId : 0; }
+    // The search whose first result Enter is waiting for, or 0.
+    uint32_t getAwaitedSearchId() const { return awaitedSearchId; }
     VAction* getCurrentAction() const { return currentAction; }
     VCommandLine& getCommandLine() { return commandLine; }
     VElementListCtrl& getList() { return list; }
@@ -70,19 +73,28 @@ public:
     PrefsSheet* getOpenPreferences() const;
 
     void showWindow();
+    // Hiding stops the search: its results would have no window to show under.
     void hideWindow();
+    // The hot-key, the tray's "Show" and a second start: the window, or the dialog that holds it.
+    void reveal();
+    // False for the menus' commands that must wait: while a dialog is modal to the window or an action
+    // runs, and after the session ended. The web pages open at any time.
+    bool isCommandAvailable(UINT id) const;
     // Cancels the search, empties the list (and the text, with clear); may hide the window.
     void resetSearch(bool clear) override;
     bool isSearchingMode() const override { return mode == Searching; }
     bool isActionMode() const override { return mode == ActionMode; }
     bool isBrowseMode() const override { return mode == Browse; }
+    void textEdited() override;
     // The list browses a folder by putting its path into the edit box as if typed.
     void setEditText(const std::string& text) override;
-    bool onListKey(UINT virtualKey) override { return list.key(virtualKey); }
+    bool onListKey(UINT virtualKey) override;
 
 protected:
     // The window is not minimised into the tray but hidden: a double-click on the icon shows it.
-    void onTrayLButtonDblClk(POINT) override { showWindow(); }
+    void onTrayLButtonDblClk(POINT) override;
+    void onTrayRButtonDown(POINT at) override;
+    void prepareTrayMenu(HMENU popup) override;
 
 public:
     void loadListPrefs(const VPreferencesNode* commandLine) override { list.loadPrefs(commandLine); }
@@ -120,7 +132,20 @@ private:
     LRESULT hitTest(LPARAM lParam) const;
     void onTextChanged();
     void onEnter();
+    void onTab();
     void onEscape();
+    // The action a keyword names exactly, by shortcut first, then by keyword; or null.
+    VAction* findAction(const std::string& keyword) const;
+    // Enter on typed text that no row of the list answers: its action, the shell, or the first result
+    // of its search.
+    void enterTypedText(const std::string& text, bool searchRuns);
+    // Cancels the search on show; what it still delivers is dropped.
+    void cancelSearch();
+    void awaitFirstResult();
+    void stopAwaiting();
+    void onAwaitTimer();
+    // The dialog that is modal to this window (the preferences sheet, a box, the About box), or null.
+    HWND modalPopup() const;
     void onElementChosen(VElement* element);
     LRESULT onActionChosen(VAction* action, VProperty* property);
     void onCommand(UINT id);
@@ -154,6 +179,12 @@ private:
     VWindowSettings settings;
     Mode mode = Idle;
     uint32_t searchId = 0;
+    // Enter's search: its first result is opened when it arrives, within kAwaitLimitMs of the key.
+    uint32_t awaitedSearchId = 0;
+    DWORD awaitStarted = 0;
+    // Set while an action runs: the shell and a confirmation box pump messages, and nothing that
+    // arrives meanwhile may run a second action or free the result being opened.
+    bool executing = false;
     VAction* currentAction = nullptr;
     bool firstRun = false;
     // False while an unreadable settings file stays in its place: it is never saved over.

@@ -10,6 +10,7 @@ CVerbinoxDlg::CVerbinoxDlg() = default;
 
 void CVerbinoxDlg::stopForPreferences() {
     commandLine.stopTypingTimer();
+    cancelSearch();
     if (core->isSearching())
         core->cancelSearch(core->getCurrentSearchId());
     // Joined, not only told: a plug-in's dialog may unregister and destroy an indexer whose worker

@@ -191,6 +191,14 @@ bool registerHotKey(HWND window, UINT& modifiers, UINT key, bool firstRun) {
     return ::RegisterHotKey(window, 1, modifiers, key) != FALSE;
 }
 
+namespace {
+HWND confirmationOwner = nullptr;
+} // namespace
+
+void setConfirmationOwner(HWND owner) {
+    confirmationOwner = owner;
+}
+
 bool confirmUrlOpening(const std::string& url) {
     // A crafted address can be long enough to push the question off the screen.
     const std::size_t kShown = 1024;
@@ -198,7 +206,7 @@ bool confirmUrlOpening(const std::string& url) {
     const std::string text = "This address is not a web page, an e-mail address or a document on this computer. "
                              "Opening it may start a program or reach another computer:\n\n" +
                              shown + "\n\nOpen it anyway?";
-    return vx::messageBox(nullptr, text, "Verbinox",
+    return vx::messageBox(confirmationOwner, text, "Verbinox",
                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
 }
 

@@ -63,5 +63,8 @@ bool registerHotKey(HWND window, UINT& modifiers, UINT key, bool firstRun);
 // The core's confirmation for an address that may start a program instead of showing a page: a Yes/No
 // message box that names the address, No by default. True when the user chose Yes.
 bool confirmUrlOpening(const std::string& url);
+// The window the confirmation box is modal to (null: none): the search window, so that neither a key
+// nor the hot-key reaches it, and nothing frees the result being opened, while the box asks.
+void setConfirmationOwner(HWND owner);
 
 } // namespace startup

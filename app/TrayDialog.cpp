@@ -150,6 +150,7 @@ void CTrayDialog::showTrayMenu(POINT at) {
         return;
     if (defaultItem)
         ::SetMenuDefaultItem(popup, defaultItem, FALSE);
+    prepareTrayMenu(popup);
     // Without the foreground, the menu would not close when the user clicks elsewhere.
     ::SetForegroundWindow(data.hWnd);
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, data.hWnd, nullptr);

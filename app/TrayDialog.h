@@ -55,6 +55,8 @@ protected:
     virtual void onTrayRButtonDown(POINT);
     virtual void onTrayRButtonDblClk(POINT) {}
     virtual void onTrayMouseMove(POINT) {}
+    // Called before the tray menu shows: greys what cannot be done now.
+    virtual void prepareTrayMenu(HMENU) {}
     void showTrayMenu(POINT at);
 
 private:

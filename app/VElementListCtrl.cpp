@@ -119,14 +119,14 @@ bool VElementListCtrl::isRemembered(const VElement* element) const {
            ::lstrcmpiA(first->getValue().c_str(), rememberedPath.c_str()) == 0;
 }
 
-int VElementListCtrl::append(VElement* const* added, int count) {
+int VElementListCtrl::append(VElement* const* added, int count, bool lookForRemembered) {
     WriteLock hold(lock);
     int remembered = NoRow;
     for (int i = 0; i < count; ++i) {
         if (!added[i])
             continue;
         elements.push_back(added[i]);
-        if (isRemembered(added[i]))
+        if (lookForRemembered && isRemembered(added[i]))
             remembered = static_cast<int>(elements.size()) - 1;
     }
     return remembered;
@@ -135,21 +135,21 @@ int VElementListCtrl::append(VElement* const* added, int count) {
 void VElementListCtrl::addElement(VElement* element) {
     if (!element)
         return;
-    int preferred = append(&element, 1);
-    // The first action of a keyword search is what Enter runs; a result that comes alone takes the
-    // selection only by being the folder the user came from.
-    if (!isResult(element) && getSelectedIndex() == NoRow)
-        preferred = 0;
-    afterAdding(preferred, false);
+    append(&element, 1, false);
+    // The first action of a keyword search is what Enter runs; a result that comes alone takes no
+    // selection.
+    afterAdding(!isResult(element) && getSelectedIndex() == NoRow ? 0 : NoRow, false);
 }
 
 void VElementListCtrl::addElements(VElement* const* added, int count) {
-    afterAdding(append(added, count), true);
+    afterAdding(append(added, count, false), true);
 }
 
 void VElementListCtrl::addFiles(VFileResult* const* files, int count) {
     std::vector<VElement*> added(files, files + std::max(count, 0));
-    const int remembered = append(added.data(), count);
+    const int remembered = append(added.data(), count, true);
+    // Made for this listing only: a later search that finds the same file must not move onto it.
+    rememberedPath.clear();
     if (!filesMode) {
         filesMode = true;
         savedTwoLines = twoLines;
@@ -167,9 +167,10 @@ void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
     suppressMouseMove = true;
     // The selection is settled before the window is placed and shown, so the whole list is drawn once,
     // in the paint that showing it brings: under Wine every extra window call is a round trip to X.
-    if (preferredRow != NoRow)
+    // A row the user picked, or their choice of none, stays as rows arrive.
+    if (!chosen && preferredRow != NoRow)
         selectRow(preferredRow, true);
-    else if (selectFirst && getSelectedIndex() == NoRow)
+    else if (!chosen && selectFirst && getSelectedIndex() == NoRow)
         selectRow(0, true);
     layout();
 }
@@ -181,6 +182,7 @@ void VElementListCtrl::clear() {
         WriteLock hold(lock);
         old.swap(elements);
         selected = NoRow;
+        chosen = false;
         topIndex = 0;
         if (filesMode) {
             filesMode = false;
@@ -216,7 +218,13 @@ void VElementListCtrl::conceal() {
         veil();
 }
 
+void VElementListCtrl::suspend() {
+    setShown(false);
+    suspended = true;
+}
+
 void VElementListCtrl::standBy() {
+    suspended = false;
     if (!getHwnd() || ::IsWindowVisible(getHwnd()))
         return;
     const RECT wanted = placement(kGrowRows * rowHeight + frameHeight());
@@ -320,6 +328,11 @@ void VElementListCtrl::select(int index) {
     setSelection(index, true);
 }
 
+void VElementListCtrl::choose(int index, bool scrollIntoView) {
+    chosen = true;
+    setSelection(index, scrollIntoView);
+}
+
 void VElementListCtrl::setSelection(int index, bool scrollIntoView) {
     selectRow(index, scrollIntoView);
     refresh();
@@ -379,7 +392,7 @@ void VElementListCtrl::layout() {
     setClip(height < windowHeight ? height : 0);
     // The rows are arranged for the new size before the window shows, so it shows them at once.
     arrangeRows();
-    if (shown)
+    if (shown || suspended)
         return;
     if (isVeiled())
         unveil();
@@ -391,6 +404,8 @@ void VElementListCtrl::layout() {
 void VElementListCtrl::setShown(bool shown) {
     if (!getHwnd())
         return;
+    if (shown)
+        suspended = false;
     if (!shown) {
         ::KillTimer(getHwnd(), kVeilTimer);
         actionList.close();
@@ -465,7 +480,8 @@ bool VElementListCtrl::key(UINT key) {
     case VK_END:
     case VK_UP:
     case VK_DOWN: {
-        if (!isVisible())
+        // Nothing to move through: Home and End move the caret in the edit box instead.
+        if (!isVisible() || getCount() == 0)
             return false;
         if (actionList.isVisible())
             return actionList.key(key);
@@ -485,7 +501,8 @@ bool VElementListCtrl::key(UINT key) {
             next = current == 0 ? NoRow : current == NoRow ? count - 1 : current - 1;
         else
             next = current == count - 1 ? NoRow : current + 1;
-        select(next);
+        suppressMouseMove = true;
+        choose(next, true);
         return true;
     }
     case VK_RETURN:
@@ -610,16 +627,18 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             dragThumb(GET_Y_LPARAM(lParam));
             return 0;
         }
+        POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ::ClientToScreen(getHwnd(), &at);
+        const bool moved = at.x != lastMouse.x || at.y != lastMouse.y;
+        lastMouse = at;
+        const bool suppressed = suppressMouseMove;
+        suppressMouseMove = false;
         const RECT bar = barRect();
-        if (barShown && GET_X_LPARAM(lParam) >= bar.left)
+        if (!moved || suppressed || (barShown && GET_X_LPARAM(lParam) >= bar.left))
             return 0;
-        if (suppressMouseMove) {
-            suppressMouseMove = false;
-            return 0;
-        }
         const int row = rowAt(GET_Y_LPARAM(lParam));
         if (row != getSelectedIndex())
-            setSelection(row, false);
+            choose(row, false);
         return 0;
     }
     case WM_LBUTTONUP:
@@ -643,7 +662,7 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         }
         const int row = rowAt(GET_Y_LPARAM(lParam));
         if (row != NoRow) {
-            setSelection(row, false);
+            choose(row, false);
             ::SendMessageA(owner, UM_ELEMENTCHOSEN, reinterpret_cast<WPARAM>(getSelectedElement()), 0);
         }
         return 0;

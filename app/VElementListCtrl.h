@@ -5,6 +5,7 @@
 #include "VActionListCtrl.h"
 #include "engine/VReaderWriterLock.h"
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,13 @@ public:
     // do not wait for the window to be mapped. Does nothing to a list already mapped.
     void standBy();
 
-    // A key the edit box hands on; true when the list (or a pop-up) took it.
+    // A key the edit box hands on; true when the list (or a pop-up) took it. An empty list takes none.
     bool key(UINT key);
+    // Selects a row for the program; the user's own choice is made with keys and the mouse.
     void select(int index);
+    // True when the user picked the selected row, or picked none, since the list was last cleared:
+    // arriving rows then leave the selection alone.
+    bool isSelectionChosen() const { return chosen; }
     VElement* getSelectedElement() const;
     // The element of a row, or null outside 0..count-1.
     VElement* getElement(int index) const;
@@ -72,6 +77,9 @@ public:
     void layout();
     // Shows the list where it belongs, or hides it with its pop-ups, keeping what it holds.
     void setShown(bool shown);
+    // Hides it with the search window: whatever arrives stays out of sight until the list is shown or
+    // stood by again.
+    void suspend();
 
     bool getShowIcons() const { return showIcons; }
     void setShowIcons(bool value);
@@ -92,12 +100,14 @@ protected:
 private:
     enum { NoRow = -1 };
     // Appends under the write lock; returns the last row whose file is the remembered path, or NoRow.
-    int append(VElement* const* added, int count);
+    int append(VElement* const* added, int count, bool lookForRemembered);
     void afterAdding(int preferredRow, bool selectFirst);
     // Out of sight: veiled, or nothing to do when the window was never mapped.
     void conceal();
     bool isRemembered(const VElement* element) const;
     void setSelection(int index, bool scrollIntoView);
+    // A row the user picked (or none) with a key or the mouse.
+    void choose(int index, bool scrollIntoView);
     // The selection's state alone, drawn by the next paint.
     void selectRow(int index, bool scrollIntoView);
     void scrollTo(int top);
@@ -136,6 +146,11 @@ private:
     // The size the user dragged the list to; zero width until they do.
     SIZE userSize{0, 0};
     bool held = false;
+    bool suspended = false;
+    bool chosen = false;
+    // Where the last mouse move was, in screen coordinates: Wine and Windows also send a move when the
+    // window changes under a resting cursor, which must not pick a row.
+    POINT lastMouse{INT_MIN, INT_MIN};
     bool barShown = false;
     bool barClick = false;
     bool draggingThumb = false;
@@ -149,5 +164,6 @@ private:
     bool twoLines = true;
     bool filesMode = false;
     bool savedTwoLines = true;
+    // The entry Control+Enter or Left came from, selected in the next folder listing only.
     std::string rememberedPath;
 };

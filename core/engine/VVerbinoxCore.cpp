@@ -508,7 +508,11 @@ bool VVerbinoxCore::isPlainUrl(const std::string& url) {
     return false;
 }
 
-bool VVerbinoxCore::openUrl(const std::string& url, const std::string& browserPath, UrlOrigin origin) const {
+bool VVerbinoxCore::openUrl(const std::string& urlArgument, const std::string& browserPathArgument,
+                            UrlOrigin origin) const {
+    // Copies first: the confirmation box dispatches messages, and the result these strings belong to
+    // may be gone by the time the user answers.
+    const std::string url(urlArgument), browserPath(browserPathArgument);
     std::string browser = getOpenUrlsInPluginsBrowser() ? browserPath : std::string();
     if (browser.empty() && getOpenUrlsInNewWindow()) {
         if (defaultBrowser.empty())

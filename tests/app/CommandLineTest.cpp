@@ -38,6 +38,7 @@ public:
             line.setTextProgrammatically("");
         mode = 0;
     }
+    void textEdited() override { ++edits; }
     bool onListKey(UINT key) override {
         listKeys.push_back(key);
         return listTakes;
@@ -64,6 +65,7 @@ public:
     VCommandLine line;
     bool attached = false;
     int mode = 0;
+    int edits = 0;
     bool listTakes = false;
     std::vector<UINT> messages;
     std::vector<bool> resets;
@@ -174,6 +176,24 @@ TEST(CommandLine, CommandKeysGoToTheListFirstAndNavigationOnlyToIt) {
     host.press(VK_DOWN);
     EXPECT_EQ(host.messages.size(), 3u) << "the list took Enter";
     EXPECT_EQ(host.listKeys, (std::vector<UINT>{VK_RETURN, VK_ESCAPE, VK_TAB, VK_RETURN, VK_DOWN}));
+}
+
+TEST(CommandLine, WhileTheTextSettlesEnterAndTabGoToTheWindowAndNoRowCanBePicked) {
+    Host host;
+    host.listTakes = true;
+    host.line.setDelay(5000);
+    host.press('x', 'x');
+    EXPECT_EQ(host.edits, 1);
+    EXPECT_TRUE(host.line.isSettling());
+    host.press(VK_DOWN);
+    host.press(VK_RETURN, '\r');
+    host.press(VK_TAB, '\t');
+    EXPECT_TRUE(host.listKeys.empty()) << "the list shows what an older text found";
+    EXPECT_EQ(host.messages, (std::vector<UINT>{UM_ENTER, UM_TAB})) << "one message per key";
+    EXPECT_EQ(host.line.getText(), "x");
+    host.line.stopTypingTimer();
+    host.press(VK_RETURN, '\r');
+    EXPECT_EQ(host.listKeys, std::vector<UINT>{VK_RETURN}) << "settled, the list is offered Enter again";
 }
 
 TEST(CommandLine, DelayAndTheListsNodeLiveInCommandLine) {

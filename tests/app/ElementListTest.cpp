@@ -319,6 +319,64 @@ TEST_F(ElementList, ArrivalSelectsAnActionOrABatchButNotASingleResult) {
     EXPECT_EQ(list.getSelectedIndex(), 0) << "a batch keeps an existing selection";
 }
 
+TEST_F(ElementList, NoRowChosenWithTheKeysStaysChosenWhileRowsArrive) {
+    addFakes(3);
+    EXPECT_TRUE(list.key(VK_UP));
+    ASSERT_EQ(list.getSelectedIndex(), -1) << "Up from the first row: open what was typed";
+    addFakes(2);
+    list.addElement(coreAction("copy"));
+    EXPECT_EQ(list.getSelectedIndex(), -1);
+    EXPECT_TRUE(list.key(VK_DOWN));
+    EXPECT_TRUE(list.key(VK_DOWN));
+    addFakes(2);
+    EXPECT_EQ(list.getSelectedIndex(), 1) << "a row picked stays picked";
+    list.clear();
+    addFakes(1);
+    EXPECT_EQ(list.getSelectedIndex(), 0) << "the next search starts afresh";
+}
+
+TEST_F(ElementList, ResultsArrivingUnderARestingCursorLeaveTheSelectionAlone) {
+    addFakes(3);
+    moveMouseToRow(2); // the move that follows the arrival is ignored
+    addFakes(2);
+    moveMouseToRow(2);
+    moveMouseToRow(2); // the window changed under the cursor: the system sends the same position again
+    EXPECT_EQ(list.getSelectedIndex(), 0);
+    moveMouseToRow(1);
+    EXPECT_EQ(list.getSelectedIndex(), 1) << "a real move still picks a row";
+}
+
+TEST_F(ElementList, AnEmptyListOnShowTakesNoKeys) {
+    list.setShown(true);
+    ASSERT_TRUE(list.isVisible()) << "shown always, as the option asks";
+    for (UINT key : {VK_HOME, VK_END, VK_UP, VK_DOWN, VK_PRIOR, VK_NEXT, VK_RETURN, VK_TAB})
+        EXPECT_FALSE(list.key(key)) << key;
+}
+
+TEST_F(ElementList, TheFileControlEnterCameFromIsSelectedInItsFolderListingOnly) {
+    host.onText = [&](const std::string& text) {
+        list.clear();
+        VFileResult* entries[] = {new CountedFile(text + "a.txt"), new CountedFile(text + "notes.txt")};
+        list.addFiles(entries, 2);
+    };
+    VElement* found[] = {new CountedFile("C:\\data\\notes.txt")};
+    list.addElements(found, 1);
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    const bool taken = list.key(VK_RETURN);
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(list.getSelectedIndex(), 1) << "the folder is listed with the file selected";
+
+    list.clear();
+    VElement* later[] = {new CountedFile("C:\\other\\x.txt"), new CountedFile("C:\\data\\notes.txt")};
+    list.addElements(later, 2);
+    EXPECT_EQ(list.getSelectedIndex(), 0) << "a later search that finds the file does not jump to it";
+}
+
 TEST_F(ElementList, ClearingReleasesEachResultOnceAndLeavesActionsToTheCore) {
     list.addElement(coreAction("copy"));
     addFakes(3);

@@ -86,6 +86,17 @@ TEST_F(ResultQueueTest, ActionsOfAStartingSearchArriveOnlyThroughTheQueue) {
     EXPECT_EQ(actions.size(), 1u) << "with nothing on show (after Escape or Enter) nothing is handed on";
 }
 
+TEST_F(ResultQueueTest, ActionsOfAnotherSearchAreDroppedAndStayTheCores) {
+    uint32_t first = 0, second = 0;
+    core->startSeach("cop", first);
+    core->startSeach("co", second);
+    EXPECT_EQ(queue->pending(), 2u);
+    drainMessages(second);
+    ASSERT_EQ(actions.size(), 1u) << "only the shown search's copy of the action";
+    EXPECT_EQ(actions[0], core->getAction("copy", false));
+    EXPECT_EQ(core->getAction("copy", false)->getKeyword(), "copy") << "the dropped one was not destroyed";
+}
+
 TEST_F(ResultQueueTest, WhatIsQueuedAtExitIsDestroyed) {
     core->registerIndexer(cachedIndexer({"abc1", "abc2", "abc3"}));
     const long cached = FakeCounters::results.load();

@@ -1,8 +1,12 @@
 // The real search window, driven by messages on this thread, with fake sources registered in the core.
 #include "Messages.h"
+#include "PrefsSheet.h"
 #include "SearchWindow.h"
+#include "Startup.h"
 #include "model/VAction.h"
+#include "model/VFileResult.h"
 #include "model/VPreferences.h"
+#include "res/resource.h"
 #include "support/BalloonCapture.h"
 #include "support/CoreFixture.h"
 #include "support/ShellCapture.h"
@@ -14,6 +18,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 namespace {
 
 std::vector<std::string> boxes;
@@ -21,11 +29,30 @@ void captureBox(const char* text) {
     boxes.push_back(text);
 }
 
+// Records what it is run on instead of copying or opening it: "text:" and the typed argument, or the
+// value of the result's property.
+std::vector<std::string> executed;
+class RecordingAction : public VAction {
+public:
+    RecordingAction() : VAction("Record", "zzrecord", "Records", nullptr) {
+        addSupportedType(VProperty::TextType);
+    }
+    bool execute(VResult*, VProperty* property, const std::string&) override {
+        executed.push_back(property->getValue());
+        return true;
+    }
+    bool execute(const std::string& text) override {
+        executed.push_back("text:" + text);
+        return true;
+    }
+};
+
 class SearchWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FakeCounters::reset();
         boxes.clear();
+        executed.clear();
         previousHook = CVerbinoxDlg::setMessageHook(&captureBox);
         VVerbinoxCore* core = VVerbinoxCore::instance();
         core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
@@ -63,6 +90,13 @@ protected:
         dialog.reset();
     }
     VVerbinoxCore* core() const { return VVerbinoxCore::instance(); }
+    // Registered as the default action of text results, so opening a fake result records it.
+    RecordingAction* addRecorder() {
+        auto* action = new RecordingAction();
+        EXPECT_TRUE(core()->registerAction(action));
+        core()->setDefaultAction(VProperty::TextType, action);
+        return action;
+    }
     NameIndexer* addSource(std::vector<std::string> names) {
         auto* indexer = new NameIndexer(nullptr, std::move(names));
         indexer->updateCache();
@@ -151,20 +185,23 @@ TEST_F(SearchWindowTest, ADrivePathListsFoldersBeforeFilesAndEveryKeystrokeLists
     EXPECT_EQ(shown().size(), 2u);
 }
 
-TEST_F(SearchWindowTest, EnterOnTextThatIsNeitherAnActionNorOpenableSearchesAtOnce) {
+TEST_F(SearchWindowTest, EnterOnTextThatIsNeitherAnActionNorOpenableOpensTheFirstResultOfItsSearch) {
     ShellCapture shell;
     ShellCapture::answer() = false;
     open();
-    addSource({"zzfind-me"});
+    addRecorder();
+    addSource({"zzfind-me"})->setCandidateDelayMicros(100000);
     dialog->getCommandLine().setDelay(5000);
     type("zzfind");
     EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Idle) << "still waiting for the typing to settle";
     press(VK_RETURN);
-    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Searching);
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Searching) << "searched at once";
     ASSERT_EQ(ShellCapture::requests().size(), 1u);
     EXPECT_EQ(ShellCapture::requests()[0].file, "zzfind");
     settle();
-    EXPECT_EQ(shown(), std::vector<std::string>{"zzfind-me"});
+    EXPECT_EQ(executed, std::vector<std::string>{"zzfind-me"});
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Idle);
+    EXPECT_EQ(dialog->getList().getCount(), 0);
 }
 
 TEST_F(SearchWindowTest, AnEngineKeywordAndWordsOpenTheEncodedSearchOfTheRealPlugin) {
@@ -183,9 +220,10 @@ TEST_F(SearchWindowTest, AnEngineKeywordAndWordsOpenTheEncodedSearchOfTheRealPlu
     EXPECT_EQ(ShellCapture::requests()[0].file,
               "https://www.google.com/search?q=AT%26T+c%2B%2B&sourceid=Verbinox");
 
-    // The first run's shortcut settles into action mode; the words then follow on their own.
+    // The first run's one-letter shortcut takes its action once a blank follows; the words then follow
+    // on their own.
     dialog->getCommandLine().setDelay(0);
-    type("g");
+    type("g ");
     ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode);
     type("#1 \"new york\"");
     press(VK_RETURN);
@@ -398,4 +436,251 @@ TEST_F(SearchWindowTest, ADraggedWindowSnapsToTheWorkAreasEdgesWithinTenPixels) 
     r = moving(work.left + 40, work.top + 40);
     EXPECT_EQ(r.left, work.left + 40);
     EXPECT_EQ(r.top, work.top + 40);
+}
+
+TEST_F(SearchWindowTest, AShortcutShorterThanASearchTakesItsActionOnlyWhenABlankFollows) {
+    open();
+    RecordingAction* record = addRecorder();
+    core()->setShortcut("c", record);
+    type("c");
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Searching) << "a pause after the first letter of a word";
+    type("cafe");
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::Searching);
+    EXPECT_EQ(dialog->getCommandLine().getText(), "cafe");
+    type("c pizza");
+    EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode);
+    EXPECT_EQ(dialog->getCurrentAction(), record);
+    EXPECT_EQ(dialog->getCommandLine().getText(), "pizza");
+}
+
+TEST_F(SearchWindowTest, EnterOrTabOnAShortShortcutPicksItsActionOverTheFirstListedOne) {
+    open();
+    RecordingAction* record = addRecorder();
+    core()->setShortcut("c", record);
+    for (UINT key : {VK_RETURN, VK_TAB}) {
+        type("c");
+        settle();
+        ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::Searching);
+        ASSERT_NE(dialog->getList().getSelectedElement(), nullptr);
+        EXPECT_EQ(dialog->getList().getSelectedElement()->getDisplayText(), "Copy")
+            << "listed by its keyword";
+        press(key);
+        EXPECT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode) << key;
+        EXPECT_EQ(dialog->getCurrentAction(), record) << key;
+        press(VK_ESCAPE);
+        ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::Idle);
+    }
+    EXPECT_TRUE(executed.empty());
+}
+
+TEST_F(SearchWindowTest, AnArgumentTypedAfterTheKeywordSettledLosesTheSeparatingBlank) {
+    open();
+    addRecorder();
+    type("zzrecord");
+    ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode);
+    type(" hello world ");
+    press(VK_RETURN);
+    EXPECT_EQ(executed, std::vector<std::string>{"text:hello world"});
+}
+
+TEST_F(SearchWindowTest, EnterOnAKeywordAndWordsThatSettledIntoASearchRunsTheAction) {
+    ShellCapture shell;
+    ShellCapture::answer() = false;
+    open();
+    addRecorder();
+    type("zzrecord fast text");
+    settle();
+    ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::Searching)
+        << "with the option off, words after a keyword search";
+    press(VK_RETURN);
+    EXPECT_EQ(executed, std::vector<std::string>{"text:fast text"});
+    EXPECT_TRUE(ShellCapture::requests().empty());
+}
+
+TEST_F(SearchWindowTest, EnterDuringTheDelayOpensTheFirstResultOfTheFinalTextNeverAnOlderOne) {
+    ShellCapture shell;
+    ShellCapture::answer() = false;
+    open();
+    addRecorder();
+    addSource({"note-1", "note-2"});
+    addSource({"notepad-x"})->setCandidateDelayMicros(300000);
+    type("note");
+    settle();
+    ASSERT_EQ(dialog->getList().getSelectedIndex(), 0);
+    ASSERT_EQ(dialog->getList().getSelectedElement()->getDisplayText(), "note-1");
+
+    // "pad" typed and Enter at once: the slow source has not answered for "notepad" yet.
+    dialog->getCommandLine().setDelay(5000);
+    ::SetWindowTextA(dialog->getCommandLine().getHwnd(), "notepad");
+    EXPECT_EQ(dialog->getList().getSelectedIndex(), -1) << "no row of the older text is Enter's";
+    press(VK_RETURN);
+    EXPECT_TRUE(executed.empty()) << "nothing opens before the final text's first result";
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, "notepad") << "the typed text is tried first";
+    settle();
+    EXPECT_EQ(executed, std::vector<std::string>{"notepad-x"});
+}
+
+namespace {
+
+// A shell that cannot open the text and dispatches messages while it tries, as a DDE conversation or
+// an error box does.
+bool slowFailingShell(const std::string& file, const std::string&, const std::string&) {
+    ShellCapture::requests().push_back({file, "", ""});
+    pumpMessages(500);
+    return false;
+}
+
+} // namespace
+
+TEST_F(SearchWindowTest, EnterWhileResultsArriveOpensTheFirstOnceEvenWhenTheShellDispatchesMessages) {
+    ShellCapture shell;
+    vx::setShellOpenHook(&slowFailingShell);
+    open();
+    addRecorder();
+    addSource({"report-fast"});
+    addSource({"report-slow"})->setCandidateDelayMicros(300000);
+    // Settled, and the fast source's batch is queued but not drawn yet when Enter comes.
+    ::SetWindowTextA(dialog->getCommandLine().getHwnd(), "report");
+    dialog->getCommandLine().stopTypingTimer();
+    ::SendMessageW(dialog->getHwnd(), UM_TEXTCHANGED, 0, 1000);
+    ::Sleep(100);
+    ASSERT_EQ(dialog->getList().getCount(), 0);
+    press(VK_RETURN);
+    EXPECT_EQ(executed, std::vector<std::string>{"report-fast"});
+    EXPECT_EQ(ShellCapture::requests().size(), 1u);
+    settle();
+    press(VK_RETURN);
+    EXPECT_EQ(executed.size(), 1u) << "the first Enter was not left for a second one";
+}
+
+TEST_F(SearchWindowTest, HidingStopsTheSearchAndNoListShowsOverTheHiddenWindow) {
+    open();
+    dialog->showWindow();
+    addSource({"abc-slow"})->setCandidateDelayMicros(200000);
+    type("abc");
+    ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::Searching);
+    ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_HIDE, 0);
+    settle();
+    EXPECT_FALSE(::IsWindowVisible(dialog->getHwnd()));
+    EXPECT_FALSE(dialog->getList().isVisible());
+    EXPECT_EQ(FakeCounters::searchesCancelled.load(), 1);
+    EXPECT_EQ(FakeCounters::searchesFinished.load(), 0);
+}
+
+namespace {
+
+struct BoxSearch {
+    std::vector<HWND>* seen;
+    HWND found;
+};
+
+BOOL CALLBACK findUnseenBox(HWND w, LPARAM data) {
+    auto* search = reinterpret_cast<BoxSearch*>(data);
+    char title[32] = {}, cls[16] = {};
+    ::GetWindowTextA(w, title, sizeof(title));
+    ::GetClassNameA(w, cls, sizeof(cls));
+    if (std::string(cls) != "#32770" || std::string(title) != "Verbinox" || !::IsWindowVisible(w) ||
+        std::find(search->seen->begin(), search->seen->end(), w) != search->seen->end())
+        return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
+// A message box of the program on that thread that is not among those seen; it is added to them.
+HWND newBox(DWORD thread, std::vector<HWND>& seen) {
+    BoxSearch search{&seen, nullptr};
+    ::EnumThreadWindows(thread, &findUnseenBox, reinterpret_cast<LPARAM>(&search));
+    if (search.found)
+        seen.push_back(search.found);
+    return search.found;
+}
+
+} // namespace
+
+TEST_F(SearchWindowTest, TheAddressConfirmationIsModalToTheWindowAndOneEnterOpensOnce) {
+    ShellCapture shell;
+    auto previous = VVerbinoxCore::setUrlConfirmHook(&startup::confirmUrlOpening);
+    open();
+    dialog->showWindow();
+    VUrlResult* unusual = VUrlResult::createInstance(nullptr);
+    unusual->setUrl("ms-msdt:/id PCWDiagnostic");
+    VElement* added = unusual;
+    dialog->getList().addElements(&added, 1);
+    ASSERT_EQ(dialog->getList().getSelectedElement(), unusual);
+
+    // The user's side: looks at the box, presses Enter again under it, and answers Yes to every box.
+    const HWND window = dialog->getHwnd(), edit = dialog->getCommandLine().getHwnd();
+    const DWORD windowThread = ::GetCurrentThreadId();
+    std::atomic<HWND> owner{nullptr};
+    std::atomic<bool> windowEnabled{true}, done{false};
+    std::atomic<int> answered{0};
+    std::thread user([&] {
+        std::vector<HWND> seen;
+        while (!done.load()) {
+            HWND box = newBox(windowThread, seen);
+            if (!box) {
+                ::Sleep(20);
+                continue;
+            }
+            if (seen.size() == 1) {
+                owner = ::GetWindow(box, GW_OWNER);
+                windowEnabled = ::IsWindowEnabled(window) != FALSE;
+                ::PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+                ::Sleep(300);
+            }
+            ++answered;
+            ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+        }
+    });
+    press(VK_RETURN);
+    pumpMessages(500);
+    done = true;
+    user.join();
+    VVerbinoxCore::setUrlConfirmHook(previous);
+    EXPECT_EQ(owner.load(), window);
+    EXPECT_FALSE(windowEnabled.load());
+    EXPECT_EQ(answered.load(), 1);
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, "ms-msdt:/id PCWDiagnostic");
+}
+
+TEST_F(SearchWindowTest, UpdateCacheRebuildsAfterASearchThatFinished) {
+    open();
+    addSource({"abc1"});
+    type("abc");
+    settle();
+    ASSERT_EQ(shown(), std::vector<std::string>{"abc1"});
+    const long builds = FakeCounters::cacheBuilds.load();
+    ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_UPDATECACHE, 0);
+    EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
+    EXPECT_EQ(dialog->getCommandLine().getText(), "");
+    EXPECT_EQ(dialog->getList().getCount(), 0) << "nothing found for a text that is gone";
+}
+
+TEST_F(SearchWindowTest, TrayCommandsWaitWhileThePreferencesSheetIsOpen) {
+    open();
+    addSource({"abc1"});
+    dialog->hideWindow();
+    ASSERT_NE(dialog->createPreferences(), nullptr);
+    const long builds = FakeCounters::cacheBuilds.load();
+    ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_UPDATECACHE, 0);
+    ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_SHOW, 0);
+    EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds) << "no rebuild under the sheet";
+    EXPECT_FALSE(::IsWindowVisible(dialog->getHwnd())) << "the sheet is brought forward instead";
+    EXPECT_FALSE(dialog->isCommandAvailable(ID_TRAY_UPDATECACHE)) << "greyed in the tray menu";
+    EXPECT_TRUE(dialog->isCommandAvailable(ID_WEB_HOME));
+    dialog->getOpenPreferences()->cancel();
+    pumpMessages(30);
+    ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_UPDATECACHE, 0);
+    EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
+}
+
+TEST_F(SearchWindowTest, AfterTheSessionEndsTheProgramEndsAndTakesNoFurtherInput) {
+    open();
+    const HWND window = dialog->getHwnd(), edit = dialog->getCommandLine().getHwnd();
+    ::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    ::SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+    EXPECT_FALSE(::IsWindow(window)) << "no window left for the hot-key, the tray or a key to reach";
+    EXPECT_FALSE(::IsWindow(edit));
 }

@@ -205,3 +205,30 @@ TEST_F(UrlConfirmation, AnAddressThatMayStartAProgramOpensOnlyAfterYesInABoxNami
     ASSERT_EQ(ShellCapture::requests().size(), 1u);
     EXPECT_EQ(ShellCapture::requests()[0].file, "ms-msdt:/id PCWDiagnostic");
 }
+
+namespace {
+
+// What a result that goes while the box asks does to the address it held.
+std::string* heldAddress = nullptr;
+void CALLBACK overwriteHeldAddress(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    *heldAddress = "https://elsewhere.example/";
+}
+
+} // namespace
+
+TEST_F(UrlConfirmation, TheAddressOpenedIsTheOneAskedAboutWhateverHappensToItsOwnerMeanwhile) {
+    std::string address = "ms-msdt:/id PCWDiagnostic";
+    heldAddress = &address;
+    // Runs inside the box's message loop, as anything the window receives meanwhile would.
+    ASSERT_NE(::SetTimer(nullptr, 0, 10, &overwriteHeldAddress), 0u);
+    std::thread user([] {
+        ::Sleep(300);
+        answerMessageBox(IDYES);
+    });
+    EXPECT_TRUE(core->openUrl(address, ""));
+    user.join();
+    EXPECT_EQ(address, "https://elsewhere.example/") << "the timer ran while the box asked";
+    ASSERT_EQ(ShellCapture::requests().size(), 1u);
+    EXPECT_EQ(ShellCapture::requests()[0].file, "ms-msdt:/id PCWDiagnostic");
+}
