@@ -226,7 +226,7 @@ TEST_F(UrlConfirmation, TheAddressOpenedIsTheOneAskedAboutWhateverHappensToItsOw
         ::Sleep(300);
         answerMessageBox(IDYES);
     });
-    EXPECT_TRUE(core->openUrl(address, ""));
+    EXPECT_TRUE(core->openUrl(address, "", VVerbinoxCore::UrlOrigin::DataFile));
     user.join();
     EXPECT_EQ(address, "https://elsewhere.example/") << "the timer ran while the box asked";
     ASSERT_EQ(ShellCapture::requests().size(), 1u);
