@@ -1,4 +1,5 @@
 #include "support/CoreFixture.h"
+#include "support/FolderLink.h"
 #include "support/TempFolder.h"
 
 #include "engine/VPluginManager.h"
@@ -204,9 +205,9 @@ TEST_F(PluginLoading, DestroyingACoreThatWasNeverShutDownReachesOnlyThatCore) {
 
 TEST_F(PluginLoading, ALinkBackUpTheTreeIsNotFollowed) {
     // A directory symbolic link inside "Plugins\sub" that points at "Plugins" itself.
-    if (!::CreateSymbolicLinkA(folder.sub("Plugins\\sub\\loop").c_str(), folder.sub("Plugins").c_str(),
-                               SYMBOLIC_LINK_FLAG_DIRECTORY))
-        GTEST_SKIP() << "no symbolic links here: " << ::GetLastError();
+    const FolderLink loop(folder.sub("Plugins\\sub\\loop"), folder.sub("Plugins"));
+    if (!loop.made())
+        GTEST_SKIP() << "no symbolic links here";
     VVerbinoxCore* core = startCore();
     EXPECT_EQ(core->getPluginManager()->getNumPlugins(), 3) << "each plug-in loads once";
     core->shutDown();
