@@ -217,6 +217,24 @@ TEST_F(Firefox, LinksAreFoundByTitleAndAddressInBothModes) {
     }
 }
 
+// Firefox writes a bare "&" where an address or a title holds one: it ends no attribute and swallows
+// no tag, so the link keeps its whole address and the title after it is read as written.
+TEST_F(Firefox, ABareAmpersandEndsNeitherTheAddressNorTheTitle) {
+    writeProfileFile("bookmarks.html", "<DL><p>\n"
+                                       "    <DT><A HREF=\"http://lab.example/?a=1&b=2&\">R&D</A>\n"
+                                       "    <DT><A HREF=\"http://next.example/\">Next & last</A>\n"
+                                       "</DL><p>\n");
+    plugin->setSearchBookmarks(true);
+    ASSERT_NE(plugin->getBookmarksIndexer(), nullptr);
+    for (bool live : {false, true}) {
+        core->setLiveSearching(live);
+        EXPECT_EQ(search("lab.example"), (Texts{"R&D"})) << live;
+        ASSERT_EQ(listener->results().size(), 1u);
+        EXPECT_EQ(static_cast<VUrlResult*>(listener->results()[0])->getUrl(), "http://lab.example/?a=1&b=2&");
+        EXPECT_EQ(search("next.example"), (Texts{"Next & last"})) << "the link after it is whole" << live;
+    }
+}
+
 TEST_F(Firefox, AFinishedSearchLeavesTheCacheWhole) {
     writeProfileFile("bookmarks.html", kBookmarks);
     writeProfileFile("history.dat", kHistory);
