@@ -143,22 +143,12 @@ std::string localPathOfFileUrl(std::string text) {
     return path;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string percentDecoded(const std::string& text) {
     std::string out;
     for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 &&
-            hexValue(text[at + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[at + 1]) * 16 + hexValue(text[at + 2]));
+        if (text[at] == '%' && at + 2 < text.size() && vx::hexDigitValue(text[at + 1]) >= 0 &&
+            vx::hexDigitValue(text[at + 2]) >= 0) {
+            out += static_cast<char>(vx::hexDigitValue(text[at + 1]) * 16 + vx::hexDigitValue(text[at + 2]));
             at += 2;
         } else {
             out += text[at];

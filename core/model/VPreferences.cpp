@@ -1,6 +1,7 @@
 #include "model/VPreferences.h"
 
 #include "util/SafeFile.h"
+#include "util/VxText.h"
 #include "util/XmlTree.h"
 
 #include <windows.h>
@@ -15,16 +16,6 @@ namespace {
 // any), but without its undefined behaviour on overflow: the number saturates instead.
 long long parseDecimal(const std::string& text) {
     return std::strtoll(text.c_str(), nullptr, 10);
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -151,12 +142,12 @@ bool VPreferencesNode::getParam(const char* key, unsigned char** data, unsigned 
         return false;
     // Every digit is checked before anything is allocated or handed out.
     for (char c : text) {
-        if (hexDigit(c) < 0)
+        if (vx::hexDigitValue(c) < 0)
             return false;
     }
     unsigned char* bytes = new unsigned char[count];
     for (std::size_t i = 0; i < count; ++i)
-        bytes[i] = static_cast<unsigned char>(hexDigit(text[2 * i]) << 4 | hexDigit(text[2 * i + 1]));
+        bytes[i] = static_cast<unsigned char>(vx::hexDigitValue(text[2 * i]) << 4 | vx::hexDigitValue(text[2 * i + 1]));
     *data = bytes;
     *length = static_cast<unsigned int>(count);
     return true;

@@ -16,6 +16,17 @@ VX_CORE_API void lowerInto(const char* src, std::size_t n, char* dst);
 VX_CORE_API void toLower(std::string& text);
 VX_CORE_API std::string lowered(std::string text);
 
+// The value of a hexadecimal digit in either case, or -1 for any other character.
+inline int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // White space as the C locale knows it: blank, tab, CR, LF, VT, FF.
 inline bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
