@@ -203,9 +203,10 @@ bool confirmUrlOpening(const std::string& url) {
     // A crafted address can be long enough to push the question off the screen.
     const std::size_t kShown = 1024;
     const std::string shown = url.size() > kShown ? url.substr(0, kShown) + "..." : url;
-    const std::string text = "This address is not a web page, an e-mail address or a document on this computer. "
-                             "Opening it may start a program or reach another computer:\n\n" +
-                             shown + "\n\nOpen it anyway?";
+    const std::string text =
+        "This address is not a web page, an e-mail address or a document on this computer. "
+        "Opening it may start a program or reach another computer:\n\n" +
+        shown + "\n\nOpen it anyway?";
     return vx::messageBox(confirmationOwner, text, "Verbinox",
                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
 }

@@ -147,7 +147,8 @@ bool VPreferencesNode::getParam(const char* key, unsigned char** data, unsigned 
     }
     unsigned char* bytes = new unsigned char[count];
     for (std::size_t i = 0; i < count; ++i)
-        bytes[i] = static_cast<unsigned char>(vx::hexDigitValue(text[2 * i]) << 4 | vx::hexDigitValue(text[2 * i + 1]));
+        bytes[i] = static_cast<unsigned char>(vx::hexDigitValue(text[2 * i]) << 4 |
+                                              vx::hexDigitValue(text[2 * i + 1]));
     *data = bytes;
     *length = static_cast<unsigned int>(count);
     return true;

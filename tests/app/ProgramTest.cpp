@@ -60,7 +60,8 @@ HWND startWithWindow(const std::string& folder, Started& run) {
     DWORD code = 0;
     if (window || !::GetExitCodeProcess(run.info.hProcess, &code) || code == STILL_ACTIVE || code == 0)
         return window;
-    std::fprintf(stderr, "process start: Verbinox.exe ended with %lu before its window appeared; started again\n",
+    std::fprintf(stderr,
+                 "process start: Verbinox.exe ended with %lu before its window appeared; started again\n",
                  static_cast<unsigned long>(code));
     ::CloseHandle(run.info.hProcess);
     ::CloseHandle(run.info.hThread);

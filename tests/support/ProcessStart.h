@@ -20,8 +20,8 @@ inline bool createProcessOnceMore(const std::string& exe, const std::string& com
                              folder.empty() ? nullptr : folder.c_str(), &si, &pi))
             return true;
         if (attempt == 0) {
-            std::fprintf(stderr, "process start: %s did not start (error %lu); starting it again\n", exe.c_str(),
-                         static_cast<unsigned long>(::GetLastError()));
+            std::fprintf(stderr, "process start: %s did not start (error %lu); starting it again\n",
+                         exe.c_str(), static_cast<unsigned long>(::GetLastError()));
             ::Sleep(100);
         }
     }

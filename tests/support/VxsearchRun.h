@@ -95,7 +95,8 @@ inline VxsearchOutcome runVxsearch(const TempFolder& folder, const std::string& 
     // vxsearch says something on every path that fails; a failure in silence is a start Wine lost.
     if (outcome.exitCode != 0 && folder.readFile("out" + n + ".txt").empty() &&
         folder.readFile("err" + n + ".txt").empty()) {
-        std::fprintf(stderr, "process start: vxsearch ended with %lu before printing anything; started again\n",
+        std::fprintf(stderr,
+                     "process start: vxsearch ended with %lu before printing anything; started again\n",
                      static_cast<unsigned long>(outcome.exitCode));
         if (!vxsearch_detail::runOnce(folder, arguments, n, outcome))
             return outcome;

@@ -147,7 +147,8 @@ TEST_F(ForeignNames, AFaceNameTooLongForTheRecordInTheSettingsFileIsCutAtWholeCh
     TempFolder folder;
     const std::string file = folder.sub("Verbinox.xml");
     ASSERT_TRUE(folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox><Core><Fonts><Font1 Name=\"" +
-                                                     std::string(30, 'a') + "\xC3\xA9\" Height=\"-12\" />"
+                                                     std::string(30, 'a') +
+                                                     "\xC3\xA9\" Height=\"-12\" />"
                                                      "</Fonts></Core></Verbinox></Verbinox>"));
     VPreferencesNode* loaded = VPreferences::load(file);
     ASSERT_NE(loaded, nullptr);
