@@ -2,6 +2,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
 #include "support/CoreFixture.h"
+#include "support/OwnWindow.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
 
@@ -154,7 +155,7 @@ struct MessageBoxAnswer {
 MessageBoxAnswer answerMessageBox(int button) {
     MessageBoxAnswer seen;
     for (int waited = 0; waited < 20000; waited += 20) {
-        if (HWND box = ::FindWindowA("#32770", "Verbinox")) {
+        if (HWND box = findOwnWindow("#32770", "Verbinox")) {
             char text[2048] = {};
             ::GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
             seen.text = text;

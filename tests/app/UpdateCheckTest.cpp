@@ -5,6 +5,7 @@
 #include "UpdateCheck.h"
 #include "res/resource.h"
 #include "support/CoreFixture.h"
+#include "support/OwnWindow.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
 #include "support/MessagePump.h"
@@ -387,7 +388,7 @@ std::unique_ptr<CVerbinoxDlg> openWindow(const TempFolder& folder, const std::st
 std::atomic<bool> answered{false};
 // Fires inside the dialog's own modal loop: unticks the box and says "Yes".
 void CALLBACK answerUpdateDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = ::FindWindowW(nullptr, L"Update Check");
+    HWND dialog = findOwnWindow(nullptr, "Update Check");
     if (!dialog)
         return;
     ::KillTimer(nullptr, timer);

@@ -1,6 +1,7 @@
 // The preferences dialog and its editable list boxes, driven by messages on a real (Xvfb) display.
 #include "CoreFixture.h"
 #include "ForeignNames.h"
+#include "OwnWindow.h"
 #include "TempFolder.h"
 
 #include "DiskdexIndexer.h"
@@ -596,7 +597,7 @@ bool modalSeen = false;
 // Asks the modal dialog to close by a posted command, not a click: the modal loop may run before the
 // dialog is shown, and a click on a hidden button does nothing. Keeps asking until it is gone.
 void CALLBACK closeModalDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND window = ::FindWindowA(nullptr, "Diskdex Preferences");
+    HWND window = findOwnWindow(nullptr, "Diskdex Preferences");
     if (window) {
         modalSeen = true;
         ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),

@@ -1,4 +1,5 @@
 #include "support/CoreFixture.h"
+#include "support/OwnWindow.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
 
@@ -346,7 +347,7 @@ Texts dialogEntries;
 LRESULT dialogShown = -1;
 // Reads the dialog's list, makes the choice and presses the button, once the modal dialog is there.
 void CALLBACK answerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND window = ::FindWindowA(nullptr, "Outlook Preferences");
+    HWND window = findOwnWindow(nullptr, "Outlook Preferences");
     if (!window)
         return;
     ::KillTimer(nullptr, timer);
