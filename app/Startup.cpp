@@ -5,11 +5,13 @@
 #include "util/CShellLink.h"
 #include "util/SystemText.h"
 #include "util/VxText.h"
+#include "util/Win32Handle.h"
 
 #include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string_view>
 
 namespace startup {
@@ -40,7 +42,73 @@ std::string environment(const char* name) {
     return value;
 }
 
+std::string copyMarkName(const std::string& instanceName) {
+    return instanceName + "-process";
+}
+
+// The process id the running copy wrote into its mark; 0 when there is no mark yet.
+DWORD markedProcess(const std::string& instanceName) {
+    vx::CHandle mark;
+    mark.Attach(::OpenFileMappingA(FILE_MAP_READ, FALSE, copyMarkName(instanceName).c_str()));
+    if (!mark.IsValid())
+        return 0;
+    const void* view = ::MapViewOfFile(mark.Get(), FILE_MAP_READ, 0, 0, sizeof(DWORD));
+    if (!view)
+        return 0;
+    const DWORD process = *static_cast<const volatile DWORD*>(view);
+    ::UnmapViewOfFile(view);
+    return process;
+}
+
+struct CopyWindowSearch {
+    DWORD process;
+    const wchar_t* windowClass;
+    HWND found;
+};
+
+BOOL CALLBACK visitCopyWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<CopyWindowSearch*>(param);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process != search->process)
+        return TRUE;
+    wchar_t name[128] = {};
+    ::GetClassNameW(window, name, 128);
+    if (std::wcscmp(name, search->windowClass) != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 } // namespace
+
+bool markRunningCopy(const std::string& instanceName) {
+    // Never closed: the mark must last exactly as long as the mutex, which is the process's life.
+    HANDLE mark = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD),
+                                       copyMarkName(instanceName).c_str());
+    if (!mark)
+        return false;
+    void* view = ::MapViewOfFile(mark, FILE_MAP_WRITE, 0, 0, sizeof(DWORD));
+    if (!view) {
+        ::CloseHandle(mark);
+        return false;
+    }
+    *static_cast<volatile DWORD*>(view) = ::GetCurrentProcessId();
+    ::UnmapViewOfFile(view);
+    return true;
+}
+
+HWND findRunningCopy(const std::string& instanceName, const wchar_t* windowClass, DWORD waitMs) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        CopyWindowSearch search{markedProcess(instanceName), windowClass, nullptr};
+        if (search.process != 0)
+            ::EnumWindows(&visitCopyWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found || ::GetTickCount() - start >= waitMs)
+            return search.found;
+        ::Sleep(50);
+    }
+}
 
 std::string uniqueInstanceName(const std::string& base, int scope) {
     switch (scope) {

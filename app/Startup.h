@@ -15,6 +15,15 @@ namespace startup {
 enum InstanceScope { PerDesktop = 1, PerSession = 2, PerUser = 4 };
 std::string uniqueInstanceName(const std::string& base, int scope);
 
+// Marks this process as the running copy for that instance name, once the instance mutex is its own:
+// a named mapping that holds the process id, kept for as long as the process lives. False when the
+// mapping could not be made.
+bool markRunningCopy(const std::string& instanceName);
+// The marked copy's top-level window of that class, waiting up to waitMs for a copy that is still
+// starting to mark itself and make its window; null when there is none. Windows of the class or title
+// in any other process (a test, a folder window named after the program) never count.
+HWND findRunningCopy(const std::string& instanceName, const wchar_t* windowClass, DWORD waitMs);
+
 // What loading the preferences file found.
 struct PreferencesLoad {
     // No settings were read: the file is missing, or it gave none.

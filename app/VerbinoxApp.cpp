@@ -19,14 +19,12 @@ void showString(UINT id) {
     ::MessageBoxW(nullptr, text, L"Verbinox", MB_OK | MB_ICONERROR);
 }
 
-// The running copy's search window: by its private class, or by the title "Verbinox".
-HWND findRunningCopy() {
-    HWND window = ::FindWindowW(CVerbinoxDlg::windowClass, nullptr);
-    return window ? window : ::FindWindowW(nullptr, L"Verbinox");
-}
-
-void activateRunningCopy() {
-    HWND window = findRunningCopy();
+// Brings the running copy's search window forward. Only the window of the process that marked itself
+// as the running copy counts: a search by class or title could find another program's window, and a
+// synchronous call into a thread that is not pumping messages would hang this start. Nothing here
+// waits for that copy's answer.
+void activateRunningCopy(const std::string& instanceName) {
+    HWND window = startup::findRunningCopy(instanceName, CVerbinoxDlg::windowClass, 5000);
     if (!window)
         return;
     DWORD process = 0;
@@ -34,7 +32,7 @@ void activateRunningCopy() {
     // This process was started by the user and may hand the foreground on.
     ::AllowSetForegroundWindow(process);
     ::PostMessageW(window, WM_COMMAND, ID_TRAY_SHOW, 0);
-    ::ShowWindow(window, SW_SHOWNORMAL);
+    ::ShowWindowAsync(window, SW_SHOWNORMAL);
     ::SetForegroundWindow(window);
 }
 
@@ -46,9 +44,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Never closed: it marks this session's copy for as long as the process lives.
     HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name.c_str());
     if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
-        activateRunningCopy();
+        activateRunningCopy(name);
         return 0;
     }
+    startup::markRunningCopy(name);
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LINK_CLASS | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);

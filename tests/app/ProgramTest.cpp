@@ -103,12 +103,33 @@ TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
     ASSERT_TRUE(first.ok) << ::GetLastError();
     ASSERT_NE(window, nullptr) << "the search window never appeared";
 
+    // A window of the same class and title in another process (here this test's, which pumps no
+    // messages while it waits): the second copy must neither bring it forward nor wait on it.
+    WNDCLASSW decoyClass{};
+    decoyClass.lpfnWndProc = &::DefWindowProcW;
+    decoyClass.hInstance = ::GetModuleHandleW(nullptr);
+    decoyClass.lpszClassName = kWindowClass;
+    ::RegisterClassW(&decoyClass);
+    HWND decoy = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kWindowClass, L"Verbinox", WS_POPUP, 0,
+                                   0, 10, 10, nullptr, nullptr, decoyClass.hInstance, nullptr);
+    ASSERT_NE(decoy, nullptr);
+    ::SetWindowPos(decoy, HWND_TOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+
     Started second = start(folder);
     ASSERT_TRUE(second.ok);
     EXPECT_EQ(::WaitForSingleObject(second.info.hProcess, 30000), WAIT_OBJECT_0) << "the second copy stays";
     DWORD code = 99;
     ::GetExitCodeProcess(second.info.hProcess, &code);
     EXPECT_EQ(code, 0u);
+    MSG sent{};
+    EXPECT_FALSE(::PeekMessageW(&sent, decoy, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+        << "the other window was called forward";
+    ::DestroyWindow(decoy);
+    bool shown = false;
+    for (int i = 0; i < 100 && !shown; ++i, ::Sleep(50))
+        shown = ::IsWindowVisible(window) != FALSE;
+    EXPECT_TRUE(shown) << "the running copy's window was not brought forward";
     EXPECT_EQ(::WaitForSingleObject(first.info.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
         << "the first copy must go on";
 

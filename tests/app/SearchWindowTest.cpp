@@ -577,10 +577,13 @@ struct BoxSearch {
 
 BOOL CALLBACK findUnseenBox(HWND w, LPARAM data) {
     auto* search = reinterpret_cast<BoxSearch*>(data);
-    char title[32] = {}, cls[16] = {};
-    ::GetWindowTextA(w, title, sizeof(title));
+    // InternalGetWindowText, not GetWindowText: that sends WM_GETTEXT to the window's thread, the test's
+    // own, which may be joining this one; both would then wait until the test timed out.
+    wchar_t title[32] = {};
+    char cls[16] = {};
+    ::InternalGetWindowText(w, title, 32);
     ::GetClassNameA(w, cls, sizeof(cls));
-    if (std::string(cls) != "#32770" || std::string(title) != "Verbinox" || !::IsWindowVisible(w) ||
+    if (std::string(cls) != "#32770" || std::wstring(title) != L"Verbinox" || !::IsWindowVisible(w) ||
         std::find(search->seen->begin(), search->seen->end(), w) != search->seen->end())
         return TRUE;
     search->found = w;

@@ -52,6 +52,28 @@ TEST(Startup, InstanceNamesFollowTheirScope) {
     EXPECT_EQ(startup::uniqueInstanceName(base, 3), base);
 }
 
+TEST(Startup, ASecondStartFindsOnlyTheWindowOfTheCopyThatMarkedItself) {
+    // Unique per run: the mark is a named object of the session, and tests run side by side.
+    const std::string name = "VerbinoxTestCopy-" + std::to_string(::GetCurrentProcessId());
+    WNDCLASSW type{};
+    type.lpfnWndProc = &::DefWindowProcW;
+    type.hInstance = ::GetModuleHandleW(nullptr);
+    type.lpszClassName = L"VerbinoxTestCopyWindow";
+    ::RegisterClassW(&type);
+    HWND titled =
+        ::CreateWindowExW(0, L"STATIC", L"Verbinox", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(startup::findRunningCopy(name, type.lpszClassName, 0), nullptr) << "a window titled alike";
+    HWND window = ::CreateWindowExW(0, type.lpszClassName, L"Verbinox", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                    type.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(startup::findRunningCopy(name, type.lpszClassName, 100), nullptr)
+        << "a window of the class in a process that is not the running copy";
+    ASSERT_TRUE(startup::markRunningCopy(name));
+    EXPECT_EQ(startup::findRunningCopy(name, type.lpszClassName, 0), window);
+    ::DestroyWindow(window);
+    ::DestroyWindow(titled);
+}
+
 TEST(Startup, AnUnreadablePreferencesFileIsKeptAsBakAndNeverOverwritten) {
     TempFolder folder;
     const std::string file = folder.sub("Verbinox.xml");

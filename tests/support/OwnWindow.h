@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 
 namespace own_window_detail {
 
@@ -20,9 +21,13 @@ inline BOOL CALLBACK visit(HWND window, LPARAM param) {
     ::GetWindowThreadProcessId(window, &process);
     if (process != ::GetCurrentProcessId())
         return TRUE;
-    char text[256] = {};
-    ::GetWindowTextA(window, text, sizeof(text));
-    if (std::strcmp(text, search->title) != 0)
+    // Not GetWindowText: for a window of this process it sends WM_GETTEXT, and the window's thread may
+    // be waiting for the caller (joining it), which would then wait forever.
+    wchar_t text[256] = {};
+    ::InternalGetWindowText(window, text, 256);
+    wchar_t title[256] = {};
+    ::MultiByteToWideChar(CP_UTF8, 0, search->title, -1, title, 256);
+    if (std::wcscmp(text, title) != 0)
         return TRUE;
     if (search->className) {
         char name[64] = {};
