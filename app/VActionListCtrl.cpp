@@ -49,10 +49,14 @@ void VPopupList::showBeside(const RECT& beside) {
     RECT r{beside.right + border, beside.top, beside.right + border + width, beside.top + height};
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    ::GetMonitorInfoA(::MonitorFromRect(&beside, MONITOR_DEFAULTTONEAREST), &monitor);
+    ::GetMonitorInfoW(::MonitorFromRect(&beside, MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT& work = monitor.rcWork;
     if (r.right > work.right)
         ::OffsetRect(&r, beside.left - border - r.right, 0);
+    // Beside a list about as wide as the screen it fits on neither side: it then covers the list rather
+    // than run off the screen's left edge, where the start of every row would be cut off.
+    if (r.left < work.left)
+        ::OffsetRect(&r, work.left - r.left, 0);
     // Beside the last rows of a long list it would reach below the screen.
     if (r.bottom > work.bottom)
         ::OffsetRect(&r, 0, -std::min<LONG>(r.bottom - work.bottom, std::max<LONG>(r.top - work.top, 0)));

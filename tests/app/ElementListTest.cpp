@@ -666,6 +666,20 @@ TEST_F(ActionList, OpensOnTheLeftWhenTheListTouchesTheScreensRightEdge) {
     EXPECT_GT(popup.right, popup.left);
 }
 
+TEST_F(ActionList, BesideAListAsWideAsTheScreenItStaysOnTheScreen) {
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ::SetWindowPos(host.window, nullptr, work.left + 150, 100, work.right - work.left - 300, 24,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    VElement* result = new FakeResult(nullptr, "a name long enough to make the pop-up wider than the room beside");
+    list.addElements(&result, 1);
+    ASSERT_TRUE(list.key(VK_TAB));
+    const RECT popup = windowRect(list.getActionList().getHwnd());
+    EXPECT_GE(popup.left, work.left);
+    EXPECT_LE(popup.right, work.right);
+    EXPECT_GT(popup.right - popup.left, 150) << "wider than the room on either side";
+}
+
 TEST_F(ActionList, WithADefaultActionThatDoesNotApplyNothingIsSelectedAndEnterChoosesTheResult) {
     core->setDefaultAction(VProperty::TextType, coreAction("email"));
     VElement* result = new FakeResult(nullptr, "text");

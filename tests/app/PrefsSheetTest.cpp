@@ -10,6 +10,7 @@
 #include "model/VAction.h"
 #include "res/prefs_resource.h"
 #include "res/resource.h"
+#include "util/SystemText.h"
 #include "support/BalloonCapture.h"
 #include "support/CoreFixture.h"
 #include "support/ForeignNames.h"
@@ -568,7 +569,7 @@ TEST_F(PrefsSheetTest, OpeningTheSheetStopsTheRunningSearchAndEmptiesTheList) {
     auto* quick = new NameIndexer(nullptr, {"abc-quick"});
     quick->updateCache();
     core()->registerIndexer(quick);
-    ::SetWindowTextA(dialog->getCommandLine().getHwnd(), "abc");
+    vx::setWindowText(dialog->getCommandLine().getHwnd(), "abc");
     pumpMessages(100);
     ASSERT_EQ(dialog->getList().getCount(), 1) << "the quick source delivered";
     ASSERT_EQ(VIndexer::getRunningWorkerCount(), 1) << "the endless one still runs";

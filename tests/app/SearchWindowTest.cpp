@@ -7,6 +7,7 @@
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
 #include "res/resource.h"
+#include "util/SystemText.h"
 #include "support/BalloonCapture.h"
 #include "support/CoreFixture.h"
 #include "support/ShellCapture.h"
@@ -105,7 +106,7 @@ protected:
     }
     // Types text as the user would: the box changes, then the settled-text message follows.
     void type(const std::string& text) {
-        ::SetWindowTextA(dialog->getCommandLine().getHwnd(), text.c_str());
+        vx::setWindowText(dialog->getCommandLine().getHwnd(), text);
         pumpMessages(60);
     }
     void press(UINT key) {
@@ -325,7 +326,7 @@ TEST_F(SearchWindowTest, AThousandRapidTextChangesShowOnlyResultsOfTheCurrentTex
         for (int change = 0; change < 1000; ++change) {
             const std::string text = texts[change % 5];
             // Typed and settled at once: from here on only this text's results may show.
-            ::SetWindowTextA(dialog->getCommandLine().getHwnd(), text.c_str());
+            vx::setWindowText(dialog->getCommandLine().getHwnd(), text);
             dialog->getCommandLine().stopTypingTimer();
             ::SendMessageW(dialog->getHwnd(), UM_TEXTCHANGED, 0, 1000);
             pumpMessages(change % 50 == 0 ? 80 : 1);
@@ -511,7 +512,7 @@ TEST_F(SearchWindowTest, EnterDuringTheDelayOpensTheFirstResultOfTheFinalTextNev
 
     // "pad" typed and Enter at once: the slow source has not answered for "notepad" yet.
     dialog->getCommandLine().setDelay(5000);
-    ::SetWindowTextA(dialog->getCommandLine().getHwnd(), "notepad");
+    vx::setWindowText(dialog->getCommandLine().getHwnd(), "notepad");
     EXPECT_EQ(dialog->getList().getSelectedIndex(), -1) << "no row of the older text is Enter's";
     press(VK_RETURN);
     EXPECT_TRUE(executed.empty()) << "nothing opens before the final text's first result";
@@ -541,7 +542,7 @@ TEST_F(SearchWindowTest, EnterWhileResultsArriveOpensTheFirstOnceEvenWhenTheShel
     addSource({"report-fast"});
     addSource({"report-slow"})->setCandidateDelayMicros(300000);
     // Settled, and the fast source's batch is queued but not drawn yet when Enter comes.
-    ::SetWindowTextA(dialog->getCommandLine().getHwnd(), "report");
+    vx::setWindowText(dialog->getCommandLine().getHwnd(), "report");
     dialog->getCommandLine().stopTypingTimer();
     ::SendMessageW(dialog->getHwnd(), UM_TEXTCHANGED, 0, 1000);
     ::Sleep(100);

@@ -293,7 +293,7 @@ TEST_F(WebqueryPrefsTest, TheTestButtonAsksBeforeAnAddressThatMayStartAProgram) 
     pump();
     ShellCapture shell;
     UrlConfirmCapture user;
-    ::SetDlgItemTextA(window, IDC_BASE_URL, "search-ms:query=");
+    ::SetDlgItemTextW(window, IDC_BASE_URL, L"search-ms:query=");
     click(::GetDlgItem(window, IDC_TEST));
     EXPECT_TRUE(ShellCapture::requests().empty()) << "the user said no";
     EXPECT_EQ(UrlConfirmCapture::asked(), (std::vector<std::string>{"search-ms:query=Verbinox"}));
