@@ -671,7 +671,8 @@ TEST_F(ActionList, BesideAListAsWideAsTheScreenItStaysOnTheScreen) {
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     ::SetWindowPos(host.window, nullptr, work.left + 150, 100, work.right - work.left - 300, 24,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    VElement* result = new FakeResult(nullptr, "a name long enough to make the pop-up wider than the room beside");
+    VElement* result =
+        new FakeResult(nullptr, "a name long enough to make the pop-up wider than the room beside");
     list.addElements(&result, 1);
     ASSERT_TRUE(list.key(VK_TAB));
     const RECT popup = windowRect(list.getActionList().getHwnd());
