@@ -437,7 +437,7 @@ void CVerbinoxDlg::textEdited() {
     // Whatever the list shows was found for the text before this change.
     if (mode == Searching)
         cancelSearch();
-    if (mode != Browse && list.getCount() > 0)
+    if (mode != Browse && list.getSelectedIndex() >= 0)
         list.select(-1);
 }
 
@@ -546,26 +546,39 @@ bool CVerbinoxDlg::onListKey(UINT virtualKey) {
     return list.key(virtualKey);
 }
 
+template <typename Work> CVerbinoxDlg::Run CVerbinoxDlg::runForUser(Work work) {
+    bool done = false;
+    {
+        Executing running(executing);
+        done = work();
+    }
+    if (endAfterRun) {
+        endAfterRun = false;
+        shutdown();
+        exit();
+    }
+    if (shutDown)
+        return Run::Gone;
+    return done ? Run::Done : Run::Failed;
+}
+
 void CVerbinoxDlg::onEnter() {
-    // Enter acts on the text in the box, settled or not: never on results of an older text.
-    const bool settled = !commandLine.isSettling();
+    // Enter acts on the text in the box, settled or not: never on results of an older text. Each edit
+    // cancelled the search on show, so a search runs here only for the text as it stands.
     commandLine.stopTypingTimer();
     const std::string text = commandLine.getText();
     switch (mode) {
     case Idle:
     case Searching:
-        enterTypedText(text, mode == Searching && settled && searchId != 0);
+        enterTypedText(text, mode == Searching && searchId != 0);
         break;
     case ActionMode: {
-        bool done = false;
-        if (currentAction) {
-            Executing running(executing);
-            // The blank that separated the argument from the keyword is not part of it.
-            done = currentAction->execute(vx::trimmed(text));
-        }
-        if (shutDown)
+        VAction* action = currentAction;
+        // The blank that separated the argument from the keyword is not part of it.
+        const Run run = runForUser([&] { return action && action->execute(vx::trimmed(text)); });
+        if (run == Run::Gone)
             return;
-        if (done) {
+        if (run == Run::Done) {
             leaveActionMode();
             finish();
         } else {
@@ -575,14 +588,10 @@ void CVerbinoxDlg::onEnter() {
     }
     case Browse: {
         cancelSearch();
-        bool opened = false;
-        {
-            Executing running(executing);
-            opened = vx::shellOpen(text);
-        }
-        if (shutDown)
+        const Run run = runForUser([&] { return vx::shellOpen(text); });
+        if (run == Run::Gone)
             return;
-        if (opened)
+        if (run == Run::Done)
             finish();
         else
             beep();
@@ -606,28 +615,18 @@ void CVerbinoxDlg::enterTypedText(const std::string& text, bool searchRuns) {
             enterActionMode(action, std::string());
             return;
         }
-        bool done = false;
-        {
-            Executing running(executing);
-            done = action->execute(argument);
-        }
-        if (shutDown)
-            return;
-        if (done)
+        const Run run = runForUser([&] { return action->execute(argument); });
+        if (run == Run::Done)
             finish();
-        else
+        else if (run == Run::Failed)
             beep();
         return;
     }
     const std::string typed = vx::trimmed(text);
-    bool opened = false;
-    {
-        Executing running(executing);
-        opened = vx::shellOpen(typed);
-    }
-    if (shutDown)
+    const Run run = runForUser([&] { return vx::shellOpen(typed); });
+    if (run == Run::Gone)
         return;
-    if (opened) {
+    if (run == Run::Done) {
         finish();
         return;
     }
@@ -715,32 +714,22 @@ void CVerbinoxDlg::onElementChosen(VElement* element) {
         auto* result = static_cast<VResult*>(element);
         VProperty* property = result->getPropertyCount() > 0 ? result->getDefaultProperty() : nullptr;
         VAction* action = property ? core->getDefaultAction(property->getPropertyType()) : nullptr;
-        bool done = false;
-        if (action) {
-            Executing running(executing);
-            done = action->execute(result, property, text);
-        }
-        if (shutDown)
+        const Run run = runForUser([&] { return action && action->execute(result, property, text); });
+        if (run == Run::Gone)
             return;
-        if (!done)
+        if (run == Run::Failed)
             beep();
     } else {
         auto* action = static_cast<VAction*>(element);
-        std::size_t at = 0;
-        while (at < text.size() && !isSeparator(text[at]))
-            ++at;
-        if (at == text.size()) {
+        std::string keyword, argument;
+        if (!splitKeyword(text, keyword, argument)) {
             enterActionMode(action, std::string());
             return;
         }
-        bool done = false;
-        {
-            Executing running(executing);
-            done = action->execute(vx::trimmed(std::string_view(text).substr(at + 1)));
-        }
-        if (shutDown)
+        const Run run = runForUser([&] { return action->execute(argument); });
+        if (run == Run::Gone)
             return;
-        if (!done)
+        if (run == Run::Failed)
             beep();
     }
     finish();
@@ -750,14 +739,14 @@ LRESULT CVerbinoxDlg::onActionChosen(VAction* action, VProperty* property) {
     cancelSearch();
     commandLine.stopTypingTimer();
     VElement* element = list.getSelectedElement();
-    bool done = false;
-    if (action && element && element->getElementType() == VElement::ResultElement) {
-        Executing running(executing);
-        done = action->execute(static_cast<VResult*>(element), property, commandLine.getText());
-    }
-    if (shutDown)
+    const std::string text = commandLine.getText();
+    const Run run = runForUser([&] {
+        return action && element && element->getElementType() == VElement::ResultElement &&
+               action->execute(static_cast<VResult*>(element), property, text);
+    });
+    if (run == Run::Gone)
         return 1;
-    if (!done) {
+    if (run == Run::Failed) {
         beep();
         return 1;
     }
@@ -797,8 +786,6 @@ void CVerbinoxDlg::updateCache() {
     // The core counts a search as running until it is cancelled, also one that found everything long
     // ago: what runs is stopped, and the rebuild joins its workers.
     cancelSearch();
-    if (core->isSearching())
-        core->cancelSearch(core->getCurrentSearchId());
     list.clear();
     if (mode != ActionMode)
         mode = Idle;
@@ -853,6 +840,8 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 } // namespace
 
 void CVerbinoxDlg::showAbout() {
+    // Nothing opens behind a dialog the user is reading.
+    stopAwaiting();
     ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), hwnd, &aboutProc, 0);
 }
 
@@ -873,6 +862,7 @@ void CVerbinoxDlg::onUpdateFetched(update::FetchResult* fetched) {
     if (result->silent &&
         (!result->found || update::compareVersions(update::ownVersion(), result->line) >= 0))
         return;
+    stopAwaiting();
     UpdateCheckDlg dialog(result->silent, settings.checkForUpdates);
     dialog.setLatest(result->found, result->line);
     dialog.setHomePage(updateAddress());
@@ -881,12 +871,10 @@ void CVerbinoxDlg::onUpdateFetched(update::FetchResult* fetched) {
 }
 
 void CVerbinoxDlg::onCommand(UINT id) {
-    if (!isCommandAvailable(id)) {
-        // Greyed in the menus; a second start still asks to be shown.
-        if (id == ID_TRAY_SHOW)
-            reveal();
+    // Greyed in the menus while a dialog is open; a second start still asks to be shown, and reveal
+    // brings the dialog forward then.
+    if (id != ID_TRAY_SHOW && !isCommandAvailable(id))
         return;
-    }
     switch (id) {
     case ID_TRAY_SHOW:
         reveal();
@@ -1083,6 +1071,14 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         // nothing is left to serve a keystroke or a tray command, so the program ends.
         if (wParam) {
             sessionEnding = true;
+            if (executing) {
+                // An action's run dispatched this: shutting down now would free the result, the
+                // action and its plug-in under it. The settings are saved at once, since the process
+                // may be ended as soon as this returns; the rest follows when the run is over.
+                savePreferences(true);
+                endAfterRun = true;
+                return 0;
+            }
             shutdown();
             exit();
         }

@@ -46,8 +46,6 @@ public:
     Mode getMode() const { return mode; }
     // The search whose results the list takes: 0 once it was cancelled or the text changed.
     uint32_t getShownSearchId() const { return mode == Searching ? searchId : 0; }
-    // The search whose first result Enter is waiting for, or 0.
-    uint32_t getAwaitedSearchId() const { return awaitedSearchId; }
     VAction* getCurrentAction() const { return currentAction; }
     VCommandLine& getCommandLine() { return commandLine; }
     VElementListCtrl& getList() { return list; }
@@ -148,6 +146,12 @@ private:
     HWND modalPopup() const;
     void onElementChosen(VElement* element);
     LRESULT onActionChosen(VAction* action, VProperty* property);
+    // How an action's run, or the shell's, ended. Gone: the program ended meanwhile, nothing of the
+    // window may be used any more.
+    enum class Run { Done, Failed, Gone };
+    // Runs an action or the shell for the user, with keys and choices held back while it dispatches
+    // messages. A session that ends meanwhile ends the program only after the run.
+    template <typename Work> Run runForUser(Work work);
     void onCommand(UINT id);
     void drainResults();
     void enterActionMode(VAction* action, const std::string& argument);
@@ -185,6 +189,8 @@ private:
     // Set while an action runs: the shell and a confirmation box pump messages, and nothing that
     // arrives meanwhile may run a second action or free the result being opened.
     bool executing = false;
+    // The session ended while an action ran: the program ends once the run is over.
+    bool endAfterRun = false;
     VAction* currentAction = nullptr;
     bool firstRun = false;
     // False while an unreadable settings file stays in its place: it is never saved over.

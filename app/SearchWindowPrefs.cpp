@@ -11,8 +11,6 @@ CVerbinoxDlg::CVerbinoxDlg() = default;
 void CVerbinoxDlg::stopForPreferences() {
     commandLine.stopTypingTimer();
     cancelSearch();
-    if (core->isSearching())
-        core->cancelSearch(core->getCurrentSearchId());
     // Joined, not only told: a plug-in's dialog may unregister and destroy an indexer whose worker
     // would otherwise still be delivering.
     for (int i = 0; i < core->getNumIndexers(); ++i)

@@ -19,10 +19,9 @@ void showString(UINT id) {
     ::MessageBoxW(nullptr, text, L"Verbinox", MB_OK | MB_ICONERROR);
 }
 
-// Brings the running copy's search window forward. Only the window of the process that marked itself
-// as the running copy counts: a search by class or title could find another program's window, and a
-// synchronous call into a thread that is not pumping messages would hang this start. Nothing here
-// waits for that copy's answer.
+// Asks the running copy to come forward. Only the window of the process that marked itself as the
+// running copy counts: a search by class or title could find another program's window. Nothing here
+// waits for that copy's answer, which a copy that is busy would never give.
 void activateRunningCopy(const std::string& instanceName) {
     HWND window = startup::findRunningCopy(instanceName, CVerbinoxDlg::windowClass, 5000);
     if (!window)
@@ -31,9 +30,8 @@ void activateRunningCopy(const std::string& instanceName) {
     ::GetWindowThreadProcessId(window, &process);
     // This process was started by the user and may hand the foreground on.
     ::AllowSetForegroundWindow(process);
+    // It shows itself, or brings forward a dialog that is open over it.
     ::PostMessageW(window, WM_COMMAND, ID_TRAY_SHOW, 0);
-    ::ShowWindowAsync(window, SW_SHOWNORMAL);
-    ::SetForegroundWindow(window);
 }
 
 } // namespace

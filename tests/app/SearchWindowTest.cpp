@@ -48,6 +48,28 @@ public:
     }
 };
 
+// An action during whose run the session ends, as when the shell or a box it shows dispatches
+// WM_ENDSESSION: it notes what of the window is left right after.
+HWND endingWindow = nullptr;
+VElementListCtrl* endingList = nullptr;
+bool windowLeftDuringTheRun = false;
+int rowsLeftDuringTheRun = -1;
+class SessionEndingAction : public VAction {
+public:
+    SessionEndingAction() : VAction("End", "zzend", "Ends the session", nullptr) {
+        addSupportedType(VProperty::TextType);
+    }
+    bool execute(VResult*, VProperty* property, const std::string&) override {
+        ::SendMessageW(endingWindow, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+        ::SendMessageW(endingWindow, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+        windowLeftDuringTheRun = ::IsWindow(endingWindow) != FALSE;
+        rowsLeftDuringTheRun = endingList->getCount();
+        executed.push_back(property->getValue());
+        return true;
+    }
+    bool execute(const std::string&) override { return false; }
+};
+
 class SearchWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -678,6 +700,29 @@ TEST_F(SearchWindowTest, TrayCommandsWaitWhileThePreferencesSheetIsOpen) {
     pumpMessages(30);
     ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_UPDATECACHE, 0);
     EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
+}
+
+TEST_F(SearchWindowTest, TheSessionEndingDuringAnActionEndsTheProgramOnlyAfterTheRun) {
+    open();
+    auto* action = new SessionEndingAction();
+    ASSERT_TRUE(core()->registerAction(action));
+    core()->setDefaultAction(VProperty::TextType, action);
+    addSource({"abc1"});
+    type("abc");
+    settle();
+    ASSERT_EQ(shown(), std::vector<std::string>{"abc1"});
+    endingWindow = dialog->getHwnd();
+    endingList = &dialog->getList();
+    press(VK_DOWN);
+    press(VK_RETURN);
+    EXPECT_TRUE(windowLeftDuringTheRun) << "the window went while the action ran";
+    EXPECT_EQ(rowsLeftDuringTheRun, 1) << "the result being opened was freed under the action";
+    EXPECT_EQ(executed, std::vector<std::string>{"abc1"});
+    EXPECT_FALSE(::IsWindow(endingWindow)) << "the program ends once the run is over";
+    VPreferencesNode* saved = VPreferences::load(folder.sub("Verbinox.xml"));
+    ASSERT_NE(saved, nullptr);
+    EXPECT_NE(saved->getChild("Verbinox")->getChild("Core"), nullptr) << "saved when the session ended";
+    saved->deleteThis();
 }
 
 TEST_F(SearchWindowTest, AfterTheSessionEndsTheProgramEndsAndTakesNoFurtherInput) {
