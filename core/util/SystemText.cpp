@@ -2,6 +2,8 @@
 
 #include "util/VxText.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 #include <cwchar>
 
@@ -31,6 +33,14 @@ bool setDlgItemText(HWND dialog, int id, std::string_view text) {
 
 int messageBox(HWND owner, std::string_view text, std::string_view caption, UINT type) {
     return ::MessageBoxW(owner, widened(text).c_str(), widened(caption).c_str(), type);
+}
+
+void setListItemText(HWND list, int row, int column, std::string_view text) {
+    std::wstring wide = widened(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = &wide[0];
+    ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 int drawText(HDC dc, std::string_view text, RECT& rect, UINT format) {
