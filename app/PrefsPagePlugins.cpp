@@ -4,17 +4,10 @@
 #include "engine/VPluginManager.h"
 #include "engine/VVerbinoxCore.h"
 #include "res/prefs_resource.h"
+#include "util/SystemText.h"
 #include "util/VxText.h"
 
 namespace {
-
-void setItemText(HWND list, int row, int column, const std::string& text) {
-    std::wstring wide = vx::widened(text);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = &wide[0];
-    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-}
 
 VPluginManager* plugins() {
     return VVerbinoxCore::instance()->getPluginManager();
@@ -45,8 +38,8 @@ void PrefsPagePlugins::onInitPage() {
             item.iImage = I_IMAGENONE;
         item.lParam = i;
         ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        setItemText(list, i, 1, plugin->getDescription());
-        setItemText(list, i, 2, plugin->getAuthor());
+        vx::setListItemText(list, i, 1, plugin->getDescription());
+        vx::setListItemText(list, i, 2, plugin->getAuthor());
     }
     ::EnableWindow(::GetDlgItem(hwnd, IDC_PREFS_CONFIGURE), FALSE);
 }

@@ -13,14 +13,6 @@ namespace {
 const std::size_t kTableBuckets = 101;
 enum Column { NameColumn = 0, ShortcutColumn = 1, DescriptionColumn = 2 };
 
-void setItemText(HWND list, int row, int column, const std::string& text) {
-    std::wstring wide = vx::widened(text);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = &wide[0];
-    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-}
-
 } // namespace
 
 PrefsPageShortcuts::PrefsPageShortcuts(CVerbinoxDlg* window)
@@ -64,8 +56,8 @@ void PrefsPageShortcuts::fill() {
         if (item.iImage < 0)
             item.iImage = I_IMAGENONE;
         ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        setItemText(list, row, ShortcutColumn, shortcut);
-        setItemText(list, row, DescriptionColumn, action->getDescription());
+        vx::setListItemText(list, row, ShortcutColumn, shortcut);
+        vx::setListItemText(list, row, DescriptionColumn, action->getDescription());
     }
     ::SetDlgItemTextW(hwnd, IDC_PREFS_SHORTCUT, L"");
     ::EnableWindow(::GetDlgItem(hwnd, IDC_PREFS_SHORTCUT), FALSE);
@@ -108,8 +100,8 @@ void PrefsPageShortcuts::forget(const VAction* action) {
 void PrefsPageShortcuts::showShortcut(const VAction* action) {
     const auto row = std::find(rows.begin(), rows.end(), action);
     if (row != rows.end())
-        setItemText(::GetDlgItem(hwnd, IDC_PREFS_SHORTCUTLIST), static_cast<int>(row - rows.begin()),
-                    ShortcutColumn, shortcutOf(action));
+        vx::setListItemText(::GetDlgItem(hwnd, IDC_PREFS_SHORTCUTLIST), static_cast<int>(row - rows.begin()),
+                            ShortcutColumn, shortcutOf(action));
 }
 
 int PrefsPageShortcuts::selectedRow() const {

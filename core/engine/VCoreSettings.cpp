@@ -6,8 +6,6 @@
 #include "util/SystemText.h"
 #include "util/VxText.h"
 
-#include <cstring>
-
 namespace {
 
 struct FontSlot {
@@ -22,26 +20,6 @@ LOGFONTA defaultGuiFont(bool italic) {
     if (italic)
         lf.lfItalic = TRUE;
     return lf;
-}
-
-// Copies a face name into the record's fixed array: at most LF_FACESIZE - 1 bytes, and never half of a
-// character: a double-byte page's pair, or UTF-8's lead byte with its continuation bytes.
-void setFaceName(LOGFONTA& lf, const std::string& name) {
-    const std::size_t limit = sizeof(lf.lfFaceName) - 1;
-    const bool utf8 = ::GetACP() == CP_UTF8;
-    std::size_t n = 0;
-    while (n < name.size()) {
-        std::size_t step = (vx::isLeadByte(name[n]) && n + 1 < name.size()) ? 2 : 1;
-        if (utf8) {
-            while (n + step < name.size() && (static_cast<unsigned char>(name[n + step]) & 0xC0) == 0x80)
-                ++step;
-        }
-        if (n + step > limit)
-            break;
-        n += step;
-    }
-    std::memcpy(lf.lfFaceName, name.data(), n);
-    lf.lfFaceName[n] = '\0';
 }
 
 void readByte(VPreferencesNode* node, const char* key, BYTE& target) {
@@ -136,7 +114,7 @@ void VVerbinoxCore::loadFonts(VPreferencesNode* fontsNode) {
         LOGFONTA lf{};
         std::string face;
         if (node->getParam("Name", face))
-            setFaceName(lf, face);
+            vx::setFaceName(lf, face);
         readLong(node, "Height", lf.lfHeight);
         readLong(node, "Weight", lf.lfWeight);
         readLong(node, "Escapement", lf.lfEscapement);

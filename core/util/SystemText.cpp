@@ -2,6 +2,8 @@
 
 #include "util/VxText.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 #include <cwchar>
 
@@ -31,6 +33,14 @@ bool setDlgItemText(HWND dialog, int id, std::string_view text) {
 
 int messageBox(HWND owner, std::string_view text, std::string_view caption, UINT type) {
     return ::MessageBoxW(owner, widened(text).c_str(), widened(caption).c_str(), type);
+}
+
+void setListItemText(HWND list, int row, int column, std::string_view text) {
+    std::wstring wide = widened(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = &wide[0];
+    ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 int drawText(HDC dc, std::string_view text, RECT& rect, UINT format) {
@@ -66,6 +76,24 @@ template <typename To, typename From> void copyMetrics(To& to, const From& from)
 
 } // namespace
 
+void setFaceName(LOGFONTA& font, std::string_view name) {
+    const std::size_t limit = sizeof(font.lfFaceName) - 1;
+    const bool utf8 = ::GetACP() == CP_UTF8;
+    std::size_t n = 0;
+    while (n < name.size()) {
+        std::size_t step = (isLeadByte(name[n]) && n + 1 < name.size()) ? 2 : 1;
+        if (utf8) {
+            while (n + step < name.size() && (static_cast<unsigned char>(name[n + step]) & 0xC0) == 0x80)
+                ++step;
+        }
+        if (n + step > limit)
+            break;
+        n += step;
+    }
+    std::memcpy(font.lfFaceName, name.data(), n);
+    font.lfFaceName[n] = '\0';
+}
+
 LOGFONTW wideFont(const LOGFONTA& font) {
     LOGFONTW wide{};
     copyMetrics(wide, font);
@@ -80,19 +108,7 @@ LOGFONTW wideFont(const LOGFONTA& font) {
 LOGFONTA narrowFont(const LOGFONTW& font) {
     LOGFONTA narrow{};
     copyMetrics(narrow, font);
-    const std::wstring_view face(font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE));
-    // Whole characters only (a surrogate pair is one), as many as fit with the terminator.
-    std::string out, one;
-    for (std::size_t i = 0; i < face.size();) {
-        const std::size_t units = (face[i] >= 0xD800 && face[i] <= 0xDBFF && i + 1 < face.size()) ? 2 : 1;
-        narrowInto(face.substr(i, units), one);
-        if (out.size() + one.size() > LF_FACESIZE - 1)
-            break;
-        out += one;
-        i += units;
-    }
-    std::memcpy(narrow.lfFaceName, out.data(), out.size());
-    narrow.lfFaceName[out.size()] = '\0';
+    setFaceName(narrow, narrowed(std::wstring_view(font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE))));
     return narrow;
 }
 

@@ -18,6 +18,8 @@ VX_CORE_API bool setWindowText(HWND window, std::string_view text);
 VX_CORE_API std::string dlgItemText(HWND dialog, int id);
 VX_CORE_API bool setDlgItemText(HWND dialog, int id, std::string_view text);
 VX_CORE_API int messageBox(HWND owner, std::string_view text, std::string_view caption, UINT type);
+// LVM_SETITEMTEXTW of one cell of a list-view (column 0 is the item's own text).
+VX_CORE_API void setListItemText(HWND list, int row, int column, std::string_view text);
 
 // DrawTextW of the text, with DrawText's rectangle and format (DT_CALCRECT measures into rect).
 // DT_MODIFYSTRING is dropped: it would write an ellipsis past the end of the converted copy.
@@ -25,8 +27,11 @@ VX_CORE_API int drawText(HDC dc, std::string_view text, RECT& rect, UINT format)
 // The text's extent in the DC's font, one line.
 VX_CORE_API SIZE textExtent(HDC dc, std::string_view text);
 
-// Font records: the same record with its face name converted. A narrowed face name is cut to whole
-// characters that fit the narrow record's 32 bytes with their terminator.
+// Copies a face name into the narrow record: as many whole characters as fit its 32 bytes with their
+// terminator, never half of one (a double-byte page's pair, or UTF-8's lead byte with its continuation
+// bytes): a name cut in a character would come out with a replacement character at its end.
+VX_CORE_API void setFaceName(LOGFONTA& font, std::string_view name);
+// Font records: the same record with its face name converted (a narrowed one cut as setFaceName cuts).
 VX_CORE_API LOGFONTW wideFont(const LOGFONTA& font);
 VX_CORE_API LOGFONTA narrowFont(const LOGFONTW& font);
 // CreateFontIndirectW of the record; null on failure.

@@ -172,4 +172,24 @@ std::string narrowedAddress(std::wstring_view text, unsigned codePage) {
     return out;
 }
 
+bool isAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+std::string fromUtf8(std::string_view text) {
+    if (isAscii(text))
+        return std::string(text);
+    return narrowed(widened(text, CP_UTF8));
+}
+
+std::string addressFromUtf8(std::string_view text) {
+    if (isAscii(text))
+        return std::string(text);
+    return narrowedAddress(widened(text, CP_UTF8));
+}
+
 } // namespace vx

@@ -46,6 +46,14 @@ VX_CORE_API void narrowInto(std::wstring_view text, std::string& out, unsigned c
 // URL means by it anyway.
 VX_CORE_API std::string narrowedAddress(std::wstring_view text, unsigned codePage = 0 /* CP_ACP */);
 
+// True when every byte is below 0x80.
+VX_CORE_API bool isAscii(std::string_view text);
+// UTF-8 text that another program stored, in the active code page; plain ASCII comes back as it is.
+// Invalid UTF-8 comes out as the system substitutes it (U+FFFD where the page holds it).
+VX_CORE_API std::string fromUtf8(std::string_view text);
+// The same for an address: what the code page lacks is percent-encoded as narrowedAddress does.
+VX_CORE_API std::string addressFromUtf8(std::string_view text);
+
 // True when c starts a two-byte character of the active code page (DBCS pages only; never for UTF-8).
 // Scanners use it to step over the trail byte, which may look like '\\' or another ASCII character.
 VX_CORE_API bool isLeadByte(char c);

@@ -77,9 +77,7 @@ class CThread {
 public:
     using Entry = unsigned(__stdcall*)(void*);
 
-    // With suspended, the thread waits for Resume: its creator can publish the id and handle first.
-    bool Create(Entry entry, void* argument, unsigned* threadId = nullptr, bool suspended = false);
-    bool Resume() const { return ::ResumeThread(handle_.Get()) != static_cast<DWORD>(-1); }
+    bool Create(Entry entry, void* argument);
     bool IsCreated() const { return handle_.IsValid(); }
     // True while the thread has not ended yet.
     bool IsRunning() const { return IsCreated() && ::WaitForSingleObject(handle_.Get(), 0) == WAIT_TIMEOUT; }

@@ -2,6 +2,7 @@
 
 #include "ChromiumFiles.h"
 #include "util/CRegValue.h"
+#include "util/VxText.h"
 #include "util/Win32Handle.h"
 
 #include <windows.h>
@@ -111,7 +112,7 @@ std::vector<Profile> findProfiles(const std::string& dataFolder) {
     for (const std::string& folder : folders) {
         const auto named = names.find(folder);
         profiles.push_back(Profile{dataFolder + folder + "\\", named != names.end() && !named->second.empty()
-                                                                   ? fromUtf8(named->second)
+                                                                   ? vx::fromUtf8(named->second)
                                                                    : folder});
     }
     return profiles;

@@ -317,26 +317,6 @@ void repairUtf8(std::string& text) {
     }
 }
 
-bool isAscii(std::string_view text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-std::string fromUtf8(const std::string& text) {
-    if (isAscii(text) || ::GetACP() == CP_UTF8)
-        return text;
-    return vx::narrowed(vx::widened(text, CP_UTF8));
-}
-
-std::string addressFromUtf8(const std::string& text) {
-    if (isAscii(text) || ::GetACP() == CP_UTF8)
-        return text;
-    return vx::narrowedAddress(vx::widened(text, CP_UTF8));
-}
-
 std::map<std::string, std::string> readProfileNames(const std::string& localStatePath) {
     std::string text;
     if (!readWholeFile(localStatePath, text, kMaxJsonBytes))

@@ -21,14 +21,6 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxB
 // keeps its length and a JSON parser then reads every string instead of stopping at the first bad one.
 void repairUtf8(std::string& text);
 
-// True when every byte is below 0x80.
-bool isAscii(std::string_view text);
-
-// UTF-8 text in the active code page (unchanged when it is plain ASCII or the code page is UTF-8).
-std::string fromUtf8(const std::string& text);
-// The same for an address: what the code page lacks is percent-encoded, never replaced by a look-alike.
-std::string addressFromUtf8(const std::string& text);
-
 // The folder name of each profile that "Local State" knows, mapped to the name the user gave it
 // ("profile" -> "info_cache" -> folder -> "name"), as UTF-8. Empty when the file is missing or unreadable.
 std::map<std::string, std::string> readProfileNames(const std::string& localStatePath);

@@ -6,6 +6,7 @@
 #include "ChromiumPlugin.h"
 #include "ChromiumResult.h"
 #include "engine/VVerbinoxCore.h"
+#include "util/VxText.h"
 
 #include <map>
 
@@ -118,12 +119,11 @@ bool VChromiumBookmarksIndexer::build(chromium::UrlTable& table, const std::func
     for (const chromium::Bookmark& bookmark : chromium::parseBookmarks(std::move(text))) {
         if (stop())
             return false;
-        const std::string folder = chromium::fromUtf8(bookmark.folder);
+        const std::string folder = vx::fromUtf8(bookmark.folder);
         auto known = folders.find(folder);
         if (known == folders.end())
             known = folders.emplace(folder, table.addFolder(folder)).first;
-        if (!table.add(chromium::addressFromUtf8(bookmark.url), chromium::fromUtf8(bookmark.title),
-                       known->second))
+        if (!table.add(vx::addressFromUtf8(bookmark.url), vx::fromUtf8(bookmark.title), known->second))
             break;
     }
     return true;
@@ -133,13 +133,13 @@ void VChromiumBookmarksIndexer::searchLive(VResultBatch& found) const {
     for (const chromium::Bookmark& bookmark : chromium::readBookmarks(file)) {
         if (isCancelled())
             return;
-        const std::string url = chromium::addressFromUtf8(bookmark.url);
-        const std::string title = chromium::fromUtf8(bookmark.title);
+        const std::string url = vx::addressFromUtf8(bookmark.url);
+        const std::string title = vx::fromUtf8(bookmark.title);
         if (!matches(url, title))
             continue;
         VChromiumUrlResult* result = newResult(url, title);
         found.add(result);
-        result->setFolder(chromium::fromUtf8(bookmark.folder));
+        result->setFolder(vx::fromUtf8(bookmark.folder));
     }
 }
 
@@ -162,10 +162,9 @@ bool VChromiumHistoryIndexer::build(chromium::UrlTable& table, const std::functi
             return false;
         const std::string_view url = visited.url(i), title = visited.title(i);
         // Plain ASCII (nearly every address) goes in as it is: no copy per row.
-        const bool added = chromium::isAscii(url) && chromium::isAscii(title)
+        const bool added = vx::isAscii(url) && vx::isAscii(title)
                                ? table.add(url, title)
-                               : table.add(chromium::addressFromUtf8(std::string(url)),
-                                           chromium::fromUtf8(std::string(title)));
+                               : table.add(vx::addressFromUtf8(url), vx::fromUtf8(title));
         if (!added)
             break;
     }
@@ -180,8 +179,8 @@ void VChromiumHistoryIndexer::searchLive(VResultBatch& found) const {
     for (std::uint32_t i : chromium::rankHistory(visited, chromium::browserTimeNow())) {
         if (isCancelled())
             return;
-        const std::string url = chromium::addressFromUtf8(std::string(visited.url(i)));
-        const std::string title = chromium::fromUtf8(std::string(visited.title(i)));
+        const std::string url = vx::addressFromUtf8(visited.url(i));
+        const std::string title = vx::fromUtf8(visited.title(i));
         if (matches(url, title))
             found.add(newResult(url, title));
     }

@@ -298,11 +298,7 @@ int VEditListBox::insertRow(int row, const std::string& text, LPARAM data) {
 }
 
 void VEditListBox::setText(int row, const std::string& text) {
-    std::wstring wide = vx::widened(text);
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = &wide[0];
-    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    vx::setListItemText(list, row, 0, text);
 }
 
 void VEditListBox::selectQuietly(int row) {

@@ -19,14 +19,6 @@ const int kMaxFolderDepth = 64;
 const int64_t kMaxVisitCount = 1000000000;
 const int64_t kMicrosecondsPerDay = 86400LL * 1000000LL;
 
-std::string fromUtf8(const std::string& text) {
-    return vx::narrowed(vx::widened(text, CP_UTF8));
-}
-
-std::string addressFromUtf8(const std::string& text) {
-    return vx::narrowedAddress(vx::widened(text, CP_UTF8));
-}
-
 // The first of the statements that this database understands: newer columns first, the plainer
 // forms for older or stripped-down schemas. False when none prepares (tables missing, not a database).
 bool prepareFirst(sqlite3* db, std::initializer_list<const char*> forms, vx::CSqliteStmt& stmt) {
@@ -155,7 +147,7 @@ bool readPlacesBookmarks(const std::string& placesFile, std::vector<PlaceEntry>&
                       folderRows))
         return false;
     const bool read = eachRow(folderRows, stop, [&] {
-        folders.add(folderRows.int64(0), folderRows.int64(1), fromUtf8(folderRows.text(2)),
+        folders.add(folderRows.int64(0), folderRows.int64(1), vx::fromUtf8(folderRows.text(2)),
                     folderRows.text(3));
     });
     if (!read)
@@ -170,15 +162,15 @@ bool readPlacesBookmarks(const std::string& placesFile, std::vector<PlaceEntry>&
     std::vector<PlaceEntry> found;
     const bool complete = eachRow(bookmarkRows, stop, [&] {
         PlaceEntry entry;
-        entry.url = addressFromUtf8(bookmarkRows.text(2));
+        entry.url = vx::addressFromUtf8(bookmarkRows.text(2));
         // Saved searches of the browser's own ("place:") open nothing outside it.
         if (entry.url.empty() || startsWith(entry.url, "place:"))
             return;
         if (!folders.pathOf(bookmarkRows.int64(0), entry.folder))
             return;
-        entry.title = fromUtf8(bookmarkRows.text(1));
+        entry.title = vx::fromUtf8(bookmarkRows.text(1));
         if (entry.title.empty())
-            entry.title = fromUtf8(bookmarkRows.text(3));
+            entry.title = vx::fromUtf8(bookmarkRows.text(3));
         found.push_back(std::move(entry));
     });
     if (!complete)
@@ -204,10 +196,10 @@ bool readPlacesHistory(const std::string& placesFile, std::vector<PlaceEntry>& o
     std::vector<PlaceEntry> found;
     const bool complete = eachRow(rows, stop, [&] {
         PlaceEntry entry;
-        entry.url = addressFromUtf8(rows.text(0));
+        entry.url = vx::addressFromUtf8(rows.text(0));
         if (entry.url.empty() || startsWith(entry.url, "place:"))
             return;
-        entry.title = fromUtf8(rows.text(1));
+        entry.title = vx::fromUtf8(rows.text(1));
         entry.visitCount = std::clamp<int64_t>(rows.int64(2), 0, kMaxVisitCount);
         entry.lastVisit = std::max<int64_t>(rows.int64(3), 0);
         entry.frecency = sqlite3_column_type(rows.get(), 4) == SQLITE_NULL ? -1 : rows.int64(4);

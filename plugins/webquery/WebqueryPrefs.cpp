@@ -6,6 +6,7 @@
 #include "WebqueryPlugin.h"
 #include "resource.h"
 #include "util/VisualStyleScope.h"
+#include "util/SystemText.h"
 #include "util/VxText.h"
 
 #include <commctrl.h>
@@ -18,14 +19,6 @@ const DWORD kControlClasses = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_
 int imageOf(const VWebqueryPlugin* plugin, const VSearchAction* action) {
     const int index = plugin->findIcon(action->getIconPath());
     return index >= 0 ? index : I_IMAGENONE;
-}
-
-void setItemText(HWND list, int row, int column, const std::string& text) {
-    std::wstring wide = vx::widened(text);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = &wide[0];
-    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
 } // namespace
@@ -111,8 +104,8 @@ void WebqueryPrefs::insertRow(int row, VSearchAction* action) {
     item.iImage = imageOf(plugin, action);
     const int at =
         static_cast<int>(::SendMessageW(getList(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    setItemText(getList(), at, 1, action->getKeyword());
-    setItemText(getList(), at, 2, action->getDescription());
+    vx::setListItemText(getList(), at, 1, action->getKeyword());
+    vx::setListItemText(getList(), at, 2, action->getDescription());
 }
 
 void WebqueryPrefs::refreshRow(int row) {
@@ -126,8 +119,8 @@ void WebqueryPrefs::refreshRow(int row) {
     item.pszText = &name[0];
     item.iImage = imageOf(plugin, action);
     ::SendMessageW(getList(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    setItemText(getList(), row, 1, action->getKeyword());
-    setItemText(getList(), row, 2, action->getDescription());
+    vx::setListItemText(getList(), row, 1, action->getKeyword());
+    vx::setListItemText(getList(), row, 2, action->getDescription());
 }
 
 int WebqueryPrefs::selectedRow() const {

@@ -7,6 +7,7 @@
 #include "OperaBookmarksIndexer.h"
 #include "OperaPlugin.h"
 #include "model/VFileResult.h"
+#include "util/VxText.h"
 
 #include <set>
 
@@ -183,32 +184,47 @@ TEST_F(Opera, CutMutatedAndHugeBookmarkFilesAreReadInBoundedTime) {
     writeProfileBookmarks(kBookmarks);
     ASSERT_TRUE(plugin->startUp());
     VOperaBookmarksIndexer* indexer = plugin->getIndexer();
-    const std::string whole = kBookmarks;
+    // Each encoding the reader tells apart: plain bytes, UTF-16 with its mark (whose cuts leave odd byte
+    // counts), and UTF-8 without a mark that ends in half a character.
+    std::wstring wide(kBookmarks, kBookmarks + sizeof(kBookmarks) - 1);
+    wide.replace(wide.find(L"Daily"), 5, L"D\x00E4ily \xD83D\xDCF0");
+    const std::string files[] = {kBookmarks, utf16File(wide),
+                                 vx::narrowed(wide, CP_UTF8) + "\r\n\r\n#URL\r\n\tNAME=Half \xE2\x82"};
     mustFinishWithin(90000, "cut, mutated and huge Opera6.adr files", [&] {
-        // Every cut-short length: a cut that ends in a line end closes the unfinished last entry, so at
-        // most the three entries that open at a line start.
-        for (std::size_t length = 0; length <= whole.size(); ++length) {
-            writeProfileBookmarks(whole.substr(0, length));
-            indexer->updateCache();
-            EXPECT_LE(indexer->getCachedCount(), 3u) << length;
+        for (const std::string& whole : files) {
+            // Every cut-short length: a cut that ends in a line end closes the unfinished last entry, so
+            // at most the three entries that open at a line start.
+            for (std::size_t length = 0; length <= whole.size(); ++length) {
+                writeProfileBookmarks(whole.substr(0, length));
+                indexer->updateCache();
+                EXPECT_LE(indexer->getCachedCount(), 3u) << length;
+            }
+            // Bytes replaced by the ones the reader cares about, and by NUL and high bytes.
+            const char alphabet[] = "#\r\n=URLNAME \x00\xFF\xFE\xEF\xBB\xBF\xD8\xDC\x80";
+            unsigned seed = 12345;
+            for (int round = 0; round < 300; ++round) {
+                std::string bytes = whole;
+                for (int k = 0; k < 6; ++k) {
+                    seed = seed * 1103515245u + 12345u;
+                    bytes[(seed >> 8) % bytes.size()] = alphabet[(seed >> 20) % (sizeof(alphabet) - 1)];
+                }
+                writeProfileBookmarks(bytes);
+                indexer->updateCache();
+                EXPECT_LE(indexer->getCachedCount(), 3u);
+                if (round % 50 == 0)
+                    search("a");
+            }
         }
+        writeProfileBookmarks(files[1]);
+        indexer->updateCache();
+        const std::size_t whole = indexer->getCachedCount();
+        EXPECT_GE(whole, 2u);
+        writeProfileBookmarks(files[1] + "\r");
+        indexer->updateCache();
+        EXPECT_EQ(indexer->getCachedCount(), whole) << "a stray last byte of a UTF-16 file loses no entry";
         writeProfileBookmarks("#URL\r\n\tNAME=No address\r\n\r\n");
         indexer->updateCache();
         EXPECT_EQ(indexer->getCachedCount(), 0u) << "an entry without an address opens nothing";
-        // Bytes replaced by the ones the reader cares about, and by NUL and high bytes.
-        const char alphabet[] = "#\r\n=URLNAME \x00\xFF\xEF\xBB\xBF";
-        unsigned seed = 12345;
-        for (int round = 0; round < 300; ++round) {
-            std::string bytes = whole;
-            for (int k = 0; k < 6; ++k) {
-                seed = seed * 1103515245u + 12345u;
-                bytes[(seed >> 8) % bytes.size()] = alphabet[(seed >> 20) % (sizeof(alphabet) - 1)];
-            }
-            writeProfileBookmarks(bytes);
-            indexer->updateCache();
-            if (round % 50 == 0)
-                search("a");
-        }
         // A 4 MB line with no line end, then 20,000 entries.
         std::string huge = "Opera Hotlist version 2.0\r\n" + std::string(4 << 20, 'x') + "\r\n";
         for (int i = 0; i < 20000; ++i)
