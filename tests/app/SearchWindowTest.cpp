@@ -679,6 +679,7 @@ TEST_F(SearchWindowTest, UpdateCacheRebuildsAfterASearchThatFinished) {
     ASSERT_EQ(shown(), std::vector<std::string>{"abc1"});
     const long builds = FakeCounters::cacheBuilds.load();
     ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_UPDATECACHE, 0);
+    ASSERT_TRUE(VVerbinoxCore::instance()->waitForCaches(5000));
     EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
     EXPECT_EQ(dialog->getCommandLine().getText(), "");
     EXPECT_EQ(dialog->getList().getCount(), 0) << "nothing found for a text that is gone";
