@@ -263,8 +263,9 @@ TEST_F(SearchDispatch, AKeystrokeNeverWaitsForARebuildThatIgnoresTheCancelFlag) 
     EXPECT_EQ(ids.back(), id);
     EXPECT_EQ(texts.back(), "abcde");
     EXPECT_EQ(std::count(ids.begin(), ids.end(), id), 1);
-    EXPECT_TRUE(std::all_of(ids.begin(), ids.end(), [&](uint32_t seen) { return seen == ids.front() || seen == id; }))
-        << "a search typed while the rebuild ran delivered";
+    EXPECT_TRUE(std::all_of(ids.begin(), ids.end(), [&](uint32_t seen) {
+        return seen == ids.front() || seen == id;
+    })) << "a search typed while the rebuild ran delivered";
 }
 
 TEST_F(SearchDispatch, ABuildCutShortByStoppingTheIndexerKeepsTheOldCache) {
@@ -303,7 +304,8 @@ TEST_F(SearchDispatch, ACacheIsRebuiltOnlyOnceTheSearchReadingItHasEnded) {
     const long builds = FakeCounters::cacheBuilds.load();
     const auto before = std::chrono::steady_clock::now();
     core->setLiveSearching(true);
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(100)) << "the caller waited";
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(100))
+        << "the caller waited";
     EXPECT_FALSE(core->waitForCaches(200)) << "the cache was rebuilt under the running search";
     EXPECT_TRUE(indexer->isWorkerRunning());
     core->cancelSearch(id);
