@@ -104,6 +104,13 @@ protected:
     }
     static bool write(const std::string& path, const std::string& text) {
         HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        // The indexers follow their files and copy them now and then: a write that meets a copy waits.
+        for (int tries = 0;
+             h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION && tries < 500;
+             ++tries) {
+            ::Sleep(10);
+            h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        }
         DWORD written = 0;
         const bool ok = h != INVALID_HANDLE_VALUE &&
                         ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&

@@ -283,8 +283,15 @@ TEST_F(FirefoxPlaces, DamagedDatabasesGiveNothingAndTheProfileStaysByteForByte) 
     };
     mustFinishWithin(120000, "reading damaged databases", [&] {
         for (const auto& [what, bytes] : damaged) {
-            ASSERT_TRUE(
-                folder.writeFile("AppData\\Mozilla\\Firefox\\Profiles\\bad.default\\places.sqlite", bytes));
+            // The indexers follow the file and copy it now and then: a write that meets a copy is retried.
+            bool written = false;
+            for (int tries = 0; !written && tries < 500; ++tries) {
+                written = folder.writeFile("AppData\\Mozilla\\Firefox\\Profiles\\bad.default\\places.sqlite",
+                                           bytes);
+                if (!written)
+                    ::Sleep(10);
+            }
+            ASSERT_TRUE(written) << what;
             const uint64_t before = folderPrint(bad);
             plugin->getBookmarksIndexer()->updateCache();
             EXPECT_TRUE(settleCaches(core));
