@@ -3,6 +3,7 @@
 #include "support/PlacesDatabase.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
+#include "support/UrlSinkCapture.h"
 #include "support/Watchdog.h"
 
 #include "FirefoxBookmarksIndexer.h"
@@ -428,4 +429,37 @@ TEST_F(FirefoxPlaces, LookAlikeHyphensStayEscapedInBookmarksAndHistory) {
     EXPECT_EQ(found, (std::vector<std::string>{"%EF%BC%8D%EF%BC%8Dgpu-launcher=x",
                                                "%EF%BC%8D%EF%BC%8Drenderer-cmd-prefix=x"}))
         << "a fullwidth hyphen in code page 1252 is no \"-\"";
+}
+
+TEST_F(FirefoxPlaces, TheReadersGiveEveryProfilesEntriesOnceEachBestFirstWithTheirRank) {
+    ASSERT_TRUE(folder.makeDir("AppData\\Mozilla\\Firefox\\Profiles\\two.default"));
+    writeProfiles("[Profile0]\r\nIsRelative=1\r\nPath=Profiles/one.default\r\n\r\n"
+                  "[Profile1]\r\nIsRelative=1\r\nPath=Profiles/two.default\r\n");
+    const int64_t now = PlacesDatabase::nowMicroseconds();
+    {
+        PlacesDatabase one(folder.sub(kOne) + "\\places.sqlite");
+        one.addPage("http://low.example/", "Low", 1, now, 10);
+        one.addPage("http://both.example/", "In both", 1, now, 50);
+        one.addBookmark(one.addFolder(PlacesDatabase::Menu, "Work"), "http://mark.example/", "Marked");
+        PlacesDatabase two(folder.sub("AppData\\Mozilla\\Firefox\\Profiles\\two.default\\places.sqlite"));
+        two.addPage("http://high.example/", "High", 1, now, 900);
+        two.addPage("http://both.example/", "", 4, now, 70);
+    }
+    plugin->setSearchBookmarks(true);
+    plugin->setSearchHistory(true);
+    const auto never = [] { return false; };
+    UrlSinkCapture history;
+    EXPECT_TRUE(plugin->getHistoryIndexer()->read(history, never));
+    EXPECT_EQ(history.entries,
+              (std::vector<UrlSinkCapture::Entry>{{"http://high.example/", "High", "", 900},
+                                                  {"http://both.example/", "In both", "", 70},
+                                                  {"http://low.example/", "Low", "", 10}}))
+        << "an address in two profiles is one entry, with the better ranking";
+    UrlSinkCapture bookmarks;
+    EXPECT_TRUE(plugin->getBookmarksIndexer()->read(bookmarks, never));
+    EXPECT_EQ(bookmarks.entries, (std::vector<UrlSinkCapture::Entry>{
+                                     {"http://mark.example/", "Marked", "Bookmarks Menu/Work", 0}}));
+    UrlSinkCapture stopped;
+    EXPECT_FALSE(plugin->getHistoryIndexer()->read(stopped, [] { return true; }))
+        << "a read cut short counted as whole";
 }
