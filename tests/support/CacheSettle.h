@@ -4,6 +4,9 @@
 // and every build asked for is waited for.
 #include "engine/VIndexer.h"
 #include "engine/VVerbinoxCore.h"
+#include "support/TempFolder.h"
+
+#include <string>
 
 inline bool settleCaches(VVerbinoxCore* core, DWORD ms = 30000) {
     for (int i = 0; i < core->getNumIndexers(); ++i) {
@@ -15,4 +18,16 @@ inline bool settleCaches(VVerbinoxCore* core, DWORD ms = 30000) {
     for (int i = 0; i < core->getNumIndexers(); ++i)
         settled = core->getIndexer(i)->waitForRebuild(ms) && settled;
     return settled;
+}
+
+// Writes a file that indexers follow. They open it now and then to read or copy it, and TempFolder
+// writes without sharing: a write that meets such a read is tried again, for five seconds at most.
+inline bool writeFollowedFile(const TempFolder& folder, const std::string& relative,
+                              const std::string& text) {
+    for (int tries = 0; tries < 500; ++tries) {
+        if (folder.writeFile(relative, text))
+            return true;
+        ::Sleep(10);
+    }
+    return false;
 }

@@ -52,7 +52,7 @@ protected:
         CoreTest::TearDown();
     }
     void writeProfiles(const std::string& text) {
-        ASSERT_TRUE(folder.writeFile("AppData\\Mozilla\\Firefox\\profiles.ini", text));
+        ASSERT_TRUE(writeFollowedFile(folder, "AppData\\Mozilla\\Firefox\\profiles.ini", text));
     }
     // The rows of one search, in the order delivered.
     Rows search(const std::string& text) {
@@ -284,15 +284,9 @@ TEST_F(FirefoxPlaces, DamagedDatabasesGiveNothingAndTheProfileStaysByteForByte) 
     };
     mustFinishWithin(120000, "reading damaged databases", [&] {
         for (const auto& [what, bytes] : damaged) {
-            // The indexers follow the file and copy it now and then: a write that meets a copy is retried.
-            bool written = false;
-            for (int tries = 0; !written && tries < 500; ++tries) {
-                written = folder.writeFile("AppData\\Mozilla\\Firefox\\Profiles\\bad.default\\places.sqlite",
-                                           bytes);
-                if (!written)
-                    ::Sleep(10);
-            }
-            ASSERT_TRUE(written) << what;
+            ASSERT_TRUE(writeFollowedFile(
+                folder, "AppData\\Mozilla\\Firefox\\Profiles\\bad.default\\places.sqlite", bytes))
+                << what;
             const uint64_t before = folderPrint(bad);
             plugin->getBookmarksIndexer()->updateCache();
             EXPECT_TRUE(settleCaches(core));

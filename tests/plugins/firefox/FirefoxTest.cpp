@@ -100,18 +100,11 @@ protected:
     }
 
     void writeProfiles(const std::string& text) {
-        ASSERT_TRUE(folder.writeFile("AppData\\Mozilla\\Firefox\\profiles.ini", text));
+        ASSERT_TRUE(writeFollowedFile(folder, "AppData\\Mozilla\\Firefox\\profiles.ini", text));
     }
     void writeProfileFile(const char* name, const std::string& text) {
-        // The indexers follow their files and copy them now and then: a write that meets a copy waits.
-        bool written = false;
-        for (int tries = 0; !written && tries < 500; ++tries) {
-            written = folder.writeFile(
-                std::string("AppData\\Mozilla\\Firefox\\Profiles\\abc.default\\") + name, text);
-            if (!written)
-                ::Sleep(10);
-        }
-        ASSERT_TRUE(written);
+        ASSERT_TRUE(writeFollowedFile(
+            folder, std::string("AppData\\Mozilla\\Firefox\\Profiles\\abc.default\\") + name, text));
     }
     std::set<std::string> search(const std::string& text) {
         EXPECT_TRUE(settleCaches(core));
