@@ -1,0 +1,274 @@
+#include "engine/VUrlIndexer.h"
+
+#include "engine/VVerbinoxCore.h"
+#include "util/CacheFile.h"
+
+#include <unordered_set>
+
+namespace {
+
+// The kept table's layout; a file of another version is ignored and the table built again.
+constexpr uint32_t kTableVersion = 1;
+// A kept table larger than this is damage (a history of a million pages stays far below).
+constexpr uint64_t kMaxKeptBytes = 1ull << 30;
+
+} // namespace
+
+// A table with what it was built from.
+struct VUrlIndexer::Built {
+    VUrlTable table;
+    Stamps stamps;
+};
+
+VUrlEntryResult* VUrlEntryResult::createInstance(VPlugin* plugin) {
+    return new VUrlEntryResult(plugin);
+}
+
+void VUrlEntryResult::deleteThis() {
+    delete this;
+}
+
+std::string VUrlEntryResult::getDisplayText2() const {
+    return folder.empty() ? VUrlResult::getDisplayText2() : folder;
+}
+
+VUrlIndexer::VUrlIndexer(VPlugin* plugin, HICON resultIcon, std::string cacheKind)
+    : VIndexer(plugin), resultIcon(resultIcon), cacheKind(std::move(cacheKind)) {}
+
+VUrlIndexer::~VUrlIndexer() {
+    // The builder and the workers call our virtual functions and read the table: they end first.
+    stopWorker();
+}
+
+void VUrlIndexer::updateCache() {
+    requestRebuild();
+}
+
+void VUrlIndexer::clearCache() {
+    VIndexer::clearCache();
+    install(nullptr);
+}
+
+std::shared_ptr<const VUrlIndexer::Built> VUrlIndexer::current() const {
+    vx::CCriticalSectionLock hold(guard);
+    return built;
+}
+
+void VUrlIndexer::install(std::shared_ptr<const Built> fresh) {
+    // The old table dies outside the lock (or with the last search that holds it).
+    {
+        vx::CCriticalSectionLock hold(guard);
+        built.swap(fresh);
+    }
+}
+
+std::size_t VUrlIndexer::getCachedCount() const {
+    const std::shared_ptr<const Built> now = current();
+    return now ? now->table.size() : 0;
+}
+
+std::size_t VUrlIndexer::getCacheOverheadBytes() const {
+    const std::shared_ptr<const Built> now = current();
+    return now ? now->table.overheadBytes() : 0;
+}
+
+VUrlIndexer::Stamps VUrlIndexer::takeStamps() const {
+    Stamps taken;
+    for (const std::string& file : watchedFiles())
+        taken.files.push_back(vx::fileStamp(file));
+    taken.token = changeToken();
+    return taken;
+}
+
+bool VUrlIndexer::isCacheStale() const {
+    const std::shared_ptr<const Built> now = current();
+    return !now || now->stamps != takeStamps();
+}
+
+std::string VUrlIndexer::cacheKey() const {
+    // The same source read from other files (a profile moved, another one added) is another table.
+    std::string key = getSourceDescription();
+    for (const std::string& file : watchedFiles())
+        key += '\n' + file;
+    return key;
+}
+
+std::string VUrlIndexer::getCacheFile() const {
+    if (cacheKind.empty())
+        return std::string();
+    return vx::cacheFolder() + vx::cacheFileName(cacheKind, cacheKey());
+}
+
+bool VUrlIndexer::loadKept(Stamps& stamps, VUrlTable& table) const {
+    std::string payload;
+    if (!vx::readCacheFile(getCacheFile(), cacheKind, kTableVersion, cacheKey(), payload, kMaxKeptBytes))
+        return false;
+    vx::CacheReader reader(payload);
+    uint64_t count = 0;
+    if (!reader.varint(count) || count > payload.size())
+        return false;
+    for (uint64_t i = 0; i < count; ++i) {
+        uint64_t exists = 0;
+        vx::CFileStamp stamp;
+        if (!reader.varint(exists) || exists > 1 || !reader.u64(stamp.size) || !reader.u64(stamp.writeTime))
+            return false;
+        stamp.exists = exists == 1;
+        stamps.files.push_back(stamp);
+    }
+    std::string_view token;
+    if (!reader.text(token))
+        return false;
+    stamps.token.assign(token.data(), token.size());
+    return table.read(reader) && reader.atEnd();
+}
+
+void VUrlIndexer::keep(const Stamps& stamps, const VUrlTable& table) const {
+    vx::CacheWriter writer;
+    writer.varint(stamps.files.size());
+    for (const vx::CFileStamp& stamp : stamps.files) {
+        writer.varint(stamp.exists ? 1 : 0);
+        writer.u64(stamp.size);
+        writer.u64(stamp.writeTime);
+    }
+    writer.text(stamps.token);
+    table.write(writer);
+    // A table that cannot be kept (a full disk, a read-only profile) is built again at the next start.
+    vx::writeCacheFile(getCacheFile(), cacheKind, kTableVersion, cacheKey(), writer.bytes());
+}
+
+namespace {
+
+// Fills a new table; stops when asked or when the table is full.
+class BuildSink : public VUrlSink {
+public:
+    BuildSink(VUrlTable& table, const std::function<bool()>& stop) : table(table), stop(stop) {}
+    bool add(std::string_view url, std::string_view title, std::string_view folder, uint32_t rank) override {
+        if (stop())
+            return false;
+        return url.empty() || table.add(url, title, folder, rank) != VUrlTable::Added::Full;
+    }
+
+private:
+    VUrlTable& table;
+    const std::function<bool()>& stop;
+};
+
+} // namespace
+
+void VUrlIndexer::rebuild(const std::function<bool()>& stop) {
+    if (getLiveSearching()) {
+        // A live search reads the source itself: no table is held.
+        auto none = std::make_shared<Built>();
+        none->stamps = takeStamps();
+        install(std::move(none));
+        return;
+    }
+    if (!loadTried && !cacheKind.empty() && !current()) {
+        loadTried = true;
+        auto loaded = std::make_shared<Built>();
+        if (loadKept(loaded->stamps, loaded->table)) {
+            const bool fresh = loaded->stamps == takeStamps();
+            install(std::move(loaded));
+            // A source that did not change since is not read at all: a start copies no large history.
+            if (fresh)
+                return;
+        }
+    }
+    loadTried = true;
+    if (stop())
+        return;
+    auto fresh = std::make_shared<Built>();
+    // Taken before reading: a change made while the source is read shows at the next check.
+    fresh->stamps = takeStamps();
+    try {
+        BuildSink sink(fresh->table, stop);
+        if (!readSource(sink, stop) || stop())
+            return;
+        fresh->table.finish();
+    } catch (const std::bad_alloc&) {
+        // A source too large for the memory left: the table there was stays.
+        return;
+    }
+    install(fresh);
+    if (!cacheKind.empty())
+        keep(fresh->stamps, fresh->table);
+}
+
+void VUrlIndexer::follow(const std::function<bool()>& stop) {
+    if (!getLiveSearching() && isCacheStale())
+        rebuild(stop);
+}
+
+bool VUrlIndexer::matches(std::string_view url, std::string_view title) const {
+    return match(std::string(url), true) || match(std::string(title), false);
+}
+
+VResult* VUrlIndexer::makeResult(std::string_view url, std::string_view title,
+                                 std::string_view folder) const {
+    VUrlEntryResult* result = VUrlEntryResult::createInstance(getPlugin());
+    result->setIcon(resultIcon);
+    result->setUrl(std::string(url));
+    result->setDescription(std::string(title));
+    result->setFolder(folder);
+    return result;
+}
+
+namespace {
+
+// Matches each entry as the source gives it; an address counts once, at its first entry, whether that
+// one matches or not, so a live search finds what a cached one would.
+class MatchingSink : public VUrlSink {
+public:
+    using Match = std::function<bool(std::string_view, std::string_view, std::string_view)>;
+    MatchingSink(const std::function<bool()>& cancelled, Match found) : cancelled(cancelled), found(found) {}
+    bool add(std::string_view url, std::string_view title, std::string_view folder, uint32_t) override {
+        if (cancelled())
+            return false;
+        if (url.empty() || !seen.emplace(url).second)
+            return true;
+        return found(url, title, folder);
+    }
+
+private:
+    const std::function<bool()>& cancelled;
+    Match found;
+    std::unordered_set<std::string> seen;
+};
+
+} // namespace
+
+void VUrlIndexer::searchLive(VResultBatch& found) const {
+    const std::function<bool()> cancelled = [this] { return isCancelled(); };
+    MatchingSink sink(cancelled, [&](std::string_view url, std::string_view title, std::string_view folder) {
+        if (matches(url, title))
+            found.add(makeResult(url, title, folder));
+        return true;
+    });
+    readSource(sink, cancelled);
+}
+
+void VUrlIndexer::search() {
+    VResultBatch found;
+    if (getLiveSearching()) {
+        searchLive(found);
+    } else if (const std::shared_ptr<const Built> now = current()) {
+        const VUrlTable& table = now->table;
+        VVerbinoxCore* core = VVerbinoxCore::instance();
+        const bool lower = !core->getSearchCaseSensitive();
+        const bool titlesOnly = core->getSearchUrlDescriptionsOnly();
+        const bool hostOnly = core->getSearchUrlDomainOnly();
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            if (cancelRequested())
+                break;
+            // The same rules as match(), over the table's own (lower-cased) copies: no copy per entry.
+            const std::string_view url = table.url(i, lower);
+            const bool hit = (!titlesOnly && matchPrepared(hostOnly ? urlHostOf(url) : url)) ||
+                             matchPrepared(table.title(i, lower));
+            if (hit)
+                found.add(makeResult(table.url(i), table.title(i), table.folder(i)));
+        }
+    }
+    // A cancelled search's results die with the batch.
+    if (!isCancelled())
+        found.deliver(searchId);
+}
