@@ -1,22 +1,29 @@
-// Times the Chromium history cache on a "History" database of 100,000 addresses made through SQLite
-// with the browser's schema: the cache build against a bare SQLite scan of the same rows in the same
-// run, and the memory each cached address costs beyond its text, next to what the folder cache costs
-// per file beyond its name (measured here on a generated folder). Prints a table; writes JSON to the
-// first argument.
+// Times the Chromium history on a "History" database of 100,000 addresses made through SQLite with the
+// browser's schema: the table build on the indexer's builder against a bare SQLite scan of the same rows
+// in the same run; loading the table kept from the last run (what a start costs); the time startSeach
+// takes on the window's thread at each keystroke while the database is rewritten once a second and the
+// table follows it, against the same keystrokes with the database left alone; the memory each address
+// costs beyond its text, and the kept file's size against the texts' (next to what the folder cache
+// costs per file beyond its name, measured here on a generated folder). Prints a table; writes JSON to
+// the first argument.
 #include "ChromiumHistory.h"
 #include "ChromiumIndexers.h"
 #include "ChromiumPlugin.h"
 #include "DiskdexIndexer.h"
 #include "DiskdexPlugin.h"
 #include "engine/VVerbinoxCore.h"
+#include "util/CacheFile.h"
 #include "support/ChromiumHistoryDb.h"
 
 #include "BenchTools.h"
 
 #include <windows.h>
 
+#include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -103,11 +110,65 @@ double folderCacheBytesPerFile(const std::string& root) {
     indexer->setPath(root);
     const std::size_t before = privateBytes();
     indexer->updateCache();
+    indexer->waitForRebuild();
     const std::size_t after = privateBytes();
     const std::size_t count = indexer->getCachedCount();
     indexer->deleteThis();
     plugin->deleteThis();
     return count ? (static_cast<double>(after) - before - nameBytes) / count : 0.0;
+}
+
+// The value below which that share of the samples lie.
+double percentile(std::vector<double> v, double share) {
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    std::size_t at = static_cast<std::size_t>(std::ceil(share * static_cast<double>(v.size())));
+    return v[at == 0 ? 0 : std::min(at, v.size()) - 1];
+}
+
+std::uint64_t fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// startSeach's own time, on this (the window's) thread, for keystrokes typed 30 ms apart: the words
+// grow a letter at a time and start again, as a user types and corrects.
+std::vector<double> typeFor(VVerbinoxCore* core, double ms) {
+    static const char* const kWords[] = {"article", "example", "number 12", "site4"};
+    std::vector<double> times;
+    const double end = nowMs() + ms;
+    for (std::size_t word = 0; nowMs() < end; ++word) {
+        const std::string text = kWords[word % 4];
+        for (std::size_t length = 3; length <= text.size() && nowMs() < end; ++length) {
+            uint32_t id = 0;
+            const double t = nowMs();
+            core->startSeach(text.substr(0, length), id);
+            times.push_back(nowMs() - t);
+            ::Sleep(30);
+        }
+    }
+    return times;
+}
+
+// Rewrites part of the history once a second, as a browser that runs does, until told to stop.
+void rewriteEverySecond(const std::string& path, std::atomic<bool>& stop, std::atomic<int>& rewrites) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        return;
+    sqlite3_busy_timeout(db, 1000);
+    for (int round = 0; !stop.load(); ++round) {
+        const std::string sql = "BEGIN; UPDATE urls SET visit_count = visit_count + 1, last_visit_time = " +
+                                std::to_string(ChromiumHistoryDb::daysAgo(0)) +
+                                " WHERE id % 50 = " + std::to_string(round % 50) + "; COMMIT;";
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
+            ++rewrites;
+        for (int waited = 0; waited < 1000 && !stop.load(); waited += 20)
+            ::Sleep(20);
+    }
+    sqlite3_close(db);
 }
 
 } // namespace
@@ -126,6 +187,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     ::SetEnvironmentVariableA("LOCALAPPDATA", local.c_str());
+    ::CreateDirectoryA((root + "Cache\\").c_str(), nullptr);
+    vx::setCacheFolder(root + "Cache\\");
 
     VVerbinoxCore* core = VVerbinoxCore::instance();
     core->setPluginsPath(core->getAppLocation() + "no-plugins\\");
@@ -139,17 +202,20 @@ int main(int argc, char** argv) {
     }
     const chromium::Browser* chrome = plugin->findBrowser(0);
     auto* indexer = new VChromiumHistoryIndexer(plugin, chrome, &chrome->profiles[0]);
+    core->registerIndexer(indexer);
 
     // Memory first, before the floor's own work takes heap space the cache could then reuse.
     const std::size_t before = privateBytes();
-    indexer->updateCache();
+    indexer->requestRebuild();
+    indexer->waitForRebuild();
     const std::size_t after = privateBytes();
     const std::size_t cached = indexer->getCachedCount();
     std::vector<double> builds, floors;
     for (int i = 0; i < runs; ++i) {
         indexer->clearCache();
         const double t = nowMs();
-        indexer->updateCache();
+        indexer->requestRebuild();
+        indexer->waitForRebuild();
         builds.push_back(nowMs() - t);
     }
     long rows = 0;
@@ -178,10 +244,39 @@ int main(int argc, char** argv) {
         cached ? static_cast<double>(indexer->getCacheOverheadBytes()) / cached : 0.0;
     const double textPerUrl = cached ? static_cast<double>(textBytes) / cached : 0.0;
 
-    indexer->deleteThis();
+    // A start: a new indexer of the same profile, whose database did not change since the table was kept.
+    const std::uint64_t keptBytes = fileSize(indexer->getCacheFile());
+    std::vector<double> loads;
+    std::size_t loaded = 0;
+    for (int i = 0; i < runs; ++i) {
+        auto* again = new VChromiumHistoryIndexer(plugin, chrome, &chrome->profiles[0]);
+        const double t = nowMs();
+        again->requestRebuild();
+        again->waitForRebuild();
+        loads.push_back(nowMs() - t);
+        loaded = again->getCachedCount();
+        again->deleteThis();
+    }
+
+    // Keystrokes: first with the database left alone (the floor), then while it is rewritten every second.
+    const double typingMs = 12000;
+    const std::vector<double> quiet = typeFor(core, 4000);
+    std::atomic<bool> stopWriting{false};
+    std::atomic<int> rewrites{0};
+    std::thread writer(rewriteEverySecond, profile + "History", std::ref(stopWriting), std::ref(rewrites));
+    const std::vector<double> busy = typeFor(core, typingMs);
+    stopWriting = true;
+    writer.join();
+    uint32_t last = 0;
+    core->startSeach("zzz", last);
+    core->cancelSearch(last);
+    indexer->waitForRebuild();
+
+    core->unregisterIndexer(indexer); // destroys it
     plugin->deleteThis();
     core->shutDown();
     core->deleteThis();
+    vx::setCacheFolder(std::string());
     SHFILEOPSTRUCTA op{};
     std::string from = root.substr(0, root.size() - 1) + '\0';
     op.wFunc = FO_DELETE;
@@ -202,6 +297,19 @@ int main(int argc, char** argv) {
     std::printf("%-40s %8.1f B\n", "  (cache's own count of that)", overheadPerUrl);
     std::printf("%-40s %8.1f B\n", "  (its text: address and title)", textPerUrl);
     std::printf("%-40s %8.1f B\n", "memory per file - name, folder cache", folderBytes);
+    std::printf("%-40s %8.1f ms %7.1f ms %7.2f\n", "start: load of the kept table", median(loads),
+                median(floors), median(loads) / median(floors));
+    std::printf("%-40s %8.1f MB %7.1f MB %7.2f\n", "kept file, against the texts", keptBytes / 1048576.0,
+                textBytes / 1048576.0, static_cast<double>(keptBytes) / static_cast<double>(textBytes));
+    std::printf("%-40s %8.3f ms %7.3f ms %7.2f\n", "startSeach p50, rewritten every second",
+                percentile(busy, 0.5), percentile(quiet, 0.5),
+                percentile(busy, 0.5) / percentile(quiet, 0.5));
+    std::printf("%-40s %8.3f ms %7.3f ms %7.2f\n", "startSeach p99, rewritten every second",
+                percentile(busy, 0.99), percentile(quiet, 0.99),
+                percentile(busy, 0.99) / percentile(quiet, 0.99));
+    std::printf("%-40s %8.3f ms\n", "startSeach slowest, rewritten", percentile(busy, 1.0));
+    std::printf("%-40s %8zu    %7zu   (%d rewrites)\n", "keystrokes timed", busy.size(), quiet.size(),
+                rewrites.load());
     if (argc > 1) {
         FILE* out = std::fopen(argv[1], "w");
         if (!out) {
@@ -220,9 +328,19 @@ int main(int argc, char** argv) {
                      "  \"bytesPerAddressBeyondText\": %.1f,\n  \"cacheOverheadBytesPerAddress\": %.1f,\n",
                      bytesPerUrl, overheadPerUrl);
         std::fprintf(out,
-                     "  \"textBytesPerAddress\": %.1f,\n  \"folderCacheBytesPerFileBeyondName\": %.1f\n}\n",
+                     "  \"textBytesPerAddress\": %.1f,\n  \"folderCacheBytesPerFileBeyondName\": %.1f,\n",
                      textPerUrl, folderBytes);
+        std::fprintf(out, "  \"keptTableLoadMs\": %.3f,\n  \"keptTableEntries\": %zu,\n", median(loads),
+                     loaded);
+        std::fprintf(out, "  \"keptFileBytes\": %llu,\n  \"textBytes\": %llu,\n",
+                     static_cast<unsigned long long>(keptBytes), static_cast<unsigned long long>(textBytes));
+        std::fprintf(out, "  \"keystrokes\": %zu,\n  \"rewrites\": %d,\n", busy.size(), rewrites.load());
+        std::fprintf(
+            out, "  \"startSeachP50Ms\": %.4f,\n  \"startSeachP99Ms\": %.4f,\n  \"startSeachMaxMs\": %.4f,\n",
+            percentile(busy, 0.5), percentile(busy, 0.99), percentile(busy, 1.0));
+        std::fprintf(out, "  \"quietStartSeachP50Ms\": %.4f,\n  \"quietStartSeachP99Ms\": %.4f\n}\n",
+                     percentile(quiet, 0.5), percentile(quiet, 0.99));
         std::fclose(out);
     }
-    return cached == static_cast<std::size_t>(kUrls) ? 0 : 1;
+    return cached == static_cast<std::size_t>(kUrls) && loaded == cached ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "util/CacheFile.h"
 
+#include <cstdio>
 #include <unordered_set>
 
 namespace {
@@ -11,6 +12,14 @@ namespace {
 constexpr uint32_t kTableVersion = 1;
 // A kept table larger than this is damage (a history of a million pages stays far below).
 constexpr uint64_t kMaxKeptBytes = 1ull << 30;
+
+// 12345 as "12,345".
+std::string grouped(std::size_t number) {
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ',');
+    return digits;
+}
 
 } // namespace
 
@@ -60,6 +69,11 @@ void VUrlIndexer::install(std::shared_ptr<const Built> fresh) {
         vx::CCriticalSectionLock hold(guard);
         built.swap(fresh);
     }
+}
+
+std::string VUrlIndexer::getCacheNote() const {
+    vx::CCriticalSectionLock hold(guard);
+    return note;
 }
 
 std::size_t VUrlIndexer::getCachedCount() const {
@@ -170,13 +184,17 @@ void VUrlIndexer::rebuild(const std::function<bool()>& stop) {
             const bool fresh = loaded->stamps == takeStamps();
             install(std::move(loaded));
             // A source that did not change since is not read at all: a start copies no large history.
-            if (fresh)
+            if (fresh) {
+                vx::CCriticalSectionLock hold(guard);
+                note.clear();
                 return;
+            }
         }
     }
     loadTried = true;
     if (stop())
         return;
+    const DWORD started = ::GetTickCount();
     auto fresh = std::make_shared<Built>();
     // Taken before reading: a change made while the source is read shows at the next check.
     fresh->stamps = takeStamps();
@@ -190,6 +208,14 @@ void VUrlIndexer::rebuild(const std::function<bool()>& stop) {
         return;
     }
     install(fresh);
+    {
+        char seconds[32];
+        std::snprintf(seconds, sizeof(seconds), "%.1f", (::GetTickCount() - started) / 1000.0);
+        const std::string text = "built the cache of " + getSourceDescription() + ": " +
+                                 grouped(fresh->table.size()) + " addresses in " + seconds + " s";
+        vx::CCriticalSectionLock hold(guard);
+        note = text;
+    }
     if (!cacheKind.empty())
         keep(fresh->stamps, fresh->table);
 }

@@ -2,6 +2,7 @@
 
 #include "ChromiumFiles.h"
 #include "util/CRegValue.h"
+#include "util/Environment.h"
 #include "util/VxText.h"
 #include "util/Win32Handle.h"
 
@@ -23,18 +24,6 @@ std::string withBackslash(std::string folder) {
     if (!folder.empty() && folder.back() != '\\')
         folder += '\\';
     return folder;
-}
-
-std::string environmentVariable(const char* name) {
-    DWORD n = ::GetEnvironmentVariableA(name, nullptr, 0);
-    if (n == 0)
-        return std::string();
-    std::string value(n, '\0');
-    n = ::GetEnvironmentVariableA(name, &value[0], n);
-    if (n == 0 || n >= value.size())
-        return std::string();
-    value.resize(n);
-    return value;
 }
 
 // "Profile 12" gives 12; anything else -1.
@@ -77,7 +66,7 @@ const std::vector<BrowserKind>& browserKinds() {
 
 Environment systemEnvironment() {
     Environment environment;
-    environment.variable = environmentVariable;
+    environment.variable = vx::environmentVariable;
     environment.registryDefault = [](bool user, const std::string& key) -> std::string {
         // A key text ending in a backslash names the key's default value.
         return CRegString(key + "\\", std::string(), false, user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE);

@@ -1,6 +1,7 @@
 #include "ChromiumHistory.h"
 
 #include "util/FileSnapshot.h"
+#include "util/Recency.h"
 #include "util/SqliteReader.h"
 #include "util/VxText.h"
 
@@ -15,19 +16,10 @@ namespace chromium {
 
 namespace {
 
-constexpr std::int64_t kDay = 24LL * 60 * 60 * 1000 * 1000;
-
-double recencyWeight(std::int64_t age) {
-    if (age < 4 * kDay)
-        return 100;
-    if (age < 14 * kDay)
-        return 70;
-    if (age < 31 * kDay)
-        return 50;
-    if (age < 90 * kDay)
-        return 30;
-    return 10;
-}
+// Under four days, two weeks, a month, three months.
+constexpr vx::RecencyBounds kRecency = {
+    {4 * vx::kMicrosecondsPerDay, 14 * vx::kMicrosecondsPerDay, 31 * vx::kMicrosecondsPerDay,
+     90 * vx::kMicrosecondsPerDay}};
 
 } // namespace
 
@@ -101,7 +93,7 @@ std::vector<std::uint32_t> rankHistory(const VisitedList& list, std::int64_t now
     for (std::size_t i = 0; i < list.size(); ++i) {
         const VisitedList::Entry& e = list[i];
         worth[i] =
-            static_cast<double>(std::max<std::int64_t>(e.visits, 1)) * recencyWeight(now - e.lastVisit);
+            static_cast<double>(std::max<std::int64_t>(e.visits, 1)) * vx::recencyWeight(now - e.lastVisit, kRecency);
     }
     const auto better = [&](std::uint32_t a, std::uint32_t b) {
         if (worth[a] != worth[b])

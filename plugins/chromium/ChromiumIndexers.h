@@ -1,12 +1,8 @@
 #pragma once
-// The two sources of one browser profile: its "Bookmarks" file and its "History" database. Each keeps
-// its cache in a packed table (see ChromiumUrlTable.h) and rebuilds it before a cached search once its
-// files have changed since the last build, so a new bookmark turns up without a manual update.
-#include "ChromiumUrlTable.h"
-#include "engine/VIndexer.h"
-#include "util/FileSnapshot.h"
-
-#include <windows.h>
+// The two sources of one browser profile: its "Bookmarks" file and its "History" database. The core's
+// address base keeps each as a packed table, follows the files and keeps the table between runs; these
+// only read the files, best first.
+#include "engine/VUrlIndexer.h"
 
 #include <functional>
 #include <string>
@@ -18,61 +14,28 @@ struct Profile;
 } // namespace chromium
 
 class VChromiumPlugin;
-class VChromiumUrlResult;
 
-class VChromiumIndexer : public VIndexer {
+class VChromiumIndexer : public VUrlIndexer {
 public:
     ~VChromiumIndexer() override;
 
-    // Builds the first cache. A profile without the file yet is kept: it starts empty and fills once
-    // the browser writes the file.
-    bool init() override;
-    bool reservedFlag() override { return false; }
-    // Reads the source into the cache (cached mode); in live mode only empties the cache. A read that
-    // fails (a copy that could not be taken, a file the browser holds) or that its search's cancel
-    // cuts short keeps the cache and the stamps it had: the cache stays stale, and the next search
-    // tries again.
-    void updateCache() override;
-    void clearCache() override;
-    // True when a file the cache was built from changed (or appeared, or went) since.
-    bool isCacheStale() const override;
     std::string getSourceDescription() const override;
 
     const std::string& getFile() const { return file; }
     const chromium::Browser* getBrowser() const { return browser; }
-    std::size_t getCachedCount() const { return table.size(); }
-    // Bytes the cache holds besides the texts, for the benchmark.
-    std::size_t getCacheOverheadBytes() const { return table.overheadBytes(); }
+
+    // Every entry of the source, best first (the rules of readSource). For tests and the benchmark.
+    bool read(VUrlSink& sink, const std::function<bool()>& stop) const { return readSource(sink, stop); }
 
 protected:
     VChromiumIndexer(VChromiumPlugin* plugin, const chromium::Browser* browser,
-                     const chromium::Profile* profile, const char* fileName);
-    void search() override;
-
-    // The files whose stamps decide staleness: the source, and for a database its write-ahead log.
-    virtual std::vector<std::string> watchedFiles() const = 0;
-    // Reads the source into table (empty on entry); false when it could not be read (a copy not taken,
-    // a file the browser holds) or stop answered true. A source file that does not exist (yet), or a
-    // damaged one, reads as empty.
-    virtual bool build(chromium::UrlTable& table, const std::function<bool()>& stop) const = 0;
-    // Reads the source and adds a result to found for every match, best first, until cancelled.
-    virtual void searchLive(VResultBatch& found) const = 0;
-
-    VChromiumUrlResult* newResult(const std::string& url, const std::string& title) const;
-    // The core's rules for an address and its title: the address (or only its host) unless titles
-    // alone are searched, and the title.
-    bool matches(const std::string& url, const std::string& title) const;
+                     const chromium::Profile* profile, const char* fileName, const char* cacheKind);
+    // The result names its browser, which opens it when the core's option says so.
+    VResult* makeResult(std::string_view url, std::string_view title, std::string_view folder) const override;
 
     const chromium::Browser* browser;
     const chromium::Profile* profile;
     const std::string file;
-
-private:
-    std::vector<vx::CFileStamp> takeStamps() const;
-
-    chromium::UrlTable table;
-    std::vector<vx::CFileStamp> stamps; // of watchedFiles, taken before the last whole build read them
-    HICON resultIcon = nullptr;         // the plug-in's, shared by every result
 };
 
 class VChromiumBookmarksIndexer : public VChromiumIndexer {
@@ -81,9 +44,9 @@ public:
                               const chromium::Profile* profile);
 
 protected:
+    // The links in the file's order, each with its folder path. A profile without the file yet has none.
+    bool readSource(VUrlSink& sink, const std::function<bool()>& stop) const override;
     std::vector<std::string> watchedFiles() const override { return {file}; }
-    bool build(chromium::UrlTable& table, const std::function<bool()>& stop) const override;
-    void searchLive(VResultBatch& found) const override;
 };
 
 class VChromiumHistoryIndexer : public VChromiumIndexer {
@@ -92,7 +55,9 @@ public:
                             const chromium::Profile* profile);
 
 protected:
+    // The addresses best first (see rankHistory). A copy that could not be taken (a file the browser
+    // holds) is unreadable just now; a damaged database, or a profile without one yet, has none.
+    bool readSource(VUrlSink& sink, const std::function<bool()>& stop) const override;
+    // The database and its write-ahead log.
     std::vector<std::string> watchedFiles() const override { return {file, file + "-wal"}; }
-    bool build(chromium::UrlTable& table, const std::function<bool()>& stop) const override;
-    void searchLive(VResultBatch& found) const override;
 };

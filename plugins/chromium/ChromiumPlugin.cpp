@@ -66,7 +66,6 @@ void VChromiumPlugin::setSearch(std::size_t kind, std::vector<VChromiumIndexer*>
         auto* created = new Indexer(this, browser, &profile);
         bool registered = false;
         try {
-            created->init();
             slot.reserve(slot.size() + 1);
             registered = registerIndexer(created);
         } catch (...) {
@@ -74,10 +73,14 @@ void VChromiumPlugin::setSearch(std::size_t kind, std::vector<VChromiumIndexer*>
             throw;
         }
         // One the core refuses would never be searched, and nobody else would destroy it.
-        if (registered)
-            slot.push_back(created); // reserved: cannot throw
-        else
+        if (!registered) {
             created->deleteThis();
+            continue;
+        }
+        slot.push_back(created); // reserved: cannot throw
+        // Built on the indexer's own thread, from the table kept since the last run when there is one:
+        // the window never waits for a browser's files.
+        created->requestRebuild();
     }
 }
 

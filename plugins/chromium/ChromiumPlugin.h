@@ -39,9 +39,9 @@ public:
     // The installed browser of that kind (an index into chromium::browserKinds()), or null.
     const chromium::Browser* findBrowser(std::size_t kind) const;
     const std::vector<std::unique_ptr<chromium::Browser>>& getBrowsers() const { return browsers; }
-    // On: creates, reads and registers the indexers of every profile of the browser unless they exist;
-    // one the core refuses is destroyed at once. Off: unregisters (and so destroys) them. For a browser that
-    // is not installed only the setting changes.
+    // On: creates and registers the indexers of every profile of the browser unless they exist, and
+    // asks each for its table, built on its own thread; one the core refuses is destroyed at once. Off:
+    // unregisters (and so destroys) them. For a browser that is not installed only the setting changes.
     void setSearchBookmarks(std::size_t kind, bool on);
     void setSearchHistory(std::size_t kind, bool on);
     bool getSearchBookmarks(std::size_t kind) const { return settings[kind].bookmarks; }

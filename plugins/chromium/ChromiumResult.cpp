@@ -8,14 +8,10 @@ VChromiumUrlResult* VChromiumUrlResult::createInstance(VPlugin* plugin, const ch
 }
 
 VChromiumUrlResult::VChromiumUrlResult(VPlugin* plugin, const chromium::Browser* browser)
-    : VUrlResult(plugin), browser(browser) {}
+    : VUrlEntryResult(plugin), browser(browser) {}
 
 void VChromiumUrlResult::deleteThis() {
     delete this;
-}
-
-std::string VChromiumUrlResult::getDisplayText2() const {
-    return folder.empty() ? getUrl() : folder;
 }
 
 bool VChromiumUrlResult::select() {

@@ -1,7 +1,7 @@
 #pragma once
 // An address found in one browser's bookmarks or history: it opens in that browser when the core's
 // option says so, and a bookmark shows its folder path as its second line.
-#include "model/VFileResult.h"
+#include "engine/VUrlIndexer.h"
 
 #include <string>
 
@@ -9,22 +9,17 @@ namespace chromium {
 struct Browser;
 }
 
-class VChromiumUrlResult : public VUrlResult {
+class VChromiumUrlResult : public VUrlEntryResult {
 public:
     static VChromiumUrlResult* createInstance(VPlugin* plugin, const chromium::Browser* browser);
     void deleteThis() override;
-    // The folder path when there is one, the address otherwise.
-    std::string getDisplayText2() const override;
     // Opens the address through the core, naming this result's browser (empty: the default browser).
     bool select() override;
 
-    void setFolder(const std::string& path) { folder = path; }
-    const std::string& getFolder() const { return folder; }
     const chromium::Browser* getBrowser() const { return browser; }
 
 private:
     VChromiumUrlResult(VPlugin* plugin, const chromium::Browser* browser);
 
     const chromium::Browser* browser; // the plug-in's, which outlives every result
-    std::string folder;
 };

@@ -1,6 +1,5 @@
 #include "FirefoxBookmarksIndexer.h"
 
-#include "FirefoxModule.h"
 #include "FirefoxPlugin.h"
 #include "model/VFileResult.h"
 #include "util/CTextFile.h"

@@ -3,6 +3,7 @@
 #include "util/CTextFile.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -64,4 +65,9 @@ void VFirefoxHistoryIndexer::order(std::vector<firefox::PlaceEntry>& entries) co
                 return rankA > rankB;
             return a.lastVisit > b.lastVisit;
         });
+}
+
+uint32_t VFirefoxHistoryIndexer::rankOf(const firefox::PlaceEntry& entry, int64_t now) const {
+    return static_cast<uint32_t>(
+        std::clamp<int64_t>(firefox::historyRank(entry, now), 0, std::numeric_limits<uint32_t>::max()));
 }

@@ -20,4 +20,5 @@ protected:
     void readOlderFile(const std::string& file, std::vector<firefox::PlaceEntry>& out,
                        const firefox::StopRequest& stop) const override;
     void order(std::vector<firefox::PlaceEntry>& entries) const override;
+    uint32_t rankOf(const firefox::PlaceEntry& entry, int64_t now) const override;
 };

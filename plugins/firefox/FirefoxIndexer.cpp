@@ -1,17 +1,17 @@
 #include "FirefoxIndexer.h"
 
-#include "FirefoxModule.h"
 #include "FirefoxPlugin.h"
+#include "util/Environment.h"
 
 #include <algorithm>
 #include <unordered_map>
 
-VFirefoxIndexer::VFirefoxIndexer(VFirefoxPlugin* plugin, bool history) : VIndexer(plugin), history(history) {}
+VFirefoxIndexer::VFirefoxIndexer(VFirefoxPlugin* plugin, bool history)
+    : VUrlIndexer(plugin, plugin->resultIcon(history), history ? "firefox-history" : "firefox-bookmarks") {}
 
 VFirefoxIndexer::~VFirefoxIndexer() {
-    // The worker reads our members: it must be gone before they are.
+    // The builder and the workers read our members: they must be gone before they are.
     stopWorker();
-    clearCache();
 }
 
 VFirefoxIndexer::Sources VFirefoxIndexer::findSources() const {
@@ -20,17 +20,17 @@ VFirefoxIndexer::Sources VFirefoxIndexer::findSources() const {
     // A profile added or removed changes the list itself.
     const std::string list = plugin->profilesListFile();
     if (!list.empty())
-        found.stamps.emplace_back(list, vx::fileStamp(list));
+        found.watched.push_back(list);
     for (const std::string& folder : plugin->profileFolders()) {
         const std::string places = folder + "\\places.sqlite";
         const std::string older = folder + "\\" + olderFileName();
         // The browser's newest writes sit in the log until it folds them into the database: a change of
         // either is a change. A file missing now counts as well, should it appear.
         for (const std::string& file : {places, places + "-wal", older})
-            found.stamps.emplace_back(file, vx::fileStamp(file));
-        if (firefox::isFile(places))
+            found.watched.push_back(file);
+        if (vx::isFile(places))
             found.read.push_back({places, true});
-        else if (firefox::isFile(older))
+        else if (vx::isFile(older))
             found.read.push_back({older, false});
         else
             continue;
@@ -40,24 +40,21 @@ VFirefoxIndexer::Sources VFirefoxIndexer::findSources() const {
 }
 
 bool VFirefoxIndexer::init() {
-    if (findSources().read.empty())
-        return false;
-    resultIcon = static_cast<VFirefoxPlugin*>(getPlugin())->resultIcon(history);
-    updateCache();
-    return true;
+    return !findSources().read.empty();
 }
 
-bool VFirefoxIndexer::isCacheStale() const {
-    for (const auto& [file, stamp] : stamps) {
-        if (!(vx::fileStamp(file) == stamp))
-            return true;
-    }
-    return false;
+std::vector<std::string> VFirefoxIndexer::watchedFiles() const {
+    return findSources().watched;
+}
+
+std::string VFirefoxIndexer::getFile() const {
+    const std::vector<std::string> files = getFiles();
+    return files.empty() ? std::string() : files.front();
 }
 
 std::string VFirefoxIndexer::getSourceDescription() const {
     std::string text;
-    for (const std::string& file : files)
+    for (const std::string& file : getFiles())
         text += (text.empty() ? "" : "; ") + file;
     return text;
 }
@@ -93,77 +90,14 @@ std::vector<firefox::PlaceEntry> VFirefoxIndexer::collect(const std::vector<Sour
     return merged;
 }
 
-VFirefoxResult* VFirefoxIndexer::newResult() const {
-    auto* result = new VFirefoxResult(getPlugin());
-    result->setIcon(resultIcon);
-    return result;
-}
-
-void VFirefoxIndexer::updateCache() {
-    Sources found = findSources();
-    if (getLiveSearching()) {
-        clearCache();
-        sources.swap(found.read);
-        files.swap(found.files);
-        stamps.swap(found.stamps);
-        return;
+bool VFirefoxIndexer::readSource(VUrlSink& sink, const std::function<bool()>& stop) const {
+    const std::vector<firefox::PlaceEntry> entries = collect(findSources().read, stop);
+    if (stop())
+        return false;
+    const int64_t now = firefox::nowMicroseconds();
+    for (const firefox::PlaceEntry& entry : entries) {
+        if (!sink.add(entry.url, entry.title, entry.folder, rankOf(entry, now)))
+            return !stop();
     }
-    // On a search's worker the next keystroke cancels the rebuild; the window thread's own rebuild
-    // (start-up, a change of mode) reads on whatever the flag still says of the search before it.
-    const std::vector<firefox::PlaceEntry> entries =
-        collect(found.read, [this] { return rebuildCancelled(); });
-    if (rebuildCancelled())
-        return;
-    std::vector<VResult*> fresh;
-    try {
-        fresh.reserve(entries.size());
-        for (const firefox::PlaceEntry& entry : entries) {
-            VFirefoxResult* result = newResult();
-            fresh.push_back(result); // reserved: cannot throw
-            result->setUrl(entry.url);
-            result->setDescription(entry.title);
-            result->setFolder(entry.folder);
-        }
-    } catch (...) {
-        for (VResult* result : fresh)
-            result->deleteThis();
-        throw;
-    }
-    clearCache();
-    cache.swap(fresh);
-    sources.swap(found.read);
-    files.swap(found.files);
-    stamps.swap(found.stamps);
-}
-
-void VFirefoxIndexer::search() {
-    VResultBatch found;
-    if (getLiveSearching()) {
-        const std::vector<firefox::PlaceEntry> entries = collect(sources, [this] { return isCancelled(); });
-        for (const firefox::PlaceEntry& entry : entries) {
-            if (cancelRequested())
-                break;
-            if (match(entry.url, true) || match(entry.title, false)) {
-                VFirefoxResult* result = newResult();
-                found.add(result);
-                result->setUrl(entry.url);
-                result->setDescription(entry.title);
-                result->setFolder(entry.folder);
-            }
-        }
-    } else {
-        for (VResult* entry : cache) {
-            if (cancelRequested())
-                break;
-            const auto* cached = static_cast<const VFirefoxResult*>(entry);
-            if (match(cached->getUrl(), true) || match(cached->getDescription(), false)) {
-                VFirefoxResult* result = newResult();
-                found.add(result);
-                result->copyFrom(*cached);
-            }
-        }
-    }
-    // A cancelled search's results die with the batch.
-    if (!isCancelled())
-        found.deliver(searchId);
+    return true;
 }

@@ -2,13 +2,13 @@
 
 #include "FirefoxBookmarksIndexer.h"
 #include "FirefoxHistoryIndexer.h"
-#include "FirefoxModule.h"
 #include "util/ThisModule.h"
 #include "FirefoxPrefsDlg.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VPreferences.h"
 #include "resource.h"
 #include "util/CRegValue.h"
+#include "util/Environment.h"
 #include "util/VxText.h"
 
 #include <algorithm>
@@ -19,18 +19,6 @@
 namespace {
 
 const char kMozillaKey[] = "Software\\Mozilla\\Mozilla Firefox\\";
-
-std::string environmentVariable(const char* variable) {
-    DWORD n = ::GetEnvironmentVariableA(variable, nullptr, 0);
-    if (n == 0)
-        return std::string();
-    std::string value(n, '\0');
-    n = ::GetEnvironmentVariableA(variable, &value[0], n);
-    if (n == 0 || n >= value.size())
-        return std::string();
-    value.resize(n);
-    return value;
-}
 
 // A private-profile string of any length: the reader answers size - 1 when the buffer was too small.
 std::string profileString(const std::string& iniFile, const char* section, const char* key) {
@@ -90,7 +78,7 @@ VFirefoxPlugin::~VFirefoxPlugin() {
 }
 
 std::string VFirefoxPlugin::appDataFolder() const {
-    return environmentVariable("APPDATA");
+    return vx::environmentVariable("APPDATA");
 }
 
 std::string VFirefoxPlugin::registryString(HKEY root, const std::string& keyText) const {
@@ -110,7 +98,7 @@ bool VFirefoxPlugin::startUp() {
         browserPath = installedValue(kMozillaKey + current + "\\Main\\PathToExe");
     // A portable copy and a Store install write no key, yet keep their profiles where every other
     // install does: the user's profile list is enough.
-    installed = !current.empty() || firefox::isFile(profilesListFile());
+    installed = !current.empty() || vx::isFile(profilesListFile());
     return installed;
 }
 
@@ -183,6 +171,9 @@ template <class Indexer> void VFirefoxPlugin::setSearch(Indexer*& slot, bool on)
         return;
     }
     slot = created;
+    // Built on the indexer's own thread, from the table kept since the last run when there is one: the
+    // window never waits for a profile's databases.
+    created->requestRebuild();
 }
 
 bool VFirefoxPlugin::registerIndexer(VIndexer* created) {

@@ -34,9 +34,9 @@ public:
     void loadPrefs(VPreferencesNode* node) override;
     void savePrefs(VPreferencesNode* node) override;
 
-    // On: creates, reads and registers the indexer unless it exists; an indexer whose file is missing,
-    // or that the core refuses, is destroyed at once, so the setting reads as off. Off: unregisters
-    // (and so destroys) it.
+    // On: creates and registers the indexer unless it exists, and asks for its table, built on its own
+    // thread; an indexer whose file is missing, or that the core refuses, is destroyed at once, so the
+    // setting reads as off. Off: unregisters (and so destroys) it.
     void setSearchBookmarks(bool on);
     void setSearchHistory(bool on);
     VFirefoxBookmarksIndexer* getBookmarksIndexer() const { return bookmarksIndexer; }

@@ -1,6 +1,5 @@
 #include "FirefoxPrefsDlg.h"
 
-#include "FirefoxModule.h"
 #include "FirefoxPlugin.h"
 #include "resource.h"
 

@@ -1,6 +1,7 @@
 #include "PlacesReader.h"
 
 #include "util/FileSnapshot.h"
+#include "util/Recency.h"
 #include "util/SqliteReader.h"
 #include "util/VxText.h"
 
@@ -17,7 +18,10 @@ namespace {
 const int kMaxFolderDepth = 64;
 // Visit counts above this are damage too; the cap keeps the weighted count far from overflow.
 const int64_t kMaxVisitCount = 1000000000;
-const int64_t kMicrosecondsPerDay = 86400LL * 1000000LL;
+// Four days or less (counted in whole days), two weeks, a month, three months.
+constexpr vx::RecencyBounds kRecency = {
+    {5 * vx::kMicrosecondsPerDay, 15 * vx::kMicrosecondsPerDay, 32 * vx::kMicrosecondsPerDay,
+     91 * vx::kMicrosecondsPerDay}};
 
 // The first of the statements that this database understands: newer columns first, the plainer
 // forms for older or stripped-down schemas. False when none prepares (tables missing, not a database).
@@ -215,9 +219,7 @@ int64_t historyRank(const PlaceEntry& entry, int64_t now) {
     if (entry.frecency >= 0)
         return entry.frecency;
     const int64_t age = entry.lastVisit > 0 && now > entry.lastVisit ? now - entry.lastVisit : 0;
-    const int64_t days = age / kMicrosecondsPerDay;
-    const int64_t weight = days <= 4 ? 100 : days <= 14 ? 70 : days <= 31 ? 50 : days <= 90 ? 30 : 10;
-    return std::clamp<int64_t>(entry.visitCount, 0, kMaxVisitCount) * weight;
+    return std::clamp<int64_t>(entry.visitCount, 0, kMaxVisitCount) * vx::recencyWeight(age, kRecency);
 }
 
 int64_t nowMicroseconds() {

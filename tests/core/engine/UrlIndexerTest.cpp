@@ -266,6 +266,8 @@ TEST_F(UrlIndexerTest, AChangedFileIsFollowedWithoutASearch) {
 TEST_F(UrlIndexerTest, TheKeptTableServesTheNextStartWithoutReadingAnUnchangedSource) {
     ListIndexer* first = add(kEntries);
     ASSERT_EQ(first->reads.load(), 1);
+    EXPECT_EQ(first->getCacheNote().rfind("built the cache of the list: 3 addresses in ", 0), 0u)
+        << first->getCacheNote();
     const std::string kept = first->getCacheFile();
     ASSERT_EQ(kept.rfind(folder.sub("cache\\"), 0), 0u) << kept;
     EXPECT_TRUE(vx::isFile(kept));
@@ -273,6 +275,7 @@ TEST_F(UrlIndexerTest, TheKeptTableServesTheNextStartWithoutReadingAnUnchangedSo
 
     ListIndexer* second = add({});
     EXPECT_EQ(second->reads.load(), 0) << "an unchanged source was read again";
+    EXPECT_EQ(second->getCacheNote(), "") << "loading the kept table is no build";
     EXPECT_EQ(second->getCachedCount(), 3u);
     EXPECT_EQ(search("example"), (Lines{{"Fish & Chips", "Food"},
                                         {"Daily News", "https://news.example/today"},

@@ -1,12 +1,14 @@
 #pragma once
 // The plug-in against browsers "installed" in a private folder: LOCALAPPDATA, APPDATA and the program
 // folders of this process point into it, the registry's "App Paths" is a table of the test's.
+#include "support/CacheSettle.h"
 #include "support/ChromiumHistoryDb.h"
 #include "support/CoreFixture.h"
 #include "support/TempFolder.h"
 
 #include "ChromiumIndexers.h"
 #include "ChromiumPlugin.h"
+#include "util/CacheFile.h"
 
 #include <map>
 #include <set>
@@ -60,8 +62,9 @@ protected:
             char value[MAX_PATH] = {};
             saved[name] = ::GetEnvironmentVariableA(name, value, MAX_PATH) ? value : "";
         }
-        for (const char* dir : {"Local", "Roaming", "Programs"})
+        for (const char* dir : {"Local", "Roaming", "Programs", "Cache"})
             ASSERT_TRUE(folder.makeDir(dir));
+        vx::setCacheFolder(folder.sub("Cache\\"));
         ::SetEnvironmentVariableA("LOCALAPPDATA", folder.sub("Local").c_str());
         ::SetEnvironmentVariableA("APPDATA", folder.sub("Roaming").c_str());
         for (const char* name : {"ProgramW6432", "ProgramFiles", "ProgramFiles(x86)"})
@@ -73,6 +76,7 @@ protected:
     void TearDown() override {
         core->unregisterPlugin(plugin);
         plugin->deleteThis();
+        vx::setCacheFolder(std::string());
         for (const auto& variable : saved)
             ::SetEnvironmentVariableA(variable.first.c_str(),
                                       variable.second.empty() ? nullptr : variable.second.c_str());
@@ -100,6 +104,13 @@ protected:
     }
     static bool write(const std::string& path, const std::string& text) {
         HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        // The indexers follow their files and copy them now and then: a write that meets a copy waits.
+        for (int tries = 0;
+             h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION && tries < 500;
+             ++tries) {
+            ::Sleep(10);
+            h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        }
         DWORD written = 0;
         const bool ok = h != INVALID_HANDLE_VALUE &&
                         ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
@@ -108,8 +119,9 @@ protected:
             ::CloseHandle(h);
         return ok;
     }
-    // The display texts of a search, in the order delivered.
+    // The display texts of a search, in the order delivered, once every cache follows its files.
     std::vector<std::string> search(const std::string& text) {
+        EXPECT_TRUE(settleCaches(core));
         listener->clear();
         uint32_t id = 0;
         core->startSeach(text, id);
@@ -125,6 +137,7 @@ protected:
     void start() {
         ASSERT_TRUE(plugin->startUp());
         plugin->loadPrefs(nullptr);
+        ASSERT_TRUE(settleCaches(core));
     }
 
     TempFolder folder;

@@ -1,3 +1,4 @@
+#include "support/CacheSettle.h"
 #include "support/CoreFixture.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
@@ -7,6 +8,7 @@
 #include "FirefoxBookmarksIndexer.h"
 #include "FirefoxHistoryIndexer.h"
 #include "FirefoxPlugin.h"
+#include "util/CacheFile.h"
 #include "FirefoxPrefsDlg.h"
 #include "model/VAction.h"
 #include "model/VFileResult.h"
@@ -79,6 +81,8 @@ protected:
         CoreTest::SetUp();
         listener = new CollectingListener();
         core->registerResultListener(listener);
+        ASSERT_TRUE(folder.makeDir("Cache"));
+        vx::setCacheFolder(folder.sub("Cache\\"));
         plugin = new PointedFirefoxPlugin();
         plugin->appData = folder.sub("AppData");
         for (const char* dir :
@@ -91,6 +95,7 @@ protected:
     void TearDown() override {
         core->unregisterPlugin(plugin);
         plugin->deleteThis();
+        vx::setCacheFolder(std::string());
         CoreTest::TearDown();
     }
 
@@ -98,10 +103,18 @@ protected:
         ASSERT_TRUE(folder.writeFile("AppData\\Mozilla\\Firefox\\profiles.ini", text));
     }
     void writeProfileFile(const char* name, const std::string& text) {
-        ASSERT_TRUE(
-            folder.writeFile(std::string("AppData\\Mozilla\\Firefox\\Profiles\\abc.default\\") + name, text));
+        // The indexers follow their files and copy them now and then: a write that meets a copy waits.
+        bool written = false;
+        for (int tries = 0; !written && tries < 500; ++tries) {
+            written = folder.writeFile(
+                std::string("AppData\\Mozilla\\Firefox\\Profiles\\abc.default\\") + name, text);
+            if (!written)
+                ::Sleep(10);
+        }
+        ASSERT_TRUE(written);
     }
     std::set<std::string> search(const std::string& text) {
+        EXPECT_TRUE(settleCaches(core));
         listener->clear();
         uint32_t id = 0;
         core->startSeach(text, id);
@@ -203,6 +216,7 @@ TEST_F(Firefox, LinksAreFoundByTitleAndAddressInBothModes) {
     writeProfileFile("bookmarks.html", kBookmarks);
     plugin->setSearchBookmarks(true);
     ASSERT_NE(plugin->getBookmarksIndexer(), nullptr);
+    ASSERT_TRUE(settleCaches(core));
     EXPECT_EQ(plugin->getBookmarksIndexer()->getCachedCount(), 3u)
         << "the lower-case tag is no link, the unclosed one lost its address to the tags after it";
     for (bool live : {false, true}) {
@@ -245,10 +259,13 @@ TEST_F(Firefox, AFinishedSearchLeavesTheCacheWhole) {
                                         "http://very.long.example/a/b/c/d.html", "http://ref.example/"}));
     // Rebuilding stops the last worker, which raises its cancel flag: the rebuild must read on anyway.
     core->updateCache();
+    EXPECT_TRUE(settleCaches(core));
     plugin->getBookmarksIndexer()->cancelSearch();
     plugin->getHistoryIndexer()->cancelSearch();
     plugin->getBookmarksIndexer()->updateCache();
+    EXPECT_TRUE(settleCaches(core));
     plugin->getHistoryIndexer()->updateCache();
+    EXPECT_TRUE(settleCaches(core));
     EXPECT_EQ(plugin->getBookmarksIndexer()->getCachedCount(), 3u);
     EXPECT_EQ(plugin->getHistoryIndexer()->getCachedCount(), 4u);
 }
@@ -257,6 +274,7 @@ TEST_F(Firefox, HistoryGivesEachAddressOnceWithContinuedLinesJoined) {
     writeProfileFile("history.dat", kHistory);
     plugin->setSearchHistory(true);
     ASSERT_NE(plugin->getHistoryIndexer(), nullptr);
+    ASSERT_TRUE(settleCaches(core));
     EXPECT_EQ(plugin->getHistoryIndexer()->getCachedCount(), 4u);
     core->setSearchUrlDomainOnly(false);
     for (bool live : {false, true}) {
@@ -342,6 +360,7 @@ TEST_F(Firefox, CutMutatedAndHugeHistoryFilesAreReadInBoundedTime) {
         for (std::size_t length = 0; length <= whole.size(); ++length) {
             writeProfileFile("history.dat", whole.substr(0, length));
             indexer->updateCache();
+            EXPECT_TRUE(settleCaches(core));
             EXPECT_LE(indexer->getCachedCount(), 5u) << length;
         }
         // Bytes replaced by the ones the reader cares about: parentheses, line ends, continuations.
@@ -355,6 +374,7 @@ TEST_F(Firefox, CutMutatedAndHugeHistoryFilesAreReadInBoundedTime) {
             }
             writeProfileFile("history.dat", bytes);
             indexer->updateCache();
+            EXPECT_TRUE(settleCaches(core));
             if (round % 50 == 0)
                 search("example");
         }
@@ -368,6 +388,7 @@ TEST_F(Firefox, CutMutatedAndHugeHistoryFilesAreReadInBoundedTime) {
         huge += ">\n";
         writeProfileFile("history.dat", huge);
         indexer->updateCache();
+        EXPECT_TRUE(settleCaches(core));
         EXPECT_GE(indexer->getCachedCount(), 20000u);
         EXPECT_EQ(search("h19999.example"), (Texts{"http://h19999.example/"}));
     });
