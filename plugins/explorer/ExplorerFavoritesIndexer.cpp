@@ -1,7 +1,6 @@
 #include "ExplorerFavoritesIndexer.h"
 
 #include "ExplorerModule.h"
-#include "model/VFileResult.h"
 #include "util/CPath.h"
 #include "util/CShellLink.h"
 #include "util/ComRef.h"
@@ -9,6 +8,8 @@
 #include "util/Win32Handle.h"
 
 #include <shlobj.h>
+
+#include <cstdint>
 
 namespace {
 
@@ -37,17 +38,38 @@ std::string readUrlLine(const std::string& file) {
     }
 }
 
-} // namespace
-
-VExplorerFavoritesIndexer::VExplorerFavoritesIndexer(VPlugin* plugin) : VIndexer(plugin) {
-    explorer::resultIcon();
-    updateCache();
+// Calls visit(path, entry) for every file and folder under folder, depth first, a folder before what
+// it holds, in the order the file system lists them; stops at once when visit answers false (and then
+// answers false itself). A junction or a link may lead back up the tree (two that point at each other
+// make the walk exponential) or out of it: it is visited, never entered.
+template <class Visit> bool forEachEntry(const std::string& folder, const Visit& visit) {
+    const std::string base = CPath::AddBackSlash(folder);
+    WIN32_FIND_DATAA entry{};
+    vx::CFindHandle find(::FindFirstFileA((base + "*.*").c_str(), &entry));
+    if (!find.IsValid())
+        return true;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        const std::string path = base + name;
+        if (!visit(path, entry))
+            return false;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !forEachEntry(path, visit))
+            return false;
+    } while (::FindNextFileA(find.Get(), &entry));
+    return true;
 }
 
+} // namespace
+
+VExplorerFavoritesIndexer::VExplorerFavoritesIndexer(VPlugin* plugin)
+    : VUrlIndexer(plugin, explorer::resultIcon(), "explorer-favorites") {}
+
 VExplorerFavoritesIndexer::~VExplorerFavoritesIndexer() {
-    // The worker reads our members: it must be gone before they are.
+    // The worker and the builder read our members: they must be gone before they are.
     stopWorker();
-    clearCache();
 }
 
 std::string VExplorerFavoritesIndexer::favoritesFolder() {
@@ -64,69 +86,52 @@ std::string VExplorerFavoritesIndexer::readShortcutUrl(const std::string& file) 
     return readUrlLine(file);
 }
 
-template <class Found>
-void VExplorerFavoritesIndexer::walk(const std::string& folder, bool matching, Found& found) const {
-    const std::string base = CPath::AddBackSlash(folder);
-    WIN32_FIND_DATAA entry{};
-    vx::CFindHandle find(::FindFirstFileA((base + "*.*").c_str(), &entry));
-    if (!find.IsValid())
-        return;
-    do {
-        if (matching && isCancelled())
-            return;
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string path = base + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // A junction or a link may lead back up the tree (two that point at each other make the
-            // walk exponential) or out of it: only real folders are entered.
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                walk(path, matching, found);
-            continue;
-        }
-        if (!endsWithUrl(name))
-            continue;
-        const std::string url = readShortcutUrl(path);
-        if (url.empty())
-            continue;
-        const std::string title = CPath(path).GetFileTitle();
-        if (!matching || match(url, true) || match(title, false))
-            found(url, title);
-    } while (::FindNextFileA(find.Get(), &entry));
-}
-
-void VExplorerFavoritesIndexer::updateCache() {
-    clearCache();
-    if (getLiveSearching())
-        return;
-    const std::string folder = favoritesFolder();
+bool VExplorerFavoritesIndexer::readFavorites(const std::string& folder, VUrlSink& sink,
+                                              const std::function<bool()>& stop) {
     if (folder.empty())
-        return;
-    // The shortcut object needs COM; the window thread has it already, and the scope only balances.
+        return true;
+    // The shortcut object needs COM on the builder and on a live search's worker alike.
     vx::CComInitScope com;
-    auto keep = [this](const std::string& url, const std::string& title) {
-        explorer::appendOwned(cache, explorer::newResult(getPlugin(), url, title));
-    };
-    walk(folder, false, keep);
-    cache.shrink_to_fit();
+    bool complete = true;
+    forEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& entry) {
+        if (stop && stop())
+            return complete = false;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !endsWithUrl(entry.cFileName))
+            return true;
+        const std::string url = readShortcutUrl(path);
+        if (!url.empty() && !sink.add(url, CPath(path).GetFileTitle()))
+            complete = false;
+        return complete;
+    });
+    return complete;
 }
 
-void VExplorerFavoritesIndexer::search() {
-    VResultBatch found;
-    if (getLiveSearching()) {
-        const std::string folder = favoritesFolder();
-        if (!folder.empty()) {
-            vx::CComInitScope com;
-            auto take = [&](const std::string& url, const std::string& title) {
-                found.add(explorer::newResult(getPlugin(), url, title));
-            };
-            walk(folder, true, take);
+std::string VExplorerFavoritesIndexer::treeToken(const std::string& folder) {
+    const DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::string();
+    // FNV-1a over each entry's path, size and time, with the count beside it: a text, not a checksum
+    // anyone trusts for more than "something changed".
+    uint64_t hash = 14695981039346656037ull;
+    auto mix = [&hash](const void* data, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            hash ^= static_cast<const unsigned char*>(data)[i];
+            hash *= 1099511628211ull;
         }
-    } else {
-        explorer::copyMatching(*this, cache, found);
-    }
-    // A cancelled search's results die with the batch.
-    if (!isCancelled())
-        found.deliver(searchId);
+    };
+    uint64_t entries = 0;
+    forEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& entry) {
+        ++entries;
+        mix(path.data(), path.size() + 1);
+        mix(&entry.nFileSizeLow, sizeof(entry.nFileSizeLow));
+        mix(&entry.nFileSizeHigh, sizeof(entry.nFileSizeHigh));
+        mix(&entry.ftLastWriteTime, sizeof(entry.ftLastWriteTime));
+        mix(&entry.dwFileAttributes, sizeof(entry.dwFileAttributes));
+        return true;
+    });
+    return std::to_string(entries) + ":" + std::to_string(hash);
+}
+
+bool VExplorerFavoritesIndexer::readSource(VUrlSink& sink, const std::function<bool()>& stop) const {
+    return readFavorites(favoritesFolder(), sink, stop);
 }

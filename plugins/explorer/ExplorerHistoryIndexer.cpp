@@ -2,79 +2,63 @@
 
 #include "ExplorerModule.h"
 #include "ExplorerUrlList.h"
-#include "model/VFileResult.h"
+#include "util/Environment.h"
 
 #include <unordered_map>
 
 namespace {
 
-// Results that die with the scope unless handed on: the live search's temporary list.
-struct OwnedResults {
-    std::vector<VResult*> list;
-    OwnedResults() = default;
-    OwnedResults(const OwnedResults&) = delete;
-    OwnedResults& operator=(const OwnedResults&) = delete;
-    ~OwnedResults() {
-        for (VResult* result : list)
-            result->deleteThis();
+// The history is kept between runs only when one of its files is there to tell that it changed since:
+// a history that nothing follows (Wine's, one kept elsewhere by a newer version) is read at each start
+// instead, or it would never be read again.
+std::string cacheKindOfHistory() {
+    for (const std::string& file : CExplorerUrlList::historyFiles()) {
+        if (vx::isFile(file))
+            return "explorer-history";
     }
-};
+    return std::string();
+}
 
 } // namespace
 
-VExplorerHistoryIndexer::VExplorerHistoryIndexer(VPlugin* plugin) : VIndexer(plugin) {
-    explorer::resultIcon();
-    updateCache();
-}
+VExplorerHistoryIndexer::VExplorerHistoryIndexer(VPlugin* plugin)
+    : VUrlIndexer(plugin, explorer::resultIcon(), cacheKindOfHistory()) {}
 
 VExplorerHistoryIndexer::~VExplorerHistoryIndexer() {
-    // The worker reads our members: it must be gone before they are.
+    // The worker and the builder read our members: they must be gone before they are.
     stopWorker();
-    clearCache();
 }
 
-void VExplorerHistoryIndexer::readHistory(std::vector<VResult*>& target, bool stopOnCancel) const {
+bool VExplorerHistoryIndexer::readHistory(VUrlSink& sink, const std::function<bool()>& stop) {
     CExplorerUrlList history;
-    if (stopOnCancel)
-        history.enumerate([this] { return isCancelled(); });
-    else
-        history.enumerate();
-    // The service lists an address once per visit record it keeps; the list shows it once.
-    std::unordered_map<std::string, VUrlResult*> listed;
+    if (!history.enumerate(stop) || (stop && stop()))
+        return false;
+    // The service lists an address once per visit record it keeps; the list shows it once, with the
+    // first title any of its records has. So every record is seen before the first entry goes out.
+    std::vector<const CExplorerUrl*> order;
+    std::unordered_map<std::string, const CExplorerUrl*> titled;
     for (const CExplorerUrl& entry : history) {
         if (entry.url.empty())
             continue; // nothing to open
-        auto known = listed.find(entry.url);
-        if (known != listed.end()) {
-            if (known->second->getDescription().empty())
-                known->second->setDescription(entry.title);
-            continue;
-        }
-        VUrlResult* result = explorer::newResult(getPlugin(), entry.url, entry.title);
-        explorer::appendOwned(target, result);
-        listed.emplace(entry.url, result);
+        auto known = titled.emplace(entry.url, &entry);
+        if (known.second)
+            order.push_back(&entry);
+        else if (known.first->second->title.empty())
+            known.first->second = &entry;
     }
+    for (const CExplorerUrl* first : order) {
+        if (stop && stop())
+            return false;
+        if (!sink.add(first->url, titled[first->url]->title))
+            return false;
+    }
+    return true;
 }
 
-void VExplorerHistoryIndexer::updateCache() {
-    clearCache();
-    if (getLiveSearching())
-        return;
-    readHistory(cache, false);
-    cache.shrink_to_fit();
+bool VExplorerHistoryIndexer::readSource(VUrlSink& sink, const std::function<bool()>& stop) const {
+    return readHistory(sink, stop);
 }
 
-void VExplorerHistoryIndexer::search() {
-    VResultBatch found;
-    if (getLiveSearching()) {
-        // Every live search lists the whole history again.
-        OwnedResults listed;
-        readHistory(listed.list, true);
-        explorer::copyMatching(*this, listed.list, found);
-    } else {
-        explorer::copyMatching(*this, cache, found);
-    }
-    // A cancelled search's results die with the batch.
-    if (!isCancelled())
-        found.deliver(searchId);
+std::vector<std::string> VExplorerHistoryIndexer::watchedFiles() const {
+    return CExplorerUrlList::historyFiles();
 }

@@ -1,30 +1,26 @@
 #pragma once
 // Internet Explorer's browsing history as a source: one URL result per visited address, titled with the
-// page's title, matched by its address and title.
-#include "engine/VIndexer.h"
+// page's title, matched by its address and title. The cache follows the files the history service keeps
+// its records in.
+#include "engine/VUrlIndexer.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
-class VExplorerHistoryIndexer : public VIndexer {
+class VExplorerHistoryIndexer : public VUrlIndexer {
 public:
-    // Builds the cache at once (nothing in live mode).
     explicit VExplorerHistoryIndexer(VPlugin* plugin);
     ~VExplorerHistoryIndexer() override;
 
-    bool reservedFlag() override { return false; }
-    // Lists the history into the cache (cached mode); in live mode only empties the cache.
-    void updateCache() override;
     std::string getSourceDescription() const override { return "Internet Explorer history"; }
 
-    std::size_t getCachedCount() const { return cache.size(); }
+    // Hands one entry per address of the history to sink, in the history's order: an address listed
+    // more than once gives one entry, titled by its first non-empty title. False when the service cannot
+    // be had, when stop answered true, or when the sink stopped taking them.
+    static bool readHistory(VUrlSink& sink, const std::function<bool()>& stop);
 
 protected:
-    void search() override;
-
-private:
-    // Appends one result per address of the history, in the history's order: an address listed more
-    // than once gives one result, titled by its first non-empty title. With stopOnCancel, the listing
-    // ends once the search is cancelled.
-    void readHistory(std::vector<VResult*>& target, bool stopOnCancel) const;
+    bool readSource(VUrlSink& sink, const std::function<bool()>& stop) const override;
+    std::vector<std::string> watchedFiles() const override;
 };

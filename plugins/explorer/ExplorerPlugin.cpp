@@ -10,7 +10,8 @@
 
 namespace {
 
-// Constructs and registers an indexer in slot, or unregisters and forgets the one there.
+// Constructs and registers an indexer in slot, then has it build its cache, or unregisters and forgets the
+// one there.
 template <class Indexer> void switchIndexer(VPlugin* plugin, Indexer*& slot, bool on) {
     VVerbinoxCore* core = VVerbinoxCore::instance();
     if (on && !slot) {
@@ -20,6 +21,9 @@ template <class Indexer> void switchIndexer(VPlugin* plugin, Indexer*& slot, boo
             return;
         }
         slot = created;
+        // Read on the indexer's own thread: the window (and the preferences dialog) never waits for it,
+        // and searches go on over the cache kept from the last run meanwhile.
+        created->requestRebuild();
     } else if (!on && slot) {
         // Forgotten first: the core destroys it, after its search has ended.
         Indexer* gone = slot;

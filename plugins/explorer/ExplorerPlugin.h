@@ -27,7 +27,8 @@ public:
     // "Explorer" with whether each indexer is on.
     void savePrefs(VPreferencesNode* node) override;
 
-    // On: constructs an indexer (which builds its cache) and registers it, unless there is one. Off:
+    // On: constructs and registers an indexer, which builds its cache on a thread of its own, unless
+    // there is one. Off:
     // unregisters the indexer, which stops its search and destroys it. Window thread.
     void setSearchFavorites(bool on);
     void setSearchHistory(bool on);

@@ -15,8 +15,9 @@ BOOL ExplorerPrefsDlg::onInit() {
 }
 
 void ExplorerPrefsDlg::onOk() {
-    // Switching an indexer off waits for its running search to end; switching one on reads its source
-    // at once. Both happen here, on the window thread, as the core's registry expects.
+    // Switching an indexer off waits for its running search to end; switching one on has its source
+    // read on a thread of the indexer's. Both happen here, on the window thread, as the core's registry
+    // expects.
     plugin->setSearchFavorites(::IsDlgButtonChecked(hwnd, IDC_SEARCH_FAVORITES) == BST_CHECKED);
     plugin->setSearchHistory(::IsDlgButtonChecked(hwnd, IDC_SEARCH_HISTORY) == BST_CHECKED);
 }

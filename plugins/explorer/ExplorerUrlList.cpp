@@ -4,6 +4,7 @@
 #include "util/VxText.h"
 
 #include <oleauto.h>
+#include <shlobj.h>
 
 #include <atomic>
 
@@ -18,6 +19,26 @@ HRESULT createShellHistory(IUrlHistoryStg2** history) {
 }
 
 std::atomic<CExplorerUrlList::HistoryFactory> factory{&createShellHistory};
+
+std::string shellFolder(int csidl) {
+    char folder[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder)))
+        return std::string();
+    return folder;
+}
+
+std::vector<std::string> shellHistoryFiles() {
+    std::vector<std::string> files;
+    const std::string history = shellFolder(CSIDL_HISTORY);
+    if (!history.empty())
+        files.push_back(history + "\\History.IE5\\index.dat");
+    const std::string local = shellFolder(CSIDL_LOCAL_APPDATA);
+    if (!local.empty())
+        files.push_back(local + "\\Microsoft\\Windows\\WebCache\\WebCacheV01.dat");
+    return files;
+}
+
+std::atomic<CExplorerUrlList::HistoryFilesLookup> filesLookup{&shellHistoryFiles};
 
 void convertTime(const FILETIME& time, double& date, bool& invalid) {
     SYSTEMTIME system{};
@@ -61,6 +82,14 @@ CExplorerUrl CExplorerUrl::fromRecord(const STATURL& record) {
 
 CExplorerUrlList::HistoryFactory CExplorerUrlList::setHistoryFactory(HistoryFactory replacement) {
     return factory.exchange(replacement ? replacement : &createShellHistory);
+}
+
+std::vector<std::string> CExplorerUrlList::historyFiles() {
+    return filesLookup.load()();
+}
+
+CExplorerUrlList::HistoryFilesLookup CExplorerUrlList::setHistoryFilesLookup(HistoryFilesLookup replacement) {
+    return filesLookup.exchange(replacement ? replacement : &shellHistoryFiles);
 }
 
 bool CExplorerUrlList::enumerate(const std::function<bool()>& stop) {

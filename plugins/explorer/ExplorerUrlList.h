@@ -43,6 +43,13 @@ public:
     using HistoryFactory = HRESULT (*)(IUrlHistoryStg2** history);
     static HistoryFactory setHistoryFactory(HistoryFactory factory);
 
+    // The files the service keeps its records in, whose changes tell that the history changed: the
+    // older versions' "index.dat" under the History folder and the newer ones' web cache database.
+    // Either may be missing. Tests point the look-up elsewhere; null restores the default.
+    static std::vector<std::string> historyFiles();
+    using HistoryFilesLookup = std::vector<std::string> (*)();
+    static HistoryFilesLookup setHistoryFilesLookup(HistoryFilesLookup lookup);
+
 private:
     std::vector<CExplorerUrl> urls;
 };

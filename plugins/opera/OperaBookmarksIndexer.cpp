@@ -1,8 +1,8 @@
 #include "OperaBookmarksIndexer.h"
 
 #include "OperaPlugin.h"
-#include "model/VFileResult.h"
 #include "util/CTextFile.h"
+#include "util/Environment.h"
 #include "util/VxText.h"
 
 #include <algorithm>
@@ -34,10 +34,12 @@ bool isUtf8(const std::string& bytes) {
 
 // Every line of the file as the text it holds. Newer versions write UTF-8 without a byte-order mark: a
 // file that is valid UTF-8 throughout is read as such, one that is not as the active code page's bytes;
-// a file with a mark is read in its encoding.
-std::vector<std::wstring> readLines(const std::string& file) {
+// a file with a mark is read in its encoding. False when the file cannot be opened.
+bool readLines(const std::string& file, std::vector<std::wstring>& wide) {
     std::vector<std::string> lines;
     CTextFileRead reader(file);
+    if (!reader.IsOpen())
+        return false;
     // A file with a mark comes converted to UTF-8, one without it as its bytes.
     reader.SetCodePage(CP_UTF8);
     std::string line;
@@ -45,42 +47,32 @@ std::vector<std::wstring> readLines(const std::string& file) {
         lines.push_back(line);
     const bool utf8 = reader.GetEncoding() != CTextFileBase::EncodingAnsi ||
                       std::all_of(lines.begin(), lines.end(), isUtf8);
-    std::vector<std::wstring> wide;
     wide.reserve(lines.size());
     for (const std::string& text : lines)
         wide.push_back(vx::widened(text, utf8 ? CP_UTF8 : CP_ACP));
-    return wide;
+    return true;
 }
 
 } // namespace
 
 VOperaBookmarksIndexer::VOperaBookmarksIndexer(const std::string& bookmarkFile, VOperaPlugin* owner)
-    : VIndexer(owner), bookmarkFile(bookmarkFile) {}
+    // Results in the list outlive this indexer (switched off, or refused by the core) and still draw the
+    // icon: the plug-in owns it.
+    : VUrlIndexer(owner, owner->resultIcon(), "opera"), bookmarkFile(bookmarkFile) {}
 
 VOperaBookmarksIndexer::~VOperaBookmarksIndexer() {
-    // The worker reads our members: it must be gone before they are.
+    // The worker and the builder read our members: they must be gone before they are.
     stopWorker();
-    clearCache();
 }
 
-bool VOperaBookmarksIndexer::init() {
-    // Results in the list outlive this indexer (switched off, or refused by the core) and still draw
-    // the icon: the plug-in owns it.
-    resultIcon = static_cast<VOperaPlugin*>(getPlugin())->resultIcon();
-    updateCache();
-    return true;
-}
-
-VUrlResult* VOperaBookmarksIndexer::newResult() const {
-    VUrlResult* result = VUrlResult::createInstance(getPlugin());
-    result->setIcon(resultIcon);
-    return result;
-}
-
-template <class Found> void VOperaBookmarksIndexer::readBookmarks(bool matching, Found found) const {
+bool VOperaBookmarksIndexer::readBookmarkFile(const std::string& file, VUrlSink& sink,
+                                              const std::function<bool()>& stop) {
+    std::vector<std::wstring> lines;
+    if (!readLines(file, lines))
+        return !vx::isFile(file);
     std::string line, url, name;
     bool inEntry = false;
-    for (const std::wstring& wide : readLines(bookmarkFile)) {
+    for (const std::wstring& wide : lines) {
         vx::narrowInto(wide, line);
         if (!inEntry) {
             // Compared as it stands: an indented "#URL" opens nothing.
@@ -93,58 +85,19 @@ template <class Found> void VOperaBookmarksIndexer::readBookmarks(bool matching,
         } else if (startsWith(field, "URL=", 4)) {
             url = addressOf(wide);
         } else if (field.empty()) {
-            if (matching && isCancelled())
-                return;
+            if (stop && stop())
+                return false;
             // An entry without an address would give a result that opens nothing.
-            if (!url.empty() && (!matching || match(url, true) || match(name, false)))
-                found(url, name);
+            if (!url.empty() && !sink.add(url, name))
+                return false;
             inEntry = false;
             url.clear();
             name.clear();
         }
     }
+    return true;
 }
 
-void VOperaBookmarksIndexer::updateCache() {
-    clearCache();
-    if (getLiveSearching())
-        return;
-    readBookmarks(false, [this](const std::string& url, const std::string& name) {
-        VUrlResult* result = newResult();
-        try {
-            cache.push_back(result);
-        } catch (...) {
-            result->deleteThis();
-            throw;
-        }
-        result->setUrl(url);
-        result->setDescription(name);
-    });
-    cache.shrink_to_fit();
-}
-
-void VOperaBookmarksIndexer::search() {
-    VResultBatch found;
-    if (getLiveSearching()) {
-        readBookmarks(true, [&](const std::string& url, const std::string& name) {
-            VUrlResult* result = newResult();
-            found.add(result);
-            result->setUrl(url);
-            result->setDescription(name);
-        });
-    } else {
-        for (VResult* entry : cache) {
-            if (cancelRequested())
-                break;
-            const auto* cached = static_cast<const VUrlResult*>(entry);
-            if (match(cached->getUrl(), true) || match(cached->getDescription(), false)) {
-                VUrlResult* result = newResult();
-                found.add(result);
-                result->copyFrom(*cached);
-            }
-        }
-    }
-    // A cancelled search's results die with the batch.
-    if (!isCancelled())
-        found.deliver(searchId);
+bool VOperaBookmarksIndexer::readSource(VUrlSink& sink, const std::function<bool()>& stop) const {
+    return readBookmarkFile(bookmarkFile, sink, stop);
 }

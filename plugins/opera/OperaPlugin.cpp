@@ -6,6 +6,7 @@
 #include "resource.h"
 #include "util/CPath.h"
 #include "util/CRegValue.h"
+#include "util/Environment.h"
 #include "util/VxText.h"
 
 #include <windows.h>
@@ -16,11 +17,6 @@ namespace {
 const char kProfileBookmarks[] = "Opera\\Opera\\Profile\\Opera6.adr";
 const char kProgramBookmarks[] = "Profile\\Opera6.adr";
 const char kMailCommandKey[] = "SOFTWARE\\Clients\\Mail\\Opera\\shell\\open\\command\\";
-
-bool isFile(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool isBlankOrTab(char c) {
     return c == ' ' || c == '\t';
@@ -90,9 +86,9 @@ std::string VOperaPlugin::programOfCommand(const std::string& command) {
         if (at < text.size() && !isBlankOrTab(text[at]))
             continue;
         std::string candidate = text.substr(0, at);
-        if (isFile(candidate))
+        if (vx::isFile(candidate))
             return candidate;
-        if (isFile(candidate + ".exe"))
+        if (vx::isFile(candidate + ".exe"))
             return candidate + ".exe";
     }
     std::size_t blank = 0;
@@ -109,19 +105,18 @@ bool VOperaPlugin::startUp() {
     // The registered command is a command line ("...\opera.exe" -mail): only its program is of use, as the
     // place of a bookmark file beside it and as the browser that opens the bookmarks.
     const std::string program = programOfCommand(mailClientCommand());
-    if (!isFile(file)) {
+    if (!vx::isFile(file)) {
         // A relative program would make the file depend on the current folder: no such guess.
         const std::string folder = program.empty() ? std::string() : CPath(program).GetLocation();
         file = CPath(program).IsRelativePath() || folder.empty()
                    ? std::string()
                    : CPath::AddBackSlash(folder) + kProgramBookmarks;
     }
-    if (file.empty() || !isFile(file))
+    if (file.empty() || !vx::isFile(file))
         return false;
     auto* created = new VOperaBookmarksIndexer(file, this);
     bool registered = false;
     try {
-        created->init();
         registered = registerIndexer(created);
     } catch (...) {
         created->deleteThis();
@@ -134,5 +129,7 @@ bool VOperaPlugin::startUp() {
     }
     indexer = created;
     browserPath = program;
+    // Read on the indexer's own thread: the window shows at once, with the cache kept from the last run.
+    created->requestRebuild();
     return true;
 }

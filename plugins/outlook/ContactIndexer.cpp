@@ -14,6 +14,11 @@ const ContactValues::Field kMatchedFields[] = {
     ContactValues::SearchText1, ContactValues::SearchText2, ContactValues::Email1, ContactValues::Email2,
     ContactValues::Email3,      ContactValues::Phone1,      ContactValues::Phone2, ContactValues::Phone3,
 };
+
+// How often the builder asks the folder whether it changed. Each check is three or four calls handed
+// to the component's thread, which waits meanwhile: rare enough to cost nothing, soon enough that a
+// contact saved in the mail program is found by the time the user looks for it.
+const DWORD kFollowIntervalMs = 2000;
 } // namespace
 
 void VContactIndexer::Deleter::operator()(VOutlookContact* contact) const {
@@ -24,6 +29,7 @@ VContactIndexer::VContactIndexer(VOutlookPlugin* plugin, std::shared_ptr<COutloo
     : VIndexer(plugin), session(std::move(session)) {}
 
 VContactIndexer::~VContactIndexer() {
+    // The worker and the builder use the session: they end before it logs off.
     stopWorker();
     if (session)
         session->logOff();
@@ -44,26 +50,64 @@ bool VContactIndexer::init() {
         // Another plug-in owns the keyword: ours would never be offered.
         action->deleteThis();
     }
-    if (!getLiveSearching())
-        updateCache();
     return true;
 }
 
-void VContactIndexer::updateCache() {
-    clearCache();
-    if (getLiveSearching() || !session)
-        return;
-    try {
-        std::vector<ContactValues> read;
-        session->readContacts(read);
-        std::vector<ContactPtr> contacts = makeContacts(read, false);
-        cache.reserve(contacts.size());
-        for (ContactPtr& contact : contacts)
-            cache.push_back(contact.release());
-    } catch (...) {
-        // Out of memory half-way: no cache rather than part of one.
-        clearCache();
+std::shared_ptr<const VContactIndexer::Contacts> VContactIndexer::currentContacts() const {
+    vx::CCriticalSectionLock hold(cacheGuard);
+    return contacts;
+}
+
+void VContactIndexer::swapIn(std::shared_ptr<const Contacts> replacement) {
+    {
+        vx::CCriticalSectionLock hold(cacheGuard);
+        contacts.swap(replacement);
     }
+    // The old cache dies here, outside the guard, unless a search still holds it.
+}
+
+std::size_t VContactIndexer::getCachedCount() const {
+    std::shared_ptr<const Contacts> now = currentContacts();
+    return now ? now->size() : 0;
+}
+
+void VContactIndexer::rebuild(const std::function<bool()>& stop) {
+    if (!session)
+        return;
+    if (getLiveSearching()) {
+        // Searches read the folder themselves; a cache would only go stale.
+        swapIn(nullptr);
+        builtToken.clear();
+        return;
+    }
+    try {
+        // Read before the contacts: a change made while they are read shows at the next check.
+        std::string token;
+        if (!session->readChangeToken(token, stop))
+            return;
+        std::vector<ContactValues> read;
+        if (!session->readContacts(read, stop) || (stop && stop()))
+            return;
+        auto built = std::make_shared<Contacts>(makeContacts(read, false));
+        swapIn(std::move(built));
+        builtToken = std::move(token);
+    } catch (...) {
+        // Out of memory half-way: the cache it had rather than part of one.
+    }
+}
+
+DWORD VContactIndexer::followInterval() const {
+    return kFollowIntervalMs;
+}
+
+void VContactIndexer::follow(const std::function<bool()>& stop) {
+    if (!session || getLiveSearching())
+        return;
+    std::string token;
+    // A component that knows neither count nor time gives nothing to follow: "Update Cache" still works.
+    if (!session->readChangeToken(token, stop) || token.empty() || token == builtToken)
+        return;
+    rebuild(stop);
 }
 
 bool VContactIndexer::matches(const ContactValues& values) const {
@@ -82,8 +126,8 @@ bool VContactIndexer::matches(const VOutlookContact& contact) const {
     return false;
 }
 
-std::vector<VContactIndexer::ContactPtr> VContactIndexer::makeContacts(const std::vector<ContactValues>& read,
-                                                                       bool onlyMatching) const {
+VContactIndexer::Contacts VContactIndexer::makeContacts(const std::vector<ContactValues>& read,
+                                                        bool onlyMatching) const {
     std::vector<std::pair<std::string, ContactPtr>> sorted;
     for (const ContactValues& values : read) {
         if (onlyMatching && (isCancelled() || !matches(values)))
@@ -95,7 +139,7 @@ std::vector<VContactIndexer::ContactPtr> VContactIndexer::makeContacts(const std
     }
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<ContactPtr> out;
+    Contacts out;
     out.reserve(sorted.size());
     for (auto& entry : sorted)
         out.push_back(std::move(entry.second));
@@ -113,11 +157,10 @@ void VContactIndexer::search() {
             return;
         for (ContactPtr& contact : makeContacts(read, true))
             found.add(contact.release());
-    } else {
-        for (VResult* cached : cache) {
+    } else if (const std::shared_ptr<const Contacts> cached = currentContacts()) {
+        for (const ContactPtr& contact : *cached) {
             if (cancelRequested())
                 break;
-            auto* contact = static_cast<VOutlookContact*>(cached);
             if (!matches(*contact))
                 continue;
             auto* copy = new VOutlookContact(getPlugin());

@@ -99,6 +99,16 @@ HRESULT getString(IDispatch* object, DISPID id, std::string& value) {
     return S_OK;
 }
 
+HRESULT getNamedString(IDispatch* object, const wchar_t* name, std::string& value) {
+    value.clear();
+    if (!object)
+        return E_POINTER;
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return FAILED(hr) ? hr : getString(object, id, value);
+}
+
 HRESULT getObject(IDispatch* object, DISPID id, WORD kind, Arguments args, vx::CComRef<IDispatch>& result) {
     result.Release();
     CVariant answer;

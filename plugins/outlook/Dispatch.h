@@ -41,6 +41,8 @@ using Arguments = std::vector<CVariant>;
 HRESULT invoke(IDispatch* object, DISPID id, WORD kind, Arguments& args, VARIANT* result);
 // A property that answers a string; empty and null values are empty strings, other types are converted.
 HRESULT getString(IDispatch* object, DISPID id, std::string& value);
+// getString for a property asked for by its name (through GetIDsOfNames) rather than its id.
+HRESULT getNamedString(IDispatch* object, const wchar_t* name, std::string& value);
 // A property or method that answers an object. Success with an empty reference means "none".
 HRESULT getObject(IDispatch* object, DISPID id, WORD kind, Arguments args, vx::CComRef<IDispatch>& result);
 // A method whose result is not wanted.

@@ -47,6 +47,8 @@ bool VOutlookPlugin::startUp() {
     }
     if (registered) {
         indexer = created;
+        // Read on the indexer's own thread: a mail server slow to answer never holds the window.
+        created->requestRebuild();
         return true;
     }
     // The indexer logs off as it goes; then the thread ends, with OLE released on it.

@@ -165,22 +165,36 @@ void COutlookSession::logOffObjects(Objects& objects) {
 
 namespace {
 
-// On the thread: the items of the default Contacts folder, with the problem that stopped the way there.
-vx::CComRef<IDispatch> contactItems(IDispatch* profile, const char** problem) {
-    vx::CComRef<IDispatch> folder, items;
+// On the thread: the default Contacts folder, with the problem when it cannot be had.
+vx::CComRef<IDispatch> contactsFolder(IDispatch* profile, const char** problem) {
+    vx::CComRef<IDispatch> folder;
     Arguments which;
     which.push_back(CVariant::int32(kContactsFolder));
     if (FAILED(outlook::getObject(profile, kDefaultFolder, DISPATCH_METHOD, std::move(which), folder)) ||
         !folder) {
         *problem = "Couldn't open Contacts folder";
-        return items;
+        folder.Release();
     }
-    if (FAILED(outlook::getObject(folder.Get(), kFolderItems, DISPATCH_PROPERTYGET, Arguments(), items)) ||
+    return folder;
+}
+
+// On the thread: the items of a folder, with the problem when they cannot be had.
+vx::CComRef<IDispatch> folderItems(IDispatch* folder, const char** problem) {
+    vx::CComRef<IDispatch> items;
+    if (FAILED(outlook::getObject(folder, kFolderItems, DISPATCH_PROPERTYGET, Arguments(), items)) ||
         !items) {
         *problem = "Couldn't get Contact items";
         items.Release();
     }
     return items;
+}
+
+// On the thread: the items of the default Contacts folder, with the problem that stopped the way there.
+vx::CComRef<IDispatch> contactItems(IDispatch* profile, const char** problem) {
+    vx::CComRef<IDispatch> folder = contactsFolder(profile, problem);
+    if (!folder)
+        return vx::CComRef<IDispatch>();
+    return folderItems(folder.Get(), problem);
 }
 
 template <class Visit> void forEachItem(IDispatch* items, const std::atomic<bool>& stop, Visit visit) {
@@ -229,6 +243,32 @@ bool COutlookSession::readContacts(std::vector<ContactValues>& contacts,
         giveUp);
     if (ran)
         contacts.swap(*read);
+    return ran;
+}
+
+bool COutlookSession::readChangeToken(std::string& token, const std::function<bool()>& giveUp) {
+    token.clear();
+    auto read = std::make_shared<std::string>();
+    std::shared_ptr<Objects> held = objects;
+    const bool ran = run(
+        "checking the contacts for changes",
+        [held, read](const std::atomic<bool>&) {
+            const char* problem = nullptr;
+            vx::CComRef<IDispatch> folder = contactsFolder(held->profile.Get(), &problem);
+            if (!folder)
+                return;
+            vx::CComRef<IDispatch> items = folderItems(folder.Get(), &problem);
+            if (!items)
+                return;
+            std::string count, modified;
+            if (SUCCEEDED(outlook::getNamedString(items.Get(), L"Count", count)))
+                *read += "items " + count + ";";
+            if (SUCCEEDED(outlook::getNamedString(folder.Get(), L"LastModificationTime", modified)))
+                *read += "modified " + modified + ";";
+        },
+        giveUp);
+    if (ran)
+        token.swap(*read);
     return ran;
 }
 

@@ -72,6 +72,11 @@ public:
     // giveUp (see CApartmentThread::call) the walk stops at its next item once the caller has gone; false
     // then, and whenever the walk did not run.
     bool readContacts(std::vector<ContactValues>& contacts, const std::function<bool()>& giveUp = {});
+    // A text that changes when the Contacts folder's content does, read without walking it: the number
+    // of its items and the folder's last modification time, each asked for by name. A part the component
+    // does not know is left out; empty when it knows neither or the folder cannot be had. False (token
+    // empty) when the call did not run to its end; giveUp as for readContacts.
+    bool readChangeToken(std::string& token, const std::function<bool()>& giveUp = {});
     // Walks the Contacts folder, reading the given fields of each item, and shows the first item that
     // passes the test in the mail program.
     OpenOutcome showFirst(const std::vector<ContactValues::Field>& fields, ItemTest passes);

@@ -9,6 +9,7 @@
 
 #include "ExplorerPlugin.h"
 #include "ExplorerUrlList.h"
+#include "util/CacheFile.h"
 
 #include <atomic>
 #include <memory>
@@ -174,6 +175,9 @@ protected:
         StringLedger::instance();
         fakeHistory = std::make_unique<FakeHistoryState>();
         previousFactory = CExplorerUrlList::setHistoryFactory(&FakeUrlHistory::create);
+        // Caches kept between runs go to a folder of the test's own: one test's never serves the next.
+        ASSERT_TRUE(temp.makeDir("cache"));
+        vx::setCacheFolder(temp.sub("cache\\"));
         ASSERT_TRUE(temp.makeDir("Favorites"));
         favorites = std::make_unique<FavoritesFolder>(temp.sub("Favorites"));
         listener = new CollectingListener();
@@ -185,6 +189,7 @@ protected:
         plugin->deleteThis();
         favorites.reset();
         CExplorerUrlList::setHistoryFactory(previousFactory);
+        vx::setCacheFolder(std::string());
         EXPECT_EQ(fakeHistory->alive.load(), 0) << "a history object was not released";
         EXPECT_EQ(StringLedger::instance().unfreed(), 0u) << "history strings were not freed";
         CoreTest::TearDown();
@@ -195,6 +200,8 @@ protected:
         return temp.writeFile("Favorites\\" + relative, FavoritesFolder::shortcut(url));
     }
     void addVisit(const wchar_t* url, const wchar_t* title) { fakeHistory->visits.push_back({url, title}); }
+    // Waits for every cache the plug-in's indexers were asked to build.
+    void waitForCaches() { EXPECT_TRUE(core->waitForCaches(10000)) << "a cache was not built in time"; }
     std::set<std::string> search(const std::string& text) {
         listener->clear();
         uint32_t id = 0;

@@ -6,12 +6,30 @@
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
 #include "support/FolderLink.h"
+#include "support/RecordingUrlSink.h"
 #include "support/Watchdog.h"
 
 #include <map>
 #include <thread>
 
 namespace {
+
+// Where the history lookup of the test that wants one points.
+std::string historyFileForTest;
+std::vector<std::string> testHistoryFiles() {
+    return {historyFileForTest};
+}
+
+// Searches again every 100 ms until something is found or 5 s have passed: what a user typing again
+// a little later would see.
+template <class Search> std::set<std::string> firstFound(Search search) {
+    std::set<std::string> found;
+    for (int waited = 0; waited < 5000 && found.empty(); waited += 100) {
+        ::Sleep(100);
+        found = search();
+    }
+    return found;
+}
 
 // Runs f on a new thread, which has not touched COM, and waits for it.
 template <class F> void onFreshThread(F f) {
@@ -32,6 +50,7 @@ TEST_F(ExplorerTest, FavoritesInSubFoldersAreFoundByTitleAndAddressInBothModes) 
                                                             "IconFile=\\\\no-such-server\\icons\\a.ico\r\n"));
     plugin->loadPrefs(nullptr);
     ASSERT_NE(plugin->getFavoritesIndexer(), nullptr);
+    waitForCaches();
     EXPECT_EQ(plugin->getFavoritesIndexer()->getCachedCount(), 3u);
     for (bool live : {false, true}) {
         core->setLiveSearching(live);
@@ -59,6 +78,7 @@ TEST_F(ExplorerTest, TheFavoritesWalkDoesNotFollowLinksOrJunctions) {
     mustFinishWithin(20000, "walks of Favorites with two looping links", [&] {
         plugin->loadPrefs(nullptr);
         ASSERT_NE(plugin->getFavoritesIndexer(), nullptr);
+        waitForCaches();
         EXPECT_EQ(plugin->getFavoritesIndexer()->getCachedCount(), 1u);
         core->setLiveSearching(true);
         EXPECT_EQ(search("once"), (Names{"Once"})) << "the live walk does not follow them either";
@@ -88,6 +108,7 @@ TEST_F(ExplorerTest, HistoryIsFoundInBothModesOnceForEachAddress) {
     addVisit(L"", L"No address");
     plugin->setSearchHistory(true);
     ASSERT_NE(plugin->getHistoryIndexer(), nullptr);
+    waitForCaches();
     EXPECT_EQ(plugin->getHistoryIndexer()->getCachedCount(), 3u);
     for (bool live : {false, true}) {
         core->setLiveSearching(live);
@@ -107,6 +128,7 @@ TEST_F(ExplorerTest, HistoryIsFoundInBothModesOnceForEachAddress) {
 TEST_F(ExplorerTest, EveryLiveSearchListsTheWholeHistoryAgainOnItsOwnThreadWithCom) {
     addVisit(L"http://alpha.example/", L"Alpha");
     plugin->setSearchHistory(true);
+    waitForCaches();
     search("alpha");
     EXPECT_EQ(fakeHistory->creations.load(), 1) << "listed once, for the cache";
     core->setLiveSearching(true);
@@ -124,6 +146,7 @@ TEST_F(ExplorerTest, AFailingHistoryServiceListsWhatItCouldAndTheIndexerStays) {
     EXPECT_FALSE(list.enumerate());
     plugin->setSearchHistory(true);
     ASSERT_NE(plugin->getHistoryIndexer(), nullptr) << "registered whatever its source";
+    waitForCaches();
     EXPECT_EQ(search("alpha"), Names{});
     fakeHistory->createResult = S_OK;
     fakeHistory->enumResult = E_NOTIMPL; // what Wine answers
@@ -214,6 +237,7 @@ TEST_F(ExplorerTest, LookAlikeSwitchesInFavoritesAndHistoryStayAddresses) {
     addVisit(L"\xFF0D\xFF0Drenderer-cmd-prefix=x", L"Wide visit");
     plugin->loadPrefs(nullptr);
     plugin->setSearchHistory(true);
+    waitForCaches();
     EXPECT_EQ(search("wide"), (Names{"Wide", "Wide visit"}));
     std::set<std::string> addresses;
     for (VResult* result : listener->results())
@@ -224,4 +248,128 @@ TEST_F(ExplorerTest, LookAlikeSwitchesInFavoritesAndHistoryStayAddresses) {
     onFreshThread(
         [&] { read = VExplorerFavoritesIndexer::readShortcutUrl(temp.sub("Favorites\\Wide.url")); });
     EXPECT_EQ(read, "%EF%BC%8D%EF%BC%8Dgpu-launcher=x") << "read without the shortcut object";
+}
+
+TEST_F(ExplorerTest, TheFavoritesReaderHandsOnEveryShortcutUntilStoppedOrFull) {
+    ASSERT_TRUE(temp.makeDir("Favorites\\Links"));
+    ASSERT_TRUE(writeFavorite("Links\\News.url", "http://news.example/"));
+    ASSERT_TRUE(writeFavorite("Radio.url", "http://radio.example/"));
+    ASSERT_TRUE(temp.writeFile("Favorites\\Notes.txt", "text"));
+    const std::string folder = temp.sub("Favorites");
+    auto never = [] { return false; };
+    RecordingUrlSink all;
+    EXPECT_TRUE(VExplorerFavoritesIndexer::readFavorites(folder, all, never));
+    std::set<std::pair<std::string, std::string>> read;
+    for (const RecordingUrlSink::Entry& e : all.entries)
+        read.insert({e.url, e.title});
+    EXPECT_EQ(read, (std::set<std::pair<std::string, std::string>>{{"http://news.example/", "News"},
+                                                                   {"http://radio.example/", "Radio"}}));
+    RecordingUrlSink stopped;
+    StopAfter stop{1};
+    EXPECT_FALSE(VExplorerFavoritesIndexer::readFavorites(folder, stopped, stop.get()));
+    EXPECT_LE(stopped.entries.size(), 1u);
+    RecordingUrlSink full;
+    full.room = 1;
+    EXPECT_FALSE(VExplorerFavoritesIndexer::readFavorites(folder, full, never));
+    EXPECT_EQ(full.entries.size(), 1u);
+    RecordingUrlSink none;
+    EXPECT_TRUE(VExplorerFavoritesIndexer::readFavorites(temp.sub("Nowhere"), none, never));
+    EXPECT_TRUE(none.entries.empty());
+}
+
+TEST_F(ExplorerTest, TheTreeTokenChangesWithEveryShortcutAddedRewrittenRenamedOrRemovedAtAnyDepth) {
+    ASSERT_TRUE(temp.makeDir("Favorites\\A"));
+    ASSERT_TRUE(temp.makeDir("Favorites\\A\\B"));
+    const std::string folder = temp.sub("Favorites");
+    std::set<std::string> seen;
+    auto changed = [&] { return seen.insert(VExplorerFavoritesIndexer::treeToken(folder)).second; };
+    EXPECT_TRUE(changed());
+    EXPECT_FALSE(changed()) << "nothing changed";
+    ASSERT_TRUE(writeFavorite("A\\B\\Deep.url", "http://deep.example/"));
+    EXPECT_TRUE(changed()) << "added two levels down";
+    ASSERT_TRUE(writeFavorite("A\\B\\Deep.url", "http://deeper.example/"));
+    EXPECT_TRUE(changed()) << "rewritten in place: no folder changes";
+    ASSERT_TRUE(::MoveFileA(temp.sub("Favorites\\A\\B\\Deep.url").c_str(),
+                            temp.sub("Favorites\\A\\B\\Moved.url").c_str()));
+    EXPECT_TRUE(changed()) << "renamed";
+    ASSERT_TRUE(::DeleteFileA(temp.sub("Favorites\\A\\B\\Moved.url").c_str()));
+    EXPECT_TRUE(changed()) << "removed";
+    EXPECT_EQ(VExplorerFavoritesIndexer::treeToken(temp.sub("Nowhere")), "");
+}
+
+TEST_F(ExplorerTest, AFavoriteSavedDeepInTheTreeIsFoundWithoutAskingForTheCache) {
+    ASSERT_TRUE(temp.makeDir("Favorites\\A"));
+    ASSERT_TRUE(temp.makeDir("Favorites\\A\\B"));
+    plugin->loadPrefs(nullptr);
+    waitForCaches();
+    ASSERT_EQ(search("deep"), Names{});
+    ASSERT_TRUE(writeFavorite("A\\B\\Deep.url", "http://deep.example/"));
+    EXPECT_EQ(firstFound([&] { return search("deep"); }), (Names{"Deep"}));
+}
+
+TEST_F(ExplorerTest, TheHistoryReaderGivesEachAddressOnceWithItsFirstTitleUntilStopped) {
+    addVisit(L"http://alpha.example/", nullptr);
+    addVisit(L"http://beta.example/", L"Beta");
+    addVisit(L"http://alpha.example/", L"Alpha");
+    addVisit(L"http://alpha.example/", L"Alpha again");
+    auto never = [] { return false; };
+    RecordingUrlSink all;
+    EXPECT_TRUE(VExplorerHistoryIndexer::readHistory(all, never));
+    EXPECT_EQ(all.entries, (std::vector<RecordingUrlSink::Entry>{{"http://alpha.example/", "Alpha", "", 0},
+                                                                 {"http://beta.example/", "Beta", "", 0}}));
+    RecordingUrlSink stopped;
+    StopAfter stop{2};
+    EXPECT_FALSE(VExplorerHistoryIndexer::readHistory(stopped, stop.get()));
+    RecordingUrlSink full;
+    full.room = 1;
+    EXPECT_FALSE(VExplorerHistoryIndexer::readHistory(full, never));
+    EXPECT_EQ(full.entries.size(), 1u);
+    fakeHistory->enumResult = E_NOTIMPL;
+    RecordingUrlSink failed;
+    EXPECT_FALSE(VExplorerHistoryIndexer::readHistory(failed, never)) << "no history is no empty one";
+}
+
+TEST_F(ExplorerTest, ANewVisitIsFoundOnceTheHistoryFileChanges) {
+    ASSERT_TRUE(temp.writeFile("index.dat", "one"));
+    historyFileForTest = temp.sub("index.dat");
+    const auto previous = CExplorerUrlList::setHistoryFilesLookup(&testHistoryFiles);
+    addVisit(L"http://alpha.example/", L"Alpha");
+    plugin->setSearchHistory(true);
+    waitForCaches();
+    addVisit(L"http://omega.example/", L"Omega");
+    EXPECT_EQ(search("omega"), Names{}) << "the file did not change";
+    ASSERT_TRUE(temp.writeFile("index.dat", "one and two"));
+    EXPECT_EQ(firstFound([&] { return search("omega"); }), (Names{"Omega"}));
+    CExplorerUrlList::setHistoryFilesLookup(previous);
+}
+
+TEST_F(ExplorerTest, AHistoryIsKeptForTheNextStartOnlyWhenAFileTellsOfItsChanges) {
+    const auto previous = CExplorerUrlList::setHistoryFilesLookup(&testHistoryFiles);
+    auto restart = [&] {
+        core->unregisterPlugin(plugin);
+        plugin->deleteThis();
+        plugin = new VExplorerPlugin();
+        plugin->setSearchHistory(true);
+        waitForCaches();
+    };
+    addVisit(L"http://alpha.example/", L"Alpha");
+    for (bool followed : {true, false}) {
+        SCOPED_TRACE(followed ? "a history file" : "no history file");
+        historyFileForTest = temp.sub(followed ? "index.dat" : "missing.dat");
+        if (followed) {
+            ASSERT_TRUE(temp.writeFile("index.dat", "one"));
+        }
+        plugin->setSearchHistory(true);
+        waitForCaches();
+        ASSERT_EQ(search("alpha"), (Names{"Alpha"}));
+        const int listed = fakeHistory->creations.load();
+        fakeHistory->visits.push_back(
+            {followed ? L"http://kept.example/" : L"http://fresh.example/", L"Later"});
+        restart();
+        EXPECT_EQ(search("alpha"), (Names{"Alpha"}));
+        EXPECT_EQ(fakeHistory->creations.load(), followed ? listed : listed + 1);
+        EXPECT_EQ(search("later"), followed ? Names{} : Names{"Later"});
+        plugin->setSearchHistory(false);
+    }
+    CExplorerUrlList::setHistoryFilesLookup(previous);
 }

@@ -1,4 +1,5 @@
 #include "support/CoreFixture.h"
+#include "support/RecordingUrlSink.h"
 #include "support/ShellCapture.h"
 #include "support/TempFolder.h"
 #include "support/UrlConfirmCapture.h"
@@ -7,7 +8,9 @@
 #include "OperaBookmarksIndexer.h"
 #include "OperaPlugin.h"
 #include "model/VFileResult.h"
+#include "util/CacheFile.h"
 #include "util/VxText.h"
+#include "util/Win32Handle.h"
 
 #include <set>
 
@@ -69,10 +72,14 @@ protected:
         plugin = new PointedOperaPlugin();
         plugin->appData = folder.sub("AppData");
         ASSERT_TRUE(folder.makeDir("AppData"));
+        // Caches kept between runs go to a folder of the test's own: one test's never serves the next.
+        ASSERT_TRUE(folder.makeDir("cache"));
+        vx::setCacheFolder(folder.sub("cache\\"));
     }
     void TearDown() override {
         core->unregisterPlugin(plugin);
         plugin->deleteThis();
+        vx::setCacheFolder(std::string());
         CoreTest::TearDown();
     }
 
@@ -80,6 +87,14 @@ protected:
         for (const char* dir : {"AppData\\Opera", "AppData\\Opera\\Opera", "AppData\\Opera\\Opera\\Profile"})
             folder.makeDir(dir);
         ASSERT_TRUE(folder.writeFile("AppData\\Opera\\Opera\\Profile\\Opera6.adr", bytes));
+    }
+
+    // Starts the plug-in and waits for the indexer's first cache.
+    bool startPlugin() { return plugin->startUp() && plugin->getIndexer()->waitForRebuild(10000); }
+    // The cache read again from the file as it is now.
+    void reread() {
+        plugin->getIndexer()->updateCache();
+        ASSERT_TRUE(plugin->getIndexer()->waitForRebuild(10000));
     }
 
     std::set<std::string> search(const std::string& text) {
@@ -103,7 +118,7 @@ using Names = std::set<std::string>;
 
 TEST_F(Opera, OnlyCompleteUrlEntriesOpenedAtTheLineStartAreFoundInBothModes) {
     writeProfileBookmarks(kBookmarks);
-    ASSERT_TRUE(plugin->startUp());
+    ASSERT_TRUE(startPlugin());
     EXPECT_EQ(plugin->getIndexer()->getCachedCount(), 2u);
     for (bool live : {false, true}) {
         core->setLiveSearching(live);
@@ -116,7 +131,7 @@ TEST_F(Opera, OnlyCompleteUrlEntriesOpenedAtTheLineStartAreFoundInBothModes) {
 
 TEST_F(Opera, WithUrlDescriptionsOnlyTheNamesAreMatched) {
     writeProfileBookmarks(kBookmarks);
-    ASSERT_TRUE(plugin->startUp());
+    ASSERT_TRUE(startPlugin());
     core->setSearchUrlDescriptionsOnly(true);
     EXPECT_EQ(search("today"), Names{});
     EXPECT_EQ(search("daily"), (Names{"Daily News"}));
@@ -125,7 +140,7 @@ TEST_F(Opera, WithUrlDescriptionsOnlyTheNamesAreMatched) {
 TEST_F(Opera, TheFileIsReadInItsOwnEncoding) {
     writeProfileBookmarks(
         utf16File(L"#URL\r\n\tNAME=Caf\xE9 \x6771\x4EAC\r\n\tURL=http://cafe.example/\r\n\r\n"));
-    ASSERT_TRUE(plugin->startUp());
+    ASSERT_TRUE(startPlugin());
     EXPECT_EQ(search("caf"), (Names{"Caf\xE9 ??"})) << "converted to the active code page, 1252 here";
 }
 
@@ -135,7 +150,7 @@ TEST_F(Opera, ABookmarkOpensInTheProgramOfTheRegisteredCommandWithoutItsArgument
     ASSERT_TRUE(folder.writeFile("Opera Browser\\opera.exe", "MZ"));
     ASSERT_TRUE(folder.writeFile("Opera Browser\\Profile\\Opera6.adr", kBookmarks));
     plugin->command = "\"" + folder.sub("Opera Browser\\opera.exe") + "\" -mail \"%1\"";
-    ASSERT_TRUE(plugin->startUp()) << "no profile file: the bookmarks beside the program are used";
+    ASSERT_TRUE(startPlugin()) << "no profile file: the bookmarks beside the program are used";
     EXPECT_EQ(plugin->getIndexer()->getBookmarkFile(), folder.sub("Opera Browser\\Profile\\Opera6.adr"));
     EXPECT_EQ(plugin->getBrowserPath(), folder.sub("Opera Browser\\opera.exe"));
 
@@ -182,7 +197,7 @@ TEST_F(Opera, TheProgramOfACommandLineIsFoundAsWindowsFindsIt) {
 
 TEST_F(Opera, CutMutatedAndHugeBookmarkFilesAreReadInBoundedTime) {
     writeProfileBookmarks(kBookmarks);
-    ASSERT_TRUE(plugin->startUp());
+    ASSERT_TRUE(startPlugin());
     VOperaBookmarksIndexer* indexer = plugin->getIndexer();
     // Each encoding the reader tells apart: plain bytes, UTF-16 with its mark (whose cuts leave odd byte
     // counts), and UTF-8 without a mark that ends in half a character.
@@ -196,7 +211,7 @@ TEST_F(Opera, CutMutatedAndHugeBookmarkFilesAreReadInBoundedTime) {
             // at most the three entries that open at a line start.
             for (std::size_t length = 0; length <= whole.size(); ++length) {
                 writeProfileBookmarks(whole.substr(0, length));
-                indexer->updateCache();
+                reread();
                 EXPECT_LE(indexer->getCachedCount(), 3u) << length;
             }
             // Bytes replaced by the ones the reader cares about, and by NUL and high bytes.
@@ -209,21 +224,21 @@ TEST_F(Opera, CutMutatedAndHugeBookmarkFilesAreReadInBoundedTime) {
                     bytes[(seed >> 8) % bytes.size()] = alphabet[(seed >> 20) % (sizeof(alphabet) - 1)];
                 }
                 writeProfileBookmarks(bytes);
-                indexer->updateCache();
+                reread();
                 EXPECT_LE(indexer->getCachedCount(), 3u);
                 if (round % 50 == 0)
                     search("a");
             }
         }
         writeProfileBookmarks(files[1]);
-        indexer->updateCache();
+        reread();
         const std::size_t whole = indexer->getCachedCount();
         EXPECT_GE(whole, 2u);
         writeProfileBookmarks(files[1] + "\r");
-        indexer->updateCache();
+        reread();
         EXPECT_EQ(indexer->getCachedCount(), whole) << "a stray last byte of a UTF-16 file loses no entry";
         writeProfileBookmarks("#URL\r\n\tNAME=No address\r\n\r\n");
-        indexer->updateCache();
+        reread();
         EXPECT_EQ(indexer->getCachedCount(), 0u) << "an entry without an address opens nothing";
         // A 4 MB line with no line end, then 20,000 entries.
         std::string huge = "Opera Hotlist version 2.0\r\n" + std::string(4 << 20, 'x') + "\r\n";
@@ -231,7 +246,7 @@ TEST_F(Opera, CutMutatedAndHugeBookmarkFilesAreReadInBoundedTime) {
             huge += "#URL\r\n\tNAME=entry" + std::to_string(i) + "\r\n\tURL=http://e" + std::to_string(i) +
                     ".example/\r\n\r\n";
         writeProfileBookmarks(huge);
-        indexer->updateCache();
+        reread();
         EXPECT_EQ(indexer->getCachedCount(), 20000u);
         EXPECT_EQ(search("entry19999"), (Names{"entry19999"}));
     });
@@ -244,7 +259,7 @@ TEST_F(Opera, StoredProgramsAndSwitchesStartNothingUnasked) {
                   L"#URL\r\n\tNAME=Hidden switch\r\n\tURL=--gpu-launcher=x\r\n\r\n"
                   L"#URL\r\n\tNAME=Hidden fullwidth\r\n\tURL=\xFF0D\xFF0Dgpu-launcher=x\r\n\r\n"));
     plugin->command = "\"C:\\Program Files\\Opera\\opera.exe\" -mail";
-    ASSERT_TRUE(plugin->startUp());
+    ASSERT_TRUE(startPlugin());
     ShellCapture shell;
     UrlConfirmCapture user;
     EXPECT_EQ(search("hidden").size(), 4u);
@@ -274,10 +289,10 @@ TEST_F(Opera, StoredProgramsAndSwitchesStartNothingUnasked) {
 TEST_F(Opera, AFileWithoutAMarkThatIsValidUtf8IsReadAsUtf8) {
     writeProfileBookmarks("Opera Hotlist version 2.0\r\nOptions: encoding = utf8, version=3\r\n\r\n"
                           "#URL\r\n\tNAME=Caf\xC3\xA9 cr\xC3\xA8me\r\n\tURL=http://cafe.example/\r\n\r\n");
-    ASSERT_TRUE(plugin->startUp());
+    ASSERT_TRUE(startPlugin());
     EXPECT_EQ(search("cafe.example"), (Names{"Caf\xE9 cr\xE8me"})) << "in the active code page, 1252 here";
     writeProfileBookmarks("#URL\r\n\tNAME=Caf\xE9 cr\xE8me\r\n\tURL=http://cafe.example/\r\n\r\n");
-    plugin->getIndexer()->updateCache();
+    reread();
     EXPECT_EQ(search("cafe.example"), (Names{"Caf\xE9 cr\xE8me"}))
         << "a file that is no UTF-8 keeps its bytes";
 }
@@ -285,7 +300,7 @@ TEST_F(Opera, AFileWithoutAMarkThatIsValidUtf8IsReadAsUtf8) {
 TEST_F(Opera, AnEntryWithoutANameDoesNotTakeTheNameOfTheOneBefore) {
     writeProfileBookmarks("#URL\r\n\tNAME=Named page\r\n\tURL=http://named.example/\r\n\r\n"
                           "#URL\r\n\tURL=http://nameless.example/\r\n\r\n");
-    ASSERT_TRUE(plugin->startUp());
+    ASSERT_TRUE(startPlugin());
     for (bool live : {false, true}) {
         core->setLiveSearching(live);
         EXPECT_EQ(search("nameless"), (Names{"http://nameless.example/"})) << live;
@@ -295,7 +310,7 @@ TEST_F(Opera, AnEntryWithoutANameDoesNotTakeTheNameOfTheOneBefore) {
 
 TEST_F(Opera, AListedResultKeepsItsIconAfterItsIndexerIsGone) {
     writeProfileBookmarks(kBookmarks);
-    ASSERT_TRUE(plugin->startUp());
+    ASSERT_TRUE(startPlugin());
     ASSERT_EQ(search("daily"), (Names{"Daily News"}));
     const HICON icon = listener->results().at(0)->getIcon();
     ASSERT_NE(icon, nullptr);
@@ -315,4 +330,57 @@ TEST_F(Opera, AnIndexerTheCoreRefusesIsDestroyedAndThePluginDeclines) {
     EXPECT_EQ(plugin->getIndexer(), nullptr);
     EXPECT_EQ(VIndexer::getLiveIndexerCount(), before) << "the refused indexer was left alive";
     EXPECT_EQ(core->getNumIndexers(), 0);
+}
+
+TEST_F(Opera, TheReaderHandsOnEntriesInFileOrderUntilStoppedOrFull) {
+    writeProfileBookmarks(kBookmarks);
+    const std::string file = folder.sub("AppData\\Opera\\Opera\\Profile\\Opera6.adr");
+    RecordingUrlSink all;
+    EXPECT_TRUE(VOperaBookmarksIndexer::readBookmarkFile(file, all, [] { return false; }));
+    EXPECT_EQ(all.entries,
+              (std::vector<RecordingUrlSink::Entry>{{"http://news.example/today", "Daily News", "", 0},
+                                                    {"http://weather.example/", "Weather report", "", 0}}));
+    RecordingUrlSink stopped;
+    StopAfter stop{1};
+    EXPECT_FALSE(VOperaBookmarksIndexer::readBookmarkFile(file, stopped, stop.get()));
+    EXPECT_EQ(stopped.urls(), std::vector<std::string>{"http://news.example/today"});
+    RecordingUrlSink full;
+    full.room = 1;
+    EXPECT_FALSE(VOperaBookmarksIndexer::readBookmarkFile(file, full, [] { return false; }));
+    EXPECT_EQ(full.entries.size(), 1u);
+    RecordingUrlSink none;
+    EXPECT_TRUE(VOperaBookmarksIndexer::readBookmarkFile(folder.sub("nothing.adr"), none, [] {
+        return false;
+    })) << "a file that is not there has no bookmarks";
+    EXPECT_TRUE(none.entries.empty());
+}
+
+TEST_F(Opera, AFileOperaHoldsWhileWritingItKeepsTheCacheItHad) {
+    writeProfileBookmarks(kBookmarks);
+    ASSERT_TRUE(startPlugin());
+    const std::string file = plugin->getIndexer()->getBookmarkFile();
+    // No sharing at all, as a program holds a file it rewrites.
+    vx::CHandle held;
+    held.Attach(
+        ::CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.IsValid());
+    RecordingUrlSink sink;
+    EXPECT_FALSE(VOperaBookmarksIndexer::readBookmarkFile(file, sink, [] { return false; }));
+    reread();
+    EXPECT_EQ(plugin->getIndexer()->getCachedCount(), 2u) << "an unreadable file is no empty one";
+    EXPECT_EQ(search("daily"), (Names{"Daily News"}));
+}
+
+TEST_F(Opera, ABookmarkAddedInOperaIsFoundWithoutAskingForTheCache) {
+    writeProfileBookmarks(kBookmarks);
+    ASSERT_TRUE(startPlugin());
+    ASSERT_EQ(search("recipes"), Names{});
+    writeProfileBookmarks(std::string(kBookmarks) +
+                          "\r\n\r\n#URL\r\n\tNAME=Recipes\r\n\tURL=http://recipes.example/\r\n\r\n");
+    Names found;
+    for (int waited = 0; waited < 5000 && found.empty(); waited += 100) {
+        ::Sleep(100);
+        found = search("recipes");
+    }
+    EXPECT_EQ(found, (Names{"Recipes"}));
 }

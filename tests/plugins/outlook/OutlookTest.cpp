@@ -67,7 +67,16 @@ protected:
         component.installed = [](const std::string&) { return true; };
         component.callLimitMs = callLimitMs;
         plugin = new VOutlookPlugin(component);
-        return plugin->startUp();
+        const bool started = plugin->startUp();
+        if (started) {
+            EXPECT_TRUE(plugin->getIndexer()->waitForRebuild(10000)) << "the first cache was not built";
+        }
+        return started;
+    }
+    // The cache read again from the fake as it is now.
+    void reread() {
+        plugin->getIndexer()->updateCache();
+        EXPECT_TRUE(plugin->getIndexer()->waitForRebuild(10000));
     }
     void stopPlugin() {
         if (plugin) {
@@ -181,6 +190,7 @@ TEST_F(Outlook, BothModesFindAPhoneNumberAndListContactsInDisplayTextOrder) {
     EXPECT_EQ(search("5-01"), byText);
     EXPECT_EQ(search("bea"), Texts{"Bea"});
     core->setLiveSearching(true);
+    EXPECT_TRUE(plugin->getIndexer()->waitForRebuild(10000));
     EXPECT_EQ(plugin->getIndexer()->getCachedCount(), 0u);
     EXPECT_EQ(search("5-01"), byText);
 }
@@ -200,7 +210,7 @@ TEST_F(Outlook, AMissingFolderOrItemListOrAFailingNextItemEndsTheWalkWithWhatWas
         fake().folder = c.folder;
         fake().items = c.items;
         fake().failNextAt = c.failNextAt;
-        plugin->getIndexer()->updateCache();
+        reread();
         EXPECT_EQ(plugin->getIndexer()->getCachedCount(), c.kept);
         EXPECT_EQ(fake().liveObjects(), 2) << "only the session and its helper stay";
     }
@@ -215,12 +225,13 @@ TEST_F(Outlook, AnUnreadableItemIsSkippedAndAThrowingComponentLeavesNoObjectBehi
     EXPECT_EQ(plugin->getIndexer()->getCachedCount(), 1u);
 
     fake().contacts[2].throwOnRead = true;
-    plugin->getIndexer()->updateCache();
-    EXPECT_EQ(plugin->getIndexer()->getCachedCount(), 0u);
+    reread();
+    EXPECT_EQ(search("cyr"), Texts{"Cyril"}) << "a reading that broke off keeps the cache it had";
     EXPECT_EQ(fake().liveObjects(), 2);
     fake().contacts[2].throwOnRead = false;
-    plugin->getIndexer()->updateCache();
-    EXPECT_EQ(plugin->getIndexer()->getCachedCount(), 1u) << "the apartment thread lived on";
+    fake().contacts.push_back(person("Dora"));
+    reread();
+    EXPECT_EQ(plugin->getIndexer()->getCachedCount(), 2u) << "the apartment thread lived on";
 }
 
 TEST_F(Outlook, ACancelledLiveSearchStopsWaitingAtOnceAndItsReadingStopsAtTheNextItem) {
@@ -406,7 +417,7 @@ TEST_F(Outlook, StringsAndExceptionRecordsAreFreedAfterEveryRead) {
     PROCESS_MEMORY_COUNTERS before{}, after{};
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &before, sizeof(before));
     for (int i = 0; i < 40; ++i)
-        plugin->getIndexer()->updateCache();
+        reread();
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &after, sizeof(after));
     // Each read allocates 2 MB for the long value and 2 MB for each string of the exception record: any
     // one of them kept would add 80 MB.
@@ -529,6 +540,7 @@ TEST_F(OutlookComponent, ARegisteredComponentIsCreatedSearchedAndReleasedThrough
     EXPECT_EQ(core->getPluginManager()->getPlugin(0)->getName(), "Outlook");
     auto* listener = new CollectingListener();
     core->registerResultListener(listener);
+    EXPECT_TRUE(core->waitForCaches(10000));
     uint32_t id = 0;
     core->startSeach("smith", id);
     EXPECT_TRUE(waitForWorkers());
@@ -542,4 +554,51 @@ TEST_F(OutlookComponent, ARegisteredComponentIsCreatedSearchedAndReleasedThrough
     EXPECT_EQ(fake().callsTo("session", 18).size(), 1u);
     EXPECT_EQ(fake().callsTo("utils", 9).size(), 1u);
     EXPECT_EQ(fake().apartmentRefsLeft, 0u);
+}
+
+TEST_F(Outlook, AContactAddedOrEditedInTheMailProgramIsFoundWithoutAskingForTheCache) {
+    fake().contacts = {person("Ann")};
+    ASSERT_TRUE(startPlugin());
+    auto firstFound = [&](const std::string& text) {
+        Texts found;
+        for (int waited = 0; waited < 6000 && found.empty(); waited += 100) {
+            ::Sleep(100);
+            found = search(text);
+        }
+        return found;
+    };
+    fake().contacts.push_back(person("Bob"));
+    EXPECT_EQ(firstFound("bob"), Texts{"Bob"}) << "one more item";
+    // Same count: only the folder's time tells of it.
+    fake().contacts[1].values[kName1] = "Robert";
+    fake().contacts[1].values[kSearchText1] = "Robert";
+    fake().folderModified += 1.0 / 24;
+    EXPECT_EQ(firstFound("robert"), Texts{"Robert"}) << "an item edited";
+    const std::size_t readsBefore = fake().callsTo("item0", kEntryId).size();
+    ::Sleep(2500);
+    EXPECT_EQ(fake().callsTo("item0", kEntryId).size(), readsBefore) << "read again with nothing changed";
+}
+
+TEST_F(Outlook, ARebuildWaitingForTheComponentHoldsNeitherTheWindowNorSearchesNorTheIndexersEnd) {
+    vx::CHandle hold, held;
+    hold.Attach(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    held.Attach(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    fake().contacts = {person("Ann"), person("Bob")};
+    ASSERT_TRUE(startPlugin());
+    fake().held = held.Get();
+    fake().contacts[0].holdRead = hold.Get();
+    fake().contacts.push_back(person("Cyd"));
+    // Neither call can hang for good: a caller waits for the component 15 s at most.
+    auto took = [](auto f) {
+        const DWORD start = ::GetTickCount();
+        f();
+        return ::GetTickCount() - start;
+    };
+    EXPECT_LT(took([&] { plugin->getIndexer()->updateCache(); }), 1000u) << "the window waited";
+    ASSERT_EQ(::WaitForSingleObject(held.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(search("ann"), Texts{"Ann"}) << "from the cache it had";
+    EXPECT_EQ(search("cyd"), Texts{});
+    // Unregistered while its builder waits: it stops waiting at once.
+    EXPECT_LT(took([&] { core->unregisterIndexer(plugin->getIndexer()); }), 3000u);
+    ::SetEvent(hold.Get());
 }

@@ -8,6 +8,8 @@
 namespace {
 
 std::atomic<long> live{0};
+// The fake's own ids for the members asked for by name.
+const DISPID kCountId = 0x7001, kModifiedId = 0x7002;
 const CLSID kSessionClsid = {0xB0B5F3C1, 0x6A53, 0x4B8E, {0x9D, 0x0A, 0x3F, 0x1E, 0x2C, 0x4D, 0x5A, 0x61}};
 const CLSID kUtilsClsid = {0xB0B5F3C1, 0x6A53, 0x4B8E, {0x9D, 0x0A, 0x3F, 0x1E, 0x2C, 0x4D, 0x5A, 0x62}};
 
@@ -77,7 +79,15 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        FakeOutlook& f = FakeOutlook::get();
+        if (count != 1)
+            return DISP_E_UNKNOWNNAME;
+        if (name == "items" && f.countKnown && _wcsicmp(names[0], L"Count") == 0)
+            return *ids = kCountId, S_OK;
+        if (name == "folder" && f.modifiedKnown && _wcsicmp(names[0], L"LastModificationTime") == 0)
+            return *ids = kModifiedId, S_OK;
+        *ids = DISPID_UNKNOWN;
         return DISP_E_UNKNOWNNAME;
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
@@ -125,6 +135,16 @@ public:
             return answerIfPresent(f.folder, [] { return new FakeObject("folder"); });
         if (name == "folder" && id == 17)
             return answerIfPresent(f.items, [] { return new FakeObject("items"); });
+        if (name == "items" && id == kCountId && result) {
+            result->vt = VT_I4;
+            result->lVal = static_cast<long>(f.contacts.size());
+            return S_OK;
+        }
+        if (name == "folder" && id == kModifiedId && result) {
+            result->vt = VT_DATE;
+            result->date = f.folderModified;
+            return S_OK;
+        }
         if (name == "items" && id == 5)
             return item(index = 0);
         if (name == "items" && id == 7)
@@ -201,6 +221,8 @@ void FakeOutlook::reset() {
     failNextAt = -1;
     failSession = failUtils = failLogOn = false;
     exceptionTextSize = 8;
+    countKnown = modifiedKnown = true;
+    folderModified = 45000.5;
     held = nullptr;
     holdLogOn = nullptr;
     uninitialisations = 0;

@@ -52,6 +52,10 @@ public:
     size_t exceptionTextSize = 8; // characters in each string of an exception record
     HANDLE held = nullptr;        // set when a read starts waiting on holdRead, or log-on on holdLogOn
     HANDLE holdLogOn = nullptr;   // logging on waits for this event, as on a server that does not answer
+    // The folder's change check: the items' "Count" and the folder's "LastModificationTime", each known
+    // by name unless a test says otherwise.
+    bool countKnown = true, modifiedKnown = true;
+    double folderModified = 45000.5; // an OLE date
 
     std::vector<FakeCall> calls();
     std::vector<FakeCall> callsTo(const std::string& object, DISPID id);
