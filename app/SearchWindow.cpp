@@ -784,21 +784,15 @@ void CVerbinoxDlg::showMenu(UINT menuId, POINT at) {
 
 void CVerbinoxDlg::updateCache() {
     // The core counts a search as running until it is cancelled, also one that found everything long
-    // ago: what runs is stopped, and the rebuild joins its workers.
+    // ago: what runs is stopped, and each source rebuilds on its own thread. The window stays usable:
+    // a search meanwhile is answered from the caches as they were.
     cancelSearch();
     list.clear();
     if (mode != ActionMode)
         mode = Idle;
-    HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-    showWindow();
-    commandLine.setTextProgrammatically("Updating cache...");
-    ::UpdateWindow(hwnd);
-    ::HideCaret(commandLine.getHwnd());
-    core->updateCache();
+    // The text goes with its results: an empty list under a text would say it found nothing.
     commandLine.setTextProgrammatically("");
-    ::UpdateWindow(hwnd);
-    ::ShowCaret(commandLine.getHwnd());
-    ::SetCursor(previous);
+    core->updateCache();
 }
 
 void CVerbinoxDlg::openWebPage(const char* path) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Creates the program benchmark's profile natively: the seven folders the file-system presets search,
-50,000 files in all, most of them documents in nested folders, shortcuts in the menus."""
+200,000 files in all, most of them documents in nested folders, shortcuts in the menus."""
 import os
 import sys
 
@@ -8,9 +8,9 @@ import sys
 FOLDERS = {
     "Start Menu": (5000, [".lnk", ".lnk", ".ini"], 50),
     "All Start Menu": (5000, [".lnk", ".lnk", ".url"], 50),
-    "Documents": (30000, [".doc", ".pdf", ".txt", ".jpg", ".mp3", ".xls", ".odt", ".png"], 200),
-    "Desktop": (4000, [".exe", ".lnk", ".txt", ".pdf"], 100),
-    "All Desktop": (2000, [".exe", ".lnk", ".doc"], 100),
+    "Documents": (170000, [".doc", ".pdf", ".txt", ".jpg", ".mp3", ".xls", ".odt", ".png"], 200),
+    "Desktop": (12000, [".exe", ".lnk", ".txt", ".pdf"], 100),
+    "All Desktop": (4000, [".exe", ".lnk", ".doc"], 100),
     "Recent": (3000, [".lnk"], 0),
     "Quick Launch": (1000, [".lnk"], 0),
 }

@@ -15,8 +15,8 @@ out="$root/bench-results"
 mkdir -p "$out"
 echo "bench: making the synthetic tree (200,000 files) once, natively"
 python3 "$root/bench/make_tree.py" "$out/tree"
-echo "bench: making the program's profile (50,000 files in the seven preset folders) once, natively"
-python3 "$root/bench/make_profile.py" "$out/profile"
+echo "bench: making the program's profile (200,000 files in the seven preset folders) once, natively"
+python3 "$root/bench/make_profile.py" "$out/profile-200k"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineserver -p
 targets=(x86_64)
@@ -32,6 +32,6 @@ for t in "${targets[@]}"; do
     cp -a "$root/build/dist/Verbinox-$t" "$stage"
     cp "$root/build/$t/bin/vx_bench_app.exe" "$root/build/$t/bin/vx_test_fakes.dll" "$stage/"
     "$t-w64-mingw32-strip" --strip-debug "$stage/vx_bench_app.exe" "$stage/vx_test_fakes.dll"
-    wine "$stage/vx_bench_app.exe" "Z:$out/profile" "Z:$out/app-$t.json" </dev/null
+    wine "$stage/vx_bench_app.exe" "Z:$out/profile-200k" "Z:$out/app-$t.json" </dev/null
     wine "$root/build/$t/bin/vx_bench_chromium.exe" "Z:$out/chromium-$t.json" </dev/null
 done

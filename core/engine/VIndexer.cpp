@@ -126,10 +126,117 @@ void VIndexer::reapWorkers() {
 }
 
 void VIndexer::stopWorker() {
+    if (isBuilderThread()) {
+        // A build that clears its own cache: the builder holds the turn, so no search reads the cache,
+        // a worker waiting for the turn would never end, and the builder cannot join itself. The search
+        // typed meanwhile must not be dropped either: it runs on the new cache.
+        return;
+    }
+    // The builder hears first, so a worker waiting behind its build is not kept waiting for all of it.
+    signalBuilderStop();
     cancelSearch();
     for (vx::CThread& worker : workers)
         worker.Wait();
     workers.clear();
+    joinBuilder();
+}
+
+void VIndexer::requestRebuild() {
+    std::lock_guard<std::mutex> hold(buildMutex);
+    if (builderStop.load())
+        return; // being stopped: the owner asks again once it has restarted whatever it stops for
+    rebuildAsked = true;
+    if (!builder.IsCreated()) {
+        if (!builderWake.IsValid())
+            builderWake.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (!builderWake.IsValid() || !builder.Create(&VIndexer::builderFunc, this)) {
+            // No thread to be had: the cache stays as it is, and nobody waits for a build that never comes.
+            builder.Close();
+            rebuildAsked = false;
+            buildDone.notify_all();
+            return;
+        }
+    }
+    ::SetEvent(builderWake.Get());
+}
+
+bool VIndexer::waitForRebuild(DWORD ms) const {
+    std::unique_lock<std::mutex> hold(buildMutex);
+    auto idle = [this] { return !rebuildAsked && !building; };
+    if (ms == INFINITE) {
+        buildDone.wait(hold, idle);
+        return true;
+    }
+    return buildDone.wait_for(hold, std::chrono::milliseconds(ms), idle);
+}
+
+void VIndexer::signalBuilderStop() {
+    std::lock_guard<std::mutex> hold(buildMutex);
+    if (!builder.IsCreated())
+        return;
+    builderStop.store(true);
+    ::SetEvent(builderWake.Get());
+}
+
+void VIndexer::joinBuilder() {
+    {
+        // Said again: a search's worker may have started the builder after the first word.
+        std::lock_guard<std::mutex> hold(buildMutex);
+        if (!builder.IsCreated())
+            return;
+        builderStop.store(true);
+        ::SetEvent(builderWake.Get());
+    }
+    builder.Wait();
+    std::lock_guard<std::mutex> hold(buildMutex);
+    builder.Close();
+    builderStop.store(false);
+    rebuildAsked = false;
+    building = false;
+    buildDone.notify_all();
+}
+
+unsigned __stdcall VIndexer::builderFunc(void* param) {
+    static_cast<VIndexer*>(param)->runBuilder();
+    return 0;
+}
+
+void VIndexer::runBuilder() {
+    builderId.store(::GetCurrentThreadId());
+    const std::function<bool()> stop = [this] { return builderStop.load(); };
+    while (!builderStop.load()) {
+        const DWORD woke = ::WaitForSingleObject(builderWake.Get(), followInterval());
+        if (builderStop.load())
+            break;
+        bool build = false;
+        {
+            std::lock_guard<std::mutex> hold(buildMutex);
+            build = rebuildAsked;
+            rebuildAsked = false;
+            building = build;
+        }
+        // Whatever a build or a check throws (out of memory half-way) ends that step, never the thread:
+        // the cache it would have replaced stays.
+        try {
+            if (build)
+                rebuild(stop);
+            else if (woke == WAIT_TIMEOUT)
+                follow(stop);
+        } catch (...) {
+        }
+        if (build) {
+            std::lock_guard<std::mutex> hold(buildMutex);
+            building = false;
+            buildDone.notify_all();
+        }
+    }
+    builderId.store(0);
+}
+
+void VIndexer::rebuild(const std::function<bool()>&) {
+    // A cache of results read in place by the search: no search may run while it changes.
+    vx::CCriticalSectionLock myTurn(turn);
+    updateCache();
 }
 
 void VIndexer::liveSearch(uint32_t id, const std::string& text) {
@@ -249,11 +356,10 @@ void VResultBatch::clear() {
 }
 
 void VIndexer::startLiveSearch() {
-    // A cache whose source changed on disk is rebuilt here, on the worker, so the window never waits
-    // for it and the search that follows sees what the source holds now. A rebuild polls
-    // rebuildCancelled: one cut short keeps the old cache, which stays stale for the next search.
+    // A cache whose source changed is rebuilt by the builder, never here: this search goes on over the
+    // cache it has, and the next one sees the new one once it is in place.
     if (!getLiveSearching() && !cancelRequested() && isCacheStale())
-        updateCache();
+        requestRebuild();
     search();
 }
 

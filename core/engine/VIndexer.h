@@ -5,8 +5,11 @@
 #include "util/Win32Handle.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +75,16 @@ public:
     // What this indexer searches, in words a user recognises (a folder, a file); empty when it has
     // nothing to say. Tools print it when a search finds nothing.
     virtual std::string getSourceDescription() const { return std::string(); }
+    // What the last build had to do, for a tool's standard error ("built the cache of C:\x: 12,345
+    // files in 2.1 s"); empty when it only loaded a kept cache or brought one up to date.
+    virtual std::string getCacheNote() const { return std::string(); }
+
+    // Asks for the cache to be rebuilt on the indexer's builder thread (started on first use, joined
+    // by stopWorker) and returns at once: searches go on over the cache they have. A request made while
+    // a build runs makes one more build after it. Any thread.
+    void requestRebuild();
+    // Waits until no build is asked for or running; true when that came within ms. Not on the builder.
+    bool waitForRebuild(DWORD ms = INFINITE) const;
 
     VPlugin* getPlugin() const { return plugin; }
     // Stops the running search at its next check, and drops a search still waiting for its turn.
@@ -81,7 +94,8 @@ public:
     // Cancels the running search and hands the new one to a worker without waiting for anything: the
     // worker waits for its predecessor to end, the calling (window) thread never does. Main thread.
     void liveSearch(uint32_t id, const std::string& text);
-    // Sets the cancel flag, waits for every worker to end and closes their handles. Owner's thread only.
+    // Sets the cancel flag, waits for every worker and the builder to end and closes their handles.
+    // Owner's thread only.
     void stopWorker();
     // True while a worker of this indexer has not ended. Owner's thread only.
     bool isWorkerRunning() const;
@@ -97,6 +111,17 @@ protected:
     // when cancelled). Whatever it throws is caught at the thread's edge and ends the search as if it
     // had been cancelled; it must leave nothing it built behind.
     virtual void search() = 0;
+    // Run on the builder for each request. The default takes the search turn (searches wait for it; the
+    // window never does) and calls updateCache. Overrides build a whole new cache aside and swap it in,
+    // so a search keeps the cache it started with, and poll stop: true once the indexer is being
+    // stopped. A build cut short keeps the old cache.
+    virtual void rebuild(const std::function<bool()>& stop);
+    // While idle the builder calls follow every followInterval milliseconds (INFINITE: never): the place
+    // to check a source that changes by itself and apply what changed.
+    virtual DWORD followInterval() const { return INFINITE; }
+    virtual void follow(const std::function<bool()>&) {}
+    // True on this indexer's builder thread.
+    bool isBuilderThread() const { return builderId.load() == ::GetCurrentThreadId(); }
     bool getLiveSearching() const;
     // match for a text that is already lower-cased (or for case-sensitive searches, as stored):
     // what a cache of lower-cased names calls to skip the copy. Inline, for loops over many names.
@@ -110,10 +135,12 @@ protected:
     bool cancelRequested() const { return cancelled.load(std::memory_order_relaxed); }
     // True on the worker that runs this indexer's search, from before its first step to its end.
     bool isWorkerThread() const { return threadId.load() == ::GetCurrentThreadId(); }
-    // What a cache rebuild polls: true once the search that runs it was cancelled. A rebuild on the
-    // owner's thread (start-up, the core's own refresh) is never cut short: the flag there still tells
-    // of the search stopped before it.
-    bool rebuildCancelled() const { return isWorkerThread() && isCancelled(); }
+    // What a cache rebuild polls: on a search's worker, true once that search was cancelled; on the
+    // builder, once the indexer is being stopped. A rebuild on the owner's thread is never cut short:
+    // the flag there still tells of the search stopped before it.
+    bool rebuildCancelled() const {
+        return (isWorkerThread() && isCancelled()) || (isBuilderThread() && builderStop.load());
+    }
 
     uint32_t searchId = 0;
     std::string searchString;
@@ -127,6 +154,11 @@ private:
     void startLiveSearch();
     // Closes the handles of workers that have ended. Owner's thread only.
     void reapWorkers();
+    static unsigned __stdcall builderFunc(void* indexer);
+    void runBuilder();
+    // Tells the builder to stop, then (after the workers have ended) joins it.
+    void signalBuilderStop();
+    void joinBuilder();
     static bool startOnlyOption();
 
     // Every worker not yet joined, oldest first: created, joined and closed only by the owner's thread.
@@ -142,4 +174,15 @@ private:
     std::atomic<DWORD> threadId{0};   // the searching worker, set by itself
     VPlugin* plugin;
     std::atomic<bool> cancelled{false};
+
+    // The builder: one thread per indexer, made by the first request and kept (it follows the source)
+    // until stopWorker joins it. buildMutex guards the flags and the handle; buildDone wakes waiters.
+    mutable std::mutex buildMutex;
+    mutable std::condition_variable buildDone;
+    vx::CThread builder;
+    vx::CHandle builderWake; // auto-reset: a request, or the stop
+    bool rebuildAsked = false;
+    bool building = false;
+    std::atomic<bool> builderStop{false};
+    std::atomic<DWORD> builderId{0};
 };

@@ -347,21 +347,32 @@ void VVerbinoxCore::addAction(uint32_t searchId, VAction* action) {
 void VVerbinoxCore::updateCache() {
     if (currentSearchId.load() != 0)
         return;
+    // Each indexer builds on its own thread; the caller (the window) goes on at once.
+    for (VIndexer* indexer : indexers)
+        indexer->requestRebuild();
+}
+
+bool VVerbinoxCore::waitForCaches(DWORD ms) {
+    const DWORD start = ::GetTickCount();
     for (VIndexer* indexer : indexers) {
-        indexer->stopWorker();
-        indexer->updateCache();
+        DWORD left = ms;
+        if (ms != INFINITE) {
+            const DWORD spent = ::GetTickCount() - start;
+            left = spent >= ms ? 0 : ms - spent;
+        }
+        if (!indexer->waitForRebuild(left))
+            return false;
     }
+    return true;
 }
 
 void VVerbinoxCore::setLiveSearching(bool value) {
     if (liveSearching.load() == value)
         return;
     liveSearching.store(value);
-    // A cache must not be rebuilt under a worker that reads it.
-    for (VIndexer* indexer : indexers) {
-        indexer->stopWorker();
-        indexer->updateCache();
-    }
+    // Each builder makes (or, going live, drops) its cache; a search meanwhile uses what it has.
+    for (VIndexer* indexer : indexers)
+        indexer->requestRebuild();
 }
 
 void VVerbinoxCore::replaceFont(HFONT& target, const LOGFONTA* record) {

@@ -80,12 +80,16 @@ public:
     void addResult(uint32_t searchId, VResult* result);
     void addResults(uint32_t searchId, VResult** results, int count);
     void addAction(uint32_t searchId, VAction* action);
-    // Rebuilds every cache, unless a search is current.
+    // Asks every indexer to rebuild its cache on its own thread; returns at once. Refused while a
+    // search is current.
     void updateCache();
+    // Waits for every indexer's asked-for builds; true when they ended within ms. Not the window's:
+    // for tools and tests.
+    bool waitForCaches(DWORD ms = INFINITE);
 
     // Options, read by workers while they match.
     bool getLiveSearching() const { return liveSearching.load(); }
-    // Refreshes every cache when the value changes (the workers are stopped first).
+    // Asks every indexer to rebuild its cache (or drop it, going live) when the value changes.
     void setLiveSearching(bool value);
     int getSearchMinChars() const { return searchMinChars.load(); }
     void setSearchMinChars(int value) { searchMinChars.store(value); }

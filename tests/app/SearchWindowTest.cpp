@@ -679,6 +679,7 @@ TEST_F(SearchWindowTest, UpdateCacheRebuildsAfterASearchThatFinished) {
     ASSERT_EQ(shown(), std::vector<std::string>{"abc1"});
     const long builds = FakeCounters::cacheBuilds.load();
     ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_UPDATECACHE, 0);
+    ASSERT_TRUE(VVerbinoxCore::instance()->waitForCaches(5000));
     EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
     EXPECT_EQ(dialog->getCommandLine().getText(), "");
     EXPECT_EQ(dialog->getList().getCount(), 0) << "nothing found for a text that is gone";
@@ -692,6 +693,7 @@ TEST_F(SearchWindowTest, TrayCommandsWaitWhileThePreferencesSheetIsOpen) {
     const long builds = FakeCounters::cacheBuilds.load();
     ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_UPDATECACHE, 0);
     ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_SHOW, 0);
+    ASSERT_TRUE(core()->waitForCaches(5000));
     EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds) << "no rebuild under the sheet";
     EXPECT_FALSE(::IsWindowVisible(dialog->getHwnd())) << "the sheet is brought forward instead";
     EXPECT_FALSE(dialog->isCommandAvailable(ID_TRAY_UPDATECACHE)) << "greyed in the tray menu";
@@ -699,6 +701,7 @@ TEST_F(SearchWindowTest, TrayCommandsWaitWhileThePreferencesSheetIsOpen) {
     dialog->getOpenPreferences()->cancel();
     pumpMessages(30);
     ::SendMessageW(dialog->getHwnd(), WM_COMMAND, ID_TRAY_UPDATECACHE, 0);
+    ASSERT_TRUE(VVerbinoxCore::instance()->waitForCaches(5000));
     EXPECT_EQ(FakeCounters::cacheBuilds.load(), builds + 1);
 }
 

@@ -143,7 +143,7 @@ TEST_F(CoreLifetime, RemovingAPluginWhoseSlowWorkersReadTheRegistryJoinsThemOuts
     EXPECT_EQ(FakeCounters::indexers.load(), 0);
 }
 
-TEST_F(CoreLifetime, TogglingLiveSearchingUnderASlowWorkerStopsItBeforeTheCacheGoes) {
+TEST_F(CoreLifetime, TogglingLiveSearchingUnderASlowWorkerEmptiesTheCacheOnlyAfterItsSearch) {
     auto* indexer = cachedIndexer(nullptr, manyNames(200, "abc"));
     indexer->setCandidateDelayMicros(200);
     indexer->setReadsCoreRegistry(true);
@@ -154,9 +154,11 @@ TEST_F(CoreLifetime, TogglingLiveSearchingUnderASlowWorkerStopsItBeforeTheCacheG
     core->startSeach("abc", id);
     ::Sleep(5);
     ASSERT_TRUE(indexer->isWorkerRunning());
-    mustFinishWithin(10000, "setLiveSearching under a slow worker", [&] { core->setLiveSearching(true); });
-    EXPECT_FALSE(indexer->isWorkerRunning());
-    EXPECT_EQ(listener->everDelivered(), 0) << "the stopped search delivered nothing";
+    mustFinishWithin(2000, "setLiveSearching under a slow worker", [&] { core->setLiveSearching(true); });
+    ASSERT_TRUE(waitForWorkers(20000));
+    ASSERT_TRUE(core->waitForCaches(5000));
+    EXPECT_EQ(listener->everDelivered(), 200) << "the search lost part of the cache it read";
+    listener->clear();
     core->startSeach("abc19", id);
     ASSERT_TRUE(waitForWorkers(20000));
     EXPECT_EQ(listener->texts().size(), 11u) << "live mode searches the names themselves";
