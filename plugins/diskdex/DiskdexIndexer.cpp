@@ -374,7 +374,13 @@ FolderCache::CheckStats VDiskdexIndexer::getLastCheckStats() const {
 }
 
 std::string VDiskdexIndexer::getCacheFile() const {
-    return vx::cacheFolder() + vx::cacheFileName(kCacheKind, snapshot().key());
+    return cacheFileFor(snapshot().key());
+}
+
+std::string VDiskdexIndexer::cacheFileFor(const std::string& key) {
+    // Without a folder for caches nothing is persisted: never a file in the current directory.
+    const std::string folder = vx::cacheFolder();
+    return folder.empty() ? std::string() : folder + vx::cacheFileName(kCacheKind, key);
 }
 
 void VDiskdexIndexer::install(std::shared_ptr<const FolderCache> next, const std::string& key, bool changed) {
@@ -397,10 +403,12 @@ bool VDiskdexIndexer::saveCache() {
     }
     if (!c || !unsaved)
         return c != nullptr;
+    const std::string file = cacheFileFor(key);
+    if (file.empty())
+        return false;
     // Cleared first: a change swapped in while the file is written makes it unsaved again.
     unsaved = false;
-    if (vx::writeCacheFile(vx::cacheFolder() + vx::cacheFileName(kCacheKind, key), kCacheKind, kCacheVersion,
-                           key, c->serialize()))
+    if (vx::writeCacheFile(file, kCacheKind, kCacheVersion, key, c->serialize()))
         return true;
     unsaved = true;
     return false;
@@ -432,8 +440,8 @@ void VDiskdexIndexer::rebuild(const std::function<bool()>& stop) {
     saveCache();
     std::string payload;
     std::shared_ptr<const FolderCache> loaded;
-    if (vx::readCacheFile(vx::cacheFolder() + vx::cacheFileName(kCacheKind, key), kCacheKind, kCacheVersion, key,
-                          payload, kMaxCacheBytes))
+    const std::string file = cacheFileFor(key);
+    if (!file.empty() && vx::readCacheFile(file, kCacheKind, kCacheVersion, key, payload, kMaxCacheBytes))
         loaded = FolderCache::deserialize(payload, settings);
     std::string().swap(payload);
     if (loaded) {

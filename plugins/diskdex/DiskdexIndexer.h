@@ -99,6 +99,8 @@ private:
     // Calls visit(folder, name, isDir) for every entry that passes the filters; false when cancelled.
     template <class Visit> bool walk(const FolderSettings& settings, Visit visit, bool stopOnCancel) const;
     static std::vector<std::string> lowerAll(const std::vector<std::string>& patterns);
+    // Where the cache for the settings of key is persisted; empty when there is no folder for caches.
+    static std::string cacheFileFor(const std::string& key);
     // Swaps a new snapshot in for the settings of key.
     void install(std::shared_ptr<const FolderCache> cache, const std::string& key, bool changed);
     // Reads again the folders whose times changed (and the suspects); on the builder.
