@@ -130,16 +130,18 @@ std::string stageVxsearch(const std::string& tree) {
     if (!::CopyFileA((bin + "vxsearch.exe").c_str(), (stage + "vxsearch.exe").c_str(), FALSE) ||
         !::CopyFileA((bin + "Plugins\\Diskdex.vll").c_str(), (stage + "Plugins\\Diskdex.vll").c_str(), FALSE))
         return std::string();
-    const std::string xml = "<Verbinox><Verbinox><Core><PluginMgr><Diskdex><Indexer Path=\"" + tree +
-                            "\" IncludeFilters=\"\" ExcludeFilters=\"\" Recurse=\"true\" "
-                            "MatchDirectories=\"false\" /></Diskdex></PluginMgr></Core></Verbinox></Verbinox>\n";
+    const std::string xml =
+        "<Verbinox><Verbinox><Core><PluginMgr><Diskdex><Indexer Path=\"" + tree +
+        "\" IncludeFilters=\"\" ExcludeFilters=\"\" Recurse=\"true\" "
+        "MatchDirectories=\"false\" /></Diskdex></PluginMgr></Core></Verbinox></Verbinox>\n";
     return writeText(stage + "Verbinox.xml", xml) ? stage : std::string();
 }
 
 // One whole vxsearch process, from its start to its end, in ms; its standard error goes to errFile.
 double timeVxsearch(const std::string& stage, const std::string& errFile) {
     SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-    HANDLE err = ::CreateFileA(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    HANDLE err =
+        ::CreateFileA(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
     HANDLE out = ::CreateFileA("NUL", GENERIC_WRITE, 0, &sa, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOA si{};
     si.cb = sizeof(si);
@@ -149,8 +151,8 @@ double timeVxsearch(const std::string& stage, const std::string& errFile) {
     PROCESS_INFORMATION pi{};
     std::string command = "\"" + stage + "vxsearch.exe\" id19999";
     const double t = nowMs();
-    const bool started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
-                                          stage.c_str(), &si, &pi) != FALSE;
+    const bool started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                                          nullptr, stage.c_str(), &si, &pi) != FALSE;
     ::CloseHandle(err);
     ::CloseHandle(out);
     if (!started)
@@ -448,12 +450,16 @@ int main(int argc, char** argv) {
         std::fprintf(out, "  \"startSeachBlockReplacingMs\": %.3f,\n  \"bytesPerCachedFile\": %.1f,\n",
                      median(blockReplacing), bytesPerFile);
         std::fprintf(out, "  \"cacheOverheadBytesPerFile\": %.1f,\n", overheadPerFile);
-        std::fprintf(out, "  \"warmCacheLoadMs\": %.3f,\n  \"folderCheckMs\": %.3f,\n  \"foldersChecked\": %zu,\n",
+        std::fprintf(out,
+                     "  \"warmCacheLoadMs\": %.3f,\n  \"folderCheckMs\": %.3f,\n  \"foldersChecked\": %zu,\n",
                      median(loads), median(checks), checkStats.foldersChecked);
-        std::fprintf(out, "  \"changeVisibleMs\": %.1f,\n  \"cacheFileBytes\": %llu,\n  \"cacheNameBytes\": %zu,\n",
-                     median(visible), static_cast<unsigned long long>(cacheFileBytes), cachedNameBytes);
-        std::fprintf(out, "  \"cacheFileToNames\": %.3f,\n  \"vxsearchWarmMs\": %.1f,\n  \"vxsearchColdMs\": %.1f\n}\n",
-                     fileRatio, median(warm), median(cold));
+        std::fprintf(
+            out, "  \"changeVisibleMs\": %.1f,\n  \"cacheFileBytes\": %llu,\n  \"cacheNameBytes\": %zu,\n",
+            median(visible), static_cast<unsigned long long>(cacheFileBytes), cachedNameBytes);
+        std::fprintf(
+            out,
+            "  \"cacheFileToNames\": %.3f,\n  \"vxsearchWarmMs\": %.1f,\n  \"vxsearchColdMs\": %.1f\n}\n",
+            fileRatio, median(warm), median(cold));
         std::fclose(out);
     }
     return 0;

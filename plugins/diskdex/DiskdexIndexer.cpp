@@ -482,7 +482,8 @@ void VDiskdexIndexer::check(const FolderSettings& settings, const std::function<
     lastCheck = ::GetTickCount();
     if (stop())
         return; // the suspects stay for the next check
-    lastCheckMs = static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    lastCheckMs =
+        static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
     suspects.clear();
     {
         std::lock_guard<std::mutex> hold(cacheLock);

@@ -145,7 +145,8 @@ public:
     void copy(const FolderCache& from, std::size_t entry) {
         if (!fits(from.length(entry)))
             return;
-        out.entries.push_back(static_cast<uint32_t>(out.names.size()) | (from.entries[entry] & FolderCache::kDirBit));
+        out.entries.push_back(static_cast<uint32_t>(out.names.size()) |
+                              (from.entries[entry] & FolderCache::kDirBit));
         out.names.append(from.name(entry));
         out.lowerNames.append(from.lowerName(entry));
     }
@@ -186,7 +187,8 @@ std::shared_ptr<const FolderCache> FolderCache::walk(const FolderSettings& setti
     return cache;
 }
 
-std::shared_ptr<const FolderCache> FolderCache::refreshed(const FolderSettings& settings, const Suspects& suspects,
+std::shared_ptr<const FolderCache> FolderCache::refreshed(const FolderSettings& settings,
+                                                          const Suspects& suspects,
                                                           const std::function<bool()>& stop,
                                                           CheckStats* stats) const {
     const std::size_t n = folders.size();
@@ -255,7 +257,8 @@ std::shared_ptr<const FolderCache> FolderCache::refreshed(const FolderSettings& 
         const uint32_t parent = i > 0 ? newIndex[f.parent] : kNone;
         if (state[i] == Same) {
             newIndex[i] = static_cast<uint32_t>(next->folders.size());
-            next->folders.push_back({f.path, f.writeTime, parent, static_cast<uint32_t>(next->entries.size())});
+            next->folders.push_back(
+                {f.path, f.writeTime, parent, static_cast<uint32_t>(next->entries.size())});
             for (std::size_t e = f.firstEntry, end = entryEnd(i); e < end; ++e)
                 builder.copy(*this, e);
             continue;
@@ -373,8 +376,7 @@ std::shared_ptr<const FolderCache> FolderCache::deserialize(std::string_view pay
         offset += bits >> 1;
     }
     std::string_view all;
-    if (!r.text(all) || all.size() != offset || !r.atEnd() ||
-        all.find('\0') != std::string_view::npos)
+    if (!r.text(all) || all.size() != offset || !r.atEnd() || all.find('\0') != std::string_view::npos)
         return nullptr;
     cache->names.assign(all.data(), all.size());
     cache->lowerNames.resize(all.size());

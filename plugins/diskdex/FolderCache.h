@@ -13,7 +13,7 @@
 
 // What one walk keeps and drops; a cache is only valid for the settings it was made with.
 struct FolderSettings {
-    std::string root;                           // resolved; empty: nothing to walk
+    std::string root;                          // resolved; empty: nothing to walk
     std::vector<std::string> include, exclude; // lower-cased patterns
     bool recurse = true;
     bool matchDirectories = false;
@@ -27,9 +27,9 @@ class FolderCache {
 public:
     static const uint32_t kNone = UINT32_MAX;
     struct Folder {
-        std::string path;   // as results show it, ending in a backslash
-        uint64_t writeTime; // 0: unknown, so the next check reads the folder again
-        uint32_t parent;    // kNone for the root; always before its children
+        std::string path;    // as results show it, ending in a backslash
+        uint64_t writeTime;  // 0: unknown, so the next check reads the folder again
+        uint32_t parent;     // kNone for the root; always before its children
         uint32_t firstEntry; // its entries run to the next folder's first
     };
     // What a check of the folder times did, for the benchmark and the tests.
@@ -62,7 +62,9 @@ public:
         return folderIndex + 1 < folders.size() ? folders[folderIndex + 1].firstEntry : entries.size();
     }
     bool isDir(std::size_t entry) const { return (entries[entry] & kDirBit) != 0; }
-    std::string_view name(std::size_t entry) const { return std::string_view(names).substr(offset(entry), length(entry)); }
+    std::string_view name(std::size_t entry) const {
+        return std::string_view(names).substr(offset(entry), length(entry));
+    }
     std::string_view lowerName(std::size_t entry) const {
         return std::string_view(lowerNames).substr(offset(entry), length(entry));
     }
@@ -75,7 +77,8 @@ private:
     static const uint32_t kDirBit = 0x80000000u;
     uint32_t offset(std::size_t entry) const { return entries[entry] & ~kDirBit; }
     uint32_t length(std::size_t entry) const {
-        const uint32_t end = entry + 1 < entries.size() ? offset(entry + 1) : static_cast<uint32_t>(names.size());
+        const uint32_t end =
+            entry + 1 < entries.size() ? offset(entry + 1) : static_cast<uint32_t>(names.size());
         return end - offset(entry);
     }
     void finish();

@@ -20,7 +20,8 @@ struct IoStatus {
     };
     ULONG_PTR Information;
 };
-using QueryFn = LONG(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, IoStatus*, PVOID, ULONG, int, BOOLEAN, PVOID, BOOLEAN);
+using QueryFn = LONG(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, IoStatus*, PVOID, ULONG, int, BOOLEAN, PVOID,
+                              BOOLEAN);
 const ULONG kBufferBytes = 16 * 1024;
 const int kFileDirectoryInformation = 1;
 
@@ -39,8 +40,8 @@ uint64_t fromFileTime(const FILETIME& t) {
 bool CFolderReader::open(const std::wstring& folder, uint64_t* writeTime) {
     at = nullptr;
     handle.Attach(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle.IsValid() || !query())
         return false;
     if (writeTime) {

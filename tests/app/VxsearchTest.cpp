@@ -100,7 +100,8 @@ TEST_F(Vxsearch, LiveModeFindsTheSameAsTheCache) {
 TEST_F(Vxsearch, AWarmRunLoadsTheCacheTheColdOneBuiltAndSaysNothingAboutIt) {
     Outcome cold = vxsearch("notes");
     EXPECT_EQ(cold.exitCode, 0u) << cold.err;
-    EXPECT_NE(cold.err.find("vxsearch: built the cache of " + folder.sub("tree\\docs") + ": "), std::string::npos)
+    EXPECT_NE(cold.err.find("vxsearch: built the cache of " + folder.sub("tree\\docs") + ": "),
+              std::string::npos)
         << cold.err;
     // Made while nothing ran, in a folder that was already cached: the check of folder times finds it.
     ASSERT_TRUE(folder.writeFile("tree\\docs\\deep\\notes-later.txt", "x"));

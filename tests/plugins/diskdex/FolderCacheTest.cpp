@@ -17,8 +17,9 @@ using Names = std::set<std::string>;
 // the cache then records are trusted, and a change afterwards is told by its time alone. Each call goes
 // a minute further back, so that two agings of one folder never give it the same time.
 bool ageFolder(const std::string& path) {
-    HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     FILETIME now;
@@ -171,7 +172,8 @@ TEST_F(FolderCaches, TheCacheFileWrittenAtExitLoadsAtTheNextStartAndFindsAFileMa
     plugin->addIndexer(second);
     ASSERT_TRUE(second->waitForRebuild(20000));
     EXPECT_EQ(second->getCacheNote(), "") << "loaded, not walked";
-    EXPECT_EQ(searchAsIs("note"), (Names{"top note.txt", "deep note.txt", "side note.txt", "made while off note.txt"}));
+    EXPECT_EQ(searchAsIs("note"),
+              (Names{"top note.txt", "deep note.txt", "side note.txt", "made while off note.txt"}));
     EXPECT_EQ(second->getLastCheckStats().foldersRead, 1u) << "only the folder that changed is read again";
 }
 
@@ -313,8 +315,7 @@ TEST_F(FolderCaches, ASlowBuildNeverHoldsTheWindowThreadAndSearchesUseTheOldSnap
         ::Sleep(1);
     Names found;
     mustFinishWithin(2000, "a search during a build", [&] { found = searchAsIs("note"); });
-    EXPECT_EQ(found, (Names{"top note.txt", "deep note.txt", "side note.txt"}))
-        << "the snapshot from before";
+    EXPECT_EQ(found, (Names{"top note.txt", "deep note.txt", "side note.txt"})) << "the snapshot from before";
     EXPECT_FALSE(indexer->waitForRebuild(50));
 
     indexer->hold = false;
