@@ -65,6 +65,9 @@ std::string FolderSettings::key() const {
     }
     key += recurse ? "\nrecurse" : "\nflat";
     key += matchDirectories ? "\nfolders" : "\nfiles";
+    // Names are kept in the active code page: a program started without the UTF-8 manifest (or on a
+    // Windows that ignores it) must not read another page's bytes as its own.
+    key += "\ncp" + std::to_string(::GetACP());
     return key;
 }
 
