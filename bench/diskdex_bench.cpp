@@ -396,6 +396,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bench: vxsearch said the wrong thing about its cache (cold %d, warm %d)\n",
                          coldNoted, warmQuiet);
         removeTree(stage);
+        ::DeleteFileA(vxsearchCache.c_str());
     }
     removeTree(caches);
     core->shutDown();
