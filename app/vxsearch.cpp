@@ -230,6 +230,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vxsearch: \"%s\" is shorter than the %d characters a search needs\n",
                      options.text.c_str(), core->getSearchMinChars());
 
+    // The builders load the persisted caches and bring them up to date, or walk what has none.
+    core->waitForCaches();
+    for (int i = 0; i < core->getNumIndexers(); ++i) {
+        const std::string note = core->getIndexer(i)->getCacheNote();
+        if (!note.empty())
+            std::fprintf(stderr, "vxsearch: %s\n", note.c_str());
+    }
+
     uint32_t id = 0;
     core->startSeach(options.text, id);
     for (int i = 0; i < core->getNumIndexers(); ++i) {

@@ -1,12 +1,16 @@
 // Times the folder indexer on a synthetic tree, each figure next to its floor measured in the same run:
 // cache build against a bare FindFirstFileExW walk, queries against one scan of the same names lower-cased
 // in one contiguous buffer; also cancel latency during a live walk, how long startSeach blocks, and the
-// memory each cached file costs beyond its name. Prints a table; writes JSON to the second argument.
+// memory each cached file costs beyond its name. The persisted cache: how long a warm one takes to load,
+// its size against the names', one check of every folder's time, how soon a new file two levels down
+// is found, and vxsearch (beside this program) as a whole process, warm and cold. Prints a table; writes
+// JSON to the second argument.
 #include "DiskdexIndexer.h"
 #include "DiskdexPlugin.h"
 #include "engine/VListeners.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VResult.h"
+#include "util/CacheFile.h"
 #include "util/VxText.h"
 
 #include "BenchTools.h"
@@ -62,6 +66,117 @@ public:
     std::atomic<long> delivered{0};
 };
 
+// The files and folders the bench makes for itself, removed again at its end.
+std::string tempFolder(const char* name) {
+    char base[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, base);
+    std::string folder = std::string(base) + name + "-" + std::to_string(::GetCurrentProcessId()) + "\\";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+void removeTree(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(folder + name + "\\");
+            else
+                ::DeleteFileA((folder + name).c_str());
+        } while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+bool writeText(const std::string& path, const std::string& text) {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+    ::CloseHandle(h);
+    return ok;
+}
+
+uint64_t fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// vxsearch.exe, the DLLs beside this program and only the folder plug-in, in a folder of their own
+// with settings that name the tree. Empty when something is missing.
+std::string stageVxsearch(const std::string& tree) {
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string bin = self;
+    bin.resize(bin.find_last_of('\\') + 1);
+    const std::string stage = tempFolder("vx-bench-vxsearch");
+    ::CreateDirectoryA((stage + "Plugins").c_str(), nullptr);
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((bin + "*.dll").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            ::CopyFileA((bin + data.cFileName).c_str(), (stage + data.cFileName).c_str(), FALSE);
+        } while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+    }
+    if (!::CopyFileA((bin + "vxsearch.exe").c_str(), (stage + "vxsearch.exe").c_str(), FALSE) ||
+        !::CopyFileA((bin + "Plugins\\Diskdex.vll").c_str(), (stage + "Plugins\\Diskdex.vll").c_str(), FALSE))
+        return std::string();
+    const std::string xml =
+        "<Verbinox><Verbinox><Core><PluginMgr><Diskdex><Indexer Path=\"" + tree +
+        "\" IncludeFilters=\"\" ExcludeFilters=\"\" Recurse=\"true\" "
+        "MatchDirectories=\"false\" /></Diskdex></PluginMgr></Core></Verbinox></Verbinox>\n";
+    return writeText(stage + "Verbinox.xml", xml) ? stage : std::string();
+}
+
+// One whole vxsearch process, from its start to its end, in ms; its standard error goes to errFile.
+double timeVxsearch(const std::string& stage, const std::string& errFile) {
+    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+    HANDLE err =
+        ::CreateFileA(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    HANDLE out = ::CreateFileA("NUL", GENERIC_WRITE, 0, &sa, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi{};
+    std::string command = "\"" + stage + "vxsearch.exe\" id19999";
+    const double t = nowMs();
+    const bool started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                                          nullptr, stage.c_str(), &si, &pi) != FALSE;
+    ::CloseHandle(err);
+    ::CloseHandle(out);
+    if (!started)
+        return -1;
+    ::WaitForSingleObject(pi.hProcess, 120000);
+    const double ms = nowMs() - t;
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    return ms;
+}
+
+std::string readText(const std::string& path) {
+    std::string out;
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
+    char buf[4096];
+    DWORD n = 0;
+    while (::ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0)
+        out.append(buf, n);
+    ::CloseHandle(h);
+    return out;
+}
+
 struct Query {
     const char* text;
     const char* kind;
@@ -89,19 +204,63 @@ int main(int argc, char** argv) {
     core->registerResultListener(&listener);
     auto* plugin = new VDiskdexPlugin();
     plugin->startUp();
+    // The bench's caches go to a folder of its own; vxsearch's to the user's, as it would.
+    std::string vxsearchCache;
+    {
+        VDiskdexIndexer probe(plugin);
+        probe.setPath(root);
+        vxsearchCache = probe.getCacheFile();
+    }
+    const std::string caches = tempFolder("vx-bench-caches");
+    vx::setCacheFolder(caches);
     auto* indexer = new VDiskdexIndexer(plugin);
     indexer->setPath(root);
+    const std::string cacheFile = indexer->getCacheFile();
 
     // Memory first, before the floor's own arrays take heap space the cache could then reuse.
     const std::size_t before = privateBytes();
     indexer->updateCache();
+    indexer->waitForRebuild();
     const std::size_t after = privateBytes();
     std::vector<double> builds;
+    for (int i = 0; i < runs; ++i) {
+        // Without the persisted file, each build walks the tree.
+        indexer->clearCache();
+        ::DeleteFileA(cacheFile.c_str());
+        double t = nowMs();
+        indexer->updateCache();
+        indexer->waitForRebuild();
+        builds.push_back(nowMs() - t);
+    }
+
+    // The persisted cache: its size, and how long a start takes to load it and check every folder.
+    indexer->saveCache();
+    const uint64_t cacheFileBytes = fileSize(cacheFile);
+    const std::size_t cachedNameBytes = indexer->getCache() ? indexer->getCache()->nameBytes() : 0;
+    std::vector<double> loads;
+    bool walkedInstead = false;
     for (int i = 0; i < runs; ++i) {
         indexer->clearCache();
         double t = nowMs();
         indexer->updateCache();
-        builds.push_back(nowMs() - t);
+        indexer->waitForRebuild();
+        loads.push_back(nowMs() - t);
+        walkedInstead = walkedInstead || !indexer->getCacheNote().empty();
+    }
+    if (walkedInstead)
+        std::fprintf(stderr, "bench: a warm start walked the tree instead of loading its cache\n");
+    // One check of every folder's time, nothing changed.
+    FolderSettings settings;
+    settings.root = indexer->resolvePath();
+    std::vector<double> checks;
+    FolderCache::CheckStats checkStats;
+    for (int i = 0; i < runs; ++i) {
+        std::shared_ptr<const FolderCache> cache = indexer->getCache();
+        double t = nowMs();
+        std::shared_ptr<const FolderCache> changed = cache->refreshed(settings, {}, nullptr, &checkStats);
+        checks.push_back(nowMs() - t);
+        if (changed)
+            std::fprintf(stderr, "bench: the check found a change in a tree nothing changed\n");
     }
     // Floor of the cache build, and the names for the query floor.
     std::vector<std::string> names;
@@ -128,7 +287,8 @@ int main(int argc, char** argv) {
                : 0.0;
     const double overheadPerFile =
         cached ? static_cast<double>(indexer->getCacheOverheadBytes()) / cached : 0.0;
-    plugin->addIndexer(indexer); // builds once more and registers
+    plugin->addIndexer(indexer); // registers; the builder only checks the cache it has
+    indexer->waitForRebuild();
 
     std::vector<Query> queries = {{"id19999", "selective"}, {"rare137_", "medium"}, {"report", "broad"}};
     for (Query& q : queries) {
@@ -161,6 +321,34 @@ int main(int argc, char** argv) {
         q.floorMs = median(floors);
     }
 
+    // A file made two levels down: how long until a search finds it (the builder checks folder times
+    // every half second; Wine reports no change below the root).
+    std::vector<double> visible;
+    for (int i = 0; i < runs; ++i) {
+        const std::string name = "vxchange" + std::to_string(i) + "-" + std::to_string(::GetTickCount());
+        const std::string file = root + "area07\\box042\\" + name + ".txt";
+        if (!writeText(file, "x"))
+            break;
+        const double t = nowMs();
+        double seen = -1;
+        while (nowMs() - t < 5000) {
+            listener.delivered = 0;
+            uint32_t id = 0;
+            core->startSeach(name, id);
+            while (indexer->isWorkerRunning())
+                ::Sleep(0);
+            core->cancelSearch(id);
+            if (listener.delivered.load() > 0) {
+                seen = nowMs() - t;
+                break;
+            }
+            ::Sleep(5);
+        }
+        visible.push_back(seen);
+        ::DeleteFileA(file.c_str());
+        ::Sleep(700); // the deletion is taken in before the next file
+    }
+
     // Live walks: how long startSeach blocks (idle, and when it must stop a running walk), and how long
     // a cancelled walk takes to end.
     core->setLiveSearching(true);
@@ -186,6 +374,31 @@ int main(int argc, char** argv) {
     core->unregisterResultListener(&listener);
     core->unregisterPlugin(plugin);
     plugin->deleteThis();
+
+    // vxsearch over the tree, as a whole process: cold (its cache file removed, so it walks) and warm.
+    vx::setCacheFolder(std::string());
+    std::vector<double> cold, warm;
+    bool coldNoted = true, warmQuiet = true;
+    const std::string stage = stageVxsearch(root);
+    if (stage.empty()) {
+        std::fprintf(stderr, "bench: vxsearch.exe or Plugins\\Diskdex.vll is not beside the bench\n");
+    } else {
+        for (int i = 0; i < 3; ++i) {
+            ::DeleteFileA(vxsearchCache.c_str());
+            cold.push_back(timeVxsearch(stage, stage + "err.txt"));
+            coldNoted = coldNoted && readText(stage + "err.txt").find("built the cache") != std::string::npos;
+        }
+        for (int i = 0; i < runs; ++i) {
+            warm.push_back(timeVxsearch(stage, stage + "err.txt"));
+            warmQuiet = warmQuiet && readText(stage + "err.txt").find("built the cache") == std::string::npos;
+        }
+        if (!coldNoted || !warmQuiet)
+            std::fprintf(stderr, "bench: vxsearch said the wrong thing about its cache (cold %d, warm %d)\n",
+                         coldNoted, warmQuiet);
+        removeTree(stage);
+        ::DeleteFileA(vxsearchCache.c_str());
+    }
+    removeTree(caches);
     core->shutDown();
     core->deleteThis();
 
@@ -205,6 +418,16 @@ int main(int argc, char** argv) {
     std::printf("%-34s %8.3f ms\n", "startSeach blocks (stops a walk)", median(blockReplacing));
     std::printf("%-34s %8.1f B   (cache's own count: %.1f B)\n", "memory per cached file - name",
                 bytesPerFile, overheadPerFile);
+    const double fileRatio = cachedNameBytes ? static_cast<double>(cacheFileBytes) / cachedNameBytes : 0.0;
+    std::printf("%-34s %8.1f ms\n", "warm cache loaded and checked", median(loads));
+    std::printf("%-34s %8.2f ms   (%zu folders, none changed)\n", "folder time check", median(checks),
+                checkStats.foldersChecked);
+    std::printf("%-34s %8.1f ms   (slowest %.1f ms)\n", "new file two levels down found", median(visible),
+                visible.empty() ? 0.0 : *std::max_element(visible.begin(), visible.end()));
+    std::printf("%-34s %8llu B   (%.2f x the names' %zu B)\n", "cache file",
+                static_cast<unsigned long long>(cacheFileBytes), fileRatio, cachedNameBytes);
+    std::printf("%-34s %8.1f ms\n", "vxsearch whole process, warm", median(warm));
+    std::printf("%-34s %8.1f ms\n", "vxsearch whole process, cold", median(cold));
 
     if (argc > 2) {
         FILE* out = std::fopen(argv[2], "w");
@@ -227,7 +450,17 @@ int main(int argc, char** argv) {
                      median(cancelLatency), median(blockIdle));
         std::fprintf(out, "  \"startSeachBlockReplacingMs\": %.3f,\n  \"bytesPerCachedFile\": %.1f,\n",
                      median(blockReplacing), bytesPerFile);
-        std::fprintf(out, "  \"cacheOverheadBytesPerFile\": %.1f\n}\n", overheadPerFile);
+        std::fprintf(out, "  \"cacheOverheadBytesPerFile\": %.1f,\n", overheadPerFile);
+        std::fprintf(out,
+                     "  \"warmCacheLoadMs\": %.3f,\n  \"folderCheckMs\": %.3f,\n  \"foldersChecked\": %zu,\n",
+                     median(loads), median(checks), checkStats.foldersChecked);
+        std::fprintf(
+            out, "  \"changeVisibleMs\": %.1f,\n  \"cacheFileBytes\": %llu,\n  \"cacheNameBytes\": %zu,\n",
+            median(visible), static_cast<unsigned long long>(cacheFileBytes), cachedNameBytes);
+        std::fprintf(
+            out,
+            "  \"cacheFileToNames\": %.3f,\n  \"vxsearchWarmMs\": %.1f,\n  \"vxsearchColdMs\": %.1f\n}\n",
+            fileRatio, median(warm), median(cold));
         std::fclose(out);
     }
     return 0;

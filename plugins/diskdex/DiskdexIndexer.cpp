@@ -10,7 +10,11 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "FolderReader.h"
+#include "util/CacheFile.h"
+
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -82,96 +86,22 @@ bool wildMatchesAny(const std::vector<std::string>& lowerPatterns, const std::st
     return false;
 }
 
-// A folder's entries read straight through NtQueryDirectoryFile, 16 KB at a time, in the directory
-// information class: names and attributes, without the short (8.3) names FindFirstFileEx fills in.
-// Measured under Wine over 50,000 files, that takes a tenth off the walk. Entries come in the same
-// order as FindFirstFile gives them, "." and ".." included.
-class CFolderReader {
-public:
-    // folder: the "\\?\" form, ending in a backslash. False when it cannot be opened.
-    bool open(const std::wstring& folder) {
-        handle.Attach(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!handle.IsValid() || !query())
-            return false;
-        buffer.resize(kBufferBytes);
-        return fill();
+// "1,234,567": the cache note is read by people.
+std::string grouped(std::size_t n) {
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
     }
-    // The next entry, or false at the end (or on a read error). name stays valid until the next call.
-    bool next(std::wstring_view& name, DWORD& attributes) {
-        if (at == nullptr && !fill())
-            return false;
-        const auto* entry = reinterpret_cast<const Entry*>(at);
-        name = std::wstring_view(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-        attributes = entry->FileAttributes;
-        at = entry->NextEntryOffset ? at + entry->NextEntryOffset : nullptr;
-        return true;
-    }
-
-private:
-    // FILE_DIRECTORY_INFORMATION, which the user-mode headers do not declare.
-    struct Entry {
-        ULONG NextEntryOffset;
-        ULONG FileIndex;
-        LARGE_INTEGER CreationTime, LastAccessTime, LastWriteTime, ChangeTime, EndOfFile, AllocationSize;
-        ULONG FileAttributes;
-        ULONG FileNameLength;
-        WCHAR FileName[1];
-    };
-    struct IoStatus {
-        union {
-            LONG Status;
-            PVOID Pointer;
-        };
-        ULONG_PTR Information;
-    };
-    using QueryFn = LONG(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, IoStatus*, PVOID, ULONG, int, BOOLEAN, PVOID,
-                                  BOOLEAN);
-    static const ULONG kBufferBytes = 16 * 1024;
-    static const int kFileDirectoryInformation = 1;
-
-    static QueryFn query() {
-        static const auto fn = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-            ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryDirectoryFile")));
-        return fn;
-    }
-    bool fill() {
-        IoStatus io{};
-        // Negative statuses are errors; STATUS_NO_MORE_FILES is a warning, positive ones never come from a
-        // synchronous handle. Either way an empty batch ends the folder.
-        const LONG status = query()(handle.Get(), nullptr, nullptr, nullptr, &io, buffer.data(), kBufferBytes,
-                                    kFileDirectoryInformation, FALSE, nullptr, FALSE);
-        if (status != 0 || io.Information == 0) {
-            at = nullptr;
-            return false;
-        }
-        at = buffer.data();
-        return true;
-    }
-
-    vx::CHandle handle;
-    std::vector<char> buffer;
-    const char* at = nullptr;
-};
-
-// The wide form of a folder for CreateFileW, able to exceed MAX_PATH: "\\?\C:\..." or
-// "\\?\UNC\server\share\...". The prefix turns off Windows' own clean-up of the path, so the folder is
-// made full (slashes, dots) first.
-std::wstring longFolderForm(const std::string& folder) {
-    std::wstring wide = vx::widened(folder);
-    DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return std::wstring();
-    std::wstring full(n, L'\0');
-    n = ::GetFullPathNameW(wide.c_str(), n, &full[0], nullptr);
-    full.resize(n);
-    if (full.compare(0, 4, L"\\\\?\\") == 0)
-        return full;
-    if (full.compare(0, 2, L"\\\\") == 0)
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
+    return out;
 }
+
+// The kind and format of the persisted file; a new layout takes a new number, and old files are rebuilt.
+const char kCacheKind[] = "folders";
+const uint32_t kCacheVersion = 1;
+// Far beyond any real tree (names are limited to 2 GB anyway); keeps a damaged size from being believed.
+const uint64_t kMaxCacheBytes = 1ull << 31;
 
 } // namespace
 
@@ -180,8 +110,11 @@ VDiskdexIndexer::VDiskdexIndexer(VPlugin* plugin) : VIndexer(plugin) {
 }
 
 VDiskdexIndexer::~VDiskdexIndexer() {
-    // The worker reads our members: it must be gone before they are.
+    // The worker and the builder read our members: they must be gone before they are.
     stopWorker();
+    watch.stop();
+    // A change that had not settled yet, or a walk just made, is written now so the next start loads it.
+    saveCache();
 }
 
 std::string VDiskdexIndexer::folderForPlaceholder(const std::string& placeholder) {
@@ -324,12 +257,6 @@ void VDiskdexIndexer::setFilterString(const std::string& text, FilterList which)
     (which == IncludeFilters ? includeFilters : excludeFilters) = std::move(list);
 }
 
-bool VDiskdexIndexer::Filters::passes(const std::string& lowerName) const {
-    if (!include.empty() && !wildMatchesAny(include, lowerName))
-        return false;
-    return !wildMatchesAny(exclude, lowerName);
-}
-
 bool VDiskdexIndexer::passesIncludeFilters(const std::string& name) const {
     std::vector<std::string> include = lowerAll(getIncludeFilters());
     return include.empty() || wildMatchesAny(include, vx::lowered(name));
@@ -339,18 +266,18 @@ bool VDiskdexIndexer::matchesExcludeFilter(const std::string& name) const {
     return wildMatchesAny(lowerAll(getExcludeFilters()), vx::lowered(name));
 }
 
-VDiskdexIndexer::WalkSettings VDiskdexIndexer::snapshot() const {
-    WalkSettings s;
+FolderSettings VDiskdexIndexer::snapshot() const {
+    FolderSettings s;
     s.root = resolvePath();
-    s.filters.include = lowerAll(getIncludeFilters());
-    s.filters.exclude = lowerAll(getExcludeFilters());
+    s.include = lowerAll(getIncludeFilters());
+    s.exclude = lowerAll(getExcludeFilters());
     s.recurse = getRecurse();
     s.matchDirectories = getMatchDirectories();
     return s;
 }
 
 template <class Visit>
-bool VDiskdexIndexer::walk(const WalkSettings& settings, Visit visit, bool stopOnCancel) const {
+bool VDiskdexIndexer::walk(const FolderSettings& settings, Visit visit, bool stopOnCancel) const {
     if (settings.root.empty())
         return true;
     // Each open folder owns its handle: a cancel, or an exception thrown by visit (a bad_alloc
@@ -391,7 +318,7 @@ bool VDiskdexIndexer::walk(const WalkSettings& settings, Visit visit, bool stopO
         vx::lowerInto(name.data(), name.size(), &lowerName[0]);
         const Frame& frame = stack.back();
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            if (settings.filters.passes(lowerName))
+            if (settings.passes(lowerName))
                 visit(frame.folder, frame.id, name, lowerName, false);
             continue;
         }
@@ -409,50 +336,199 @@ bool VDiskdexIndexer::walk(const WalkSettings& settings, Visit visit, bool stopO
 }
 
 void VDiskdexIndexer::clearCache() {
-    VIndexer::clearCache(); // stops a worker that reads the cache
-    folders.clear();
-    folders.shrink_to_fit();
-    std::string().swap(names);
-    std::string().swap(lowerNames);
-    std::vector<CacheEntry>().swap(entries);
+    VIndexer::clearCache(); // stops the worker and the builder
+    std::lock_guard<std::mutex> hold(cacheLock);
+    current.reset();
+    cacheKey.clear();
+    cacheNote.clear();
+    unsaved = false;
 }
 
 void VDiskdexIndexer::updateCache() {
-    clearCache();
-    if (getLiveSearching())
-        return;
-    WalkSettings settings = snapshot();
-    // Walk ids name folders in the order they were opened; a folder enters the table with its first
-    // cached entry, so folders without any keep no memory.
-    std::vector<uint32_t> folderOfId;
-    const uint32_t none = UINT32_MAX;
-    walk(
-        settings,
-        [&](const std::string& folder, std::size_t id, const std::string& name, const std::string& lowerName,
-            bool isDir) {
-            if (id >= folderOfId.size())
-                folderOfId.resize(id + 1, none);
-            if (folderOfId[id] == none) {
-                folderOfId[id] = static_cast<uint32_t>(folders.size());
-                folders.push_back(folder);
-            }
-            entries.push_back({folderOfId[id], static_cast<uint32_t>(names.size()),
-                               static_cast<uint32_t>(name.size()), isDir ? 1u : 0u});
-            names += name;
-            lowerNames += lowerName;
-        },
-        false);
-    names.shrink_to_fit();
-    lowerNames.shrink_to_fit();
-    entries.shrink_to_fit();
+    requestRebuild();
+}
+
+std::shared_ptr<const FolderCache> VDiskdexIndexer::getCache() const {
+    std::lock_guard<std::mutex> hold(cacheLock);
+    return current;
+}
+
+std::size_t VDiskdexIndexer::getCachedCount() const {
+    std::shared_ptr<const FolderCache> c = getCache();
+    return c ? c->entryCount() : 0;
 }
 
 std::size_t VDiskdexIndexer::getCacheOverheadBytes() const {
-    std::size_t bytes = entries.capacity() * sizeof(CacheEntry) + lowerNames.capacity() +
-                        folders.capacity() * sizeof(std::string) + (names.capacity() - names.size());
-    for (const std::string& f : folders)
-        bytes += f.capacity();
-    return bytes;
+    std::shared_ptr<const FolderCache> c = getCache();
+    return c ? c->overheadBytes() : 0;
+}
+
+std::string VDiskdexIndexer::getCacheNote() const {
+    std::lock_guard<std::mutex> hold(cacheLock);
+    return cacheNote;
+}
+
+FolderCache::CheckStats VDiskdexIndexer::getLastCheckStats() const {
+    std::lock_guard<std::mutex> hold(cacheLock);
+    return lastStats;
+}
+
+std::string VDiskdexIndexer::getCacheFile() const {
+    return cacheFileFor(snapshot().key());
+}
+
+std::string VDiskdexIndexer::cacheFileFor(const std::string& key) {
+    // Without a folder for caches nothing is persisted: never a file in the current directory.
+    const std::string folder = vx::cacheFolder();
+    return folder.empty() ? std::string() : folder + vx::cacheFileName(kCacheKind, key);
+}
+
+void VDiskdexIndexer::install(std::shared_ptr<const FolderCache> next, const std::string& key, bool changed) {
+    {
+        std::lock_guard<std::mutex> hold(cacheLock);
+        current = std::move(next);
+        cacheKey = key;
+    }
+    unsaved = changed;
+    lastChange = ::GetTickCount();
+}
+
+bool VDiskdexIndexer::saveCache() {
+    std::shared_ptr<const FolderCache> c;
+    std::string key;
+    {
+        std::lock_guard<std::mutex> hold(cacheLock);
+        c = current;
+        key = cacheKey;
+    }
+    if (!c || !unsaved)
+        return c != nullptr;
+    const std::string file = cacheFileFor(key);
+    if (file.empty())
+        return false;
+    // Cleared first: a change swapped in while the file is written makes it unsaved again.
+    unsaved = false;
+    if (vx::writeCacheFile(file, kCacheKind, kCacheVersion, key, c->serialize()))
+        return true;
+    unsaved = true;
+    return false;
+}
+
+void VDiskdexIndexer::rebuild(const std::function<bool()>& stop) {
+    if (getLiveSearching()) {
+        // Live searches walk the disk themselves; a cache would only go stale.
+        saveCache();
+        watch.stop();
+        std::lock_guard<std::mutex> hold(cacheLock);
+        current.reset();
+        cacheKey.clear();
+        cacheNote.clear();
+        return;
+    }
+    const FolderSettings settings = snapshot();
+    const std::string key = settings.key();
+    bool same = false;
+    {
+        std::lock_guard<std::mutex> hold(cacheLock);
+        same = current && cacheKey == key;
+    }
+    if (same) {
+        check(settings, stop);
+        return;
+    }
+    // Other settings, or none yet: the persisted cache for these, brought up to date, or a walk.
+    saveCache();
+    std::string payload;
+    std::shared_ptr<const FolderCache> loaded;
+    const std::string file = cacheFileFor(key);
+    if (!file.empty() && vx::readCacheFile(file, kCacheKind, kCacheVersion, key, payload, kMaxCacheBytes))
+        loaded = FolderCache::deserialize(payload, settings);
+    std::string().swap(payload);
+    if (loaded) {
+        install(std::move(loaded), key, false);
+        {
+            std::lock_guard<std::mutex> hold(cacheLock);
+            cacheNote.clear();
+        }
+        suspects.clear();
+        check(settings, stop);
+        return;
+    }
+    const double started = static_cast<double>(::GetTickCount64());
+    std::shared_ptr<const FolderCache> walked = FolderCache::walk(settings, stop);
+    if (!walked)
+        return; // cut short: the old cache stays
+    const double seconds = (static_cast<double>(::GetTickCount64()) - started) / 1000.0;
+    char note[512];
+    std::snprintf(note, sizeof(note), "built the cache of %s: %s files in %.1f s", settings.root.c_str(),
+                  grouped(walked->entryCount()).c_str(), seconds);
+    install(std::move(walked), key, true);
+    suspects.clear();
+    lastCheck = ::GetTickCount();
+    std::lock_guard<std::mutex> hold(cacheLock);
+    cacheNote = note;
+}
+
+void VDiskdexIndexer::check(const FolderSettings& settings, const std::function<bool()>& stop) {
+    std::shared_ptr<const FolderCache> held = getCache();
+    if (!held)
+        return;
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    FolderCache::CheckStats stats;
+    std::shared_ptr<const FolderCache> next = held->refreshed(settings, suspects, stop, &stats);
+    ::QueryPerformanceCounter(&end);
+    lastCheck = ::GetTickCount();
+    if (stop())
+        return; // the suspects stay for the next check
+    lastCheckMs =
+        static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    suspects.clear();
+    {
+        std::lock_guard<std::mutex> hold(cacheLock);
+        lastStats = stats;
+    }
+    if (next)
+        install(std::move(next), settings.key(), true);
+}
+
+void VDiskdexIndexer::follow(const std::function<bool()>& stop) {
+    if (getLiveSearching() || !getCache())
+        return;
+    const FolderSettings settings = snapshot();
+    {
+        // Settings being edited: the cache follows them once they are applied (updateCache).
+        std::lock_guard<std::mutex> hold(cacheLock);
+        if (cacheKey != settings.key())
+            return;
+    }
+    const DWORD now = ::GetTickCount();
+    std::wstring root = longFolderForm(settings.root);
+    if (!root.empty() && root.back() != L'\\')
+        root += L'\\';
+    if ((!watch.isWatching() || watch.folder() != root) && now - lastWatchTry >= kCheckIntervalMs) {
+        lastWatchTry = now;
+        watch.start(root);
+    }
+    std::vector<std::wstring> changed;
+    bool overflow = false;
+    const bool notified = watch.poll(changed, overflow);
+    if (!changed.empty()) {
+        const std::string base = CPath::AddBackSlash(settings.root);
+        std::string parent;
+        for (const std::wstring& name : changed) {
+            const std::size_t slash = name.rfind(L'\\');
+            parent = base;
+            if (slash != std::wstring::npos)
+                parent += vx::narrowed(std::wstring_view(name).substr(0, slash)) + '\\';
+            suspects.insert(vx::lowered(parent));
+        }
+    }
+    if (notified || now - lastCheck >= kCheckIntervalMs)
+        check(settings, stop);
+    if (unsaved && ::GetTickCount() - lastChange >= kSettleMs && !stop())
+        saveCache();
 }
 
 void VDiskdexIndexer::search() {
@@ -470,7 +546,7 @@ void VDiskdexIndexer::search() {
     };
 
     if (getLiveSearching()) {
-        WalkSettings settings = snapshot();
+        FolderSettings settings = snapshot();
         walk(
             settings,
             [&](const std::string& folder, std::size_t, const std::string& name, const std::string& lowerName,
@@ -481,17 +557,21 @@ void VDiskdexIndexer::search() {
                     makeResult(folder, name, isDir);
             },
             true);
-    } else {
+    } else if (std::shared_ptr<const FolderCache> held = getCache()) {
+        // The snapshot taken now is searched to the end, whatever the builder swaps in meanwhile.
+        const FolderCache& c = *held;
         const bool withDirs = getMatchDirectories();
-        const std::string_view all(caseSensitive ? names : lowerNames);
-        for (const CacheEntry& e : entries) {
-            if (cancelRequested())
-                break;
-            if (e.isDir && !withDirs)
-                continue;
-            if (matchPrepared(all.substr(e.nameOffset, e.nameLength)))
-                makeResult(folders[e.folder], std::string_view(names).substr(e.nameOffset, e.nameLength),
-                           e.isDir);
+        for (std::size_t f = 0, folders = c.folderCount(); f < folders && !cancelRequested(); ++f) {
+            const std::string& folderPath = c.folder(f).path;
+            for (std::size_t e = c.folder(f).firstEntry, end = c.entryEnd(f); e < end; ++e) {
+                if (cancelRequested())
+                    break;
+                const bool isDir = c.isDir(e);
+                if (isDir && !withDirs)
+                    continue;
+                if (matchPrepared(caseSensitive ? c.name(e) : c.lowerName(e)))
+                    makeResult(folderPath, c.name(e), isDir);
+            }
         }
     }
 

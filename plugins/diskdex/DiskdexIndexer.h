@@ -1,10 +1,13 @@
 #pragma once
 // One search folder of the file-system plug-in: a folder (which may name a well-known user folder
 // through a placeholder), include and exclude wildcard filters, and two switches.
+#include "FolderCache.h"
+#include "FolderWatch.h"
 #include "engine/VIndexer.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,9 +23,13 @@ public:
     ~VDiskdexIndexer() override;
 
     bool reservedFlag() override { return false; }
-    // Walks the folder once into the cache (cached mode); in live mode only empties the cache.
+    // Asks the builder to bring the cache up to date and returns at once: settings that changed make it
+    // load the persisted cache made for them, or walk the folder; otherwise it reads again the folders
+    // that changed. In live mode the cache is dropped.
     void updateCache() override;
     void clearCache() override;
+    // What the last build had to do, when it walked the folder.
+    std::string getCacheNote() const override;
 
     std::string getPath() const;
     void setPath(const std::string& path);
@@ -57,39 +64,47 @@ public:
     void loadPrefs(VPreferencesNode* node);
     void savePrefs(VPreferencesNode* node) const;
 
+    // The snapshot searches use now (null before the first build); it never changes once made.
+    std::shared_ptr<const FolderCache> getCache() const;
     // Files and folders held by the cache.
-    std::size_t getCachedCount() const { return entries.size(); }
+    std::size_t getCachedCount() const;
     // Bytes the cache holds besides the names themselves, for the benchmark.
     std::size_t getCacheOverheadBytes() const;
+    // Where the cache for the current settings is persisted.
+    std::string getCacheFile() const;
+    // Writes the cache now if it changed since it was last written; true when the file holds it.
+    bool saveCache();
+    // How long the last check of the folder times took, and what it did, for the benchmark.
+    double getLastCheckMs() const { return lastCheckMs.load(); }
+    FolderCache::CheckStats getLastCheckStats() const;
+    // Between two checks of the folder times while nothing is reported, and how long a change must have
+    // settled before the cache is written.
+    static const DWORD kCheckIntervalMs = 500;
+    static const DWORD kSettleMs = 1500;
 
     // The shared table of well-known folders, each ending in a backslash (empty when unknown).
     static std::string folderForPlaceholder(const std::string& placeholder);
 
 protected:
     void search() override;
+    void rebuild(const std::function<bool()>& stop) override;
+    DWORD followInterval() const override { return kPollMs; }
+    void follow(const std::function<bool()>& stop) override;
 
 private:
-    struct Filters {
-        std::vector<std::string> include, exclude; // lower-cased
-        bool passes(const std::string& lowerName) const;
-    };
-    struct CacheEntry {
-        uint32_t folder;
-        uint32_t nameOffset;
-        uint32_t nameLength : 31;
-        uint32_t isDir : 1;
-    };
+    // Notifications are polled this often; folder times are checked every kCheckIntervalMs.
+    static const DWORD kPollMs = 100;
     // What one walk needs, copied under the lock so the dialog may change the indexer meanwhile.
-    struct WalkSettings {
-        std::string root;
-        Filters filters;
-        bool recurse;
-        bool matchDirectories;
-    };
-    WalkSettings snapshot() const;
+    FolderSettings snapshot() const;
     // Calls visit(folder, name, isDir) for every entry that passes the filters; false when cancelled.
-    template <class Visit> bool walk(const WalkSettings& settings, Visit visit, bool stopOnCancel) const;
+    template <class Visit> bool walk(const FolderSettings& settings, Visit visit, bool stopOnCancel) const;
     static std::vector<std::string> lowerAll(const std::vector<std::string>& patterns);
+    // Where the cache for the settings of key is persisted; empty when there is no folder for caches.
+    static std::string cacheFileFor(const std::string& key);
+    // Swaps a new snapshot in for the settings of key.
+    void install(std::shared_ptr<const FolderCache> cache, const std::string& key, bool changed);
+    // Reads again the folders whose times changed (and the suspects); on the builder.
+    void check(const FolderSettings& settings, const std::function<bool()>& stop);
 
     mutable std::mutex settingsLock;
     std::string path;
@@ -98,9 +113,19 @@ private:
     std::atomic<bool> recurse{true};
     std::atomic<bool> matchDirectories{false};
 
-    // The cache: every folder once, names once as found and once lower-cased, 12 bytes per entry.
-    std::vector<std::string> folders;
-    std::string names;
-    std::string lowerNames;
-    std::vector<CacheEntry> entries;
+    // The snapshot and the settings key it was made for; the lock is held only to copy or swap them.
+    mutable std::mutex cacheLock;
+    std::shared_ptr<const FolderCache> current;
+    std::string cacheKey;
+    std::string cacheNote;
+    std::atomic<bool> unsaved{false};
+
+    // The builder's own: the root's notifications, folders they named, and when things happened.
+    CFolderWatch watch;
+    FolderCache::Suspects suspects;
+    DWORD lastCheck = 0;
+    DWORD lastChange = 0;
+    DWORD lastWatchTry = 0;
+    std::atomic<double> lastCheckMs{0};
+    FolderCache::CheckStats lastStats;
 };

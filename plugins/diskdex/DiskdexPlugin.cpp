@@ -8,8 +8,6 @@
 #include "model/VPreferences.h"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -50,8 +48,9 @@ void VDiskdexPlugin::editPrefs(HWND parent) {
 }
 
 void VDiskdexPlugin::addIndexer(VDiskdexIndexer* indexer) {
-    indexer->updateCache();
     registerIndexer(indexer);
+    // Built on the indexer's own builder: the window never waits for a walk.
+    indexer->requestRebuild();
 }
 
 void VDiskdexPlugin::registerIndexer(VDiskdexIndexer* indexer) {
@@ -60,34 +59,10 @@ void VDiskdexPlugin::registerIndexer(VDiskdexIndexer* indexer) {
 }
 
 void VDiskdexPlugin::addIndexers(const std::vector<VDiskdexIndexer*>& added) {
-    // Start-up waits for these caches: walking the folders side by side, one thread per processor,
-    // takes the slowest folder's time instead of the sum. None is registered yet, so no search can
-    // read a cache while it is built.
-    const std::size_t threads =
-        std::min<std::size_t>(added.size(), std::max(1u, std::thread::hardware_concurrency()));
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i = next++; i < added.size(); i = next++) {
-            try {
-                added[i]->updateCache();
-            } catch (...) {
-                // Out of memory half-way: the folder stays uncached rather than half-cached.
-                added[i]->clearCache();
-            }
-        }
-    };
-    std::vector<std::thread> pool;
-    try {
-        for (std::size_t t = 1; t < threads; ++t)
-            pool.emplace_back(work);
-    } catch (...) {
-        // No thread to spare: this one does the rest.
-    }
-    work();
-    for (std::thread& t : pool)
-        t.join();
+    // Each builder loads its persisted cache, or walks its folder, side by side with the others; searches
+    // meanwhile find what is ready.
     for (VDiskdexIndexer* indexer : added)
-        registerIndexer(indexer);
+        addIndexer(indexer);
 }
 
 void VDiskdexPlugin::removeIndexer(VDiskdexIndexer* indexer) {

@@ -26,9 +26,9 @@ public:
     void loadPrefs(VPreferencesNode* node) override;
     void savePrefs(VPreferencesNode* node) override;
 
-    // Builds the indexer's cache, keeps it and registers it with the core.
+    // Keeps the indexer, registers it with the core and asks its builder for a cache: returns at once.
     void addIndexer(VDiskdexIndexer* indexer);
-    // Builds the caches of new indexers side by side, then registers them in their order.
+    // addIndexer for each, in their order; their caches are built side by side.
     void addIndexers(const std::vector<VDiskdexIndexer*>& added);
     // Forgets the indexer and unregisters it, which stops its worker and then destroys it.
     void removeIndexer(VDiskdexIndexer* indexer);

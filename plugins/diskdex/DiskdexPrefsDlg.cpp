@@ -112,7 +112,8 @@ BOOL DiskdexPrefsDlg::onInit() {
 }
 
 void DiskdexPrefsDlg::onDestroy() {
-    // Path and filter changes reach the caches only now. A copy: a rebuild must not see the list change.
+    // Path and filter changes reach the caches only now, through each indexer's builder: the dialog
+    // never waits for a walk. A copy: the list must not change under the loop.
     std::vector<VDiskdexIndexer*> indexers = plugin->getIndexers();
     for (VDiskdexIndexer* indexer : indexers)
         indexer->updateCache();

@@ -97,6 +97,22 @@ TEST_F(Vxsearch, LiveModeFindsTheSameAsTheCache) {
     EXPECT_EQ(paths(vxsearch("--live notes-new")), (Paths{"tree\\docs\\notes-new.txt"}));
 }
 
+TEST_F(Vxsearch, AWarmRunLoadsTheCacheTheColdOneBuiltAndSaysNothingAboutIt) {
+    Outcome cold = vxsearch("notes");
+    EXPECT_EQ(cold.exitCode, 0u) << cold.err;
+    EXPECT_NE(cold.err.find("vxsearch: built the cache of " + folder.sub("tree\\docs") + ": "),
+              std::string::npos)
+        << cold.err;
+    // Made while nothing ran, in a folder that was already cached: the check of folder times finds it.
+    ASSERT_TRUE(folder.writeFile("tree\\docs\\deep\\notes-later.txt", "x"));
+    Outcome warm = vxsearch("notes");
+    EXPECT_EQ(warm.exitCode, 0u) << warm.err;
+    EXPECT_EQ(warm.err.find("built the cache"), std::string::npos) << warm.err;
+    EXPECT_EQ(paths(warm), (Paths{"tree\\docs\\notes.txt", "tree\\docs\\deep\\nested\\notes-deep.md",
+                                  "tree\\docs\\Notes Folder\\", "tree\\docs\\deep\\notes-later.txt"}))
+        << warm.out << warm.err;
+}
+
 TEST_F(Vxsearch, CaseSensitiveSearchComparesTheStoredNamesInBothModes) {
     writePrefs(" SearchCaseSensitive=\"true\"");
     EXPECT_EQ(paths(vxsearch("Notes")), (Paths{"tree\\docs\\Notes Folder\\"}));

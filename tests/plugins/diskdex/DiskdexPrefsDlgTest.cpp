@@ -10,6 +10,7 @@
 #include "EditListBox.h"
 #include "model/VPreferences.h"
 #include "resource.h"
+#include "util/CacheFile.h"
 
 #include <commctrl.h>
 
@@ -243,6 +244,7 @@ class DiskdexPrefsDlgTest : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
+        vx::setCacheFolder(caches.path());
         baseIndexers = core->getNumIndexers();
         plugin = new VDiskdexPlugin();
         plugin->startUp();
@@ -267,6 +269,7 @@ protected:
         core->unregisterPlugin(plugin);
         plugin->deleteThis();
         CoreTest::TearDown();
+        vx::setCacheFolder(std::string());
     }
 
     VDiskdexIndexer* addFolder(const std::string& path, const char* include, const char* exclude,
@@ -278,6 +281,7 @@ protected:
         indexer->setRecurse(recurse);
         indexer->setMatchDirectories(matchDirectories);
         plugin->addIndexer(indexer);
+        EXPECT_TRUE(indexer->waitForRebuild(20000));
         return indexer;
     }
     HWND open() {
@@ -314,6 +318,7 @@ protected:
         return out;
     }
 
+    TempFolder caches;
     TempFolder temp;
     VDiskdexPlugin* plugin = nullptr;
     VDiskdexIndexer* docs = nullptr;
@@ -389,6 +394,7 @@ TEST_F(DiskdexPrefsDlgTest, AddingAFolderRegistersAnIndexerWithTheCheckBoxSwitch
     EXPECT_FALSE(added->getRecurse());
     EXPECT_TRUE(added->getMatchDirectories());
     EXPECT_TRUE(added->getIncludeFilters().empty());
+    EXPECT_TRUE(added->waitForRebuild(20000));
     EXPECT_EQ(added->getCachedCount(), 1u) << "the cache is built when the folder is added";
     EXPECT_EQ(core->getNumIndexers(), baseIndexers + 3);
     EXPECT_EQ(dialog->getFolderList().getSelection(), row);
@@ -581,6 +587,7 @@ TEST_F(DiskdexPrefsDlgTest, ClosingRebuildsTheCachesWithTheNewSettings) {
     click(item(IDOK));
 
     EXPECT_EQ(dialog->getHwnd(), nullptr);
+    EXPECT_TRUE(core->waitForCaches(20000));
     EXPECT_EQ(music->getCachedCount(), 3u); // also old\ and old\b.mp3, now that "*old*" is gone
     EXPECT_EQ(docs->getCachedCount(), 2u);
 }
@@ -620,5 +627,6 @@ TEST_F(DiskdexPrefsDlgTest, RunShowsTheDialogModallyUntilClose) {
     plugin->editPrefs(nullptr);
 
     EXPECT_TRUE(modalSeen) << "the dialog never appeared";
+    EXPECT_TRUE(core->waitForCaches(20000));
     EXPECT_EQ(docs->getCachedCount(), 2u) << "closing rebuilt the cache";
 }
