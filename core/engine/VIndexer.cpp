@@ -104,40 +104,54 @@ long VIndexer::getLiveIndexerCount() {
     return liveIndexers.load();
 }
 
+namespace {
+class SlimLock {
+public:
+    explicit SlimLock(SRWLOCK& lock) : lock(lock) { ::AcquireSRWLockExclusive(&lock); }
+    ~SlimLock() { ::ReleaseSRWLockExclusive(&lock); }
+    SlimLock(const SlimLock&) = delete;
+    SlimLock& operator=(const SlimLock&) = delete;
+
+private:
+    SRWLOCK& lock;
+};
+} // namespace
+
 void VIndexer::cancelSearch() {
-    vx::CCriticalSectionLock guard(requestGuard);
+    SlimLock guard(requestGuard);
     request.reset();
     cancelled.store(true);
 }
 
 bool VIndexer::isWorkerRunning() const {
-    for (const vx::CThread& worker : workers) {
-        if (worker.IsRunning())
-            return true;
-    }
-    return false;
-}
-
-void VIndexer::reapWorkers() {
-    for (std::size_t i = workers.size(); i-- > 0;) {
-        if (!workers[i].IsRunning())
-            workers.erase(workers.begin() + static_cast<std::ptrdiff_t>(i));
-    }
+    SlimLock guard(requestGuard);
+    return busy;
 }
 
 void VIndexer::stopWorker() {
     if (isBuilderThread()) {
         // A build that clears its own cache: the builder holds the turn, so no search reads the cache,
-        // a worker waiting for the turn would never end, and the builder cannot join itself. The search
+        // the worker waiting for the turn would never end, and the builder cannot join itself. The search
         // typed meanwhile must not be dropped either: it runs on the new cache.
         return;
     }
     // The builder hears first, so a worker waiting behind its build is not kept waiting for all of it.
     signalBuilderStop();
-    cancelSearch();
-    for (vx::CThread& worker : workers)
+    {
+        SlimLock guard(requestGuard);
+        request.reset();
+        cancelled.store(true);
+        quit = true;
+    }
+    ::WakeConditionVariable(&requestCame);
+    if (worker.IsCreated()) {
         worker.Wait();
-    workers.clear();
+        worker.Close();
+    }
+    {
+        SlimLock guard(requestGuard);
+        quit = false;
+    }
     joinBuilder();
 }
 
@@ -240,85 +254,91 @@ void VIndexer::rebuild(const std::function<bool()>&) {
 }
 
 void VIndexer::liveSearch(uint32_t id, const std::string& text) {
-    // The running search (it may be rebuilding a cache, or stuck in a source) is told to stop, and the
-    // new one goes to a worker that waits for it: the window thread never waits for a source.
+    // The running search (it may be stuck in a source) is told to stop, and the new one is queued for the
+    // worker, which takes it once that search has ended: the window thread never waits for a source.
     cancelSearch();
-    reapWorkers();
     if (static_cast<long long>(text.size()) < getMinSearchStringLength())
         return;
     if (splitTokens(text).empty()) {
-        // Nothing to search for. With no worker alive nobody reads these, and they tell what was asked.
-        if (workers.empty()) {
+        // Nothing to search for. With no search under way nobody reads these, and they tell what was asked.
+        if (!isWorkerRunning()) {
             searchId = id;
             searchString = text;
             tokenizeSearchString(text);
         }
         return;
     }
+    std::unique_ptr<Request> fresh(new Request{id, text});
     {
-        vx::CCriticalSectionLock guard(requestGuard);
-        request.reset(new Request{id, text});
-        // A worker still waiting for its turn takes this newer request instead of the one it came for.
-        if (waiting)
-            return;
-        waiting = true;
+        SlimLock guard(requestGuard);
+        request = std::move(fresh);
+        // Counted before the worker sees it, so a search not yet taken is never missed; the worker
+        // counts itself out once it finds nothing more to do.
+        if (!busy) {
+            busy = true;
+            ++runningWorkers;
+        }
     }
-    // Counted before it starts, so a worker that has not run yet is never missed; it counts itself out.
-    ++runningWorkers;
-    try {
-        workers.emplace_back();
-    } catch (...) {
-        --runningWorkers;
-        vx::CCriticalSectionLock guard(requestGuard);
+    ::WakeConditionVariable(&requestCame);
+    if (worker.IsCreated())
+        return;
+    if (!worker.Create(&VIndexer::threadFunc, this)) {
+        SlimLock guard(requestGuard);
         request.reset();
-        waiting = false;
-        throw;
-    }
-    if (!workers.back().Create(&VIndexer::threadFunc, this)) {
-        workers.pop_back();
+        busy = false;
         --runningWorkers;
-        vx::CCriticalSectionLock guard(requestGuard);
-        request.reset();
-        waiting = false;
     }
 }
 
 unsigned __stdcall VIndexer::threadFunc(void* param) {
-    auto* indexer = static_cast<VIndexer*>(param);
-    try {
-        indexer->takeTurn();
-    } catch (...) {
-        // Anything that left a thread would end the whole process. The search's own objects were
-        // destroyed on the way out; it ends as a cancelled one does, delivering nothing more.
-        indexer->cancelled.store(true);
-    }
-    --runningWorkers;
+    static_cast<VIndexer*>(param)->runWorker();
     return 0;
 }
 
-void VIndexer::takeTurn() {
-    // The handle stays with the owner, who joins and closes it; the worker leaves it alone.
-    vx::CCriticalSectionLock myTurn(turn);
-    std::unique_ptr<Request> mine;
-    {
-        vx::CCriticalSectionLock guard(requestGuard);
-        mine.swap(request);
-        waiting = false;
-        // Under the guard: a cancel that comes after this point stops this search, one before it
-        // took the request away.
-        if (mine)
+void VIndexer::runWorker() {
+    for (;;) {
+        std::unique_ptr<Request> mine;
+        {
+            SlimLock guard(requestGuard);
+            while (!request && !quit) {
+                if (busy) {
+                    busy = false;
+                    --runningWorkers;
+                }
+                ::SleepConditionVariableSRW(&requestCame, &requestGuard, INFINITE, 0);
+            }
+            if (quit) {
+                if (busy) {
+                    busy = false;
+                    --runningWorkers;
+                }
+                return;
+            }
+            mine.swap(request);
+            // Under the guard: a cancel that comes after this point stops this search, one before it
+            // took the request away.
             cancelled.store(false);
+        }
+        try {
+            runRequest(*mine);
+        } catch (...) {
+            // Anything that left a thread would end the whole process. The search's own objects were
+            // destroyed on the way out; it ends as a cancelled one does, delivering nothing more.
+            cancelled.store(true);
+        }
     }
-    if (!mine)
-        return;
+}
+
+void VIndexer::runRequest(const Request& mine) {
+    vx::CCriticalSectionLock myTurn(turn);
     struct SearchingThread {
         std::atomic<DWORD>& id;
         explicit SearchingThread(std::atomic<DWORD>& id) : id(id) { id.store(::GetCurrentThreadId()); }
         ~SearchingThread() { id.store(0); }
     } searching(threadId);
-    searchId = mine->id;
-    searchString = mine->text;
-    tokenizeSearchString(mine->text);
+    searchId = mine.id;
+    searchString = mine.text;
+    tokenizeSearchString(mine.text);
     if (tokens.empty())
         return;
     if (!VVerbinoxCore::instance()->getSearchCaseSensitive()) {

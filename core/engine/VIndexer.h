@@ -91,15 +91,17 @@ public:
     void cancelSearch();
     // Stops the worker and destroys the indexer inside the library that holds its class's code.
     void deleteThis();
-    // Cancels the running search and hands the new one to a worker without waiting for anything: the
-    // worker waits for its predecessor to end, the calling (window) thread never does. Main thread.
+    // Cancels the running search and hands the new one to the indexer's worker without waiting for
+    // anything: the worker takes it once its running search has ended, the calling (window) thread
+    // never waits. Main thread.
     void liveSearch(uint32_t id, const std::string& text);
-    // Sets the cancel flag, waits for every worker and the builder to end and closes their handles.
+    // Sets the cancel flag, waits for the worker and the builder to end and closes their handles.
     // Owner's thread only.
     void stopWorker();
-    // True while a worker of this indexer has not ended. Owner's thread only.
+    // True while the worker has a search to run or is running one.
     bool isWorkerRunning() const;
-    // Worker threads alive in the whole process, for diagnostics and tests.
+    // Workers of the whole process that have a search to run or are running one, for diagnostics and
+    // tests.
     static long getRunningWorkerCount();
     // Indexers alive in the whole process, for diagnostics and tests.
     static long getLiveIndexerCount();
@@ -149,11 +151,11 @@ protected:
 
 private:
     struct Request;
-    // On a worker: waits for the predecessor, takes the newest request and runs it.
-    void takeTurn();
+    // The worker's loop: sleeps until a request comes, takes the newest and runs it, until told to quit.
+    void runWorker();
+    // Runs one request taken from the queue.
+    void runRequest(const Request& mine);
     void startLiveSearch();
-    // Closes the handles of workers that have ended. Owner's thread only.
-    void reapWorkers();
     static unsigned __stdcall builderFunc(void* indexer);
     void runBuilder();
     // Tells the builder to stop, then (after the workers have ended) joins it.
@@ -161,16 +163,19 @@ private:
     void joinBuilder();
     static bool startOnlyOption();
 
-    // Every worker not yet joined, oldest first: created, joined and closed only by the owner's thread.
-    // At most two are alive: the one searching and one waiting for its turn.
-    std::vector<vx::CThread> workers;
-    // Held by the worker that searches, for the whole search; the next worker waits here.
+    // The worker: one thread per indexer, made by its first search and kept, so a keystroke starts no
+    // thread. Created, joined and closed only by the owner's thread.
+    vx::CThread worker;
+    // Held by the worker for the whole of a search, and by a build that must not run under one.
     vx::CCriticalSection turn;
-    // Guards request and waiting, and orders the cancel flag's reset by a worker against a cancel.
-    // Held only for a few instructions, never while anything else is taken.
-    vx::CCriticalSection requestGuard;
-    std::unique_ptr<Request> request; // the newest search not yet taken by a worker
-    bool waiting = false;             // a worker exists that has not taken a request yet
+    // Guards request, busy and quit, and orders the cancel flag's reset by the worker against a cancel.
+    // Held only for a few instructions. A slim lock and a condition variable: under Wine neither asks
+    // the wine server anything, so a keystroke never queues behind other threads' file work there.
+    mutable SRWLOCK requestGuard = SRWLOCK_INIT;
+    CONDITION_VARIABLE requestCame = CONDITION_VARIABLE_INIT;
+    std::unique_ptr<Request> request; // the newest search not yet taken by the worker
+    bool busy = false;                // a request waits or runs: counted in the process's workers
+    bool quit = false;                // the worker is to end
     std::atomic<DWORD> threadId{0};   // the searching worker, set by itself
     VPlugin* plugin;
     std::atomic<bool> cancelled{false};

@@ -145,6 +145,7 @@ void NameIndexer::updateCache() {
 
 void NameIndexer::search() {
     ++started;
+    searchThread.store(::GetCurrentThreadId());
     if (isWorkerThread())
         ++knewId;
     if (clearsCacheOnWorker.load())

@@ -88,6 +88,8 @@ public:
     // already knew the worker's thread id.
     long workersStarted() const { return started.load(); }
     long workersThatKnewTheirId() const { return knewId.load(); }
+    // The thread that ran the last search.
+    DWORD lastSearchThread() const { return searchThread.load(); }
     uint32_t lastSearchId() const { return searchId; }
     const std::vector<std::string>& lastTokens() const { return tokens; }
 
@@ -110,6 +112,7 @@ private:
     std::atomic<long> started{0};
     std::atomic<bool> sourceChanged{false};
     std::atomic<long> knewId{0};
+    std::atomic<DWORD> searchThread{0};
 };
 
 // Exposes the protected matching state so tests can drive match() without a worker.

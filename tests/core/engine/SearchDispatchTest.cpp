@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 namespace {
@@ -406,4 +407,20 @@ TEST_F(SearchDispatch, ThousandRapidSearchCyclesEndCleanWithinAWatchdog) {
     for (uint32_t got : listener->ids())
         EXPECT_EQ(got, id);
     EXPECT_EQ(listener->texts().size(), 3u * 200u);
+}
+
+TEST_F(SearchDispatch, KeystrokesReuseEachIndexersWorkerInsteadOfStartingThreads) {
+    auto* listener = new CollectingListener();
+    core->registerResultListener(listener);
+    auto* indexer = makeIndexer(nullptr, {"abc", "abcd", "abcde"});
+    core->registerIndexer(indexer);
+    std::set<DWORD> searchThreads;
+    uint32_t id = 0;
+    for (const char* text : {"abc", "abcd", "abc", "abcde", "abcd", "abc", "abcde", "abcd"}) {
+        core->startSeach(text, id);
+        ASSERT_TRUE(waitForWorkers());
+        searchThreads.insert(indexer->lastSearchThread());
+    }
+    EXPECT_EQ(searchThreads.size(), 1u) << "a keystroke started a thread";
+    EXPECT_EQ(listener->ids().back(), id);
 }
