@@ -45,10 +45,12 @@ public:
         ::CloseHandle(h);
         return ok;
     }
-    std::string readFile(const std::string& relative) const {
+    std::string readFile(const std::string& relative) const { return readWholeFile(sub(relative)); }
+    // Every byte of a file anywhere; empty when it cannot be read.
+    static std::string readWholeFile(const std::string& path) {
         std::string out;
-        HANDLE h = ::CreateFileA(sub(relative).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 0, nullptr);
+        HANDLE h =
+            ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             return out;
         char buf[4096];

@@ -35,19 +35,6 @@ bool ageFolder(const std::string& path) {
     return ok;
 }
 
-std::string readAll(const std::string& path) {
-    std::string out;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
-    char buf[4096];
-    DWORD n = 0;
-    while (::ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0)
-        out.append(buf, n);
-    ::CloseHandle(h);
-    return out;
-}
-
 bool writeAll(const std::string& path, const std::string& content) {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -216,7 +203,7 @@ TEST_F(FolderCaches, ADamagedForeignOrOtherSettingsCacheFileIsWalkedAgainNeverTr
     ASSERT_TRUE(first->waitForRebuild(20000));
     const std::string file = first->getCacheFile();
     plugin->removeIndexer(first);
-    const std::string good = readAll(file);
+    const std::string good = TempFolder::readWholeFile(file);
     ASSERT_GT(good.size(), 40u);
     ASSERT_TRUE(folder.writeFile("t\\one\\two\\known only to a walk.txt", "x"));
     ASSERT_TRUE(ageFolder(folder.sub("t\\one\\two")));
