@@ -61,6 +61,14 @@ void VVerbinoxCore::loadPrefs(VPreferencesNode* root) {
             searchUrlDescriptionsOnly.store(b);
         if (coreNode->getParam("SearchUrlDomainOnly", b))
             searchUrlDomainOnly.store(b);
+        if (coreNode->getParam("RankResults", b))
+            rankResults.store(b);
+        if (coreNode->getParam("ResultsPerSource", n))
+            setResultsPerSource(n);
+        if (coreNode->getParam("FoldAccents", b))
+            searchFoldAccents.store(b);
+        if (coreNode->getParam("LearnChoices", b))
+            learnChoices.store(b);
         if (coreNode->getParam("UrlsInPluginBrowser", b))
             openUrlsInPluginsBrowser.store(b);
         if (coreNode->getParam("UrlsInNewWindow", b))
@@ -145,6 +153,10 @@ void VVerbinoxCore::savePrefs(VPreferencesNode* node) {
     coreNode->setParam("SearchURLDescOnly", getSearchUrlDescriptionsOnly());
     coreNode->setParam("SearchUrlDomainOnly", getSearchUrlDomainOnly());
     coreNode->setParam("UrlsInPluginBrowser", getOpenUrlsInPluginsBrowser());
+    coreNode->setParam("RankResults", getRankResults());
+    coreNode->setParam("ResultsPerSource", getResultsPerSource());
+    coreNode->setParam("FoldAccents", getSearchFoldAccents());
+    coreNode->setParam("LearnChoices", getLearnChoices());
     coreNode->setParam("UrlsInNewWindow", getOpenUrlsInNewWindow());
 
     const HFONT fonts[3] = {font, font1, font2};

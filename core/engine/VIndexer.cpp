@@ -360,7 +360,9 @@ void VResultBatch::add(VResult* result) {
     }
 }
 
-void VResultBatch::deliver(uint32_t searchId) {
+void VResultBatch::deliver(uint32_t searchId, uint64_t more) {
+    if (more > 0)
+        VVerbinoxCore::instance()->addOverflow(searchId, more);
     if (results.empty())
         return;
     // The core owns them from the call on, whether it forwards or destroys them.

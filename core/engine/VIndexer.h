@@ -2,6 +2,7 @@
 // One searchable source. Each search runs on a worker thread of the indexer's own; subclasses supply
 // the search itself and use the shared matching rules, so the search options mean the same everywhere.
 #include "VxApi.h"
+#include "engine/VSearchQuery.h"
 #include "util/Win32Handle.h"
 
 #include <atomic>
@@ -29,8 +30,9 @@ public:
 
     // Takes ownership. When the batch cannot grow, the result is destroyed and the bad_alloc goes on.
     void add(VResult* result);
-    // Hands every result to the core for that search (the core destroys stale ones); leaves it empty.
-    void deliver(uint32_t searchId);
+    // Hands every result to the core for that search (the core destroys stale ones), and tells it of
+    // more results found beyond them (the source's per-search limit); leaves it empty.
+    void deliver(uint32_t searchId, uint64_t more = 0);
     // Destroys every result held.
     void clear();
     std::size_t size() const { return results.size(); }
@@ -95,6 +97,9 @@ public:
     // anything: the worker takes it once its running search has ended, the calling (window) thread
     // never waits. Main thread.
     void liveSearch(uint32_t id, const std::string& text);
+    // The same with the query the core made for this search (VVerbinoxCore::makeQuery), which every
+    // indexer of one search shares; the overload above makes one of its own.
+    void liveSearch(uint32_t id, const std::string& text, VSearchQueryPtr query);
     // Sets the cancel flag, waits for the worker and the builder to end and closes their handles.
     // Owner's thread only.
     void stopWorker();
@@ -125,6 +130,8 @@ protected:
     // True on this indexer's builder thread.
     bool isBuilderThread() const { return builderId.load() == ::GetCurrentThreadId(); }
     bool getLiveSearching() const;
+    // The running search's query: set before search() runs and kept for its whole run. Worker only.
+    const VSearchQuery& getQuery() const;
     // match for a text that is already lower-cased (or for case-sensitive searches, as stored):
     // what a cache of lower-cased names calls to skip the copy. Inline, for loops over many names.
     bool matchPrepared(std::string_view text) const {

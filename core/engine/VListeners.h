@@ -23,6 +23,12 @@ public:
     // the window has moved on to another search by the time it handles the posted message.
     virtual void onResult(uint32_t searchId, VResult* result) = 0;
     virtual void onResults(uint32_t searchId, VResult** results, int count) = 0;
+    // A source of that search found count more results than it handed on (its best ones, up to the
+    // core's per-source limit): the list says so. Same thread and guard rules as onResults.
+    virtual void onOverflow(uint32_t searchId, uint64_t count) {
+        (void)searchId;
+        (void)count;
+    }
 
 protected:
     virtual ~VResultListener() = default;

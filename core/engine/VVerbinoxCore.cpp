@@ -5,6 +5,7 @@
 #include "engine/VListeners.h"
 #include "engine/VPlugin.h"
 #include "engine/VPluginManager.h"
+#include "model/VAction.h"
 #include "model/VBuiltinActions.h"
 #include "model/VResult.h"
 #include "util/CPath.h"
@@ -53,6 +54,7 @@ VVerbinoxCore::VVerbinoxCore() : listenerGuard(400) {
     std::size_t cut = appPath.find_last_of('\\');
     appLocation = cut == std::string::npos ? std::string() : appPath.substr(0, cut + 1);
     pluginsPath = appLocation + "Plugins\\";
+    choices = std::make_unique<VChoiceMemory>();
 }
 
 VVerbinoxCore::~VVerbinoxCore() {
@@ -314,6 +316,54 @@ void VVerbinoxCore::addResult(uint32_t searchId, VResult* result) {
 void VVerbinoxCore::addResults(uint32_t searchId, VResult** results, int count) {
     if (results && count > 0)
         deliver(searchId, results, count, false);
+}
+
+void VVerbinoxCore::addOverflow(uint32_t searchId, uint64_t count) {
+    if (searchId == 0 || count == 0)
+        return;
+    vx::CCriticalSectionLock guard(listenerGuard);
+    if (searchId != currentSearchId.load())
+        return;
+    for (VResultListener* listener : resultListeners)
+        listener->onOverflow(searchId, count);
+}
+
+VSearchOptions VVerbinoxCore::getSearchOptions() const {
+    VSearchOptions options;
+    options.caseSensitive = searchCaseSensitive.load();
+    options.startOnly = searchStringStart.load();
+    options.foldAccents = searchFoldAccents.load();
+    return options;
+}
+
+void VVerbinoxCore::recordChoice(const std::string& text, const VElement* element) {
+    if (!element || !learnChoices.load())
+        return;
+    PropertyType type = VProperty::TextType;
+    std::string value;
+    if (element->getElementType() == VElement::ResultElement) {
+        const VResult* result = static_cast<const VResult*>(element);
+        if (result->getPropertyCount() == 0)
+            return;
+        const VProperty* property = result->getProperty(0);
+        type = property->getPropertyType();
+        value = property->getValue();
+    } else {
+        // Actions are told apart from results by a type no property has.
+        type = static_cast<PropertyType>(0);
+        value = static_cast<const VAction*>(element)->getKeyword();
+    }
+    choices->record(text, type, value, VChoiceMemory::currentTime());
+    choices->save();
+}
+
+void VVerbinoxCore::forgetChoices() {
+    choices->clear();
+}
+
+void VVerbinoxCore::setChoiceFile(const std::string& path) {
+    choices = std::make_unique<VChoiceMemory>(path);
+    choices->load();
 }
 
 void VVerbinoxCore::deliver(uint32_t searchId, VResult** results, int count, bool single) {

@@ -2,7 +2,9 @@
 // The one core object: registries of indexers, actions and listeners, search dispatch, and the
 // settings every part of the system shares.
 #include "VxApi.h"
+#include "engine/VChoiceMemory.h"
 #include "engine/VReaderWriterLock.h"
+#include "engine/VSearchQuery.h"
 #include "model/VProperty.h"
 #include "util/Win32Handle.h"
 
@@ -10,11 +12,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 class VAction;
+class VElement;
 class VIndexer;
 class VPlugin;
 class VPluginManager;
@@ -80,6 +84,8 @@ public:
     void addResult(uint32_t searchId, VResult* result);
     void addResults(uint32_t searchId, VResult** results, int count);
     void addAction(uint32_t searchId, VAction* action);
+    // From worker threads: a source of that search found count results beyond the ones it handed on.
+    void addOverflow(uint32_t searchId, uint64_t count);
     // Asks every indexer to rebuild its cache on its own thread; returns at once. Refused while a
     // search is current.
     void updateCache();
@@ -101,6 +107,35 @@ public:
     void setSearchUrlDescriptionsOnly(bool value) { searchUrlDescriptionsOnly.store(value); }
     bool getSearchUrlDomainOnly() const { return searchUrlDomainOnly.load(); }
     void setSearchUrlDomainOnly(bool value) { searchUrlDomainOnly.store(value); }
+    // Ranking: results ordered by how well they match and what was chosen before ("RankResults"); off,
+    // they keep arrival order.
+    bool getRankResults() const { return rankResults.load(); }
+    void setRankResults(bool value) { rankResults.store(value); }
+    // The most results one source hands on for one search, its best ones ("ResultsPerSource", >= 1).
+    int getResultsPerSource() const { return resultsPerSource.load(); }
+    void setResultsPerSource(int value) { resultsPerSource.store(value < 1 ? 1 : value); }
+    // "cafe" finds "Café" ("FoldAccents").
+    bool getSearchFoldAccents() const { return searchFoldAccents.load(); }
+    void setSearchFoldAccents(bool value) { searchFoldAccents.store(value); }
+    // Remembering what the user chose for a text ("LearnChoices").
+    bool getLearnChoices() const { return learnChoices.load(); }
+    void setLearnChoices(bool value) { learnChoices.store(value); }
+    // The options the matching reads, as one record.
+    VSearchOptions getSearchOptions() const;
+
+    // The query a search of text runs with: the options now, and what the user chose before for text
+    // when learning is on. startSeach hands one to every indexer.
+    VSearchQueryPtr makeQuery(const std::string& text) const;
+    // Remembers that element (a result: its default property; an action: its name) was run for text,
+    // when learning is on, and saves the memory. Main thread or a tool's.
+    void recordChoice(const std::string& text, const VElement* element);
+    // Forgets every choice and removes the file ("Forget what I chose").
+    void forgetChoices();
+    // The memory itself (never null after construction); tests point it elsewhere with setChoiceFile.
+    VChoiceMemory& getChoiceMemory() { return *choices; }
+    // Reads the memory from path (empty: the default place) instead; for tests and tools.
+    void setChoiceFile(const std::string& path);
+
     bool getOpenUrlsInPluginsBrowser() const { return openUrlsInPluginsBrowser.load(); }
     void setOpenUrlsInPluginsBrowser(bool value) { openUrlsInPluginsBrowser.store(value); }
     bool getOpenUrlsInNewWindow() const { return openUrlsInNewWindow.load(); }
@@ -203,6 +238,11 @@ private:
     std::atomic<bool> searchUrlDescriptionsOnly{false};
     std::atomic<bool> searchUrlDomainOnly{true};
     std::atomic<bool> liveSearching{false};
+    std::atomic<bool> rankResults{true};
+    std::atomic<int> resultsPerSource{200};
+    std::atomic<bool> searchFoldAccents{true};
+    std::atomic<bool> learnChoices{true};
+    std::unique_ptr<VChoiceMemory> choices;
     std::atomic<bool> openUrlsInPluginsBrowser{false};
     std::atomic<bool> openUrlsInNewWindow{false};
     HFONT font = nullptr;

@@ -3,6 +3,7 @@
 #include "model/VElement.h"
 #include "model/VProperty.h"
 
+#include <cstdint>
 #include <vector>
 
 class VX_CORE_API VResult : public VElement {
@@ -28,6 +29,12 @@ public:
     // at the first index this result lacks.
     void copyFrom(const VResult& other);
 
+    // Where the ranker put the result (larger is better; see VSearchQuery::rankKey), set by the
+    // indexer that found it. 0 when unranked.
+    uint64_t getRankKey() const { return rankKey; }
+    void setRankKey(uint64_t key) { rankKey = key; }
+
 private:
     std::vector<VProperty*> properties;
+    uint64_t rankKey = 0;
 };
