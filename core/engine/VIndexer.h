@@ -132,6 +132,15 @@ protected:
     bool getLiveSearching() const;
     // The running search's query: set before search() runs and kept for its whole run. Worker only.
     const VSearchQuery& getQuery() const;
+    // How a candidate's name meets the running search. name is the text as stored; prepared is the
+    // cache's VSearchQuery::prepareText(name) copy, or empty to have one made here. Case-sensitive
+    // searches compare name itself; with accent folding off a name outside ASCII is compared
+    // lower-cased only. Worker only.
+    VSearchQuery::Match rankMatch(std::string_view name, std::string_view prepared) const;
+    // The key of a result with these traits, or 0 (arrival order) while ranking is off.
+    VRankKey rankKeyFor(const VSearchQuery::Candidate& candidate) const;
+    // The most results this source hands on for one search: the core's per-source limit.
+    std::size_t resultsLimit() const;
     // match for a text that is already lower-cased (or for case-sensitive searches, as stored):
     // what a cache of lower-cased names calls to skip the copy. Inline, for loops over many names.
     bool matchPrepared(std::string_view text) const {
