@@ -62,6 +62,10 @@ TEST_F(CoreSettings, OptionsFontsAndShortcutsSurviveARestart) {
     core->setSearchUrlDomainOnly(false);
     core->setOpenUrlsInPluginsBrowser(true);
     core->setOpenUrlsInNewWindow(true);
+    core->setRankResults(false);
+    core->setResultsPerSource(37);
+    core->setSearchFoldAccents(false);
+    core->setLearnChoices(false);
     core->setLiveSearching(true);
     LOGFONTA a = fontRecord("Tahoma", -13, 700, 900, 0), b = fontRecord("Arial", -20, 400, 0, 1),
              c = fontRecord("Courier New", -11, 400, 0, 0);
@@ -83,6 +87,10 @@ TEST_F(CoreSettings, OptionsFontsAndShortcutsSurviveARestart) {
     EXPECT_FALSE(core->getSearchUrlDomainOnly());
     EXPECT_TRUE(core->getOpenUrlsInPluginsBrowser());
     EXPECT_TRUE(core->getOpenUrlsInNewWindow());
+    EXPECT_FALSE(core->getRankResults());
+    EXPECT_EQ(core->getResultsPerSource(), 37);
+    EXPECT_FALSE(core->getSearchFoldAccents());
+    EXPECT_FALSE(core->getLearnChoices());
     EXPECT_TRUE(core->getLiveSearching());
     LOGFONTA got{};
     ASSERT_TRUE(core->getFont(&got));
