@@ -46,10 +46,6 @@ bool isLower(char c) {
     return c >= 'a' && c <= 'z';
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
 UINT activeCodePage() {
     static const UINT page = ::GetACP();
     return page;
