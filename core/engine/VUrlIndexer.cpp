@@ -292,14 +292,14 @@ void VUrlIndexer::search() {
     const VSearchQuery& query = getQuery();
     // What the best few keep until the search ends; their results are made only then.
     struct Hit {
-        std::size_t entry; // cached searches: the table's entry
+        std::size_t entry;              // cached searches: the table's entry
         std::string url, title, folder; // live searches: the source's texts are gone by then
     };
     VBestOf<Hit> best(resultsLimit());
     // Ranks an entry that matches and offers it to the best few; the texts are copied only when kept.
     auto offer = [&](std::string_view url, std::string_view preparedUrl, std::string_view title,
-                     std::string_view preparedTitle, std::string_view folder, uint32_t rank, std::size_t entry,
-                     bool keepTexts) {
+                     std::string_view preparedTitle, std::string_view folder, uint32_t rank,
+                     std::size_t entry, bool keepTexts) {
         const VSearchQuery::Match how = rankEntry(url, preparedUrl, title, preparedTitle);
         if (!how)
             return;
@@ -322,8 +322,9 @@ void VUrlIndexer::search() {
     std::shared_ptr<const Built> now;
     if (getLiveSearching()) {
         const std::function<bool()> cancelled = [this] { return isCancelled(); };
-        MatchingSink sink(cancelled, [&](std::string_view url, std::string_view title, std::string_view folder,
-                                         uint32_t rank) { offer(url, {}, title, {}, folder, rank, 0, true); });
+        MatchingSink sink(cancelled,
+                          [&](std::string_view url, std::string_view title, std::string_view folder,
+                              uint32_t rank) { offer(url, {}, title, {}, folder, rank, 0, true); });
         readSource(sink, cancelled);
     } else if ((now = current())) {
         const VUrlTable& table = now->table;
@@ -331,8 +332,8 @@ void VUrlIndexer::search() {
             if (cancelRequested())
                 break;
             // Over the table's own prepared copies: no copy per entry.
-            offer(table.url(i), table.url(i, true), table.title(i), table.title(i, true), {}, table.rank(i), i,
-                  false);
+            offer(table.url(i), table.url(i, true), table.title(i), table.title(i, true), {}, table.rank(i),
+                  i, false);
         }
     }
     if (isCancelled())

@@ -126,7 +126,8 @@ bool VUrlTable::addPrepared(std::size_t index, std::string_view url, std::string
             spans.push_back(Span{entries[i].offset, entries[i].urlLength, entries[i].titleLength});
     }
     if (!spans.empty())
-        spans.push_back(Span{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(preparedUrl.size()),
+        spans.push_back(Span{static_cast<std::uint32_t>(offset),
+                             static_cast<std::uint32_t>(preparedUrl.size()),
                              static_cast<std::uint32_t>(preparedTitle.size())});
     preparedText.append(preparedUrl).append(preparedTitle);
     return true;
@@ -150,8 +151,8 @@ std::string_view VUrlTable::folder(std::size_t i) const {
 
 std::size_t VUrlTable::overheadBytes() const {
     std::size_t bytes = entries.capacity() * sizeof(Entry) + preparedText.capacity() +
-                        spans.capacity() * sizeof(Span) +
-                        (text.capacity() - text.size()) + folders.capacity() * sizeof(std::string);
+                        spans.capacity() * sizeof(Span) + (text.capacity() - text.size()) +
+                        folders.capacity() * sizeof(std::string);
     for (const std::string& f : folders)
         bytes += f.capacity();
     if (lookup)

@@ -554,7 +554,8 @@ void VDiskdexIndexer::search() {
         }
     }
     std::string full;
-    auto fullPath = [&full](std::string_view folder, std::string_view name, bool isDir) -> const std::string& {
+    auto fullPath = [&full](std::string_view folder, std::string_view name,
+                            bool isDir) -> const std::string& {
         full.assign(folder.data(), folder.size()).append(name.data(), name.size());
         if (isDir)
             full += '\\';

@@ -424,8 +424,8 @@ std::shared_ptr<const FolderCache> FolderCache::deserialize(std::string_view pay
 
 std::size_t FolderCache::overheadBytes() const {
     std::size_t bytes = entries.capacity() * sizeof(uint32_t) + prepared.capacity() +
-                        preparedStarts.capacity() * sizeof(uint32_t) +
-                        (names.capacity() - names.size()) + folders.capacity() * sizeof(Folder);
+                        preparedStarts.capacity() * sizeof(uint32_t) + (names.capacity() - names.size()) +
+                        folders.capacity() * sizeof(Folder);
     for (const Folder& f : folders)
         bytes += f.path.capacity() + 1;
     return bytes;

@@ -70,8 +70,8 @@ public:
         if (preparedStarts.empty())
             return std::string_view(prepared).substr(offset(entry), length(entry));
         const uint32_t start = preparedStarts[entry];
-        const uint32_t end =
-            entry + 1 < preparedStarts.size() ? preparedStarts[entry + 1] : static_cast<uint32_t>(prepared.size());
+        const uint32_t end = entry + 1 < preparedStarts.size() ? preparedStarts[entry + 1]
+                                                               : static_cast<uint32_t>(prepared.size());
         return std::string_view(prepared).substr(start, end - start);
     }
     std::size_t nameBytes() const { return names.size(); }

@@ -112,8 +112,7 @@ void VContactIndexer::follow(const std::function<bool()>& stop) {
     rebuild(stop);
 }
 
-template <class Get>
-VSearchQuery::Candidate VContactIndexer::rankFields(Get get) const {
+template <class Get> VSearchQuery::Candidate VContactIndexer::rankFields(Get get) const {
     VSearchQuery::Candidate best;
     std::string_view bestField;
     for (ContactValues::Field field : kMatchedFields) {
@@ -186,8 +185,8 @@ void VContactIndexer::search() {
         ContactPtr scratch(new VOutlookContact(getPlugin()));
         for (std::size_t i = 0; i < read.size() && !cancelRequested(); ++i) {
             const ContactValues& values = read[i];
-            const VSearchQuery::Candidate candidate =
-                rankFields([&values](ContactValues::Field field) -> const std::string& { return values[field]; });
+            const VSearchQuery::Candidate candidate = rankFields(
+                [&values](ContactValues::Field field) -> const std::string& { return values[field]; });
             if (!candidate.match)
                 continue;
             scratch->setValues(values);
