@@ -9,8 +9,6 @@
 #include "OutlookContactAction.h"
 #include "OutlookPlugin.h"
 #include "engine/VPluginManager.h"
-
-#include <atomic>
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
 #include "resource.h"
@@ -19,6 +17,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
