@@ -647,3 +647,21 @@ TEST_F(Outlook, ANameThatStartsWithTheTextRanksAboveAnAddressWithItInside) {
         EXPECT_EQ(search("ann zara"), (Texts{"Zara Ann (z@x)"})) << "words in any order: " << live;
     });
 }
+
+TEST_F(Outlook, AContactChosenBeforeForTheTextRanksFirstByItsAddress) {
+    TempFolder choices;
+    core->setChoiceFile(choices.sub("choices.txt"));
+    fake().contacts = {person("Annette", "a@x"), person("Zara Ann", "z@x")};
+    ASSERT_TRUE(startPlugin());
+    EXPECT_EQ(search("ann").front(), "Annette (a@x)");
+    VOutlookContact chosen(nullptr);
+    ContactValues values;
+    values[ContactValues::Name1] = "Zara Ann";
+    values[ContactValues::Email1] = "z@x";
+    chosen.setValues(values);
+    core->recordChoice("annz", &chosen);
+    inBothModes([&](bool live) {
+        EXPECT_EQ(search("ann").front(), "Zara Ann (z@x)") << "chosen for a text it begins: " << live;
+    });
+    core->forgetChoices();
+}
