@@ -108,6 +108,63 @@ TEST_F(Matching, MatchNameWithOneTwoAndThreeTokens) {
     EXPECT_FALSE(probe.matchName("John", "Smith")) << "names always match at the start";
 }
 
+TEST_F(Matching, WordsInAnyOrderInitialsAndPhrasesMatchThroughTheIndexer) {
+    EXPECT_TRUE(matches("york pizza", "New York Pizza"));
+    EXPECT_TRUE(matches("pizza york", "New York Pizza"));
+    EXPECT_TRUE(matches("vsc", "Visual Studio Code.lnk"));
+    EXPECT_TRUE(matches("vsc", "VisualStudioCode.exe")) << "camel-case steps seen in the stored name";
+    EXPECT_TRUE(matches("\"Tom & Jerry\"", "Tom & Jerry Fan Club"));
+    EXPECT_EQ(probe.getSearchString(), "tom & jerry") << "the phrase, without its quotes";
+    EXPECT_FALSE(matches("\"jerry tom\"", "Tom & Jerry Fan Club"));
+    EXPECT_FALSE(matches("pizza boston", "New York Pizza"));
+}
+
+TEST_F(Matching, AccentsFoldInMatchAndMatchPreparedAndTheWordMatchers) {
+    EXPECT_TRUE(matches("cafe", "Caf\xE9"));
+    EXPECT_TRUE(matches("caf\xE9", "CAFE"));
+    probe.prepare("cafe");
+    EXPECT_TRUE(probe.matchPrepared("caf\xE9")) << "a lower-cased cache copy is folded on the fly";
+    EXPECT_TRUE(probe.matchMultiple({"Caf\xE9"}));
+    EXPECT_TRUE(probe.matchName("Caf\xE9", "Noir"));
+    core->setSearchFoldAccents(false);
+    EXPECT_FALSE(matches("cafe", "Caf\xE9"));
+    EXPECT_TRUE(matches("caf\xE9", "CAF\xC9"));
+}
+
+TEST_F(Matching, UrlDomainOnlyAppliesTheNewKindsToTheHost) {
+    EXPECT_TRUE(matches("com example", "http://www.Example.com/path", true));
+    EXPECT_FALSE(matches("example path", "http://www.example.com/path", true));
+    core->setSearchUrlDescriptionsOnly(true);
+    EXPECT_FALSE(matches("com example", "http://www.example.com/path", true));
+}
+
+TEST_F(Matching, RankMatchReadsTheCacheCopyOnlyWhenItFitsTheOptions) {
+    probe.prepare("Cafe");
+    const std::string cacheCopy = VSearchQuery::prepared("Caf\xE9 Noir");
+    EXPECT_EQ(probe.rankMatch("Caf\xE9 Noir", cacheCopy).group, VSearchQuery::WordStart);
+    EXPECT_EQ(probe.rankMatch("Caf\xE9 Noir", "").group, VSearchQuery::WordStart) << "no copy: one made here";
+    core->setSearchFoldAccents(false);
+    probe.prepare("cafe");
+    EXPECT_FALSE(probe.rankMatch("Caf\xE9 Noir", cacheCopy)) << "folding off: the folded copy is not used";
+    EXPECT_EQ(probe.rankMatch("Cafe Noir", "cafe noir").kind, VSearchQuery::NamePrefix);
+    core->setSearchCaseSensitive(true);
+    probe.prepare("Cafe");
+    EXPECT_TRUE(probe.rankMatch("Cafe Noir", "cafe noir")) << "case-sensitive: the name itself";
+    EXPECT_FALSE(probe.rankMatch("cafe noir", "cafe noir"));
+}
+
+TEST_F(Matching, RankKeysAreZeroWhileRankingIsOffAndTheLimitIsTheCores) {
+    probe.prepare("abc");
+    VSearchQuery::Candidate c;
+    c.match = VSearchQuery::Match{VSearchQuery::WordStart, VSearchQuery::WholeName};
+    EXPECT_EQ(probe.rankKeyFor(c), VSearchQuery::rankKey(c));
+    EXPECT_NE(probe.rankKeyFor(c), 0u);
+    core->setRankResults(false);
+    EXPECT_EQ(probe.rankKeyFor(c), 0u);
+    core->setResultsPerSource(17);
+    EXPECT_EQ(probe.resultsLimit(), 17u);
+}
+
 namespace {
 
 // The obvious recursive definition, as the reference.

@@ -1,4 +1,5 @@
 #include "support/CoreFixture.h"
+#include "support/TempFolder.h"
 #include "support/Watchdog.h"
 
 #include "model/VBuiltinActions.h"
@@ -132,11 +133,13 @@ TEST_F(SearchDispatch, ShortOrBlankTextsStartNoWorker) {
     EXPECT_FALSE(indexer->isWorkerRunning());
     EXPECT_EQ(indexer->lastSearchId(), 0u);
     core->startSeach("   ", id);
-    EXPECT_EQ(indexer->lastSearchId(), id) << "three spaces pass the length test";
+    EXPECT_EQ(indexer->lastSearchId(), 0u) << "blanks at either end are not counted";
+    core->setSearchMinChars(0);
+    core->startSeach("   ", id);
+    EXPECT_EQ(indexer->lastSearchId(), id) << "three spaces pass a length test of none";
     EXPECT_TRUE(indexer->lastTokens().empty());
     ASSERT_TRUE(waitForWorkers());
     EXPECT_EQ(FakeCounters::searchesFinished.load() + FakeCounters::searchesCancelled.load(), 0);
-    core->setSearchMinChars(0);
     core->startSeach("a", id);
     ASSERT_TRUE(waitForWorkers());
     EXPECT_EQ(FakeCounters::searchesFinished.load(), 1);
@@ -423,4 +426,46 @@ TEST_F(SearchDispatch, KeystrokesReuseEachIndexersWorkerInsteadOfStartingThreads
     }
     EXPECT_EQ(searchThreads.size(), 1u) << "a keystroke started a thread";
     EXPECT_EQ(listener->ids().back(), id);
+}
+
+TEST_F(SearchDispatch, OneQueryIsMadePerSearchAndSharedByEveryIndexer) {
+    auto* first = makeIndexer(nullptr, {"Visual Studio Code.lnk"});
+    auto* second = makeIndexer(nullptr, {"vsc notes.txt"});
+    core->registerIndexer(first);
+    core->registerIndexer(second);
+    uint32_t id = 0;
+    core->startSeach("vsc", id);
+    ASSERT_TRUE(waitForWorkers());
+    ASSERT_NE(first->lastQuery(), nullptr);
+    EXPECT_EQ(first->lastQuery(), second->lastQuery());
+    EXPECT_EQ(first->lastQuery()->text(), "vsc");
+}
+
+TEST_F(SearchDispatch, QueriesCarryWhatWasChosenForTheTextWhileLearningIsOn) {
+    TempFolder folder;
+    core->setChoiceFile(folder.path() + "choices.vxc");
+    core->getChoiceMemory().record("visual", VProperty::FileType, "C:\\vs.lnk", VChoiceMemory::currentTime());
+    VSearchQueryPtr query = core->makeQuery("vis");
+    ASSERT_TRUE(query->hasLearned()) << "a text the chosen one begins with";
+    EXPECT_GT(query->learnedWeight(VProperty::FileType, "C:\\vs.lnk"), 0.0);
+    EXPECT_FALSE(core->makeQuery("other")->hasLearned());
+    core->setLearnChoices(false);
+    EXPECT_FALSE(core->makeQuery("vis")->hasLearned());
+}
+
+TEST_F(SearchDispatch, StartUpReadsTheRememberedChoicesOnce) {
+    VChoiceMemory kept;
+    if (kept.getPath().empty())
+        GTEST_SKIP() << "no local application data folder";
+    kept.load();
+    kept.record("startup probe text", VProperty::FileType, "C:\\probe.lnk", VChoiceMemory::currentTime());
+    ASSERT_TRUE(kept.save());
+    core->shutDown();
+    core->deleteThis();
+    core = VVerbinoxCore::instance();
+    core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
+    EXPECT_FALSE(core->makeQuery("startup probe")->hasLearned()) << "nothing read before startUp";
+    core->startUp();
+    EXPECT_TRUE(core->makeQuery("startup probe")->hasLearned());
+    core->forgetChoices();
 }
