@@ -800,7 +800,7 @@ TEST_F(SearchWindowTest, ARunThatSucceedsIsRememberedForTheTypedTextAndAFailedOn
     type("zzlearn");
     settle();
     ASSERT_EQ(shown().size(), 2u);
-    press(VK_DOWN);
+    dialog->getList().select(1);
     press(VK_RETURN);
     ASSERT_EQ(executed, std::vector<std::string>{"zzlearn-two"});
     std::vector<VLearnedItem> learned = core()->getChoiceMemory().lookup("zzlearn", now);
