@@ -808,6 +808,17 @@ TEST_F(SearchWindowTest, ARunThatSucceedsIsRememberedForTheTypedTextAndAFailedOn
     EXPECT_EQ(learned[0].type, VProperty::TextType);
     EXPECT_EQ(learned[0].value, "zzlearn-two");
 
+    // The keyword alone leads to action mode: the run is remembered for the keyword typed.
+    type("zzrecord");
+    ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode);
+    type("abc");
+    press(VK_RETURN);
+    ASSERT_EQ(executed.back(), "text:abc");
+    learned = core()->getChoiceMemory().lookup("zzrecord", now);
+    ASSERT_EQ(learned.size(), 1u);
+    EXPECT_EQ(learned[0].type, static_cast<PropertyType>(0)) << "an action";
+    EXPECT_EQ(learned[0].value, "zzrecord");
+
     // A keyword and its argument typed whole: the action is remembered for the whole text.
     type("zzrecord some words");
     settle();
