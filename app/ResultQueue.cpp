@@ -7,7 +7,7 @@ void VResultQueue::onResult(uint32_t searchId, VResult* result) {
 }
 
 void VResultQueue::onResults(uint32_t searchId, VResult** results, int count) {
-    Entry entry{searchId, {}, nullptr};
+    Entry entry{searchId, {}, nullptr, 0};
     try {
         entry.results.assign(results, results + count);
     } catch (...) {
@@ -20,7 +20,12 @@ void VResultQueue::onResults(uint32_t searchId, VResult** results, int count) {
 }
 
 void VResultQueue::onAction(uint32_t searchId, VAction* action) {
-    push({searchId, {}, action});
+    push({searchId, {}, action, 0});
+}
+
+void VResultQueue::onOverflow(uint32_t searchId, uint64_t count) {
+    if (count > 0)
+        push({searchId, {}, nullptr, count});
 }
 
 void VResultQueue::push(Entry entry) {
@@ -45,7 +50,8 @@ void VResultQueue::push(Entry entry) {
 }
 
 void VResultQueue::drain(uint32_t shownId, const std::function<void(VResult**, int)>& takeResults,
-                         const std::function<void(VAction*)>& takeAction) {
+                         const std::function<void(VAction*)>& takeAction,
+                         const std::function<void(uint64_t)>& takeMore) {
     std::deque<Entry> taken;
     {
         std::lock_guard<std::mutex> hold(lock);
@@ -53,7 +59,7 @@ void VResultQueue::drain(uint32_t shownId, const std::function<void(VResult**, i
         posted = false;
     }
     try {
-        handOut(taken, shownId, takeResults, takeAction);
+        handOut(taken, shownId, takeResults, takeAction, takeMore);
     } catch (...) {
         // A sink that throws must not leak what was not handed out yet.
         for (Entry& entry : taken) {
@@ -66,12 +72,18 @@ void VResultQueue::drain(uint32_t shownId, const std::function<void(VResult**, i
 
 void VResultQueue::handOut(std::deque<Entry>& taken, uint32_t shownId,
                            const std::function<void(VResult**, int)>& takeResults,
-                           const std::function<void(VAction*)>& takeAction) {
+                           const std::function<void(VAction*)>& takeAction,
+                           const std::function<void(uint64_t)>& takeMore) {
     for (Entry& entry : taken) {
         const bool current = shownId != 0 && entry.searchId == shownId;
         if (entry.action) {
             if (current)
                 takeAction(entry.action);
+            continue;
+        }
+        if (entry.more > 0) {
+            if (current && takeMore)
+                takeMore(entry.more);
             continue;
         }
         if (current) {

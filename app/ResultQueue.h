@@ -27,12 +27,15 @@ public:
     void onResult(uint32_t searchId, VResult* result) override;
     void onResults(uint32_t searchId, VResult** results, int count) override;
     void onAction(uint32_t searchId, VAction* action) override;
+    // Queued like a batch, so the count reaches the window after the results it follows.
+    void onOverflow(uint32_t searchId, uint64_t count) override;
 
     // Window thread: hands what arrived for shownId to the sinks in arrival order (the results sink
     // takes ownership) and destroys results of every other id. Actions of other ids are only dropped:
-    // they stay the core's.
+    // they stay the core's. Counts of more results go to takeMore, those of other ids nowhere.
     void drain(uint32_t shownId, const std::function<void(VResult**, int)>& takeResults,
-               const std::function<void(VAction*)>& takeAction);
+               const std::function<void(VAction*)>& takeAction,
+               const std::function<void(uint64_t)>& takeMore = nullptr);
     // Destroys every queued result: at exit, after the workers were joined.
     void discard();
     // Queued entries, for tests and diagnostics.
@@ -43,11 +46,13 @@ private:
         uint32_t searchId;
         std::vector<VResult*> results; // owned while queued
         VAction* action;               // or this, the core's
+        uint64_t more;                 // or, with neither, this many more results found
     };
     void push(Entry entry);
     static void handOut(std::deque<Entry>& taken, uint32_t shownId,
                         const std::function<void(VResult**, int)>& takeResults,
-                        const std::function<void(VAction*)>& takeAction);
+                        const std::function<void(VAction*)>& takeAction,
+                        const std::function<void(uint64_t)>& takeMore);
 
     HWND window;
     UINT message;

@@ -471,6 +471,7 @@ void CVerbinoxDlg::finish() {
 }
 
 void CVerbinoxDlg::enterActionMode(VAction* action, const std::string& argument) {
+    actionModeText = commandLine.getText();
     currentAction = action;
     setActionIcon(action->getIcon() ? action->getIcon() : smallProgramIcon);
     list.clear();
@@ -579,6 +580,7 @@ void CVerbinoxDlg::onEnter() {
         if (run == Run::Gone)
             return;
         if (run == Run::Done) {
+            rememberChoice(actionModeText, action);
             leaveActionMode();
             finish();
         } else {
@@ -616,10 +618,12 @@ void CVerbinoxDlg::enterTypedText(const std::string& text, bool searchRuns) {
             return;
         }
         const Run run = runForUser([&] { return action->execute(argument); });
-        if (run == Run::Done)
+        if (run == Run::Done) {
+            rememberChoice(text, action);
             finish();
-        else if (run == Run::Failed)
+        } else if (run == Run::Failed) {
             beep();
+        }
         return;
     }
     const std::string typed = vx::trimmed(text);
@@ -652,7 +656,7 @@ void CVerbinoxDlg::awaitFirstResult() {
         return;
     // Rows that came while the shell was asked are this search's.
     if (list.getCount() > 0) {
-        onElementChosen(list.getElement(0));
+        onElementChosen(list.getSelectedElement() ? list.getSelectedElement() : list.getElement(0));
         return;
     }
     awaitedSearchId = searchId;
@@ -719,6 +723,8 @@ void CVerbinoxDlg::onElementChosen(VElement* element) {
             return;
         if (run == Run::Failed)
             beep();
+        else
+            rememberChoice(text, result);
     } else {
         auto* action = static_cast<VAction*>(element);
         std::string keyword, argument;
@@ -731,6 +737,8 @@ void CVerbinoxDlg::onElementChosen(VElement* element) {
             return;
         if (run == Run::Failed)
             beep();
+        else
+            rememberChoice(text, action);
     }
     finish();
 }
@@ -750,8 +758,25 @@ LRESULT CVerbinoxDlg::onActionChosen(VAction* action, VProperty* property) {
         beep();
         return 1;
     }
+    rememberChoice(text, element);
     finish();
     return 0;
+}
+
+void CVerbinoxDlg::rememberChoice(const std::string& text, const VElement* element) {
+    if (!core || !element)
+        return;
+    if (element->getElementType() == VElement::ResultElement) {
+        bool listed = false;
+        for (int i = 0, n = list.getCount(); i < n && !listed; ++i) {
+            listed = list.getElement(i) == element;
+            for (const VResult* twin : list.getTwins(i))
+                listed = listed || twin == element;
+        }
+        if (!listed)
+            return;
+    }
+    core->recordChoice(text, element);
 }
 
 void CVerbinoxDlg::drainResults() {
@@ -763,12 +788,13 @@ void CVerbinoxDlg::drainResults() {
             std::vector<VElement*> elements(results, results + count);
             list.addElements(elements.data(), count);
         },
-        [this](VAction* action) { list.addElement(action); });
-    // Enter came before any result of its text: the first one is what it opens.
+        [this](VAction* action) { list.addElement(action); }, [this](uint64_t more) { list.addMore(more); });
+    // Enter came before any result of its text: it opens the best row of everything that arrived, which
+    // the list has put at the top (and selected), not the first that came.
     if (awaitedSearchId && awaitedSearchId == getShownSearchId() && !executing && list.getCount() > 0) {
-        VElement* first = list.getElement(0);
+        VElement* best = list.getSelectedElement() ? list.getSelectedElement() : list.getElement(0);
         stopAwaiting();
-        onElementChosen(first);
+        onElementChosen(best);
     }
 }
 

@@ -146,6 +146,9 @@ private:
     HWND modalPopup() const;
     void onElementChosen(VElement* element);
     LRESULT onActionChosen(VAction* action, VProperty* property);
+    // After a run that succeeded: the core learns that element was chosen for text, as typed. A result
+    // is read only while the list still holds it: the run may have dispatched messages that cleared it.
+    void rememberChoice(const std::string& text, const VElement* element);
     // How an action's run, or the shell's, ended. Gone: the program ended meanwhile, nothing of the
     // window may be used any more.
     enum class Run { Done, Failed, Gone };
@@ -192,6 +195,8 @@ private:
     // The session ended while an action ran: the program ends once the run is over.
     bool endAfterRun = false;
     VAction* currentAction = nullptr;
+    // The text that led to action mode: what the action's run is remembered for.
+    std::string actionModeText;
     bool firstRun = false;
     // False while an unreadable settings file stays in its place: it is never saved over.
     bool prefsWritable = true;

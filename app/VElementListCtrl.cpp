@@ -43,11 +43,57 @@ void releaseResults(const std::vector<VElement*>& elements) {
     }
 }
 
+void releaseTwins(const std::map<const VElement*, std::vector<VResult*>>& twins) {
+    for (const auto& row : twins) {
+        for (VResult* twin : row.second)
+            twin->deleteThis();
+    }
+}
+
+// Where a result leads: its default property's type and value. Empty for a result without one, which
+// then never shares a row.
+std::string addressOf(const VResult* result) {
+    if (result->getPropertyCount() == 0)
+        return std::string();
+    try {
+        const VProperty* property = result->getDefaultProperty();
+        if (!property)
+            return std::string();
+        return std::to_string(static_cast<int>(property->getPropertyType())) + '\n' + property->getValue();
+    } catch (...) {
+        // A plug-in's own default property may fail: the result keeps a row of its own.
+        return std::string();
+    }
+}
+
+uint64_t keyOf(const VElement* element) {
+    return static_cast<const VResult*>(element)->getRankKey();
+}
+
+// The digit grouping of a locale's LOCALE_SGROUPING ("3;0", "3;2;0", "3") as NUMBERFMTW wants it
+// (3, 32, 30): a trailing ";0" repeats the last group, no such end groups only once.
+UINT groupingOf(const wchar_t* pattern) {
+    std::wstring digits;
+    for (const wchar_t* c = pattern; *c; ++c) {
+        if (*c >= L'0' && *c <= L'9')
+            digits += *c;
+    }
+    const std::size_t length = ::wcslen(pattern);
+    if (length >= 2 && pattern[length - 2] == L';' && pattern[length - 1] == L'0')
+        digits.pop_back();
+    else
+        digits += L'0';
+    if (digits.empty() || digits.size() > 9)
+        return 3;
+    return static_cast<UINT>(std::stoul(digits));
+}
+
 } // namespace
 
 VElementListCtrl::~VElementListCtrl() {
     destroyWindow();
     releaseResults(elements);
+    releaseTwins(twins);
 }
 
 bool VElementListCtrl::create(HWND ownerWindow, HWND anchorWindow, VElementListOwner* folderBrowser) {
@@ -132,17 +178,133 @@ int VElementListCtrl::append(VElement* const* added, int count, bool lookForReme
     return remembered;
 }
 
+void VElementListCtrl::place(VElement* const* added, int count) {
+    const bool ranked = VVerbinoxCore::instance()->getRankResults();
+    WriteLock hold(lock);
+    VElement* kept = selected != NoRow ? elements[static_cast<std::size_t>(selected)] : nullptr;
+    std::vector<VElement*> actions, arrived;
+    // Rows whose result a better twin took over: the row moves to the twin's place.
+    std::vector<const VElement*> replaced;
+    for (int i = 0; i < count; ++i) {
+        VElement* element = added[i];
+        if (!element)
+            continue;
+        if (!isResult(element)) {
+            actions.push_back(element);
+            continue;
+        }
+        auto* result = static_cast<VResult*>(element);
+        const std::string address = addressOf(result);
+        const auto found = address.empty() ? addresses.end() : addresses.find(address);
+        if (found == addresses.end()) {
+            if (!address.empty())
+                addresses.emplace(address, result);
+            arrived.push_back(result);
+            continue;
+        }
+        VResult* row = found->second;
+        if (!ranked || result->getRankKey() <= row->getRankKey()) {
+            twins[row].push_back(result);
+            continue;
+        }
+        std::vector<VResult*> carried;
+        const auto rowTwins = twins.find(row);
+        if (rowTwins != twins.end()) {
+            carried.swap(rowTwins->second);
+            twins.erase(rowTwins);
+        }
+        carried.push_back(row);
+        twins[result] = std::move(carried);
+        found->second = result;
+        replaced.push_back(row);
+        arrived.push_back(result);
+        if (kept == row)
+            kept = result;
+    }
+    const auto gone = [&](const VElement* e) {
+        return std::find(replaced.begin(), replaced.end(), e) != replaced.end();
+    };
+    std::vector<VElement*> rows;
+    rows.reserve(elements.size() + actions.size() + arrived.size());
+    for (VElement* element : elements) {
+        if (!isResult(element))
+            rows.push_back(element);
+    }
+    rows.insert(rows.end(), actions.begin(), actions.end());
+    const std::size_t firstResult = rows.size();
+    for (VElement* element : elements) {
+        if (isResult(element) && !gone(element))
+            rows.push_back(element);
+    }
+    for (VElement* element : arrived) {
+        if (!gone(element))
+            rows.push_back(element);
+    }
+    // Stable: equal keys keep the order they came in, the rows already shown first.
+    if (ranked)
+        std::stable_sort(rows.begin() + static_cast<std::ptrdiff_t>(firstResult), rows.end(),
+                         [](const VElement* a, const VElement* b) { return keyOf(a) > keyOf(b); });
+    elements.swap(rows);
+    if (!kept)
+        return;
+    // Before the user chose, the selection follows the best row; after, it stays on its element, and
+    // the view moves with it so the row keeps its place on the screen.
+    if (!chosen && selected == 0)
+        return;
+    const int now = static_cast<int>(std::find(elements.begin(), elements.end(), kept) - elements.begin());
+    topIndex = std::max(topIndex + now - selected, 0);
+    selected = now;
+}
+
 void VElementListCtrl::addElement(VElement* element) {
     if (!element)
         return;
-    append(&element, 1, false);
+    place(&element, 1);
     // The first action of a keyword search is what Enter runs; a result that comes alone takes no
     // selection.
     afterAdding(!isResult(element) && getSelectedIndex() == NoRow ? 0 : NoRow, false);
 }
 
 void VElementListCtrl::addElements(VElement* const* added, int count) {
-    afterAdding(append(added, count, false), true);
+    place(added, std::max(count, 0));
+    afterAdding(NoRow, true);
+}
+
+void VElementListCtrl::addMore(uint64_t count) {
+    if (count == 0)
+        return;
+    {
+        WriteLock hold(lock);
+        more = count > UINT64_MAX - more ? UINT64_MAX : more + count;
+    }
+    afterAdding(NoRow, false);
+}
+
+uint64_t VElementListCtrl::getMoreCount() const {
+    ReadLock hold(lock);
+    return more;
+}
+
+std::wstring VElementListCtrl::moreText(uint64_t count) {
+    const std::wstring digits = std::to_wstring(count);
+    wchar_t separator[8] = L",";
+    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) == 0)
+        ::lstrcpyW(separator, L",");
+    wchar_t pattern[16] = L"3;0";
+    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, pattern, 16) == 0)
+        ::lstrcpyW(pattern, L"3;0");
+    wchar_t decimal[] = L".";
+    NUMBERFMTW format{0, 0, groupingOf(pattern), decimal, separator, 1};
+    wchar_t grouped[64];
+    if (::GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits.c_str(), &format, grouped, 64) > 0)
+        return L"and " + std::wstring(grouped) + L" more";
+    std::wstring plain;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            plain += L',';
+        plain += digits[i];
+    }
+    return L"and " + plain + L" more";
 }
 
 void VElementListCtrl::addFiles(VFileResult* const* files, int count) {
@@ -162,7 +324,12 @@ void VElementListCtrl::addFiles(VFileResult* const* files, int count) {
 }
 
 void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
-    if (!getHwnd() || getCount() == 0)
+    int rows = 0;
+    {
+        ReadLock hold(lock);
+        rows = rowCount();
+    }
+    if (!getHwnd() || rows == 0)
         return;
     suppressMouseMove = true;
     // The selection is settled before the window is placed and shown, so the whole list is drawn once,
@@ -178,9 +345,13 @@ void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
 void VElementListCtrl::clear() {
     actionList.close();
     std::vector<VElement*> old;
+    std::map<const VElement*, std::vector<VResult*>> oldTwins;
     {
         WriteLock hold(lock);
         old.swap(elements);
+        oldTwins.swap(twins);
+        addresses.clear();
+        more = 0;
         selected = NoRow;
         chosen = false;
         topIndex = 0;
@@ -193,6 +364,7 @@ void VElementListCtrl::clear() {
     if (!held)
         conceal();
     releaseResults(old);
+    releaseTwins(oldTwins);
 }
 
 void VElementListCtrl::letGoWindow() {
@@ -246,6 +418,14 @@ VElement* VElementListCtrl::getElement(int index) const {
                                                                    : nullptr;
 }
 
+std::vector<VResult*> VElementListCtrl::getTwins(int index) const {
+    ReadLock hold(lock);
+    if (index < 0 || index >= static_cast<int>(elements.size()))
+        return {};
+    const auto found = twins.find(elements[static_cast<std::size_t>(index)]);
+    return found != twins.end() ? found->second : std::vector<VResult*>();
+}
+
 VElement* VElementListCtrl::getSelectedElement() const {
     ReadLock hold(lock);
     return selected == NoRow ? nullptr : elements[static_cast<std::size_t>(selected)];
@@ -293,7 +473,12 @@ bool VElementListCtrl::barMouseDown(POINT at) {
     const RECT bar = barRect();
     if (!::PtInRect(&bar, at))
         return false;
-    const int count = getCount(), top = getTopIndex();
+    int count = 0;
+    {
+        ReadLock hold(lock);
+        count = rowCount();
+    }
+    const int top = getTopIndex();
     const RECT thumb = thumbRect(bar, count, top);
     if (at.y >= thumb.top && at.y < thumb.bottom) {
         dragFromY = at.y;
@@ -311,7 +496,11 @@ bool VElementListCtrl::barMouseDown(POINT at) {
 
 void VElementListCtrl::dragThumb(int y) {
     const RECT bar = barRect();
-    const int count = getCount();
+    int count = 0;
+    {
+        ReadLock hold(lock);
+        count = rowCount();
+    }
     const RECT thumb = thumbRect(bar, count, dragFromTop);
     const int travel = std::max<int>((bar.bottom - bar.top) - (thumb.bottom - thumb.top), 1);
     const int range = std::max(count - std::max(visibleRows, 1), 0);
@@ -353,7 +542,7 @@ void VElementListCtrl::selectRow(int index, bool scrollIntoView) {
 void VElementListCtrl::scrollTo(int top) {
     {
         WriteLock hold(lock);
-        top = std::clamp(top, 0, std::max(0, static_cast<int>(elements.size()) - visibleRows));
+        top = std::clamp(top, 0, std::max(0, rowCount() - visibleRows));
         if (top == topIndex)
             return;
         topIndex = top;
@@ -369,7 +558,11 @@ void VElementListCtrl::refresh() {
 void VElementListCtrl::layout() {
     if (!getHwnd())
         return;
-    const int count = getCount();
+    int count = 0;
+    {
+        ReadLock hold(lock);
+        count = rowCount();
+    }
     const int frame = frameHeight();
     const int needed = count * rowHeight + frame;
     const int twenty = kGrowRows * rowHeight + frame;
@@ -420,7 +613,7 @@ void VElementListCtrl::arrangeRows() {
     int count = 0;
     {
         WriteLock hold(lock);
-        count = static_cast<int>(elements.size());
+        count = rowCount();
         visibleRows = shown / std::max(rowHeight, 1);
         topIndex = std::clamp(topIndex, 0, std::max(0, count - visibleRows));
     }
@@ -596,7 +789,12 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             break;
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
         const int frame = frameHeight();
-        const int all = getCount() * rowHeight + frame;
+        int rows = 0;
+        {
+            ReadLock hold(lock);
+            rows = rowCount();
+        }
+        const int all = rows * rowHeight + frame;
         const int least = 2 * ::GetSystemMetrics(SM_CYVSCROLL) + frame + ::GetSystemMetrics(SM_CYVTHUMB);
         RECT edit;
         ::GetWindowRect(anchor, &edit);
@@ -722,6 +920,21 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
             drawArrow(dc, RECT{right - px(18), top + 1, right - px(2), top + 1 + iconHeight},
                       ::GetSysColor(COLOR_HIGHLIGHTTEXT));
     }
+    const int moreTop = (count - topIndex) * rowHeight;
+    if (more > 0 && count >= topIndex && moreTop < client.bottom) {
+        const RECT row{0, moreTop, right, moreTop + rowHeight};
+        fillRow(dc, row, count, false);
+        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+        VVerbinoxCore* core = VVerbinoxCore::instance();
+        HFONT rowFont = twoLines ? core->getFont1() : core->getFont();
+        HGDIOBJ oldFont = rowFont ? ::SelectObject(dc, rowFont) : nullptr;
+        RECT text{px(4) + (showIcons ? iconWidth : 0), moreTop, right - px(2), moreTop + rowHeight};
+        const std::wstring line = moreText(more);
+        ::DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &text,
+                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        if (oldFont)
+            ::SelectObject(dc, oldFont);
+    }
     if (getClip() > 0) {
         // The region cuts off the window's own bottom border: the rows end on a line of the same colour.
         const int bottom = shownClientHeight();
@@ -731,7 +944,7 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
     if (bar) {
         const RECT track = barRect();
         ::FillRect(dc, &track, ::GetSysColorBrush(COLOR_BTNFACE));
-        RECT thumb = thumbRect(track, count, topIndex);
+        RECT thumb = thumbRect(track, rowCount(), topIndex);
         ::InflateRect(&thumb, -px(3), -px(1));
         ::FillRect(dc, &thumb, ::GetSysColorBrush(draggingThumb ? COLOR_3DDKSHADOW : COLOR_BTNSHADOW));
         const int size = ::GetSystemMetrics(SM_CXVSCROLL);

@@ -1,12 +1,16 @@
 #pragma once
-// The owner-drawn results list that drops down under the search window: results and actions in
-// arrival order, each drawing itself on one or two lines, with the action pop-up beside the selection.
+// The owner-drawn results list that drops down under the search window: actions first, then results
+// best first (by their rank key; equal keys, or ranking off, in arrival order), each drawing itself on
+// one or two lines, with the action pop-up beside the selection.
 #include "ListWindow.h"
 #include "VActionListCtrl.h"
 #include "engine/VReaderWriterLock.h"
 
 #include <climits>
+#include <cstdint>
+#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class VElement;
@@ -41,8 +45,17 @@ public:
     bool create(HWND owner, HWND anchor, VElementListOwner* browser);
 
     // The list owns the results it is given and releases them when it is cleared; actions stay the core's.
+    // Each one takes its place by rank; a result with the same address (default property type and
+    // value) as a row joins that row, which shows the better of the two. The selected row stays
+    // selected and where it is on the screen, rows arriving above it scroll the view.
     void addElement(VElement* element);
     void addElements(VElement* const* added, int count);
+    // The sources found count more results than they handed on: the last row says how many, summed
+    // until the list is cleared. It is never selected, and no key or click reaches it.
+    void addMore(uint64_t count);
+    uint64_t getMoreCount() const;
+    // What that row reads, the count grouped as the user's locale groups digits: "and 4,812 more".
+    static std::wstring moreText(uint64_t count);
     // A folder's entries: also switches to one line per row until the next clear.
     void addFiles(VFileResult* const* files, int count);
     // Releases the results, hides the list and both pop-ups, and leaves files mode.
@@ -66,7 +79,11 @@ public:
     VElement* getSelectedElement() const;
     // The element of a row, or null outside 0..count-1.
     VElement* getElement(int index) const;
+    // The other results with the same address as the row's, which the row stands for (the row's own
+    // element has the best key of them all); the list owns them.
+    std::vector<VResult*> getTwins(int index) const;
     int getSelectedIndex() const;
+    // The rows of elements, without the row of the count of more results.
     int getCount() const;
     int getTopIndex() const;
     int getVisibleRows() const { return visibleRows; }
@@ -101,6 +118,11 @@ private:
     enum { NoRow = -1 };
     // Appends under the write lock; returns the last row whose file is the remembered path, or NoRow.
     int append(VElement* const* added, int count, bool lookForRemembered);
+    // Puts each element in its place by rank under the write lock, merging results with a row of the
+    // same address, and keeps the selection on its element and at its place on the screen.
+    void place(VElement* const* added, int count);
+    // Every row drawn: the elements and the row of more results.
+    int rowCount() const { return static_cast<int>(elements.size()) + (more > 0 ? 1 : 0); }
     void afterAdding(int preferredRow, bool selectFirst);
     // Out of sight: veiled, or nothing to do when the window was never mapped.
     void conceal();
@@ -139,6 +161,11 @@ private:
     HWND anchor = nullptr;
     VElementListOwner* browser = nullptr;
     std::vector<VElement*> elements;
+    // Results merged into a row, by the row's element.
+    std::map<const VElement*, std::vector<VResult*>> twins;
+    // The row's result for each address ("type\nvalue"), for merging.
+    std::unordered_map<std::string, VResult*> addresses;
+    uint64_t more = 0;
     VActionListCtrl actionList;
     int selected = NoRow;
     int visibleRows = 0;

@@ -116,10 +116,11 @@ protected:
         CoreTest::TearDown();
     }
 
+    // Each a result of its own: rows with the same text would lead to the same place and share a row.
     void addFakes(int count) {
         std::vector<VElement*> added;
         for (int i = 0; i < count; ++i)
-            added.push_back(new FakeResult(nullptr, "result " + std::to_string(i)));
+            added.push_back(new FakeResult(nullptr, "result " + std::to_string(fakesMade++)));
         list.addElements(added.data(), count);
     }
     VAction* coreAction(const char* keyword) { return core->getAction(keyword, false); }
@@ -135,6 +136,7 @@ protected:
 
     SearchWindow host;
     VElementListCtrl list;
+    int fakesMade = 0;
 };
 
 using ElementList = ListTest;
@@ -544,6 +546,143 @@ TEST_F(ElementList, RowsAreShadedInTurnAndTheSelectionIsHighlighted) {
     ::SelectObject(dc, old);
     ::DeleteObject(bitmap);
     ::DeleteDC(dc);
+}
+
+namespace {
+
+// Results as sources hand them on: a name (which is also where the result leads) and a rank key.
+std::vector<VElement*> ranked(std::initializer_list<std::pair<const char*, uint64_t>> made) {
+    std::vector<VElement*> out;
+    for (const auto& m : made) {
+        auto* result = new FakeResult(nullptr, m.first);
+        result->setRankKey(m.second);
+        out.push_back(result);
+    }
+    return out;
+}
+
+std::vector<std::string> texts(const VElementListCtrl& list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.getCount(); ++i)
+        out.push_back(list.getElement(i)->getDisplayText());
+    return out;
+}
+
+void add(VElementListCtrl& list, std::vector<VElement*> batch) {
+    list.addElements(batch.data(), static_cast<int>(batch.size()));
+}
+
+} // namespace
+
+TEST_F(ElementList, ResultsTakeTheirPlaceByKeyAcrossBatchesAndEqualKeysKeepTheirArrivalOrder) {
+    add(list, ranked({{"a5", 5}, {"b3", 3}}));
+    add(list, ranked({{"c9", 9}, {"d3", 3}, {"e5", 5}}));
+    add(list, ranked({{"f3", 3}, {"g1", 1}}));
+    EXPECT_EQ(texts(list), (std::vector<std::string>{"c9", "a5", "e5", "b3", "d3", "f3", "g1"}));
+    EXPECT_EQ(list.getSelectedIndex(), 0);
+    EXPECT_EQ(list.getSelectedElement()->getDisplayText(), "c9") << "before the user moves, the best row";
+}
+
+TEST_F(ElementList, WithRankingOffResultsKeepTheirArrivalOrderWhateverTheirKeys) {
+    core->setRankResults(false);
+    add(list, ranked({{"a5", 5}, {"b3", 3}}));
+    add(list, ranked({{"c9", 9}, {"a5", 7}}));
+    EXPECT_EQ(texts(list), (std::vector<std::string>{"a5", "b3", "c9"}));
+    EXPECT_EQ(list.getElement(0), list.getSelectedElement());
+    EXPECT_EQ(static_cast<VResult*>(list.getElement(0))->getRankKey(), 5u) << "the first of the two stays";
+}
+
+TEST_F(ElementList, ActionsStayAboveEveryResultInTheOrderTheyCame) {
+    add(list, ranked({{"r9", 9}}));
+    list.addElement(coreAction("copy"));
+    add(list, ranked({{"r20", 20}}));
+    list.addElement(coreAction("run"));
+    ASSERT_EQ(list.getCount(), 4);
+    EXPECT_EQ(list.getElement(0), coreAction("copy"));
+    EXPECT_EQ(list.getElement(1), coreAction("run"));
+    EXPECT_EQ(list.getElement(2)->getDisplayText(), "r20");
+    EXPECT_EQ(list.getElement(3)->getDisplayText(), "r9");
+    EXPECT_EQ(list.getSelectedElement(), coreAction("copy"));
+}
+
+TEST_F(ElementList, OneAddressFromTwoSourcesIsOneRowWithTheBetterKeyCarryingTheOther) {
+    add(list, ranked({{"same", 2}, {"other", 5}}));
+    add(list, ranked({{"same", 8}}));
+    ASSERT_EQ(texts(list), (std::vector<std::string>{"same", "other"}));
+    EXPECT_EQ(static_cast<VResult*>(list.getElement(0))->getRankKey(), 8u);
+    ASSERT_EQ(list.getTwins(0).size(), 1u);
+    EXPECT_EQ(list.getTwins(0)[0]->getRankKey(), 2u);
+
+    add(list, ranked({{"same", 1}, {"other", 9}}));
+    ASSERT_EQ(texts(list), (std::vector<std::string>{"other", "same"})) << "a better twin moves its row up";
+    EXPECT_EQ(list.getTwins(0).size(), 1u);
+    EXPECT_EQ(list.getTwins(1).size(), 2u) << "a worse twin joins the row and changes nothing";
+    EXPECT_EQ(FakeCounters::results.load(), 5);
+    list.clear();
+    EXPECT_EQ(FakeCounters::results.load(), 0) << "every twin is released with the list";
+}
+
+TEST_F(ElementList, TheBestRowStaysSelectedUntilTheUserMovesThenTheirRowStaysSelectedAndInPlace) {
+    std::vector<VElement*> first;
+    for (int i = 0; i < 30; ++i) {
+        auto* result = new FakeResult(nullptr, "mid " + std::to_string(i));
+        result->setRankKey(100);
+        first.push_back(result);
+    }
+    add(list, first);
+    add(list, ranked({{"better", 200}}));
+    EXPECT_EQ(list.getSelectedElement()->getDisplayText(), "better") << "unchosen: the best row";
+
+    for (int i = 0; i < 25; ++i)
+        list.key(VK_DOWN);
+    VElement* chosen = list.getSelectedElement();
+    ASSERT_EQ(chosen->getDisplayText(), "mid 24");
+    const int screenRow = list.getSelectedIndex() - list.getTopIndex();
+    ASSERT_GT(list.getTopIndex(), 0) << "the list scrolled to the chosen row";
+
+    int batch = 0;
+    for (uint64_t key : {300u, 50u, 150u, 100u, 250u}) {
+        std::vector<VElement*> more;
+        for (int i = 0; i < 3; ++i) {
+            auto* result =
+                new FakeResult(nullptr, "batch " + std::to_string(batch) + "-" + std::to_string(i));
+            result->setRankKey(key);
+            more.push_back(result);
+        }
+        add(list, more);
+        EXPECT_EQ(list.getSelectedElement(), chosen) << "after batch " << batch;
+        EXPECT_EQ(list.getSelectedIndex() - list.getTopIndex(), screenRow) << "after batch " << batch;
+        ++batch;
+    }
+    EXPECT_EQ(list.getSelectedIndex(), 25 + 9) << "the three batches with better keys went above it";
+}
+
+TEST_F(ElementList, TheRowOfMoreResultsShowsTheSumAndNoKeyClickOrEnterReachesIt) {
+    addFakes(3);
+    list.addMore(4000);
+    list.addMore(812);
+    EXPECT_EQ(list.getMoreCount(), 4812u);
+    EXPECT_EQ(list.getCount(), 3) << "not a row of an element";
+    wchar_t separator[8] = L"";
+    ASSERT_GT(::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8), 0);
+    EXPECT_EQ(VElementListCtrl::moreText(4812), std::wstring(L"and 4") + separator + L"812 more");
+    EXPECT_EQ(VElementListCtrl::moreText(1234567),
+              std::wstring(L"and 1") + separator + L"234" + separator + L"567 more");
+    EXPECT_EQ(VElementListCtrl::moreText(7), L"and 7 more");
+
+    EXPECT_TRUE(list.key(VK_END));
+    EXPECT_EQ(list.getSelectedIndex(), 2) << "End goes to the last result";
+    EXPECT_TRUE(list.key(VK_DOWN));
+    EXPECT_EQ(list.getSelectedIndex(), -1) << "Down from the last result steps into the edit box";
+    EXPECT_FALSE(list.key(VK_RETURN)) << "nothing selected: Enter is the edit box's";
+    moveMouseToRow(3);
+    moveMouseToRow(3);
+    EXPECT_EQ(list.getSelectedIndex(), -1) << "the mouse over it selects nothing";
+    ::SendMessageA(list.getHwnd(), WM_LBUTTONDBLCLK, 0, MAKELPARAM(5, 3 * list.getRowHeight() + 2));
+    EXPECT_TRUE(host.sent.empty()) << "a double click on it runs nothing";
+
+    list.clear();
+    EXPECT_EQ(list.getMoreCount(), 0u);
 }
 
 TEST_F(ActionList, TabListsTheActionsOfTheResultAndAgainTheAddressesTheEmailActionCanTake) {

@@ -108,3 +108,34 @@ TEST_F(ResultQueueTest, WhatIsQueuedAtExitIsDestroyed) {
     EXPECT_EQ(FakeCounters::results.load(), cached);
     EXPECT_EQ(queue->pending(), 0u);
 }
+
+TEST_F(ResultQueueTest, CountsOfMoreResultsFollowTheirBatchesAndOnlyTheShownSearchsReachTheWindow) {
+    VResult* found[] = {new FakeResult(nullptr, "found")};
+    queue->onResults(7, found, 1);
+    queue->onOverflow(7, 4000);
+    queue->onOverflow(8, 99);
+    queue->onOverflow(7, 812);
+    std::vector<std::string> order;
+    uint64_t more = 0;
+    MSG msg;
+    int messages = 0;
+    while (::PeekMessageW(&msg, window, kDrain, kDrain, PM_REMOVE))
+        ++messages;
+    EXPECT_EQ(messages, 1) << "posted once, as for batches";
+    queue->drain(
+        7,
+        [&](VResult** results, int count) {
+            for (int i = 0; i < count; ++i) {
+                order.push_back("result");
+                shown.push_back(results[i]);
+            }
+        },
+        [&](VAction*) { order.push_back("action"); },
+        [&](uint64_t count) {
+            order.push_back("more");
+            more += count;
+        });
+    EXPECT_EQ(order, (std::vector<std::string>{"result", "more", "more"}));
+    EXPECT_EQ(more, 4812u) << "the other search's count is dropped";
+    EXPECT_EQ(queue->pending(), 0u);
+}

@@ -3,6 +3,7 @@
 #include "PrefsSheet.h"
 #include "SearchWindow.h"
 #include "Startup.h"
+#include "engine/VChoiceMemory.h"
 #include "model/VAction.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
@@ -70,6 +71,41 @@ public:
     bool execute(const std::string&) override { return false; }
 };
 
+// A source whose results carry the keys a ranking source would give them: it waits a little, as a
+// source that reads a disk does, then hands on each name the text is found in, one batch per name, in
+// the order given.
+class KeyedSource : public VIndexer {
+public:
+    explicit KeyedSource(std::vector<std::pair<std::string, uint64_t>> names)
+        : VIndexer(nullptr), names(std::move(names)) {}
+    bool reservedFlag() override { return false; }
+
+protected:
+    void search() override {
+        ::Sleep(150);
+        for (const auto& name : names) {
+            if (isCancelled() || name.first.find(searchString) == std::string::npos)
+                continue;
+            VResultBatch batch;
+            auto* result = new FakeResult(nullptr, name.first);
+            result->setRankKey(name.second);
+            batch.add(result);
+            batch.deliver(searchId);
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, uint64_t>> names;
+};
+
+// Fails every run, so nothing it is run on may be remembered.
+class FailingAction : public VAction {
+public:
+    FailingAction() : VAction("Fail", "zzfail", "Fails", nullptr) { addSupportedType(VProperty::TextType); }
+    bool execute(VResult*, VProperty*, const std::string&) override { return false; }
+    bool execute(const std::string&) override { return false; }
+};
+
 class SearchWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,6 +115,8 @@ protected:
         previousHook = CVerbinoxDlg::setMessageHook(&captureBox);
         VVerbinoxCore* core = VVerbinoxCore::instance();
         core->setPluginsPath(core->getAppLocation() + "no-plugins-here\\");
+        // What the user chose is remembered in the test's own folder, never in the prefix's profile.
+        core->setChoiceFile(folder.sub("Choices.vxc"));
         // Hot-keys are shared by every process on the desktop, and tests run side by side: all but the
         // hot-key test ask for a combination nobody uses, and only mind its failure through the hook.
         // No update check: it would ask the maker's real server.
@@ -735,4 +773,77 @@ TEST_F(SearchWindowTest, AfterTheSessionEndsTheProgramEndsAndTakesNoFurtherInput
     ::SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
     EXPECT_FALSE(::IsWindow(window)) << "no window left for the hot-key, the tray or a key to reach";
     EXPECT_FALSE(::IsWindow(edit));
+}
+
+TEST_F(SearchWindowTest, EnterBeforeAnyResultOpensTheBestOfWhatTheFirstDrainBrings) {
+    ShellCapture shell;
+    ShellCapture::answer() = false;
+    open();
+    addRecorder();
+    core()->registerIndexer(
+        new KeyedSource({{"zzbest-worse", 10}, {"zzbest-better", 90}, {"zzbest-mid", 50}}));
+    dialog->getCommandLine().setDelay(5000);
+    type("zzbest");
+    press(VK_RETURN);
+    EXPECT_TRUE(executed.empty()) << "no result yet";
+    settle();
+    EXPECT_EQ(executed, std::vector<std::string>{"zzbest-better"}) << "the best row, not the first to come";
+}
+
+TEST_F(SearchWindowTest, ARunThatSucceedsIsRememberedForTheTypedTextAndAFailedOneIsNot) {
+    const int64_t now = VChoiceMemory::currentTime();
+    ShellCapture shell;
+    ShellCapture::answer() = false;
+    open();
+    RecordingAction* recorder = addRecorder();
+    addSource({"zzlearn-one", "zzlearn-two"});
+    type("zzlearn");
+    settle();
+    ASSERT_EQ(shown().size(), 2u);
+    dialog->getList().select(1);
+    press(VK_RETURN);
+    ASSERT_EQ(executed, std::vector<std::string>{"zzlearn-two"});
+    std::vector<VLearnedItem> learned = core()->getChoiceMemory().lookup("zzlearn", now);
+    ASSERT_EQ(learned.size(), 1u);
+    EXPECT_EQ(learned[0].type, VProperty::TextType);
+    EXPECT_EQ(learned[0].value, "zzlearn-two");
+
+    // The keyword alone leads to action mode: the run is remembered for the keyword typed.
+    type("zzrecord");
+    ASSERT_EQ(dialog->getMode(), CVerbinoxDlg::ActionMode);
+    type("abc");
+    press(VK_RETURN);
+    ASSERT_EQ(executed.back(), "text:abc");
+    learned = core()->getChoiceMemory().lookup("zzrecord", now);
+    ASSERT_EQ(learned.size(), 1u);
+    EXPECT_EQ(learned[0].type, static_cast<PropertyType>(0)) << "an action";
+    EXPECT_EQ(learned[0].value, "zzrecord");
+
+    // A keyword and its argument typed whole: the action is remembered for the whole text.
+    type("zzrecord some words");
+    settle();
+    press(VK_RETURN);
+    ASSERT_EQ(executed.back(), "text:some words");
+    learned = core()->getChoiceMemory().lookup("zzrecord some words", now);
+    ASSERT_EQ(learned.size(), 1u);
+    EXPECT_EQ(learned[0].value, "zzrecord");
+
+    // The pop-up's action on a result is remembered for that result.
+    type("zzlearn");
+    settle();
+    ::SendMessageW(
+        dialog->getHwnd(), UM_ACTIONCHOSEN, reinterpret_cast<WPARAM>(recorder),
+        reinterpret_cast<LPARAM>(static_cast<VResult*>(dialog->getList().getElement(0))->getProperty(0)));
+    learned = core()->getChoiceMemory().lookup("zzlearn", now);
+    EXPECT_EQ(learned.size(), 2u) << "zzlearn-one now too";
+
+    auto* failing = new FailingAction();
+    ASSERT_TRUE(core()->registerAction(failing));
+    core()->setDefaultAction(VProperty::TextType, failing);
+    const std::size_t before = core()->getChoiceMemory().size();
+    type("zzlearn-o");
+    settle();
+    press(VK_RETURN);
+    EXPECT_EQ(core()->getChoiceMemory().size(), before) << "a failed run teaches nothing";
+    EXPECT_TRUE(core()->getChoiceMemory().lookup("zzlearn-o", now).empty());
 }
