@@ -225,14 +225,15 @@ public:
     // one row per address (the first, which has the better key).
     std::vector<VResult*> listed() {
         std::vector<VResult*> rows = collector.arrived;
-        std::stable_sort(rows.begin(), rows.end(),
-                         [](const VResult* a, const VResult* b) { return a->getRankKey() > b->getRankKey(); });
+        std::stable_sort(rows.begin(), rows.end(), [](const VResult* a, const VResult* b) {
+            return a->getRankKey() > b->getRankKey();
+        });
         std::vector<VResult*> unique;
         std::unordered_set<std::string> seen;
         for (VResult* r : rows) {
             const VProperty* p = r->getDefaultProperty();
-            const std::string identity =
-                p ? std::to_string(p->getPropertyType()) + '\n' + p->getValue() : std::to_string(unique.size());
+            const std::string identity = p ? std::to_string(p->getPropertyType()) + '\n' + p->getValue()
+                                           : std::to_string(unique.size());
             if (seen.insert(identity).second)
                 unique.push_back(r);
         }
@@ -312,7 +313,8 @@ Broad broadSearch(Session& session, const std::string& text) {
     std::vector<double> firsts, alls;
     for (int run = 0; run < 5; ++run) {
         alls.push_back(session.search(text));
-        firsts.push_back(session.collector.firstBatchAt ? session.collector.firstBatchAt - session.started : -1);
+        firsts.push_back(session.collector.firstBatchAt ? session.collector.firstBatchAt - session.started
+                                                        : -1);
     }
     b.firstBatchMs = median(firsts);
     b.allMs = median(alls);
@@ -339,8 +341,8 @@ std::string broadJson(const Broad& b) {
                        ", \"moreReported\": " + std::to_string(b.more) +
                        ", \"mostFromOneSource\": " + std::to_string(b.mostFromOneSource);
     char buf[160];
-    std::snprintf(buf, sizeof(buf), ", \"firstBatchMs\": %.3f, \"allMs\": %.3f, \"perSource\": [", b.firstBatchMs,
-                  b.allMs);
+    std::snprintf(buf, sizeof(buf), ", \"firstBatchMs\": %.3f, \"allMs\": %.3f, \"perSource\": [",
+                  b.firstBatchMs, b.allMs);
     json += buf;
     for (std::size_t i = 0; i < b.perSource.size(); ++i)
         json += (i ? ", " : "") + std::string("{\"source\": ") + jsonString(b.perSource[i].first) +
@@ -371,7 +373,8 @@ int main(int argc, char** argv) {
     // run's own, emptied by being new.
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
-    const std::string work = std::string(temp) + "vx-bench-rank-" + std::to_string(::GetCurrentProcessId()) + "\\";
+    const std::string work =
+        std::string(temp) + "vx-bench-rank-" + std::to_string(::GetCurrentProcessId()) + "\\";
     ::CreateDirectoryA(work.c_str(), nullptr);
     ::CreateDirectoryA((work + "caches\\").c_str(), nullptr);
     vx::setCacheFolder(work + "caches\\");
@@ -468,7 +471,8 @@ int main(int argc, char** argv) {
     for (const Pass& p : passes)
         std::printf("%-28s %8.3f %11.1f%% %10ld\n", p.name, p.mrr(), 100.0 * p.firstShare(),
                     static_cast<long>(std::count(p.places.begin(), p.places.end(), 0)));
-    std::printf("queries whose item was not first with ranking on (kind, text, place (0: not found), first rows):\n");
+    std::printf(
+        "queries whose item was not first with ranking on (kind, text, place (0: not found), first rows):\n");
     for (const std::string& m : misses)
         std::printf("  %s\n", m.c_str());
     printBroad(broadE, limit);
@@ -477,9 +481,9 @@ int main(int argc, char** argv) {
                 unrankedMs);
 
     if (argc > 2) {
-        std::string json = "{\n  \"target\": \"" + std::string(target) + "\",\n  \"queries\": " +
-                           std::to_string(queries.size()) + ",\n  \"resultsPerSource\": " + std::to_string(limit) +
-                           ",\n  \"passes\": [";
+        std::string json = "{\n  \"target\": \"" + std::string(target) +
+                           "\",\n  \"queries\": " + std::to_string(queries.size()) +
+                           ",\n  \"resultsPerSource\": " + std::to_string(limit) + ",\n  \"passes\": [";
         for (std::size_t i = 0; i < passes.size(); ++i) {
             char buf[200];
             std::snprintf(buf, sizeof(buf), "%s{\"name\": \"%s\", \"mrr\": %.4f, \"firstShare\": %.4f}",
@@ -491,9 +495,10 @@ int main(int argc, char** argv) {
             json += (i ? ",\n    " : "\n    ") + jsonString(misses[i]);
         json += "],\n  \"broad\": [" + broadJson(broadE) + ",\n    " + broadJson(broadHtt) + "],\n";
         char buf[200];
-        std::snprintf(buf, sizeof(buf),
-                      "  \"rankingCost\": {\"candidates\": %ld, \"rankedMs\": %.3f, \"unrankedMs\": %.3f}\n}\n",
-                      candidates, rankedMs, unrankedMs);
+        std::snprintf(
+            buf, sizeof(buf),
+            "  \"rankingCost\": {\"candidates\": %ld, \"rankedMs\": %.3f, \"unrankedMs\": %.3f}\n}\n",
+            candidates, rankedMs, unrankedMs);
         json += buf;
         if (!writeText(argv[2], json))
             std::fprintf(stderr, "bench: cannot write %s\n", argv[2]);
