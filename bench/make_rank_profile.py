@@ -11,6 +11,7 @@ import json
 import os
 import random
 import sys
+import urllib.parse
 
 SEED = 2026
 
@@ -320,7 +321,8 @@ def history_rows(count, rng):
             title = f"{repo}{': ' + page.strip('/').split('/')[0].capitalize() if page else ''} · GitHub"
         elif host == "en.wikipedia.org":
             article = rng.choice(WIKI_ARTICLES + [f"{word.capitalize()} ({rng.choice(['film', 'band', 'album', 'novel'])} {1950 + number % 75})"])
-            url = f"https://en.wikipedia.org/wiki/{article.replace(' ', '_')}?oldid={number}"
+            # Browsers keep addresses percent-encoded: "Café" is "Caf%C3%A9".
+            url = f"https://en.wikipedia.org/wiki/{urllib.parse.quote(article.replace(' ', '_'))}?oldid={number}"
             title = f"{article} - Wikipedia"
         elif host == "www.youtube.com":
             url = f"https://www.youtube.com/watch?v={number:x}{rng.randrange(1 << 20):05x}"

@@ -4,7 +4,7 @@
 // order, one row per address) and the meant item's place is found. Mean reciprocal rank and the share
 // of queries whose item comes first, with ranking off, on, and on after the item was chosen once for
 // that text. Then a broad text: results each source hands on and the time to the first batch, over the
-// profile ("e") and over a history of 100,000 addresses ("htt"); and what ranking costs on a search of
+// profile ("e") and over a history of 100,000 addresses ("htt", "com"); and what ranking costs on a search of
 // 50,000 candidates. Prints a table; writes JSON to the second argument.
 #include "engine/VIndexer.h"
 #include "engine/VListeners.h"
@@ -21,7 +21,7 @@
 #include <objbase.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -52,8 +52,11 @@ public:
         if (firstBatchAt == 0)
             firstBatchAt = nowMs();
         std::string& source = sources[::GetCurrentThreadId()];
-        if (source.empty() && count > 0 && results[0]->getPlugin())
+        if (source.empty() && count > 0 && results[0]->getPlugin()) {
             source = results[0]->getPlugin()->getName();
+            if (const VProperty* p = results[0]->getDefaultProperty())
+                source += " (" + p->getValue() + ")";
+        }
         perThread[::GetCurrentThreadId()] += count;
         arrived.insert(arrived.end(), results, results + count);
     }
@@ -307,7 +310,18 @@ struct Broad {
     std::vector<std::pair<std::string, long>> perSource;
 };
 
-Broad broadSearch(Session& session, const std::string& text) {
+// "Diskdex (Z:\\profile\\Documents\\a\\b.doc)" as "Diskdex Documents": a folder source by the
+// folder under the profile its first result came from; other sources by their plug-in's name.
+std::string sourceName(const std::string& described, const std::string& profile) {
+    const std::size_t open = described.find(" (");
+    const std::string plugin = described.substr(0, open);
+    if (open == std::string::npos || described.compare(open + 2, profile.size(), profile) != 0)
+        return plugin;
+    const std::size_t from = open + 2 + profile.size();
+    return plugin + " " + described.substr(from, described.find('\\', from) - from);
+}
+
+Broad broadSearch(Session& session, const std::string& text, const std::string& profile) {
     Broad b;
     b.text = text;
     std::vector<double> firsts, alls;
@@ -322,7 +336,7 @@ Broad broadSearch(Session& session, const std::string& text) {
     b.results = static_cast<long>(session.collector.arrived.size());
     b.more = session.collector.more;
     for (const auto& [thread, count] : session.collector.perThread) {
-        b.perSource.emplace_back(session.collector.sources[thread], count);
+        b.perSource.emplace_back(sourceName(session.collector.sources[thread], profile), count);
         b.mostFromOneSource = std::max(b.mostFromOneSource, count);
     }
     return b;
@@ -358,7 +372,7 @@ int main(int argc, char** argv) {
                              "(the folder is made by bench/make_rank_profile.py)\n");
         return 2;
     }
-    std::string profile = argv[1];
+    std::string profile = withBackslashes(argv[1]);
     if (profile.back() != '\\')
         profile += '\\';
     const std::vector<Query> queries = readQueries(profile);
@@ -401,7 +415,7 @@ int main(int argc, char** argv) {
 
     std::vector<Pass> passes = {{"ranking off", {}}, {"ranking on", {}}, {"on, chosen once before", {}}};
     std::vector<std::string> misses;
-    Broad broadE, broadHtt;
+    Broad broadE, broadHtt, broadCom;
     int limit = 0;
     {
         Session session(settings, local);
@@ -439,12 +453,14 @@ int main(int argc, char** argv) {
         }
 
         core->setSearchMinChars(1);
-        broadE = broadSearch(session, "e");
+        broadE = broadSearch(session, "e", profile);
         core->setSearchMinChars(3);
     }
     {
         Session session(settings, bigLocal);
-        broadHtt = broadSearch(session, "htt");
+        broadHtt = broadSearch(session, "htt", profile);
+        // The scheme is not searched: "com", in every host, is the broad text of this history.
+        broadCom = broadSearch(session, "com", profile);
     }
 
     // Ranking's cost: one source of 50,000 names that all match, the same search with ranking on and off.
@@ -477,6 +493,7 @@ int main(int argc, char** argv) {
         std::printf("  %s\n", m.c_str());
     printBroad(broadE, limit);
     printBroad(broadHtt, limit);
+    printBroad(broadCom, limit);
     std::printf("ranking cost, one search of %ld candidates: on %.2f ms, off %.2f ms\n", candidates, rankedMs,
                 unrankedMs);
 
@@ -493,7 +510,8 @@ int main(int argc, char** argv) {
         json += "],\n  \"notFirst\": [";
         for (std::size_t i = 0; i < misses.size(); ++i)
             json += (i ? ",\n    " : "\n    ") + jsonString(misses[i]);
-        json += "],\n  \"broad\": [" + broadJson(broadE) + ",\n    " + broadJson(broadHtt) + "],\n";
+        json += "],\n  \"broad\": [" + broadJson(broadE) + ",\n    " + broadJson(broadHtt) + ",\n    " +
+                broadJson(broadCom) + "],\n";
         char buf[200];
         std::snprintf(
             buf, sizeof(buf),
