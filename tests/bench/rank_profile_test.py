@@ -56,7 +56,7 @@ class RankProfile(unittest.TestCase):
                 continue
             path = meant[len("file:"):]
             with self.subTest(text=text):
-                self.assertIn(os.path.normpath(path), self.files)
+                self.assertTrue(os.path.normpath(path) in self.files, f"{path} is not made")
                 folder = path.split("/", 1)[0]
                 self.assertIn(folder, SEARCHED)
                 self.assertTrue(path.lower().endswith(SEARCHED[folder]), path)
