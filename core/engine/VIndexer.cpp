@@ -12,13 +12,19 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// A copy of a candidate text, lower-cased unless the search is case-sensitive. Short texts stay on the
-// stack, so matching a cache of file names allocates nothing per candidate.
+// A copy of a candidate text, lower-cased unless the search is case-sensitive, and folded when fold
+// says so. Short ASCII texts stay on the stack, so matching a cache of file names allocates nothing
+// per candidate.
 class CandidateText {
 public:
-    CandidateText(const std::string& text, bool caseSensitive) {
+    CandidateText(const std::string& text, bool caseSensitive, bool fold = false) {
         if (caseSensitive) {
             view_ = text;
+            return;
+        }
+        if (fold && !vx::isAscii(text)) {
+            heap_ = VSearchQuery::prepared(text, true);
+            view_ = heap_;
             return;
         }
         char* dst = local_;
@@ -37,32 +43,11 @@ private:
     std::string_view view_;
 };
 
-// Splits on spaces, with double-quoted phrases; empty tokens are dropped.
-std::vector<std::string> splitTokens(const std::string& text) {
-    std::vector<std::string> tokens;
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n && text[i] == ' ')
-        ++i;
-    while (i < n) {
-        std::string token;
-        while (i < n && (text[i] == ' ' || text[i] == '\t'))
-            token += text[i++];
-        bool quoted = i < n && text[i] == '"';
-        if (quoted)
-            ++i;
-        while (i < n && (quoted ? text[i] != '"' : text[i] != ' '))
-            token += text[i++];
-        if (i < n) {
-            ++i;
-            if (quoted && i < n && text[i] == ' ')
-                ++i;
-        }
-        token = vx::trimmed(token);
-        if (!token.empty())
-            tokens.push_back(std::move(token));
-    }
-    return tokens;
+// A thread's copy of the candidate being matched, prepared as the query says. Its storage is reused,
+// so matching a cache of names allocates only when a name is longer than every one before it.
+std::string& scratch() {
+    thread_local std::string text;
+    return text;
 }
 } // namespace
 
@@ -70,6 +55,7 @@ std::vector<std::string> splitTokens(const std::string& text) {
 struct VIndexer::Request {
     uint32_t id;
     std::string text;
+    VSearchQueryPtr query;
 };
 
 VIndexer::VIndexer(VPlugin* plugin) : plugin(plugin) {
@@ -254,24 +240,32 @@ void VIndexer::rebuild(const std::function<bool()>&) {
 }
 
 void VIndexer::liveSearch(uint32_t id, const std::string& text) {
+    liveSearch(id, text, VVerbinoxCore::instance()->makeQuery(text));
+}
+
+void VIndexer::liveSearch(uint32_t id, const std::string& text, VSearchQueryPtr fresh) {
     // The running search (it may be stuck in a source) is told to stop, and the new one is queued for the
     // worker, which takes it once that search has ended: the window thread never waits for a source.
     cancelSearch();
-    if (static_cast<long long>(text.size()) < getMinSearchStringLength())
+    if (!fresh)
+        fresh = VVerbinoxCore::instance()->makeQuery(text);
+    // Characters, not bytes: one CJK character is three bytes of UTF-8.
+    if (static_cast<long long>(fresh->characterCount()) < getMinSearchStringLength())
         return;
-    if (splitTokens(text).empty()) {
+    if (fresh->empty()) {
         // Nothing to search for. With no search under way nobody reads these, and they tell what was asked.
         if (!isWorkerRunning()) {
             searchId = id;
-            searchString = text;
-            tokenizeSearchString(text);
+            searchString = fresh->phrase();
+            tokens = fresh->words();
+            query = std::move(fresh);
         }
         return;
     }
-    std::unique_ptr<Request> fresh(new Request{id, text});
+    std::unique_ptr<Request> next(new Request{id, text, std::move(fresh)});
     {
         SlimLock guard(requestGuard);
-        request = std::move(fresh);
+        request = std::move(next);
         // Counted before the worker sees it, so a search not yet taken is never missed; the worker
         // counts itself out once it finds nothing more to do.
         if (!busy) {
@@ -337,15 +331,13 @@ void VIndexer::runRequest(const Request& mine) {
         ~SearchingThread() { id.store(0); }
     } searching(threadId);
     searchId = mine.id;
-    searchString = mine.text;
-    tokenizeSearchString(mine.text);
+    // The words and the phrase as the query prepared them (lower-cased and folded unless the search is
+    // case-sensitive): what matchMultiple and matchName compare with.
+    query = mine.query;
+    searchString = query->phrase();
+    tokens = query->words();
     if (tokens.empty())
         return;
-    if (!VVerbinoxCore::instance()->getSearchCaseSensitive()) {
-        for (std::string& token : tokens)
-            vx::toLower(token);
-        vx::toLower(searchString);
-    }
     startLiveSearch();
 }
 
@@ -397,7 +389,7 @@ void VIndexer::clearCache() {
 }
 
 void VIndexer::tokenizeSearchString(const std::string& text) {
-    tokens = splitTokens(text);
+    tokens = VSearchQuery::splitWords(text);
 }
 
 bool VIndexer::startOnlyOption() {
@@ -408,19 +400,83 @@ bool VIndexer::match(const std::string& text, bool isUrl) const {
     VVerbinoxCore* core = VVerbinoxCore::instance();
     if (isUrl && core->getSearchUrlDescriptionsOnly())
         return false;
-    const bool caseSensitive = core->getSearchCaseSensitive();
+    const bool caseSensitive = query ? query->options().caseSensitive : core->getSearchCaseSensitive();
     if (isUrl && core->getSearchUrlDomainOnly()) {
-        std::string domain = extractDomain(caseSensitive ? text : vx::lowered(text));
-        return matchPrepared(domain);
+        const std::string domain = extractDomain(text);
+        if (caseSensitive || !query)
+            return matchPrepared(caseSensitive ? domain : vx::lowered(domain));
+        return query->matches(domain, VSearchQuery::prepared(domain, query->options().foldAccents));
     }
-    CandidateText candidate(text, caseSensitive);
-    return matchPrepared(candidate.view());
+    if (!query) {
+        CandidateText candidate(text, caseSensitive);
+        return matchSearchString(candidate.view());
+    }
+    if (caseSensitive)
+        return query->matches(text, text);
+    std::string& prepared = scratch();
+    VSearchQuery::prepareText(text, prepared, query->options().foldAccents);
+    return query->matches(text, prepared);
+}
+
+bool VIndexer::matchPrepared(std::string_view text) const {
+    if (!query)
+        return matchSearchString(text);
+    const VSearchOptions& options = query->options();
+    if (options.caseSensitive || !options.foldAccents || vx::isAscii(text))
+        return query->matches(text);
+    std::string& prepared = scratch();
+    VSearchQuery::prepareText(text, prepared, true);
+    return query->matches(prepared);
+}
+
+bool VIndexer::matchSearchString(std::string_view text) const {
+    if (startOnlyOption())
+        return startsWith(text, searchString);
+    return text.find(searchString) != std::string_view::npos;
+}
+
+void VIndexer::setQuery(VSearchQueryPtr fresh) {
+    query = std::move(fresh);
+    if (query) {
+        searchString = query->phrase();
+        tokens = query->words();
+    }
+}
+
+const VSearchQuery& VIndexer::getQuery() const {
+    if (query)
+        return *query;
+    static const VSearchQuery nothing{std::string(), VSearchOptions{}};
+    return nothing;
+}
+
+VSearchQuery::Match VIndexer::rankMatch(std::string_view name, std::string_view prepared) const {
+    const VSearchQuery& running = getQuery();
+    const VSearchOptions& options = running.options();
+    if (options.caseSensitive)
+        return running.match(name, name);
+    // A cache's copy is folded; with folding off it serves only names that have nothing to fold.
+    if (!prepared.empty() && (options.foldAccents || vx::isAscii(name)))
+        return running.match(name, prepared);
+    std::string& own = scratch();
+    VSearchQuery::prepareText(name, own, options.foldAccents);
+    return running.match(name, own);
+}
+
+VRankKey VIndexer::rankKeyFor(const VSearchQuery::Candidate& candidate) const {
+    return VVerbinoxCore::instance()->getRankResults() ? VSearchQuery::rankKey(candidate) : 0;
+}
+
+std::size_t VIndexer::resultsLimit() const {
+    return static_cast<std::size_t>(VVerbinoxCore::instance()->getResultsPerSource());
 }
 
 bool VIndexer::matchMultiple(const std::vector<std::string>& words) const {
-    const bool caseSensitive = VVerbinoxCore::instance()->getSearchCaseSensitive();
+    const bool caseSensitive =
+        query ? query->options().caseSensitive : VVerbinoxCore::instance()->getSearchCaseSensitive();
+    const bool fold = query && query->options().foldAccents;
     for (const std::string& word : words) {
-        CandidateText candidate(word, caseSensitive);
+        CandidateText candidate(word, caseSensitive, fold);
         for (const std::string& token : tokens) {
             if (startsWith(candidate.view(), token))
                 return true;
@@ -430,8 +486,10 @@ bool VIndexer::matchMultiple(const std::vector<std::string>& words) const {
 }
 
 bool VIndexer::matchName(const std::string& first, const std::string& second) const {
-    const bool caseSensitive = VVerbinoxCore::instance()->getSearchCaseSensitive();
-    CandidateText a(first, caseSensitive), b(second, caseSensitive);
+    const bool caseSensitive =
+        query ? query->options().caseSensitive : VVerbinoxCore::instance()->getSearchCaseSensitive();
+    const bool fold = query && query->options().foldAccents;
+    CandidateText a(first, caseSensitive, fold), b(second, caseSensitive, fold);
     if (tokens.size() == 1)
         return startsWith(a.view(), tokens[0]) || startsWith(b.view(), tokens[0]);
     if (tokens.size() == 2) {

@@ -141,14 +141,12 @@ protected:
     VRankKey rankKeyFor(const VSearchQuery::Candidate& candidate) const;
     // The most results this source hands on for one search: the core's per-source limit.
     std::size_t resultsLimit() const;
-    // match for a text that is already lower-cased (or for case-sensitive searches, as stored):
-    // what a cache of lower-cased names calls to skip the copy. Inline, for loops over many names.
-    bool matchPrepared(std::string_view text) const {
-        if (startOnlyOption())
-            return text.size() >= searchString.size() &&
-                   text.compare(0, searchString.size(), searchString) == 0;
-        return text.find(searchString) != std::string_view::npos;
-    }
+    // match for a text that is already lower-cased (or for case-sensitive searches, as stored): what a
+    // cache of lower-cased names calls to skip the copy. A name outside ASCII is folded here when the
+    // search folds accents (folding is idempotent, so a folded cache copy is fine too).
+    bool matchPrepared(std::string_view text) const;
+    // Hands the query to this indexer as a search's worker would: for probes that call match directly.
+    void setQuery(VSearchQueryPtr fresh);
     // The cancel flag without a virtual call, for the same loops.
     bool cancelRequested() const { return cancelled.load(std::memory_order_relaxed); }
     // True on the worker that runs this indexer's search, from before its first step to its end.
@@ -178,6 +176,8 @@ private:
     void signalBuilderStop();
     void joinBuilder();
     static bool startOnlyOption();
+    // What matchPrepared does without a query: the whole search string, as before queries existed.
+    bool matchSearchString(std::string_view text) const;
 
     // The worker: one thread per indexer, made by its first search and kept, so a keystroke starts no
     // thread. Created, joined and closed only by the owner's thread.
@@ -195,6 +195,8 @@ private:
     std::atomic<DWORD> threadId{0};   // the searching worker, set by itself
     VPlugin* plugin;
     std::atomic<bool> cancelled{false};
+    // The running search's query, set by the worker before search() and read only by it.
+    VSearchQueryPtr query;
 
     // The builder: one thread per indexer, made by the first request and kept (it follows the source)
     // until stopWorker joins it. buildMutex guards the flags and the handle; buildDone wakes waiters.

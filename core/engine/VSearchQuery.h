@@ -85,8 +85,10 @@ public:
     // How a candidate matches. name is the text as stored (its case shows camel-case steps); prepared
     // is prepareText(name) (the caches keep it), or name itself for a case-sensitive search.
     Match match(std::string_view name, std::string_view prepared) const;
-    // Only whether it matches: the quick test for loops over many names.
+    // Only whether it matches: the quick test for loops over many names. Without the name as stored it
+    // cannot see camel-case steps, so initials such as "vsc" of "VisualStudioCode" need the overload.
     bool matches(std::string_view prepared) const;
+    bool matches(std::string_view name, std::string_view prepared) const;
 
     // The learned weight of a result's identity (its default property), 0 when never chosen.
     double learnedWeight(PropertyType type, std::string_view value) const;
@@ -106,13 +108,20 @@ public:
     static std::size_t countCharacters(std::string_view text);
     // True for a name that starts a program: .exe, .com, .lnk, .appref-ms, .msc, .cpl, any case.
     static bool isProgramName(std::string_view name);
+    // Splits a typed text on blanks; a double-quoted phrase is one word without its quotes, and a quote
+    // left open runs to the end. Empty words are dropped.
+    static std::vector<std::string> splitWords(const std::string& text);
 
 private:
+    // match and matches in one: quick answers as soon as it knows that the name matches at all.
+    Match evaluate(std::string_view name, std::string_view prepared, bool quick) const;
+
     std::string typed;
     VSearchOptions opts;
     std::string whole;
     std::vector<std::string> tokens;
     std::size_t chars = 0;
+    bool initialsAllowed = false; // one word of two characters or more
     std::vector<VLearnedItem> learnedItems;
 };
 

@@ -85,6 +85,8 @@ void VVerbinoxCore::startUp() {
 
     // Copies of browser databases that a killed or crashed run left behind would stay for good.
     vx::sweepAbandonedSnapshots();
+    // Read once here; recordChoice keeps the memory and the file in step afterwards.
+    choices->load();
     pluginManager->startUp();
 }
 
@@ -291,8 +293,17 @@ void VVerbinoxCore::startSeach(const std::string& text, uint32_t& searchId) {
         if (action && action->getKeyword().compare(0, keywordText.size(), keywordText) == 0)
             addAction(id, action);
     }
+    // One query for every indexer: the text is prepared and the memory of choices read once per keystroke.
+    const VSearchQueryPtr query = makeQuery(text);
     for (VIndexer* indexer : indexers)
-        indexer->liveSearch(id, text);
+        indexer->liveSearch(id, text, query);
+}
+
+VSearchQueryPtr VVerbinoxCore::makeQuery(const std::string& text) const {
+    std::vector<VLearnedItem> learned;
+    if (learnChoices.load())
+        learned = choices->lookup(text, VChoiceMemory::currentTime());
+    return std::make_shared<const VSearchQuery>(text, getSearchOptions(), std::move(learned));
 }
 
 void VVerbinoxCore::cancelSearch(uint32_t searchId) {

@@ -146,6 +146,7 @@ void NameIndexer::updateCache() {
 void NameIndexer::search() {
     ++started;
     searchThread.store(::GetCurrentThreadId());
+    queryUsed.store(&getQuery());
     if (isWorkerThread())
         ++knewId;
     if (clearsCacheOnWorker.load())
@@ -179,11 +180,5 @@ void NameIndexer::search() {
 }
 
 void MatchProbe::prepare(const std::string& text) {
-    tokenizeSearchString(text);
-    searchString = text;
-    if (!VVerbinoxCore::instance()->getSearchCaseSensitive()) {
-        vx::toLower(searchString);
-        for (std::string& t : tokens)
-            vx::toLower(t);
-    }
+    setQuery(VVerbinoxCore::instance()->makeQuery(text));
 }

@@ -92,6 +92,8 @@ public:
     DWORD lastSearchThread() const { return searchThread.load(); }
     uint32_t lastSearchId() const { return searchId; }
     const std::vector<std::string>& lastTokens() const { return tokens; }
+    // The query the last search ran with (it lives as long as the indexer keeps it: until the next one).
+    const VSearchQuery* lastQuery() const { return queryUsed.load(); }
 
 protected:
     void search() override;
@@ -113,6 +115,7 @@ private:
     std::atomic<bool> sourceChanged{false};
     std::atomic<long> knewId{0};
     std::atomic<DWORD> searchThread{0};
+    std::atomic<const VSearchQuery*> queryUsed{nullptr};
 };
 
 // Exposes the protected matching state so tests can drive match() without a worker.
@@ -123,6 +126,10 @@ public:
     void prepare(const std::string& text);
     const std::vector<std::string>& getTokens() const { return tokens; }
     const std::string& getSearchString() const { return searchString; }
+    using VIndexer::matchPrepared;
+    using VIndexer::rankKeyFor;
+    using VIndexer::rankMatch;
+    using VIndexer::resultsLimit;
 
 protected:
     void search() override {}
