@@ -1,5 +1,6 @@
 #include "engine/VUrlIndexer.h"
 
+#include "engine/VBestOf.h"
 #include "engine/VVerbinoxCore.h"
 #include "util/CacheFile.h"
 
@@ -9,7 +10,8 @@
 namespace {
 
 // The kept table's layout; a file of another version is ignored and the table built again.
-constexpr uint32_t kTableVersion = 1;
+// 2: the texts' second copy is prepared for matching (lower-cased and folded), not only lower-cased.
+constexpr uint32_t kTableVersion = 2;
 // A kept table larger than this is damage (a history of a million pages stays far below).
 constexpr uint64_t kMaxKeptBytes = 1ull << 30;
 
@@ -241,60 +243,115 @@ VResult* VUrlIndexer::makeResult(std::string_view url, std::string_view title,
 
 namespace {
 
-// Matches each entry as the source gives it; an address counts once, at its first entry, whether that
+// Hands each entry on as the source gives it; an address counts once, at its first entry, whether that
 // one matches or not, so a live search finds what a cached one would.
 class MatchingSink : public VUrlSink {
 public:
-    using Match = std::function<bool(std::string_view, std::string_view, std::string_view)>;
-    MatchingSink(const std::function<bool()>& cancelled, Match found) : cancelled(cancelled), found(found) {}
-    bool add(std::string_view url, std::string_view title, std::string_view folder, uint32_t) override {
+    using Found = std::function<void(std::string_view, std::string_view, std::string_view, uint32_t)>;
+    MatchingSink(const std::function<bool()>& cancelled, Found found) : cancelled(cancelled), found(found) {}
+    bool add(std::string_view url, std::string_view title, std::string_view folder, uint32_t rank) override {
         if (cancelled())
             return false;
         if (url.empty() || !seen.emplace(url).second)
             return true;
-        return found(url, title, folder);
+        found(url, title, folder, rank);
+        return true;
     }
 
 private:
     const std::function<bool()>& cancelled;
-    Match found;
+    Found found;
     std::unordered_set<std::string> seen;
 };
 
+bool better(VSearchQuery::Match a, VSearchQuery::Match b) {
+    return a.group != b.group ? a.group > b.group : a.kind > b.kind;
+}
+
 } // namespace
 
-void VUrlIndexer::searchLive(VResultBatch& found) const {
-    const std::function<bool()> cancelled = [this] { return isCancelled(); };
-    MatchingSink sink(cancelled, [&](std::string_view url, std::string_view title, std::string_view folder) {
-        if (matches(url, title))
-            found.add(makeResult(url, title, folder));
-        return true;
-    });
-    readSource(sink, cancelled);
+VSearchQuery::Match VUrlIndexer::rankEntry(std::string_view url, std::string_view preparedUrl,
+                                           std::string_view title, std::string_view preparedTitle) const {
+    VVerbinoxCore* core = VVerbinoxCore::instance();
+    VSearchQuery::Match best = rankMatch(title, preparedTitle);
+    if (core->getSearchUrlDescriptionsOnly())
+        return best;
+    VSearchQuery::Match address;
+    if (core->getSearchUrlDomainOnly()) {
+        const std::string_view host = urlHostOf(url);
+        // Nothing to compare for an address without a host: an empty prepared text would be made anew.
+        if (!host.empty())
+            address = rankMatch(host, preparedUrl.empty() ? std::string_view() : urlHostOf(preparedUrl));
+    } else {
+        address = rankMatch(url, preparedUrl);
+    }
+    return better(address, best) ? address : best;
 }
 
 void VUrlIndexer::search() {
-    VResultBatch found;
+    const VSearchQuery& query = getQuery();
+    // What the best few keep until the search ends; their results are made only then.
+    struct Hit {
+        std::size_t entry;              // cached searches: the table's entry
+        std::string url, title, folder; // live searches: the source's texts are gone by then
+    };
+    VBestOf<Hit> best(resultsLimit());
+    // Ranks an entry that matches and offers it to the best few; the texts are copied only when kept.
+    auto offer = [&](std::string_view url, std::string_view preparedUrl, std::string_view title,
+                     std::string_view preparedTitle, std::string_view folder, uint32_t rank,
+                     std::size_t entry, bool keepTexts) {
+        const VSearchQuery::Match how = rankEntry(url, preparedUrl, title, preparedTitle);
+        if (!how)
+            return;
+        VSearchQuery::Candidate candidate;
+        candidate.match = how;
+        candidate.nameChars = VSearchQuery::countCharacters(title.empty() ? url : title);
+        candidate.sourceRank = rank < 0xFFFFu ? rank : 0xFFFFu;
+        if (query.hasLearned())
+            candidate.learned = query.learnedWeight(VProperty::UrlType, url);
+        const VRankKey key = rankKeyFor(candidate);
+        Hit hit{entry, std::string(), std::string(), std::string()};
+        if (keepTexts && best.wouldKeep(key)) {
+            hit.url.assign(url.data(), url.size());
+            hit.title.assign(title.data(), title.size());
+            hit.folder.assign(folder.data(), folder.size());
+        }
+        best.offer(key, std::move(hit));
+    };
+
+    std::shared_ptr<const Built> now;
     if (getLiveSearching()) {
-        searchLive(found);
-    } else if (const std::shared_ptr<const Built> now = current()) {
+        const std::function<bool()> cancelled = [this] { return isCancelled(); };
+        MatchingSink sink(cancelled,
+                          [&](std::string_view url, std::string_view title, std::string_view folder,
+                              uint32_t rank) { offer(url, {}, title, {}, folder, rank, 0, true); });
+        readSource(sink, cancelled);
+    } else if ((now = current())) {
         const VUrlTable& table = now->table;
-        VVerbinoxCore* core = VVerbinoxCore::instance();
-        const bool lower = !core->getSearchCaseSensitive();
-        const bool titlesOnly = core->getSearchUrlDescriptionsOnly();
-        const bool hostOnly = core->getSearchUrlDomainOnly();
         for (std::size_t i = 0; i < table.size(); ++i) {
             if (cancelRequested())
                 break;
-            // The same rules as match(), over the table's own (lower-cased) copies: no copy per entry.
-            const std::string_view url = table.url(i, lower);
-            const bool hit = (!titlesOnly && matchPrepared(hostOnly ? urlHostOf(url) : url)) ||
-                             matchPrepared(table.title(i, lower));
-            if (hit)
-                found.add(makeResult(table.url(i), table.title(i), table.folder(i)));
+            // Over the table's own prepared copies: no copy per entry.
+            offer(table.url(i), table.url(i, true), table.title(i), table.title(i, true), {}, table.rank(i),
+                  i, false);
         }
+    }
+    if (isCancelled())
+        return;
+
+    VResultBatch found;
+    const uint64_t more = best.dropped();
+    for (auto& kept : best.take()) {
+        const Hit& hit = kept.second;
+        VResult* result = now ? makeResult(now->table.url(hit.entry), now->table.title(hit.entry),
+                                           now->table.folder(hit.entry))
+                              : makeResult(hit.url, hit.title, hit.folder);
+        if (!result)
+            continue;
+        result->setRankKey(kept.first);
+        found.add(result);
     }
     // A cancelled search's results die with the batch.
     if (!isCancelled())
-        found.deliver(searchId);
+        found.deliver(searchId, more);
 }

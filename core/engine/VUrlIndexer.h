@@ -4,7 +4,7 @@
 // tell that they changed; the base keeps them in a packed table (VUrlTable) as its cache, builds it on
 // the indexer's builder thread, follows the files, keeps the table in the user's cache folder between
 // runs, and searches it (or, in live mode, the source itself) with the core's rules: one result per
-// address, the first one the source gives.
+// address, the first one the source gives; only the best few results are made, ranked.
 //
 // The table is shared, never changed once built: a search takes the one there is at its start and keeps
 // it to its end, while a rebuild makes a whole new one aside and swaps it in. A build cut short (the
@@ -122,7 +122,10 @@ private:
     void install(std::shared_ptr<const Built> built);
     bool loadKept(Stamps& stamps, VUrlTable& table) const;
     void keep(const Stamps& stamps, const VUrlTable& table) const;
-    void searchLive(VResultBatch& found) const;
+    // How an entry meets the running search: the better of its title's match and its address's (or
+    // host's) as the URL options say. The prepared texts may be empty to have them made here.
+    VSearchQuery::Match rankEntry(std::string_view url, std::string_view preparedUrl, std::string_view title,
+                                  std::string_view preparedTitle) const;
 
     HICON resultIcon;
     const std::string cacheKind;

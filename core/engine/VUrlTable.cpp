@@ -1,8 +1,10 @@
 #include "engine/VUrlTable.h"
 
+#include "engine/VSearchQuery.h"
 #include "util/CacheFile.h"
 #include "util/VxText.h"
 
+#include <algorithm>
 #include <limits>
 #include <unordered_map>
 
@@ -37,8 +39,9 @@ VUrlTable& VUrlTable::operator=(VUrlTable&&) noexcept = default;
 
 void VUrlTable::clear() {
     std::string().swap(text);
-    std::string().swap(lowered);
+    std::string().swap(preparedText);
     std::vector<Entry>().swap(entries);
+    std::vector<Span>().swap(spans);
     std::vector<std::string>().swap(folders);
     lookup.reset();
 }
@@ -46,7 +49,7 @@ void VUrlTable::clear() {
 void VUrlTable::reserve(std::size_t count, std::size_t textBytes) {
     entries.reserve(count);
     text.reserve(textBytes);
-    lowered.reserve(textBytes);
+    preparedText.reserve(textBytes);
 }
 
 std::uint32_t VUrlTable::folderNumber(std::string_view path) {
@@ -96,17 +99,46 @@ VUrlTable::Added VUrlTable::add(std::string_view url, std::string_view title, st
     entries.push_back(Entry{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(url.size()),
                             static_cast<std::uint32_t>(title.size()), folderIndex, rank});
     text.append(url).append(title);
-    lowered.resize(text.size());
-    vx::lowerInto(text.data() + offset, text.size() - offset, &lowered[offset]);
+    if (!addPrepared(entries.size() - 1, url, title)) {
+        text.resize(offset);
+        entries.pop_back();
+        return Added::Full;
+    }
     slots[at] = static_cast<std::uint32_t>(entries.size() - 1);
     return Added::Yes;
+}
+
+bool VUrlTable::addPrepared(std::size_t index, std::string_view url, std::string_view title) {
+    // Thread-local buffers: a build prepares one entry after another without allocating for each.
+    thread_local std::string preparedUrl, preparedTitle;
+    VSearchQuery::prepareText(url, preparedUrl, true);
+    VSearchQuery::prepareText(title, preparedTitle, true);
+    const std::size_t offset = preparedText.size();
+    if (offset + preparedUrl.size() + preparedTitle.size() > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    const Entry& e = entries[index];
+    const bool sameSpan =
+        offset == e.offset && preparedUrl.size() == e.urlLength && preparedTitle.size() == e.titleLength;
+    if (spans.empty() && !sameSpan) {
+        // The first entry whose prepared texts differ in length: every entry has a span from now on.
+        spans.reserve(entries.capacity());
+        for (std::size_t i = 0; i < index; ++i)
+            spans.push_back(Span{entries[i].offset, entries[i].urlLength, entries[i].titleLength});
+    }
+    if (!spans.empty())
+        spans.push_back(Span{static_cast<std::uint32_t>(offset),
+                             static_cast<std::uint32_t>(preparedUrl.size()),
+                             static_cast<std::uint32_t>(preparedTitle.size())});
+    preparedText.append(preparedUrl).append(preparedTitle);
+    return true;
 }
 
 void VUrlTable::finish() {
     lookup.reset();
     text.shrink_to_fit();
-    lowered.shrink_to_fit();
+    preparedText.shrink_to_fit();
     entries.shrink_to_fit();
+    spans.shrink_to_fit();
     folders.shrink_to_fit();
 }
 
@@ -118,8 +150,9 @@ std::string_view VUrlTable::folder(std::size_t i) const {
 }
 
 std::size_t VUrlTable::overheadBytes() const {
-    std::size_t bytes = entries.capacity() * sizeof(Entry) + lowered.capacity() +
-                        (text.capacity() - text.size()) + folders.capacity() * sizeof(std::string);
+    std::size_t bytes = entries.capacity() * sizeof(Entry) + preparedText.capacity() +
+                        spans.capacity() * sizeof(Span) + (text.capacity() - text.size()) +
+                        folders.capacity() * sizeof(std::string);
     for (const std::string& f : folders)
         bytes += f.capacity();
     if (lookup)
@@ -132,8 +165,8 @@ void VUrlTable::write(vx::CacheWriter& writer) const {
     writer.varint(folders.size());
     for (const std::string& f : folders)
         writer.text(f);
-    // Lengths, folders and ranks first, then every text in one piece: loading is one copy and one
-    // lower-casing pass, with no allocation per entry.
+    // Lengths, folders and ranks first, then every text in one piece: loading is one copy and, for
+    // texts all in ASCII, one preparing pass, with no allocation per entry.
     for (const Entry& e : entries) {
         writer.varint(e.urlLength);
         writer.varint(e.titleLength);
@@ -180,8 +213,22 @@ bool VUrlTable::read(vx::CacheReader& reader) {
         return false;
     }
     text.assign(all);
-    lowered.resize(text.size());
-    vx::lowerInto(text.data(), text.size(), lowered.empty() ? nullptr : &lowered[0]);
+    // ASCII texts keep their lengths when prepared; others are prepared entry by entry, since folding
+    // may shorten them.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        VSearchQuery::prepareText(text, preparedText, true);
+        if (preparedText.size() == text.size())
+            return true;
+        preparedText.clear();
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        if (!addPrepared(i, std::string_view(text).substr(e.offset, e.urlLength),
+                         std::string_view(text).substr(e.offset + e.urlLength, e.titleLength))) {
+            clear();
+            return false;
+        }
+    }
     return true;
 }
 

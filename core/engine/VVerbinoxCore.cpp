@@ -356,7 +356,8 @@ void VVerbinoxCore::recordChoice(const std::string& text, const VElement* elemen
         const VResult* result = static_cast<const VResult*>(element);
         if (result->getPropertyCount() == 0)
             return;
-        const VProperty* property = result->getProperty(0);
+        // The default property, not the first: a contact's is its address while it has one.
+        const VProperty* property = result->getDefaultProperty();
         type = property->getPropertyType();
         value = property->getValue();
     } else {

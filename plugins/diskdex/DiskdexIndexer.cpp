@@ -1,5 +1,6 @@
 #include "DiskdexIndexer.h"
 
+#include "engine/VBestOf.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
 
@@ -97,9 +100,18 @@ std::string grouped(std::size_t n) {
     return out;
 }
 
+// The last component of a path, a folder's without its trailing backslash.
+std::string_view lastComponent(std::string_view path) {
+    if (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 // The kind and format of the persisted file; a new layout takes a new number, and old files are rebuilt.
+// 2: names are kept prepared for matching (lower-cased and folded) rather than only lower-cased.
 const char kCacheKind[] = "folders";
-const uint32_t kCacheVersion = 1;
+const uint32_t kCacheVersion = 2;
 // Far beyond any real tree (names are limited to 2 GB anyway); keeps a damaged size from being believed.
 const uint64_t kMaxCacheBytes = 1ull << 31;
 
@@ -286,17 +298,16 @@ bool VDiskdexIndexer::walk(const FolderSettings& settings, Visit visit, bool sto
         CFolderReader reader;
         std::wstring wideFolder; // "\\?\" form, ending in a backslash
         std::string folder;      // as results show it, ending in a backslash
-        std::size_t id;
+        unsigned depth;          // folders below the root
     };
     std::vector<Frame> stack;
-    std::size_t nextId = 0;
     auto open = [&](std::wstring wideFolder, std::string folder) {
         if (wideFolder.empty() || wideFolder.back() != L'\\')
             wideFolder += L'\\';
-        Frame frame{CFolderReader(), std::move(wideFolder), std::move(folder), 0};
+        Frame frame{CFolderReader(), std::move(wideFolder), std::move(folder),
+                    stack.empty() ? 0u : stack.back().depth + 1};
         if (!frame.reader.open(frame.wideFolder))
             return; // a folder that cannot be read yields nothing
-        frame.id = nextId++;
         stack.push_back(std::move(frame));
     };
 
@@ -319,11 +330,11 @@ bool VDiskdexIndexer::walk(const FolderSettings& settings, Visit visit, bool sto
         const Frame& frame = stack.back();
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             if (settings.passes(lowerName))
-                visit(frame.folder, frame.id, name, lowerName, false);
+                visit(frame.folder, frame.depth, name, lowerName, false);
             continue;
         }
         if (settings.matchDirectories)
-            visit(frame.folder, frame.id, name, lowerName, true);
+            visit(frame.folder, frame.depth, name, lowerName, true);
         // A junction or symbolic link may lead back up the tree: never descend into one.
         if (settings.recurse && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             std::wstring childWide = frame.wideFolder;
@@ -532,35 +543,77 @@ void VDiskdexIndexer::follow(const std::function<bool()>& stop) {
 }
 
 void VDiskdexIndexer::search() {
-    VResultBatch found;
-    const bool caseSensitive = VVerbinoxCore::instance()->getSearchCaseSensitive();
-    auto makeResult = [&](const std::string& folder, std::string_view name, bool isDir) {
-        VFileResult* result = VFileResult::createInstance(getPlugin());
-        found.add(result);
-        std::string full;
-        full.reserve(folder.size() + name.size() + 1);
-        full.append(folder).append(name.data(), name.size());
+    const VSearchQuery& query = getQuery();
+    // The names of files and folders chosen before for this text: only a candidate of such a name
+    // has its full path built and looked up.
+    std::unordered_set<std::string_view> learnedNames;
+    if (query.hasLearned()) {
+        for (const VLearnedItem& item : query.learned()) {
+            if (item.type == VProperty::FileType)
+                learnedNames.insert(lastComponent(item.value));
+        }
+    }
+    std::string full;
+    auto fullPath = [&full](std::string_view folder, std::string_view name,
+                            bool isDir) -> const std::string& {
+        full.assign(folder.data(), folder.size()).append(name.data(), name.size());
         if (isDir)
             full += '\\';
-        result->setFile(full);
+        return full;
+    };
+    // What the best few keep until the walk ends; their results are made only then.
+    struct Hit {
+        std::size_t folderIndex; // cached searches: the cache's folder and entry
+        std::size_t entry;
+        std::string folder; // live searches: the walk's texts are gone by then
+        std::string name;
+        bool isDir;
+    };
+    VBestOf<Hit> best(resultsLimit());
+    // Ranks a name that matches and offers it to the best few; the texts are copied only when it is kept.
+    auto offer = [&](std::string_view folder, std::string_view name, std::string_view prepared, bool isDir,
+                     unsigned depth, std::size_t folderIndex, std::size_t entry, bool keepTexts) {
+        const VSearchQuery::Match how = rankMatch(name, prepared);
+        if (!how)
+            return;
+        VSearchQuery::Candidate candidate;
+        candidate.match = how;
+        candidate.program = !isDir && VSearchQuery::isProgramName(name);
+        candidate.nameChars = VSearchQuery::countCharacters(name);
+        candidate.depth = depth;
+        if (!learnedNames.empty() && learnedNames.count(name))
+            candidate.learned = query.learnedWeight(VProperty::FileType, fullPath(folder, name, isDir));
+        const VRankKey key = rankKeyFor(candidate);
+        Hit hit{folderIndex, entry, std::string(), std::string(), isDir};
+        if (keepTexts && best.wouldKeep(key)) {
+            hit.folder.assign(folder.data(), folder.size());
+            hit.name.assign(name.data(), name.size());
+        }
+        best.offer(key, std::move(hit));
     };
 
+    std::shared_ptr<const FolderCache> held;
     if (getLiveSearching()) {
         FolderSettings settings = snapshot();
+        std::string prepared;
         walk(
             settings,
-            [&](const std::string& folder, std::size_t, const std::string& name, const std::string& lowerName,
+            [&](const std::string& folder, unsigned depth, const std::string& name, const std::string&,
                 bool isDir) {
-                // Filters work on the lowered name; the search itself on the name as stored, so a
-                // case-sensitive search sees the real letters.
-                if (matchPrepared(caseSensitive ? std::string_view(name) : std::string_view(lowerName)))
-                    makeResult(folder, name, isDir);
+                // Filters work on the lowered name (the walk applied them); the search on the name as
+                // stored and its prepared form, so a case-sensitive search sees the real letters.
+                VSearchQuery::prepareText(name, prepared, true);
+                offer(folder, name, prepared, isDir, depth, 0, 0, true);
             },
             true);
-    } else if (std::shared_ptr<const FolderCache> held = getCache()) {
+    } else if ((held = getCache())) {
         // The snapshot taken now is searched to the end, whatever the builder swaps in meanwhile.
         const FolderCache& c = *held;
         const bool withDirs = getMatchDirectories();
+        // Folders come before their subfolders: each one's depth is its parent's and one.
+        std::vector<unsigned> depths(c.folderCount(), 0);
+        for (std::size_t f = 1; f < depths.size(); ++f)
+            depths[f] = c.folder(f).parent < f ? depths[c.folder(f).parent] + 1 : 0;
         for (std::size_t f = 0, folders = c.folderCount(); f < folders && !cancelRequested(); ++f) {
             const std::string& folderPath = c.folder(f).path;
             for (std::size_t e = c.folder(f).firstEntry, end = c.entryEnd(f); e < end; ++e) {
@@ -569,15 +622,28 @@ void VDiskdexIndexer::search() {
                 const bool isDir = c.isDir(e);
                 if (isDir && !withDirs)
                     continue;
-                if (matchPrepared(caseSensitive ? c.name(e) : c.lowerName(e)))
-                    makeResult(folderPath, c.name(e), isDir);
+                offer(folderPath, c.name(e), c.preparedName(e), isDir, depths[f], f, e, false);
             }
         }
     }
+    if (isCancelled())
+        return;
 
+    VResultBatch found;
+    const uint64_t more = best.dropped();
+    for (auto& kept : best.take()) {
+        Hit& hit = kept.second;
+        VFileResult* result = VFileResult::createInstance(getPlugin());
+        found.add(result);
+        if (held)
+            result->setFile(fullPath(held->folder(hit.folderIndex).path, held->name(hit.entry), hit.isDir));
+        else
+            result->setFile(fullPath(hit.folder, hit.name, hit.isDir));
+        result->setRankKey(kept.first);
+    }
     // A cancelled search's results die with the batch.
     if (!isCancelled())
-        found.deliver(searchId);
+        found.deliver(searchId, more);
 }
 
 void VDiskdexIndexer::loadPrefs(VPreferencesNode* node) {

@@ -1,6 +1,7 @@
 #include "FolderCache.h"
 
 #include "FolderReader.h"
+#include "engine/VSearchQuery.h"
 #include "engine/VVerbinoxCore.h"
 #include "util/CPath.h"
 #include "util/CacheFile.h"
@@ -8,6 +9,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace {
@@ -106,6 +108,7 @@ public:
             vx::narrowInto(w, name);
             lowerName.resize(name.size());
             vx::lowerInto(name.data(), name.size(), &lowerName[0]);
+            // Filters work on the lower-cased name, as they always have; searches on the prepared one.
             if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 if (settings.passes(lowerName))
                     add(false);
@@ -146,36 +149,50 @@ public:
 
     // Copies an entry of another cache.
     void copy(const FolderCache& from, std::size_t entry) {
-        if (!fits(from.length(entry)))
+        const std::string_view preparedName = from.preparedName(entry);
+        if (!fits(from.length(entry), preparedName.size()))
             return;
         out.entries.push_back(static_cast<uint32_t>(out.names.size()) |
                               (from.entries[entry] & FolderCache::kDirBit));
         out.names.append(from.name(entry));
-        out.lowerNames.append(from.lowerName(entry));
+        out.preparedStarts.push_back(static_cast<uint32_t>(out.prepared.size()));
+        out.prepared.append(preparedName);
     }
 
 private:
-    // Offsets keep their top bit for the folder flag: 2 GB of names at most.
-    bool fits(std::size_t length) const { return out.names.size() + length < FolderCache::kDirBit; }
+    // Offsets keep their top bit for the folder flag: 2 GB of names at most; the prepared copy's
+    // offsets are whole 32-bit numbers.
+    bool fits(std::size_t length, std::size_t preparedLength) const {
+        return out.names.size() + length < FolderCache::kDirBit &&
+               out.prepared.size() + preparedLength < FolderCache::kNone;
+    }
     void add(bool isDir) {
-        if (!fits(name.size()))
+        VSearchQuery::prepareText(name, preparedName, true);
+        if (!fits(name.size(), preparedName.size()))
             return;
         out.entries.push_back(static_cast<uint32_t>(out.names.size()) | (isDir ? FolderCache::kDirBit : 0u));
         out.names += name;
-        out.lowerNames += lowerName;
+        out.preparedStarts.push_back(static_cast<uint32_t>(out.prepared.size()));
+        out.prepared += preparedName;
     }
 
     const FolderSettings& settings;
     const std::function<bool()>& stop;
     FolderCache& out;
-    std::string name, lowerName;
+    std::string name, lowerName, preparedName;
 };
 
 void FolderCache::finish() {
+    bool sameLengths = prepared.size() == names.size();
+    for (std::size_t e = 0; sameLengths && e < preparedStarts.size(); ++e)
+        sameLengths = preparedStarts[e] == offset(e);
+    if (sameLengths)
+        std::vector<uint32_t>().swap(preparedStarts);
     folders.shrink_to_fit();
     entries.shrink_to_fit();
     names.shrink_to_fit();
-    lowerNames.shrink_to_fit();
+    prepared.shrink_to_fit();
+    preparedStarts.shrink_to_fit();
 }
 
 std::shared_ptr<const FolderCache> FolderCache::walk(const FolderSettings& settings,
@@ -234,7 +251,8 @@ std::shared_ptr<const FolderCache> FolderCache::refreshed(const FolderSettings& 
     next->folders.reserve(n);
     next->entries.reserve(entries.size());
     next->names.reserve(names.size());
-    next->lowerNames.reserve(names.size());
+    next->prepared.reserve(prepared.size());
+    next->preparedStarts.reserve(entries.size());
     FolderCacheBuilder builder(settings, stop, *next);
 
     // The old children of each folder read again, to tell which of its subfolders are new.
@@ -382,15 +400,32 @@ std::shared_ptr<const FolderCache> FolderCache::deserialize(std::string_view pay
     if (!r.text(all) || all.size() != offset || !r.atEnd() || all.find('\0') != std::string_view::npos)
         return nullptr;
     cache->names.assign(all.data(), all.size());
-    cache->lowerNames.resize(all.size());
-    if (!all.empty())
-        vx::lowerInto(all.data(), all.size(), &cache->lowerNames[0]);
+    // Names all in ASCII keep their length when prepared: one pass over the whole buffer. Others are
+    // prepared one by one, since folding may shorten them.
+    const bool ascii = std::all_of(all.begin(), all.end(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii) {
+        VSearchQuery::prepareText(all, cache->prepared, true);
+        if (cache->prepared.size() != all.size())
+            return nullptr;
+    } else {
+        cache->preparedStarts.reserve(cache->entries.size());
+        std::string one;
+        for (std::size_t e = 0; e < cache->entries.size(); ++e) {
+            VSearchQuery::prepareText(cache->name(e), one, true);
+            if (cache->prepared.size() + one.size() >= kNone)
+                return nullptr;
+            cache->preparedStarts.push_back(static_cast<uint32_t>(cache->prepared.size()));
+            cache->prepared += one;
+        }
+    }
+    cache->finish();
     return cache;
 }
 
 std::size_t FolderCache::overheadBytes() const {
-    std::size_t bytes = entries.capacity() * sizeof(uint32_t) + lowerNames.capacity() +
-                        (names.capacity() - names.size()) + folders.capacity() * sizeof(Folder);
+    std::size_t bytes = entries.capacity() * sizeof(uint32_t) + prepared.capacity() +
+                        preparedStarts.capacity() * sizeof(uint32_t) + (names.capacity() - names.size()) +
+                        folders.capacity() * sizeof(Folder);
     for (const Folder& f : folders)
         bytes += f.path.capacity() + 1;
     return bytes;

@@ -65,11 +65,17 @@ public:
     std::string_view name(std::size_t entry) const {
         return std::string_view(names).substr(offset(entry), length(entry));
     }
-    std::string_view lowerName(std::size_t entry) const {
-        return std::string_view(lowerNames).substr(offset(entry), length(entry));
+    // The name as searches compare it: lower-cased and without accents (VSearchQuery::prepareText).
+    std::string_view preparedName(std::size_t entry) const {
+        if (preparedStarts.empty())
+            return std::string_view(prepared).substr(offset(entry), length(entry));
+        const uint32_t start = preparedStarts[entry];
+        const uint32_t end = entry + 1 < preparedStarts.size() ? preparedStarts[entry + 1]
+                                                               : static_cast<uint32_t>(prepared.size());
+        return std::string_view(prepared).substr(start, end - start);
     }
     std::size_t nameBytes() const { return names.size(); }
-    // Bytes held besides the names themselves (the lower-cased copy counts).
+    // Bytes held besides the names themselves (the prepared copy counts).
     std::size_t overheadBytes() const;
 
 private:
@@ -81,10 +87,16 @@ private:
             entry + 1 < entries.size() ? offset(entry + 1) : static_cast<uint32_t>(names.size());
         return end - offset(entry);
     }
+    // Drops the prepared names' own offsets when every one has its name's length (ASCII names, and
+    // most others), so they share the names' offsets; gives back spare room.
     void finish();
 
     std::vector<Folder> folders;
     std::vector<uint32_t> entries; // offset of the name in names; the top bit: a folder
     std::string names;             // every entry's name in entry order, as found
-    std::string lowerNames;        // the same, lower-cased
+    // The same, prepared for matching. Folding can shorten a name ("é" is two bytes, "e" one), so the
+    // prepared names have offsets of their own, unless none changed length (then preparedStarts is
+    // empty and the names' offsets serve both).
+    std::string prepared;
+    std::vector<uint32_t> preparedStarts;
 };

@@ -4,12 +4,14 @@
 #include "OutlookContactAction.h"
 #include "OutlookPlugin.h"
 #include "OutlookSession.h"
+#include "engine/VBestOf.h"
 #include "engine/VVerbinoxCore.h"
 
 #include <algorithm>
 
 namespace {
-// What a search looks at, in this order.
+// What a search looks at, in this order: the names first, so a name's match wins over an equal one of
+// an address or a number.
 const ContactValues::Field kMatchedFields[] = {
     ContactValues::SearchText1, ContactValues::SearchText2, ContactValues::Email1, ContactValues::Email2,
     ContactValues::Email3,      ContactValues::Phone1,      ContactValues::Phone2, ContactValues::Phone3,
@@ -88,7 +90,7 @@ void VContactIndexer::rebuild(const std::function<bool()>& stop) {
         std::vector<ContactValues> read;
         if (!session->readContacts(read, stop) || (stop && stop()))
             return;
-        auto built = std::make_shared<Contacts>(makeContacts(read, false));
+        auto built = std::make_shared<Contacts>(makeContacts(read));
         swapIn(std::move(built));
         builtToken = std::move(token);
     } catch (...) {
@@ -110,28 +112,38 @@ void VContactIndexer::follow(const std::function<bool()>& stop) {
     rebuild(stop);
 }
 
-bool VContactIndexer::matches(const ContactValues& values) const {
+template <class Get> VSearchQuery::Candidate VContactIndexer::rankFields(Get get) const {
+    VSearchQuery::Candidate best;
+    std::string_view bestField;
     for (ContactValues::Field field : kMatchedFields) {
-        if (match(values[field], false))
-            return true;
+        const std::string& value = get(field);
+        if (value.empty())
+            continue;
+        const VSearchQuery::Match how = rankMatch(value, std::string_view());
+        if (how.group > best.match.group || (how.group == best.match.group && how.kind > best.match.kind)) {
+            best.match = how;
+            bestField = value;
+        }
     }
-    return false;
+    // Shorter is better among the texts that matched: a number matched in two contacts ties, and the
+    // contacts keep their order.
+    if (best.match)
+        best.nameChars = VSearchQuery::countCharacters(bestField);
+    return best;
 }
 
-bool VContactIndexer::matches(const VOutlookContact& contact) const {
-    for (ContactValues::Field field : kMatchedFields) {
-        if (match(contact.get(field), false))
-            return true;
+VRankKey VContactIndexer::keyFor(VSearchQuery::Candidate candidate, const VOutlookContact& contact) const {
+    const VSearchQuery& query = getQuery();
+    if (query.hasLearned()) {
+        if (const VProperty* identity = contact.getDefaultProperty())
+            candidate.learned = query.learnedWeight(identity->getPropertyType(), identity->getValue());
     }
-    return false;
+    return rankKeyFor(candidate);
 }
 
-VContactIndexer::Contacts VContactIndexer::makeContacts(const std::vector<ContactValues>& read,
-                                                        bool onlyMatching) const {
+VContactIndexer::Contacts VContactIndexer::makeContacts(const std::vector<ContactValues>& read) const {
     std::vector<std::pair<std::string, ContactPtr>> sorted;
     for (const ContactValues& values : read) {
-        if (onlyMatching && (isCancelled() || !matches(values)))
-            continue;
         ContactPtr contact(new VOutlookContact(getPlugin()));
         contact->setValues(values);
         std::string text = contact->getDisplayText();
@@ -149,26 +161,67 @@ VContactIndexer::Contacts VContactIndexer::makeContacts(const std::vector<Contac
 void VContactIndexer::search() {
     if (!session)
         return;
-    VResultBatch found;
+    // The best few, by the cache's contact or the index of what a live search read; results are made
+    // only for them.
+    struct Hit {
+        const VOutlookContact* cached;
+        std::size_t read;
+    };
+    VBestOf<Hit> best(resultsLimit());
+    std::vector<ContactValues> read;
+    std::shared_ptr<const Contacts> cached;
     if (getLiveSearching()) {
-        std::vector<ContactValues> read;
         // The reading runs on the session's thread; a cancelled search stops waiting for it at once.
         if (!session->readContacts(read, [this] { return isCancelled(); }))
             return;
-        for (ContactPtr& contact : makeContacts(read, true))
-            found.add(contact.release());
-    } else if (const std::shared_ptr<const Contacts> cached = currentContacts()) {
+        // Offered in the cache's order (by display text), so both modes rank ties alike. One contact
+        // object serves to read every matching item's display text and identity.
+        struct Found {
+            std::string text;
+            std::size_t index;
+            VRankKey key;
+        };
+        std::vector<Found> matching;
+        ContactPtr scratch(new VOutlookContact(getPlugin()));
+        for (std::size_t i = 0; i < read.size() && !cancelRequested(); ++i) {
+            const ContactValues& values = read[i];
+            const VSearchQuery::Candidate candidate = rankFields(
+                [&values](ContactValues::Field field) -> const std::string& { return values[field]; });
+            if (!candidate.match)
+                continue;
+            scratch->setValues(values);
+            matching.push_back(Found{scratch->getDisplayText(), i, keyFor(candidate, *scratch)});
+        }
+        std::stable_sort(matching.begin(), matching.end(),
+                         [](const Found& a, const Found& b) { return a.text < b.text; });
+        for (const Found& f : matching)
+            best.offer(f.key, Hit{nullptr, f.index});
+    } else if ((cached = currentContacts())) {
         for (const ContactPtr& contact : *cached) {
             if (cancelRequested())
                 break;
-            if (!matches(*contact))
-                continue;
-            auto* copy = new VOutlookContact(getPlugin());
-            found.add(copy);
-            copy->copyFrom(*contact);
+            const VOutlookContact& c = *contact;
+            const VSearchQuery::Candidate candidate =
+                rankFields([&c](ContactValues::Field field) -> const std::string& { return c.get(field); });
+            if (candidate.match)
+                best.offer(keyFor(candidate, c), Hit{&c, 0});
         }
+    }
+    if (isCancelled())
+        return;
+
+    VResultBatch found;
+    const uint64_t more = best.dropped();
+    for (auto& kept : best.take()) {
+        auto* contact = new VOutlookContact(getPlugin());
+        found.add(contact);
+        if (kept.second.cached)
+            contact->copyFrom(*kept.second.cached);
+        else
+            contact->setValues(read[kept.second.read]);
+        contact->setRankKey(kept.first);
     }
     // A cancelled search's results die with the batch.
     if (!isCancelled())
-        found.deliver(searchId);
+        found.deliver(searchId, more);
 }

@@ -49,11 +49,13 @@ private:
     };
     using ContactPtr = std::unique_ptr<VOutlookContact, Deleter>;
     using Contacts = std::vector<ContactPtr>;
-    // Contacts for the values, in ascending order of display text (equal texts in reading order); with
-    // onlyMatching, only those the search text matches, stopping when the search is cancelled.
-    Contacts makeContacts(const std::vector<ContactValues>& read, bool onlyMatching) const;
-    bool matches(const ContactValues& values) const;
-    bool matches(const VOutlookContact& contact) const;
+    // Contacts for the values, in ascending order of display text (equal texts in reading order).
+    Contacts makeContacts(const std::vector<ContactValues>& read) const;
+    // How a contact meets the running search: its best matching field (names, addresses, numbers), and
+    // that field's length. get(field) gives the field's text. Worker only.
+    template <class Get> VSearchQuery::Candidate rankFields(Get get) const;
+    // The key of a matching contact, with what the user chose before for its identity.
+    VRankKey keyFor(VSearchQuery::Candidate candidate, const VOutlookContact& contact) const;
     // The cache as it is now: a search keeps the one it started with while a new one is swapped in.
     std::shared_ptr<const Contacts> currentContacts() const;
     void swapIn(std::shared_ptr<const Contacts> replacement);

@@ -84,6 +84,13 @@ private:
     std::vector<Entry> entries;
 };
 
+// Also counts what the sources said they found beyond the results they handed on.
+class CountingListener : public CollectingListener {
+public:
+    void onOverflow(uint32_t, uint64_t count) override { overflow += count; }
+    std::atomic<uint64_t> overflow{0};
+};
+
 class UrlIndexerTest : public CoreTest {
 protected:
     void SetUp() override {
@@ -91,7 +98,7 @@ protected:
         vx::setCacheFolder(folder.sub("cache\\"));
         folder.makeDir("cache");
         ASSERT_TRUE(folder.writeFile("source.txt", "one"));
-        listener = new CollectingListener();
+        listener = counting = new CountingListener();
         core->registerResultListener(listener);
     }
     void TearDown() override {
@@ -116,6 +123,7 @@ protected:
     // Each result as display text, second line.
     std::vector<std::pair<std::string, std::string>> search(const std::string& text) {
         listener->clear();
+        counting->overflow = 0;
         uint32_t id = 0;
         core->startSeach(text, id);
         EXPECT_TRUE(waitForWorkers());
@@ -124,6 +132,10 @@ protected:
         for (VResult* result : listener->results())
             out.emplace_back(result->getDisplayText1(), result->getDisplayText2());
         return out;
+    }
+    std::set<std::pair<std::string, std::string>> lines(const std::string& text) {
+        const auto got = search(text);
+        return std::set<std::pair<std::string, std::string>>(got.begin(), got.end());
     }
     std::set<std::string> found(const std::string& text) {
         std::set<std::string> out;
@@ -134,11 +146,13 @@ protected:
 
     TempFolder folder;
     CollectingListener* listener = nullptr;
+    CountingListener* counting = nullptr;
     std::vector<ListIndexer*> registered;
 };
 
 using Texts = std::set<std::string>;
 using Lines = std::vector<std::pair<std::string, std::string>>;
+using LineSet = std::set<std::pair<std::string, std::string>>;
 
 const std::vector<Entry> kEntries = {
     {"http://fish.example/menu", "Fish & Chips", "Food"},
@@ -157,9 +171,10 @@ TEST_F(UrlIndexerTest, CachedAndLiveSearchGiveOneResultPerAddressTheFirstTheSour
         core->setLiveSearching(live);
         indexer->requestRebuild();
         ASSERT_TRUE(indexer->waitForRebuild(10000));
-        EXPECT_EQ(search("example"), (Lines{{"Fish & Chips", "Food"},
-                                            {"Daily News", "https://news.example/today"},
-                                            {"Plain page", "http://only.example/"}}))
+        // Ranked: the shorter titles first, so compared whatever the order.
+        EXPECT_EQ(lines("example"), (LineSet{{"Fish & Chips", "Food"},
+                                             {"Daily News", "https://news.example/today"},
+                                             {"Plain page", "http://only.example/"}}))
             << live;
         EXPECT_EQ(found("chips"), (Texts{"Fish & Chips"})) << "a later entry of an address is not its result";
         core->setSearchUrlDescriptionsOnly(true);
@@ -233,10 +248,12 @@ TEST_F(UrlIndexerTest, ASearchKeepsTheTableItStartedWithWhileARebuildSwapsIt) {
     indexer->open = true;
     ASSERT_TRUE(waitForWorkers());
     core->cancelSearch(id);
+    // Ranked (shorter titles first), so compared whatever the order.
     const std::vector<std::string> texts = listener->texts();
     ASSERT_EQ(texts.size(), 200u);
+    const Texts got(texts.begin(), texts.end());
     for (int i = 0; i < 200; ++i)
-        EXPECT_EQ(texts[static_cast<std::size_t>(i)], "Old " + std::to_string(i));
+        EXPECT_EQ(got.count("Old " + std::to_string(i)), 1u) << i;
 }
 
 TEST_F(UrlIndexerTest, ACachedSearchOfAChangedSourceAsksForARebuildAndDeliversTheOldTable) {
@@ -277,9 +294,9 @@ TEST_F(UrlIndexerTest, TheKeptTableServesTheNextStartWithoutReadingAnUnchangedSo
     EXPECT_EQ(second->reads.load(), 0) << "an unchanged source was read again";
     EXPECT_EQ(second->getCacheNote(), "") << "loading the kept table is no build";
     EXPECT_EQ(second->getCachedCount(), 3u);
-    EXPECT_EQ(search("example"), (Lines{{"Fish & Chips", "Food"},
-                                        {"Daily News", "https://news.example/today"},
-                                        {"Plain page", "http://only.example/"}}));
+    EXPECT_EQ(lines("example"), (LineSet{{"Fish & Chips", "Food"},
+                                         {"Daily News", "https://news.example/today"},
+                                         {"Plain page", "http://only.example/"}}));
     remove(second);
 
     ASSERT_TRUE(folder.writeFile("source.txt", "changed since"));
@@ -318,6 +335,88 @@ TEST_F(UrlIndexerTest, ADamagedOrForeignKeptFileIsIgnoredAndTheSourceRead) {
     EXPECT_EQ(found("example"), (Texts{"Fresh"}));
 }
 
+namespace {
+// Both modes, each after the table (or its absence) was built for it.
+template <class Check> void inBothModes(VVerbinoxCore* core, ListIndexer* indexer, Check check) {
+    for (bool live : {false, true}) {
+        core->setLiveSearching(live);
+        indexer->requestRebuild();
+        ASSERT_TRUE(indexer->waitForRebuild(10000));
+        check(live);
+    }
+    core->setLiveSearching(false);
+}
+std::vector<std::string> titles(const Lines& lines) {
+    std::vector<std::string> out;
+    for (const auto& line : lines)
+        out.push_back(line.first);
+    return out;
+}
+} // namespace
+
+TEST_F(UrlIndexerTest, ABroadTextBuildsOnlyTheBestAddressesAndCountsTheRest) {
+    std::vector<Entry> many;
+    for (int i = 0; i < 30; ++i)
+        many.push_back(
+            {"http://site" + std::to_string(i) + ".example/", "Page number " + std::to_string(i), ""});
+    ListIndexer* indexer = add(many);
+    core->setResultsPerSource(4);
+    inBothModes(core, indexer, [&](bool live) {
+        // The shorter titles, and among them the higher ranks (the later entries here).
+        EXPECT_EQ(titles(search("page")), (std::vector<std::string>{"Page number 9", "Page number 8",
+                                                                    "Page number 7", "Page number 6"}))
+            << live;
+        EXPECT_EQ(counting->overflow.load(), 26u) << live;
+    });
+}
+
+TEST_F(UrlIndexerTest, ATitleMatchRanksByFrecencyAmongEquals) {
+    ListIndexer* indexer = add({{"http://a.example/", "Best pizza", ""},
+                                {"http://b.example/", "Pizza Roma", ""},
+                                {"http://c.example/", "Pizza Nova", ""},
+                                {"http://d.example/", "Pizza Bari", ""}});
+    inBothModes(core, indexer, [&](bool live) {
+        EXPECT_EQ(titles(search("pizza")),
+                  (std::vector<std::string>{"Pizza Bari", "Pizza Nova", "Pizza Roma", "Best pizza"}))
+            << live;
+    });
+}
+
+TEST_F(UrlIndexerTest, FoldedTitlesWordsInitialsAndPhrasesAreFoundCachedLiveAndFromTheKeptTable) {
+    const std::vector<Entry> entries = {{"http://rouge.example/", "Caf\xE9 Rouge", ""},
+                                        {"http://slice.example/", "New York Pizza", ""},
+                                        {"http://toons.example/", "Tom & Jerry Fan Club", ""},
+                                        {"http://editor.example/", "Visual Studio Code", ""}};
+    ListIndexer* indexer = add(entries);
+    inBothModes(core, indexer, [&](bool live) {
+        EXPECT_EQ(found("cafe"), (Texts{"Caf\xE9 Rouge"})) << live;
+        EXPECT_EQ(found("CAF\xC9"), (Texts{"Caf\xE9 Rouge"})) << live;
+        EXPECT_EQ(found("york pizza"), (Texts{"New York Pizza"})) << live;
+        EXPECT_EQ(found("vsc"), (Texts{"Visual Studio Code"})) << live;
+        EXPECT_EQ(found("\"tom & jerry\""), (Texts{"Tom & Jerry Fan Club"})) << live;
+        EXPECT_EQ(found("code"), (Texts{"Visual Studio Code"})) << "an entry after a folded one: " << live;
+    });
+    remove(indexer);
+    ListIndexer* again = add({});
+    ASSERT_EQ(again->reads.load(), 0);
+    EXPECT_EQ(found("cafe"), (Texts{"Caf\xE9 Rouge"})) << "the kept table keeps its texts prepared";
+    EXPECT_EQ(found("code"), (Texts{"Visual Studio Code"}));
+}
+
+TEST_F(UrlIndexerTest, RankingOffKeepsTheSourceOrderAndStillCaps) {
+    ListIndexer* indexer = add({{"http://a.example/", "A rather long page title", ""},
+                                {"http://b.example/", "Page", ""},
+                                {"http://c.example/", "Another page", ""},
+                                {"http://d.example/", "Pages", ""}});
+    core->setRankResults(false);
+    core->setResultsPerSource(2);
+    inBothModes(core, indexer, [&](bool live) {
+        EXPECT_EQ(titles(search("page")), (std::vector<std::string>{"A rather long page title", "Page"}))
+            << live;
+        EXPECT_EQ(counting->overflow.load(), 2u) << live;
+    });
+}
+
 TEST(UrlTable, ReadsBackWhatItWroteAndRefusesEveryCut) {
     VUrlTable table;
     EXPECT_EQ(table.add("http://a.example/", "\xC9t\xE9", "Bar > Food", 7), VUrlTable::Added::Yes);
@@ -342,7 +441,9 @@ TEST(UrlTable, ReadsBackWhatItWroteAndRefusesEveryCut) {
         EXPECT_EQ(back.folder(i), table.folder(i));
         EXPECT_EQ(back.rank(i), table.rank(i));
     }
-    EXPECT_EQ(back.title(0, true), "\xE9t\xE9");
+    EXPECT_EQ(back.title(0, true), "ete") << "prepared: lower-cased and folded";
+    EXPECT_EQ(back.url(2, true), "http://c.example/") << "a text after a shortened one keeps its place";
+    EXPECT_EQ(back.title(2, true), "c");
     EXPECT_EQ(back.folder(2), "Bar > Food");
     EXPECT_EQ(back.add("http://c.example/", "C again", "", 0), VUrlTable::Added::Duplicate);
 

@@ -17,6 +17,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -45,13 +46,20 @@ std::ptrdiff_t position(const std::vector<FakeCall>& calls, const std::string& o
     return it == calls.end() ? -1 : it - calls.begin();
 }
 
+// Also counts what the sources said they found beyond the results they handed on.
+class CountingListener : public CollectingListener {
+public:
+    void onOverflow(uint32_t, uint64_t count) override { overflow += count; }
+    std::atomic<uint64_t> overflow{0};
+};
+
 class Outlook : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
         fake().reset();
         VOutlookPlugin::setContactAction(VOutlookPlugin::NewEmail);
-        listener = new CollectingListener();
+        listener = counting = new CountingListener();
         core->registerResultListener(listener);
         ::DeleteFileA(logPath().c_str());
     }
@@ -88,6 +96,7 @@ protected:
     VOutlookContactAction* action() const { return plugin->getIndexer()->getContactAction(); }
     Texts search(const std::string& text) {
         listener->clear();
+        counting->overflow = 0;
         uint32_t id = 0;
         core->startSeach(text, id);
         EXPECT_TRUE(waitForWorkers());
@@ -96,8 +105,20 @@ protected:
     }
     std::string logPath() const { return core->getAppLocation() + "outlook.log"; }
 
+    // Both modes, each after the cache (or its absence) was built for it.
+    template <class Check> void inBothModes(Check check) {
+        for (bool live : {false, true}) {
+            core->setLiveSearching(live);
+            ASSERT_TRUE(plugin->getIndexer()->waitForRebuild(10000));
+            reread();
+            check(live);
+        }
+        core->setLiveSearching(false);
+    }
+
     VOutlookPlugin* plugin = nullptr;
     CollectingListener* listener = nullptr;
+    CountingListener* counting = nullptr;
 };
 
 } // namespace
@@ -601,4 +622,46 @@ TEST_F(Outlook, ARebuildWaitingForTheComponentHoldsNeitherTheWindowNorSearchesNo
     // Unregistered while its builder waits: it stops waiting at once.
     EXPECT_LT(took([&] { core->unregisterIndexer(plugin->getIndexer()); }), 3000u);
     ::SetEvent(hold.Get());
+}
+
+TEST_F(Outlook, ABroadTextBuildsOnlyTheBestContactsAndCountsTheRest) {
+    for (int i = 0; i < 12; ++i)
+        fake().contacts.push_back(person("Member " + std::to_string(i), "m" + std::to_string(i) + "@club"));
+    fake().contacts.push_back(person("Club", "office@club"));
+    ASSERT_TRUE(startPlugin());
+    core->setResultsPerSource(3);
+    inBothModes([&](bool live) {
+        const Texts got = search("club");
+        ASSERT_EQ(got.size(), 3u) << live;
+        EXPECT_EQ(got[0], "Club (office@club)") << "the whole name first: " << live;
+        EXPECT_EQ(counting->overflow.load(), 10u) << live;
+    });
+}
+
+TEST_F(Outlook, ANameThatStartsWithTheTextRanksAboveAnAddressWithItInside) {
+    fake().contacts = {person("Bob", "joanna@x"), person("Zara Ann", "z@x"), person("Annette", "a@x")};
+    ASSERT_TRUE(startPlugin());
+    inBothModes([&](bool live) {
+        EXPECT_EQ(search("ann"), (Texts{"Annette (a@x)", "Zara Ann (z@x)", "Bob (joanna@x)"})) << live;
+        EXPECT_EQ(search("zara ann"), (Texts{"Zara Ann (z@x)"})) << live;
+        EXPECT_EQ(search("ann zara"), (Texts{"Zara Ann (z@x)"})) << "words in any order: " << live;
+    });
+}
+
+TEST_F(Outlook, AContactChosenBeforeForTheTextRanksFirstByItsAddress) {
+    TempFolder choices;
+    core->setChoiceFile(choices.sub("choices.txt"));
+    fake().contacts = {person("Annette", "a@x"), person("Zara Ann", "z@x")};
+    ASSERT_TRUE(startPlugin());
+    EXPECT_EQ(search("ann").front(), "Annette (a@x)");
+    VOutlookContact chosen(nullptr);
+    ContactValues values;
+    values[ContactValues::Name1] = "Zara Ann";
+    values[ContactValues::Email1] = "z@x";
+    chosen.setValues(values);
+    core->recordChoice("annz", &chosen);
+    inBothModes([&](bool live) {
+        EXPECT_EQ(search("ann").front(), "Zara Ann (z@x)") << "chosen for a text it begins: " << live;
+    });
+    core->forgetChoices();
 }
