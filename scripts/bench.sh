@@ -17,6 +17,8 @@ echo "bench: making the synthetic tree (200,000 files) once, natively"
 python3 "$root/bench/make_tree.py" "$out/tree"
 echo "bench: making the program's profile (200,000 files in the seven preset folders) once, natively"
 python3 "$root/bench/make_profile.py" "$out/profile-200k"
+echo "bench: making the ranking's profile (a Start menu, programs, 5,000 documents, a browser, 137 queries) once"
+python3 "$root/bench/make_rank_profile.py" "$out/rank-profile"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineserver -p
 targets=(x86_64)
@@ -34,4 +36,5 @@ for t in "${targets[@]}"; do
     "$t-w64-mingw32-strip" --strip-debug "$stage/vx_bench_app.exe" "$stage/vx_test_fakes.dll"
     wine "$stage/vx_bench_app.exe" "Z:$out/profile-200k" "Z:$out/app-$t.json" </dev/null
     wine "$root/build/$t/bin/vx_bench_chromium.exe" "Z:$out/chromium-$t.json" </dev/null
+    wine "$root/build/$t/bin/vx_bench_rank.exe" "Z:$out/rank-profile" "Z:$out/rank-$t.json" </dev/null
 done
