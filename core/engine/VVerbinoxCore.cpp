@@ -345,7 +345,9 @@ void VVerbinoxCore::recordChoice(const std::string& text, const VElement* elemen
         const VResult* result = static_cast<const VResult*>(element);
         if (result->getPropertyCount() == 0)
             return;
-        const VProperty* property = result->getProperty(0);
+        // The property Enter opens, which is not always the first (a contact opens its e-mail address):
+        // the sources rank by that identity too.
+        const VProperty* property = result->getDefaultProperty();
         type = property->getPropertyType();
         value = property->getValue();
     } else {
