@@ -8,6 +8,17 @@ namespace {
 
 const int kMinCharsLow = 1, kMinCharsHigh = 10;
 const int kDelayMax = 1000, kDelayTick = 50;
+const int kPerSourceLow = 1, kPerSourceHigh = 10000;
+
+// A whole number in the edit box within low..high; false for anything else (empty, too big, not digits).
+bool readNumber(HWND page, int id, int low, int high, int& value) {
+    BOOL isNumber = FALSE;
+    const UINT n = ::GetDlgItemInt(page, id, &isNumber, FALSE);
+    if (!isNumber || n < static_cast<UINT>(low) || n > static_cast<UINT>(high))
+        return false;
+    value = static_cast<int>(n);
+    return true;
+}
 
 } // namespace
 
@@ -24,6 +35,12 @@ void PrefsPageSearching::onInitPage() {
     setChecked(IDC_PREFS_DOMAINONLY, core->getSearchUrlDomainOnly());
     setChecked(IDC_PREFS_MATCHAFTERBLANK, window->getMatchActionsAfterBlank());
     updateUrlOptions();
+    ::SetDlgItemTextW(hwnd, IDC_PREFS_FOLDACCENTS, L"Ignore accents (cafe finds Caf\u00E9)");
+    setChecked(IDC_PREFS_RANKRESULTS, core->getRankResults());
+    setChecked(IDC_PREFS_FOLDACCENTS, core->getSearchFoldAccents());
+    setChecked(IDC_PREFS_LEARNCHOICES, core->getLearnChoices());
+    updateLearning();
+    ::SetDlgItemInt(hwnd, IDC_PREFS_PERSOURCE, static_cast<UINT>(core->getResultsPerSource()), FALSE);
 
     ::SendDlgItemMessageA(hwnd, IDC_PREFS_MINCHARSSPIN, UDM_SETRANGE32, kMinCharsLow, kMinCharsHigh);
     ::SendDlgItemMessageA(hwnd, IDC_PREFS_MINCHARSSPIN, UDM_SETPOS32, 0, core->getSearchMinChars());
@@ -50,11 +67,27 @@ void PrefsPageSearching::onInitPage() {
                                      "matches news.example.com but not example.com/news.html)");
     addToolTip(IDC_PREFS_MATCHAFTERBLANK, "For example, typing \"g sometext\" will go into Google mode.\n"
                                           "Otherwise you need to type shortcut exactly or hit Enter key");
+    addToolTip(IDC_PREFS_RANKRESULTS, "Best matches first, across all sources.\nOtherwise results are listed "
+                                      "in the order they are found.");
+    addToolTip(IDC_PREFS_LEARNCHOICES, "What you open for a text comes first the next time you type it.");
+    addToolTip(IDC_PREFS_FORGETCHOICES, "Forget everything learned from what you opened.");
+    addToolTip(IDC_PREFS_PERSOURCE, "The most results one source lists, its best ones.");
     addToolTip(IDC_PREFS_MINCHARS, "Minimum number of characters needed to start a search.");
     addToolTip(IDC_PREFS_MINCHARSSPIN, "Minimum number of characters needed to start a search.");
     addToolTip(
         IDC_PREFS_DELAY,
         "Delay in typing before a new search is started.\nA small value may start searches before you want.");
+}
+
+void PrefsPageSearching::updateLearning() {
+    // Nothing is learned while learning is off; what was learned before stays until then.
+    ::EnableWindow(::GetDlgItem(hwnd, IDC_PREFS_FORGETCHOICES), isChecked(IDC_PREFS_LEARNCHOICES));
+}
+
+void PrefsPageSearching::forgetChoices() {
+    if (messageBox(hwnd, "Forget every choice Verbinox has learned?", MB_YESNO) != IDYES)
+        return;
+    VVerbinoxCore::instance()->forgetChoices();
 }
 
 void PrefsPageSearching::updateUrlOptions() {
@@ -63,13 +96,18 @@ void PrefsPageSearching::updateUrlOptions() {
 }
 
 int PrefsPageSearching::findInvalid(std::string& why) {
-    BOOL isNumber = FALSE;
-    const UINT value = ::GetDlgItemInt(hwnd, IDC_PREFS_MINCHARS, &isNumber, FALSE);
-    if (isNumber && value >= static_cast<UINT>(kMinCharsLow) && value <= static_cast<UINT>(kMinCharsHigh))
-        return 0;
-    why = "Min. search characters must be a whole number from " + std::to_string(kMinCharsLow) + " to " +
-          std::to_string(kMinCharsHigh) + ".";
-    return IDC_PREFS_MINCHARS;
+    int value = 0;
+    if (!readNumber(hwnd, IDC_PREFS_MINCHARS, kMinCharsLow, kMinCharsHigh, value)) {
+        why = "Min. search characters must be a whole number from " + std::to_string(kMinCharsLow) + " to " +
+              std::to_string(kMinCharsHigh) + ".";
+        return IDC_PREFS_MINCHARS;
+    }
+    if (!readNumber(hwnd, IDC_PREFS_PERSOURCE, kPerSourceLow, kPerSourceHigh, value)) {
+        why = "Results per source must be a whole number from " + std::to_string(kPerSourceLow) + " to " +
+              std::to_string(kPerSourceHigh) + ".";
+        return IDC_PREFS_PERSOURCE;
+    }
+    return 0;
 }
 
 void PrefsPageSearching::apply() {
@@ -83,11 +121,25 @@ void PrefsPageSearching::apply() {
         static_cast<int>(::SendDlgItemMessageA(hwnd, IDC_PREFS_DELAY, TBM_GETPOS, 0, 0)));
     core->setSearchMinChars(static_cast<int>(::GetDlgItemInt(hwnd, IDC_PREFS_MINCHARS, nullptr, FALSE)));
     core->setLiveSearching(isChecked(IDC_PREFS_REALTIME));
+    core->setRankResults(isChecked(IDC_PREFS_RANKRESULTS));
+    core->setSearchFoldAccents(isChecked(IDC_PREFS_FOLDACCENTS));
+    core->setLearnChoices(isChecked(IDC_PREFS_LEARNCHOICES));
+    core->setResultsPerSource(static_cast<int>(::GetDlgItemInt(hwnd, IDC_PREFS_PERSOURCE, nullptr, FALSE)));
 }
 
 INT_PTR PrefsPageSearching::handle(UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDC_PREFS_TITLESONLY && HIWORD(wParam) == BN_CLICKED) {
+    if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDC_PREFS_TITLESONLY:
         updateUrlOptions();
+        return TRUE;
+    case IDC_PREFS_LEARNCHOICES:
+        updateLearning();
+        return TRUE;
+    case IDC_PREFS_FORGETCHOICES:
+        // At once, not at OK: forgetting cannot be taken back by Cancel, and the box says so by asking.
+        forgetChoices();
         return TRUE;
     }
     return FALSE;

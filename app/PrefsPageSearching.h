@@ -1,13 +1,14 @@
 #pragma once
-// "Searching": offline or real-time searching, the matching options, the minimum length of a search
-// and the re-search delay.
+// "Searching": offline or real-time searching, the matching and ranking options, learning from what the
+// user chooses, the minimum length of a search, the results per source and the re-search delay.
 #include "PrefsSheet.h"
 
 class PrefsPageSearching : public PrefsPage {
 public:
     explicit PrefsPageSearching(CVerbinoxDlg* window);
 
-    // Refuses a minimum length outside 1 to 10, or one that is not a number.
+    // Refuses a minimum length outside 1 to 10 or results per source outside 1 to 10000, or either not
+    // a number.
     int findInvalid(std::string& why) override;
     void apply() override;
 
@@ -15,4 +16,7 @@ private:
     void onInitPage() override;
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) override;
     void updateUrlOptions();
+    void updateLearning();
+    // Asks first; forgets at once when the answer is yes.
+    void forgetChoices();
 };

@@ -11,8 +11,10 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,24 +22,31 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: vxsearch [--json] [--live] [--limit N] TEXT...\n"
+    "Usage: vxsearch [--json] [--live] [--limit N] [--run N] [--choices FILE] TEXT...\n"
     "\n"
     "Searches every source of the plug-ins in the \"Plugins\" folder beside this program, with the\n"
     "settings of \"Verbinox.xml\" beside it (plug-in defaults when it is missing), and prints one line\n"
-    "per result: its text, its second line and its default property, separated by tabs. Actions whose\n"
-    "keyword starts with the text follow as \"action\", keyword, name and description.\n"
+    "per result, best first as the search window ranks them: its text, its second line and its default\n"
+    "property, separated by tabs. Actions whose keyword starts with the text follow as \"action\",\n"
+    "keyword, name and description.\n"
     "\n"
-    "  --json      print one JSON object per line instead\n"
-    "  --live      search the sources themselves instead of their caches\n"
-    "  --limit N   print at most N results\n"
-    "  --help      show this text\n"
+    "  --json          print one JSON object per line instead\n"
+    "  --live          search the sources themselves instead of their caches\n"
+    "  --limit N       print only the best N results\n"
+    "  --run N         then run the N-th result printed (1 is the first) as Enter in the search window\n"
+    "                  would, and remember it as chosen for TEXT\n"
+    "  --choices FILE  remember choices in FILE instead of the search window's own memory\n"
+    "  --help          show this text\n"
     "\n"
-    "Exit status: 0 when something was found, 1 when nothing was, 2 on an error.\n";
+    "Exit status: 0 when something was found (and, with --run, the result ran), 1 when nothing was,\n"
+    "2 on an error: bad arguments, no N-th result to run, or a result that could not be run.\n";
 
 struct Options {
     bool json = false;
     bool live = false;
     long limit = -1;
+    long run = 0; // 1-based; 0: print only
+    std::string choices;
     std::string text;
 };
 
@@ -160,6 +169,24 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
                 return false;
             }
             options.limit = n;
+        } else if (!textOnly && arg == "--run") {
+            if (i + 1 >= argc) {
+                error = "--run needs the number of a result";
+                return false;
+            }
+            char* end = nullptr;
+            long n = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || n < 1) {
+                error = std::string("--run needs the number of a result, 1 or more, not \"") + argv[i] + "\"";
+                return false;
+            }
+            options.run = n;
+        } else if (!textOnly && arg == "--choices") {
+            if (i + 1 >= argc || !*argv[i + 1]) {
+                error = "--choices needs a file";
+                return false;
+            }
+            options.choices = argv[++i];
         } else if (!textOnly && arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -173,6 +200,36 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
         error = "no search text given";
         return false;
     }
+    return true;
+}
+
+// Runs a result as the search window's Enter does: the default action of its default property's type,
+// given the result, that property and the text as typed; a result that ran is remembered as chosen.
+bool runResult(VVerbinoxCore* core, VResult* result, const std::string& text) {
+    VProperty* property = result->getPropertyCount() > 0 ? result->getDefaultProperty() : nullptr;
+    VAction* action = property ? core->getDefaultAction(property->getPropertyType()) : nullptr;
+    const std::string what = property ? property->getValue() : result->getDisplayText();
+    if (!action) {
+        std::fprintf(stderr, "vxsearch: nothing runs \"%s\": no action opens a result of its kind\n",
+                     what.c_str());
+        return false;
+    }
+    bool ran = false;
+    try {
+        ran = action->execute(result, property, text);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vxsearch: running \"%s\" failed: %s\n", what.c_str(), e.what());
+        return false;
+    } catch (...) {
+        std::fprintf(stderr, "vxsearch: running \"%s\" failed\n", what.c_str());
+        return false;
+    }
+    if (!ran) {
+        std::fprintf(stderr, "vxsearch: \"%s\" could not be run (%s)\n", what.c_str(),
+                     action->getName().c_str());
+        return false;
+    }
+    core->recordChoice(text, result);
     return true;
 }
 
@@ -223,6 +280,9 @@ int main(int argc, char** argv) {
     core->loadPrefs(prefs ? prefs->getChild("Verbinox") : nullptr);
     if (prefs)
         prefs->deleteThis();
+    // Before the search: its query reads what was chosen before.
+    if (!options.choices.empty())
+        core->setChoiceFile(options.choices);
 
     if (core->getNumIndexers() == 0)
         std::fprintf(stderr, "vxsearch: no sources: no plug-in in %s\n", core->getPluginsPath().c_str());
@@ -247,6 +307,12 @@ int main(int argc, char** argv) {
     core->unregisterResultListener(&collector);
     core->unregisterActionListener(&collector);
     std::vector<VResult*> results = collector.takeResults();
+    // Best first across the sources, as the window lists them; equal keys keep the order they came in.
+    // With ranking off every key is 0 and the order is the arrival order.
+    if (core->getRankResults())
+        std::stable_sort(results.begin(), results.end(), [](const VResult* a, const VResult* b) {
+            return a->getRankKey() > b->getRankKey();
+        });
 
     long printed = 0;
     for (VResult* r : results) {
@@ -277,6 +343,16 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
     const bool found = !results.empty() || !collector.actions.empty();
+    int runStatus = 0;
+    if (options.run > 0) {
+        if (options.run > printed) {
+            std::fprintf(stderr, "vxsearch: --run %ld: there is no result %ld; %ld %s printed\n", options.run,
+                         options.run, printed, printed == 1 ? "was" : "were");
+            runStatus = 2;
+        } else if (!runResult(core, results[options.run - 1], options.text)) {
+            runStatus = 2;
+        }
+    }
     if (!found && static_cast<long long>(options.text.size()) >= core->getSearchMinChars()) {
         std::fprintf(stderr, "vxsearch: nothing found for \"%s\" in:\n", options.text.c_str());
         for (int i = 0; i < core->getNumIndexers(); ++i) {
@@ -292,5 +368,7 @@ int main(int argc, char** argv) {
     core->shutDown();
     core->deleteThis();
     ::CoUninitialize();
+    if (runStatus != 0)
+        return runStatus;
     return found ? 0 : 1;
 }

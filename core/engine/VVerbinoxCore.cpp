@@ -356,7 +356,8 @@ void VVerbinoxCore::recordChoice(const std::string& text, const VElement* elemen
         const VResult* result = static_cast<const VResult*>(element);
         if (result->getPropertyCount() == 0)
             return;
-        // The default property, not the first: a contact's is its address while it has one.
+        // The property Enter opens, which is not always the first (a contact opens its e-mail address):
+        // the sources rank by that identity too.
         const VProperty* property = result->getDefaultProperty();
         type = property->getPropertyType();
         value = property->getValue();

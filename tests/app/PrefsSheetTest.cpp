@@ -417,6 +417,96 @@ TEST_F(PrefsSheetTest, AMinimumLengthOutsideOneToTenKeepsTheSheetOpenAndAppliesN
     EXPECT_TRUE(dialog->getSettings().alwaysShowList);
 }
 
+TEST_F(PrefsSheetTest, TheRankingAndLearningSettingsShowOnTheSearchingPageAndOkAppliesThem) {
+    open();
+    core()->setRankResults(false);
+    core()->setSearchFoldAccents(true);
+    core()->setLearnChoices(false);
+    core()->setResultsPerSource(50);
+    PrefsSheet* sheet = openSheet();
+    sheet->selectPage(PrefsSheet::Searching);
+    PrefsPage* searching = sheet->getSearchingPage();
+    EXPECT_EQ(::IsDlgButtonChecked(searching->getHwnd(), IDC_PREFS_RANKRESULTS), BST_UNCHECKED);
+    EXPECT_EQ(::IsDlgButtonChecked(searching->getHwnd(), IDC_PREFS_FOLDACCENTS), BST_CHECKED);
+    EXPECT_EQ(::IsDlgButtonChecked(searching->getHwnd(), IDC_PREFS_LEARNCHOICES), BST_UNCHECKED);
+    EXPECT_EQ(text(searching, IDC_PREFS_PERSOURCE), "50");
+    wchar_t label[64] = {};
+    ::GetDlgItemTextW(searching->getHwnd(), IDC_PREFS_FOLDACCENTS, label, 64);
+    EXPECT_STREQ(label, L"Ignore accents (cafe finds Caf\u00E9)");
+    EXPECT_FALSE(::IsWindowEnabled(control(searching, IDC_PREFS_FORGETCHOICES)))
+        << "nothing to forget while off";
+
+    setCheck(searching, IDC_PREFS_RANKRESULTS, true);
+    setCheck(searching, IDC_PREFS_FOLDACCENTS, false);
+    setCheck(searching, IDC_PREFS_LEARNCHOICES, true);
+    EXPECT_TRUE(::IsWindowEnabled(control(searching, IDC_PREFS_FORGETCHOICES)));
+    setText(searching, IDC_PREFS_PERSOURCE, "1200");
+    ASSERT_TRUE(pressOk(sheet));
+    EXPECT_TRUE(core()->getRankResults());
+    EXPECT_FALSE(core()->getSearchFoldAccents());
+    EXPECT_TRUE(core()->getLearnChoices());
+    EXPECT_EQ(core()->getResultsPerSource(), 1200);
+    EXPECT_TRUE(boxes.empty());
+    close();
+}
+
+TEST_F(PrefsSheetTest, ResultsPerSourceOutsideOneToTenThousandKeepsTheSheetOpenAndAppliesNothing) {
+    open();
+    core()->setResultsPerSource(200);
+    PrefsSheet* sheet = openSheet();
+    sheet->selectPage(PrefsSheet::Searching);
+    PrefsPage* searching = sheet->getSearchingPage();
+    setCheck(searching, IDC_PREFS_RANKRESULTS, false);
+    for (const char* bad : {"0", "10001", "", "99999999999"}) {
+        boxes.clear();
+        setText(searching, IDC_PREFS_PERSOURCE, bad);
+        sheet->selectPage(PrefsSheet::General);
+        EXPECT_FALSE(pressOk(sheet)) << "'" << bad << "'";
+        ASSERT_EQ(boxes.size(), 1u) << "'" << bad << "'";
+        EXPECT_NE(boxes[0].find("Results per source"), std::string::npos) << boxes[0];
+        EXPECT_NE(boxes[0].find("1 to 10000"), std::string::npos) << boxes[0];
+        EXPECT_EQ(sheet->getSelectedPage(), PrefsSheet::Searching) << "the page at fault comes forward";
+        EXPECT_EQ(::GetFocus(), control(searching, IDC_PREFS_PERSOURCE));
+    }
+    EXPECT_EQ(core()->getResultsPerSource(), 200);
+    EXPECT_TRUE(core()->getRankResults()) << "no setting applies while one is refused";
+    setText(searching, IDC_PREFS_PERSOURCE, "10000");
+    EXPECT_TRUE(pressOk(sheet));
+    EXPECT_EQ(core()->getResultsPerSource(), 10000);
+    EXPECT_FALSE(core()->getRankResults());
+    close();
+}
+
+TEST_F(PrefsSheetTest, ForgetWhatIChoseAsksFirstAndThenEmptiesTheMemoryAtOnce) {
+    open();
+    core()->setLearnChoices(true);
+    core()->setChoiceFile(folder.sub("Choices.vxc"));
+    core()->getChoiceMemory().record("notes", VProperty::FileType, "C:\\notes.txt",
+                                     VChoiceMemory::currentTime());
+    ASSERT_TRUE(core()->getChoiceMemory().save());
+    PrefsSheet* sheet = openSheet();
+    sheet->selectPage(PrefsSheet::Searching);
+    PrefsPage* searching = sheet->getSearchingPage();
+    const auto clickForget = [&] {
+        ::SendMessageW(searching->getHwnd(), WM_COMMAND, MAKEWPARAM(IDC_PREFS_FORGETCHOICES, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(control(searching, IDC_PREFS_FORGETCHOICES)));
+    };
+
+    boxAnswer = IDNO;
+    clickForget();
+    EXPECT_EQ(boxes, std::vector<std::string>{"Forget every choice Verbinox has learned?"});
+    EXPECT_EQ(core()->getChoiceMemory().size(), 1u) << "forgotten without a yes";
+
+    boxAnswer = IDYES;
+    clickForget();
+    EXPECT_EQ(core()->getChoiceMemory().size(), 0u);
+    EXPECT_EQ(::GetFileAttributesA(folder.sub("Choices.vxc").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(dialog->getOpenPreferences(), nullptr) << "at once, before OK";
+    ::SendMessageW(sheet->getHwnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(core()->getChoiceMemory().size(), 0u) << "Cancel does not bring it back";
+    close();
+}
+
 TEST_F(PrefsSheetTest, AShortcutHeldByAnotherActionMovesOnlyAfterAYes) {
     open();
     PrefsSheet* sheet = openSheet();

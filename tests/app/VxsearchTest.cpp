@@ -12,6 +12,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -437,4 +438,144 @@ TEST_F(VxsearchFirefox, PlacesDatabasesOfEveryProfileAreSearchedWithTheOptionsIn
     writeOptions(" SearchCaseSensitive=\"true\"");
     EXPECT_EQ(urls("radar"), Paths{});
     EXPECT_EQ(urls("Radar"), (Paths{"https://weather.example/today"}));
+}
+
+namespace {
+
+// vxsearch over a source whose results carry the rank keys its settings give, and Diskdex over a file
+// no program opens.
+class VxsearchRanked : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(makeVxsearchFolder(folder, {"Plugins\\Diskdex.vll"}));
+        ASSERT_TRUE(::CopyFileA((programFolder() + "vx_test_plugin.vll").c_str(),
+                                folder.sub("prog\\Plugins\\ranked.vll").c_str(), FALSE));
+        ASSERT_TRUE(folder.makeDir("tree"));
+        ASSERT_TRUE(folder.writeFile("tree\\orphan.zzqx", "x"));
+        writePrefs("");
+    }
+
+    void writePrefs(const std::string& coreAttributes) {
+        std::ostringstream xml;
+        xml << "<Verbinox>\n    <Verbinox>\n        <Core" << coreAttributes << ">\n"
+            << "            <PluginMgr>\n"
+            << "                <ranked Items=\"alpha low=1;alpha top=9;alpha mid a=5;alpha mid b=5\" />\n"
+            << "                <Diskdex>\n"
+            << "                    <Indexer Path=\"" << folder.sub("tree")
+            << "\" IncludeFilters=\"\" ExcludeFilters=\"\" Recurse=\"false\" MatchDirectories=\"false\" />\n"
+            << "                </Diskdex>\n"
+            << "            </PluginMgr>\n        </Core>\n    </Verbinox>\n</Verbinox>\n";
+        ASSERT_TRUE(folder.writeFile("prog\\Verbinox.xml", xml.str()));
+    }
+
+    Outcome vxsearch(const std::string& arguments) {
+        return runVxsearch(folder, "--choices \"" + choices() + "\" " + arguments, ++runs);
+    }
+    std::string choices() const { return folder.sub("Choices.vxc"); }
+
+    static std::vector<std::string> texts(const Outcome& run) {
+        std::vector<std::string> out;
+        for (const auto& row : run.rows)
+            out.push_back(row.at(0));
+        return out;
+    }
+
+    TempFolder folder;
+    int runs = 0;
+};
+
+using Texts = std::vector<std::string>;
+
+bool setClipboardText(const std::wstring& text) {
+    if (!::OpenClipboard(nullptr))
+        return false;
+    ::EmptyClipboard();
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    bool ok = false;
+    if (block) {
+        std::memcpy(::GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        ::GlobalUnlock(block);
+        ok = ::SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+        if (!ok)
+            ::GlobalFree(block);
+    }
+    ::CloseClipboard();
+    return ok;
+}
+
+std::wstring clipboardText() {
+    std::wstring text;
+    if (!::OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const wchar_t* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+} // namespace
+
+TEST_F(VxsearchRanked, ResultsArePrintedBestFirstAndEqualKeysKeepTheOrderTheyCameIn) {
+    Outcome run = vxsearch("alpha");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(texts(run), (Texts{"alpha top", "alpha mid a", "alpha mid b", "alpha low"})) << run.out;
+}
+
+TEST_F(VxsearchRanked, LimitKeepsTheBestResults) {
+    Outcome run = vxsearch("--limit 2 alpha");
+    EXPECT_EQ(texts(run), (Texts{"alpha top", "alpha mid a"})) << run.out;
+}
+
+TEST_F(VxsearchRanked, WithRankingOffResultsKeepTheOrderTheyCameIn) {
+    writePrefs(" RankResults=\"false\"");
+    Outcome run = vxsearch("alpha");
+    EXPECT_EQ(texts(run), (Texts{"alpha low", "alpha top", "alpha mid a", "alpha mid b"})) << run.out;
+}
+
+TEST_F(VxsearchRanked, RunOpensTheNthResultAndTheNextSearchForItsTextRanksItFirst) {
+    ASSERT_TRUE(setClipboardText(L"before"));
+    Outcome run = vxsearch("--run 3 alpha");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(clipboardText(), L"alpha mid b") << "a text result's default action copies it";
+    EXPECT_EQ(texts(vxsearch("alpha")), (Texts{"alpha mid b", "alpha top", "alpha mid a", "alpha low"}));
+    EXPECT_EQ(texts(vxsearch("alp")).at(0), "alpha mid b") << "a text the chosen one starts with";
+    EXPECT_EQ(texts(vxsearch("alpha mid")).at(0), "alpha mid a") << "chosen for a shorter text only";
+}
+
+TEST_F(VxsearchRanked, RunWithLearningOffOpensTheResultAndRemembersNothing) {
+    writePrefs(" LearnChoices=\"false\"");
+    ASSERT_TRUE(setClipboardText(L"before"));
+    Outcome run = vxsearch("--run 2 alpha");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(clipboardText(), L"alpha mid a");
+    EXPECT_EQ(::GetFileAttributesA(choices().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(texts(vxsearch("alpha")).at(0), "alpha top");
+}
+
+TEST_F(VxsearchRanked, RunOfAResultThatWasNotPrintedFailsWithAMessageAndRemembersNothing) {
+    Outcome beyond = vxsearch("--run 5 alpha");
+    EXPECT_EQ(beyond.exitCode, 2u);
+    EXPECT_NE(beyond.err.find("there is no result 5; 4 were printed"), std::string::npos) << beyond.err;
+    EXPECT_EQ(texts(beyond).size(), 4u) << "the results are still listed";
+    Outcome limited = vxsearch("--limit 1 --run 2 alpha");
+    EXPECT_EQ(limited.exitCode, 2u);
+    EXPECT_NE(limited.err.find("there is no result 2; 1 was printed"), std::string::npos) << limited.err;
+    for (const char* bad : {"--run 0 alpha", "--run x alpha", "--run -1 alpha", "alpha --run"}) {
+        Outcome run = vxsearch(bad);
+        EXPECT_EQ(run.exitCode, 2u) << bad;
+        EXPECT_NE(run.err.find("--run needs the number of a result"), std::string::npos) << bad << run.err;
+    }
+    EXPECT_EQ(::GetFileAttributesA(choices().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(VxsearchRanked, ARunThatFailsExitsWithTwoAndRemembersNothing) {
+    Outcome run = vxsearch("--run 1 orphan");
+    ASSERT_EQ(texts(run).size(), 1u) << run.out << run.err;
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_NE(run.err.find("orphan.zzqx\" could not be run"), std::string::npos) << run.err;
+    EXPECT_EQ(::GetFileAttributesA(choices().c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -6,8 +6,11 @@
 // plug-in's own dialog may. Everything it creates is counted in the fakes DLL, which outlives it. It logs
 // whether the core it reaches through instance() while shutting down and while being destroyed is the one it
 // started with ("shutdown-core:same" / ":other"). When VX_TEST_PLUGIN_REPORT names a file, it appends
-// the number of caches built in its process to that file when it is destroyed.
+// the number of caches built in its process to that file when it is destroyed. "ranked..." finds the
+// text results its "Items" setting lists ("name=key;..."), in that order, each with its rank key, raised
+// above all others when the user chose it before for the text searched.
 #include "FakeIndexer.h"
+#include "engine/VChoiceMemory.h"
 #include "engine/VPlugin.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VAction.h"
@@ -19,6 +22,8 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -42,6 +47,61 @@ public:
     }
     ~TestAction() override { --FakeCounters::actions; }
     bool execute(const std::string&) override { return true; }
+};
+
+class RankedIndexer : public VIndexer {
+public:
+    RankedIndexer(VPlugin* plugin, std::vector<std::pair<std::string, VRankKey>> items)
+        : VIndexer(plugin), items(std::move(items)) {
+        ++FakeCounters::indexers;
+    }
+    ~RankedIndexer() override {
+        stopWorker();
+        --FakeCounters::indexers;
+    }
+    bool reservedFlag() override { return false; }
+
+    // "alpha one=5;alpha two=9": names and keys in the order they are delivered.
+    static std::vector<std::pair<std::string, VRankKey>> parse(const std::string& setting) {
+        std::vector<std::pair<std::string, VRankKey>> out;
+        std::size_t start = 0;
+        while (start < setting.size()) {
+            std::size_t end = setting.find(';', start);
+            if (end == std::string::npos)
+                end = setting.size();
+            const std::string item = setting.substr(start, end - start);
+            const std::size_t eq = item.rfind('=');
+            if (eq != std::string::npos)
+                out.emplace_back(item.substr(0, eq), std::stoull(item.substr(eq + 1)));
+            start = end + 1;
+        }
+        return out;
+    }
+
+protected:
+    void search() override {
+        const auto learned =
+            VVerbinoxCore::instance()->getChoiceMemory().lookup(searchString, VChoiceMemory::currentTime());
+        VResultBatch found;
+        for (const auto& item : items) {
+            if (isCancelled())
+                return;
+            if (!match(item.first, false))
+                continue;
+            auto* result = new FakeResult(getPlugin(), item.first);
+            VRankKey key = item.second;
+            for (const VLearnedItem& chosen : learned) {
+                if (chosen.type == VProperty::TextType && chosen.value == item.first)
+                    key += VRankKey(1) << 40;
+            }
+            result->setRankKey(key);
+            found.add(result);
+        }
+        found.deliver(searchId);
+    }
+
+private:
+    std::vector<std::pair<std::string, VRankKey>> items;
 };
 
 class TestPlugin : public VPlugin {
@@ -98,6 +158,13 @@ public:
         VPreferencesNode* mine = node ? node->getChild(title.c_str()) : nullptr;
         if (mine)
             mine->getParam("Greeting", greeting);
+        if (is("ranked")) {
+            std::string items;
+            if (mine)
+                mine->getParam("Items", items);
+            VVerbinoxCore::instance()->registerIndexer(new RankedIndexer(this, RankedIndexer::parse(items)));
+            return;
+        }
         auto* indexer = new NameIndexer(this, {greeting + "-" + title});
         indexer->updateCache();
         VVerbinoxCore::instance()->registerIndexer(indexer);
