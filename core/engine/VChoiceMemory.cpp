@@ -73,6 +73,7 @@ bool VChoiceMemory::load() {
         sound = sound && in.atEnd();
     }
     std::lock_guard<std::mutex> hold(guard);
+    fileRead = true;
     if (!sound) {
         entries.clear();
         return false;
@@ -104,6 +105,7 @@ void VChoiceMemory::clear() {
     {
         std::lock_guard<std::mutex> hold(guard);
         entries.clear();
+        fileRead = true;
     }
     if (!path.empty())
         ::DeleteFileW(vx::widened(path).c_str());
@@ -113,6 +115,15 @@ void VChoiceMemory::record(const std::string& text, PropertyType type, const std
     const std::string key = normalText(text);
     if (key.empty() || value.empty() || key.size() > kMaxText || value.size() > kMaxValue)
         return;
+    // The file is saved whole: a memory that never read it would replace every earlier choice with
+    // this one.
+    bool unread;
+    {
+        std::lock_guard<std::mutex> hold(guard);
+        unread = !fileRead;
+    }
+    if (unread)
+        load();
     std::lock_guard<std::mutex> hold(guard);
     for (Entry& e : entries) {
         if (e.type == type && e.text == key && e.value == value) {

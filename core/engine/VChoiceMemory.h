@@ -35,7 +35,8 @@ public:
     void clear();
 
     // Remembers that the item was chosen for text (as typed; compared trimmed and lower-cased), at now
-    // (seconds since 1970, UTC). Drops the weakest entries past kMaxEntries.
+    // (seconds since 1970, UTC). Drops the weakest entries past kMaxEntries. Reads the file first when
+    // it was never read, so that the next save keeps the choices it held.
     void record(const std::string& text, PropertyType type, const std::string& value, int64_t now);
     // The items chosen for text or for a longer text that starts with it, with their weights (each
     // choice counts 1, halved every kHalfLifeDays of age; an exact text counts more than a longer one),
@@ -56,4 +57,5 @@ private:
     std::string path;
     mutable std::mutex guard;
     std::vector<Entry> entries;
+    bool fileRead = false; // load or clear ran: entries are the file's
 };

@@ -193,6 +193,20 @@ TEST_F(ChoiceMemoryFile, DamagedForeignAndOversizedFilesReadAsEmptyAndTheNextSav
     EXPECT_EQ(values(again.lookup("fresh", kNow)), std::vector<std::string>{"C:\\fresh.txt"});
 }
 
+TEST_F(ChoiceMemoryFile, AChoiceRecordedBeforeTheFileWasReadIsSavedBesideTheChoicesItHeld) {
+    VChoiceMemory earlier(path());
+    earlier.record("notes", VProperty::FileType, "C:\\notes.txt", kNow - kDay);
+    ASSERT_TRUE(earlier.save());
+
+    VChoiceMemory later(path());
+    later.record("ann", VProperty::EmailType, "ann@example.com", kNow);
+    ASSERT_TRUE(later.save());
+    VChoiceMemory read(path());
+    ASSERT_TRUE(read.load());
+    EXPECT_EQ(read.size(), 2u) << "the save replaced the file's choices with the one made since";
+    EXPECT_EQ(values(read.lookup("notes", kNow)), std::vector<std::string>{"C:\\notes.txt"});
+}
+
 TEST_F(ChoiceMemoryFile, AMissingFileLoadsAsAnEmptyMemory) {
     VChoiceMemory memory(path());
     EXPECT_FALSE(memory.load());
