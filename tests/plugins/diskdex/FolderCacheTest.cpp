@@ -148,7 +148,7 @@ TEST_F(FolderCaches, TheCacheFileWrittenAtExitLoadsAtTheNextStartAndFindsAFileMa
     ASSERT_NE(::GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
 
     std::string payload;
-    ASSERT_TRUE(vx::readCacheFile(file, "folders", 1, settingsOf("t").key(), payload, 1 << 20));
+    ASSERT_TRUE(vx::readCacheFile(file, "folders", 2, settingsOf("t").key(), payload, 1 << 20));
     std::shared_ptr<const FolderCache> onDisk = FolderCache::deserialize(payload, settingsOf("t"));
     ASSERT_TRUE(onDisk);
     EXPECT_EQ(describe(*onDisk), before);
@@ -212,7 +212,7 @@ TEST_F(FolderCaches, ADamagedForeignOrOtherSettingsCacheFileIsWalkedAgainNeverTr
     std::string mutated = good;
     mutated[mutated.size() - 3] ^= 0x20;
     std::string payload;
-    ASSERT_TRUE(vx::readCacheFile(file, "folders", 1, settingsOf("t").key(), payload, 1 << 20));
+    ASSERT_TRUE(vx::readCacheFile(file, "folders", 2, settingsOf("t").key(), payload, 1 << 20));
     const std::vector<std::pair<const char*, std::string>> files = {
         {"cut short", good.substr(0, good.size() / 2)},
         {"a byte changed", mutated},
@@ -232,11 +232,11 @@ TEST_F(FolderCaches, ADamagedForeignOrOtherSettingsCacheFileIsWalkedAgainNeverTr
         expectWalked(f.first);
     }
     // Sound files, but not of this format or not for these settings.
-    ASSERT_TRUE(vx::writeCacheFile(file, "folders", 2, settingsOf("t").key(), payload));
+    ASSERT_TRUE(vx::writeCacheFile(file, "folders", 1, settingsOf("t").key(), payload));
     expectWalked("another version");
     FolderSettings other = settingsOf("t");
     other.recurse = false;
-    ASSERT_TRUE(vx::writeCacheFile(file, "folders", 1, other.key(), payload));
+    ASSERT_TRUE(vx::writeCacheFile(file, "folders", 2, other.key(), payload));
     expectWalked("other settings");
 }
 
@@ -329,7 +329,7 @@ TEST_F(FolderCaches, RemovingAnIndexerStopsItsHeldBuildAndKeepsTheOldCacheFile) 
     FolderSettings settings = settingsOf("t");
     settings.exclude.clear();
     settings.matchDirectories = false;
-    ASSERT_TRUE(vx::readCacheFile(file, "folders", 1, settings.key(), payload, 1 << 20));
+    ASSERT_TRUE(vx::readCacheFile(file, "folders", 2, settings.key(), payload, 1 << 20));
     std::shared_ptr<const FolderCache> kept = FolderCache::deserialize(payload, settings);
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->entryCount(), 5u) << "the whole tree, as the first build made it";
