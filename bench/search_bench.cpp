@@ -96,7 +96,7 @@ RankingCost rankingCost(const std::vector<std::string>& all, std::size_t count, 
                 continue;
             VSearchQuery::Candidate c;
             c.match = m;
-            c.program = VSearchQuery::isProgramName(all[i]);
+            c.program = VSearchQuery::programLevel(all[i]);
             c.nameChars = VSearchQuery::countCharacters(all[i]);
             c.learned = query.learnedWeight(VProperty::FileType, all[i]);
             keys ^= VSearchQuery::rankKey(c);

@@ -10,21 +10,21 @@
 // The rank key, from the most significant bit down (larger is better in every field):
 //   63..52  learned weight, x16 rounded up and capped at 4095: anything chosen before beats the rest
 //   51..50  group (WordStart 3, AllWords 2, Anywhere 1)
-//   49      a program or a program shortcut
-//   48..47  kind (WholeName 3, NamePrefix 2, WordPrefix 1, Inside 0)
-//   46..35  shortness: 4095 - the name's length in characters (longer names all count 4095)
-//   34..27  shallowness: 255 - the path's depth (deeper paths all count 255)
-//   26..0   the source's own rank, capped at 2^27 - 1
+//   49..48  program level (a program shortcut 2, a program 1)
+//   47..46  kind (WholeName 3, NamePrefix 2, WordPrefix 1, Inside 0)
+//   45..34  shortness: 4095 - the name's length in characters (longer names all count 4095)
+//   33..26  shallowness: 255 - the path's depth (deeper paths all count 255)
+//   25..0   the source's own rank, capped at 2^26 - 1
 // Fields are saturated, never wrapped, so no field ever spills into the one above it.
 
 namespace {
 
 constexpr unsigned kLearnedShift = 52;
 constexpr unsigned kGroupShift = 50;
-constexpr unsigned kProgramShift = 49;
-constexpr unsigned kKindShift = 47;
-constexpr unsigned kShortnessShift = 35;
-constexpr unsigned kShallownessShift = 27;
+constexpr unsigned kProgramShift = 48;
+constexpr unsigned kKindShift = 46;
+constexpr unsigned kShortnessShift = 34;
+constexpr unsigned kShallownessShift = 26;
 constexpr uint64_t kLearnedMax = 4095;
 constexpr uint64_t kCharsMax = 4095;
 constexpr uint64_t kDepthMax = 255;
@@ -284,7 +284,10 @@ VSearchQuery::Match VSearchQuery::evaluate(std::string_view name, std::string_vi
             return Match{AllWords, kind};
         }
     } else if (initialsAllowed) {
-        const int initials = initialsMatch(name, prepared, whole, extension(), camel);
+        // With its camel-case steps and without: "gd" is "GitHub Desktop" as much as "ghd" is.
+        int initials = initialsMatch(name, prepared, whole, extension(), camel);
+        if (!initials && camel)
+            initials = initialsMatch(name, prepared, whole, extension(), false);
         if (initials)
             return Match{AllWords, initials == 2 ? WholeName : NamePrefix};
     }
@@ -322,7 +325,7 @@ VRankKey VSearchQuery::rankKey(const Candidate& c) {
     const uint64_t depth = std::min<uint64_t>(c.depth, kDepthMax);
     const uint64_t source = std::min<uint64_t>(c.sourceRank, kSourceRankMax);
     return (learned << kLearnedShift) | (uint64_t(c.match.group & 3) << kGroupShift) |
-           (uint64_t(c.program ? 1 : 0) << kProgramShift) | (uint64_t(c.match.kind & 3) << kKindShift) |
+           (uint64_t(std::min(c.program, 2u)) << kProgramShift) | (uint64_t(c.match.kind & 3) << kKindShift) |
            ((kCharsMax - chars) << kShortnessShift) | ((kDepthMax - depth) << kShallownessShift) | source;
 }
 
@@ -352,10 +355,14 @@ std::size_t VSearchQuery::countCharacters(std::string_view text) {
         std::count_if(wide.begin(), wide.end(), [](wchar_t c) { return c < 0xDC00 || c > 0xDFFF; }));
 }
 
-bool VSearchQuery::isProgramName(std::string_view name) {
-    static const char* const extensions[] = {".exe", ".com", ".lnk", ".appref-ms", ".msc", ".cpl"};
-    for (const char* ext : extensions) {
-        const std::string_view e(ext);
+unsigned VSearchQuery::programLevel(std::string_view name) {
+    struct Kind {
+        const char* extension;
+        unsigned level;
+    };
+    static const Kind kinds[] = {{".lnk", 2}, {".appref-ms", 2}, {".exe", 1}, {".com", 1}, {".msc", 1}, {".cpl", 1}};
+    for (const Kind& kind : kinds) {
+        const std::string_view e(kind.extension);
         if (name.size() <= e.size())
             continue;
         bool same = true;
@@ -365,8 +372,13 @@ bool VSearchQuery::isProgramName(std::string_view name) {
                 c = static_cast<char>(c - 'A' + 'a');
             same = c == e[i];
         }
-        if (same)
-            return true;
+        if (!same)
+            continue;
+        // A shortcut to a document keeps the document's own extension in its name ("budget.xlsx.lnk"):
+        // it opens the document, not a program.
+        if (kind.level == 2 && extensionStart(name.substr(0, name.size() - e.size())) < name.size() - e.size())
+            return 0;
+        return kind.level;
     }
-    return false;
+    return 0;
 }

@@ -58,7 +58,7 @@ public:
     // What ranks a result beyond how its name matched.
     struct Candidate {
         Match match;
-        bool program = false;     // a program or a program shortcut (see isProgramName)
+        unsigned program = 0;      // programLevel of the name: 2 a program shortcut, 1 a program, 0 other
         std::size_t nameChars = 0; // the name's length in characters
         unsigned depth = 0;        // path depth: backslashes (or slashes in an address) before the name
         uint32_t sourceRank = 0;   // the source's own rank (frecency for history); larger is better
@@ -107,7 +107,11 @@ public:
     // Characters in a text of the active code page.
     static std::size_t countCharacters(std::string_view text);
     // True for a name that starts a program: .exe, .com, .lnk, .appref-ms, .msc, .cpl, any case.
-    static bool isProgramName(std::string_view name);
+    static bool isProgramName(std::string_view name) { return programLevel(name) > 0; }
+    // 2 for a program shortcut (.lnk, .appref-ms; not one to a document, "report.docx.lnk"), 1 for a
+    // program (.exe, .com, .msc, .cpl), 0 for anything else. The Start menu's shortcuts are what a user
+    // launches by name; the programs they point at sit beside helpers and uninstallers.
+    static unsigned programLevel(std::string_view name);
     // Splits a typed text on blanks; a double-quoted phrase is one word without its quotes, and a quote
     // left open runs to the end. Empty words are dropped.
     static std::vector<std::string> splitWords(const std::string& text);

@@ -4,6 +4,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "util/CacheFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_set>
 
@@ -243,6 +244,23 @@ VResult* VUrlIndexer::makeResult(std::string_view url, std::string_view title,
 
 namespace {
 
+// The address past its scheme and a leading "www.", without a trailing slash.
+std::string_view addressPlace(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    if (scheme != std::string_view::npos)
+        url.remove_prefix(scheme + 3);
+    if (url.size() > 4 && (url.compare(0, 4, "www.") == 0 || url.compare(0, 4, "WWW.") == 0))
+        url.remove_prefix(4);
+    while (!url.empty() && url.back() == '/')
+        url.remove_suffix(1);
+    return url;
+}
+
+// The slashes in it: 0 for a site's front page.
+unsigned addressDepth(std::string_view place) {
+    return static_cast<unsigned>(std::count(place.begin(), place.end(), '/'));
+}
+
 // Hands each entry on as the source gives it; an address counts once, at its first entry, whether that
 // one matches or not, so a live search finds what a cached one would.
 class MatchingSink : public VUrlSink {
@@ -305,7 +323,11 @@ void VUrlIndexer::search() {
             return;
         VSearchQuery::Candidate candidate;
         candidate.match = how;
-        candidate.nameChars = VSearchQuery::countCharacters(title.empty() ? url : title);
+        // An address's "name" for length and depth is the address itself past its scheme and "www.":
+        // a site's front page is the shortest and shallowest of its pages, whatever their titles say.
+        const std::string_view place = addressPlace(url);
+        candidate.nameChars = VSearchQuery::countCharacters(place);
+        candidate.depth = addressDepth(place);
         candidate.sourceRank = rank < 0xFFFFu ? rank : 0xFFFFu;
         if (query.hasLearned())
             candidate.learned = query.learnedWeight(VProperty::UrlType, url);

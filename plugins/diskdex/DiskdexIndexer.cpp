@@ -578,7 +578,7 @@ void VDiskdexIndexer::search() {
             return;
         VSearchQuery::Candidate candidate;
         candidate.match = how;
-        candidate.program = !isDir && VSearchQuery::isProgramName(name);
+        candidate.program = isDir ? 0 : VSearchQuery::programLevel(name);
         candidate.nameChars = VSearchQuery::countCharacters(name);
         candidate.depth = depth;
         if (!learnedNames.empty() && learnedNames.count(name))

@@ -116,6 +116,8 @@ TEST(SearchQueryMatch, InitialsOfTheWordsMatchWithoutTheExtension) {
     EXPECT_TRUE(misses("vscl", "Visual Studio Code.lnk")) << "the extension is not a word";
     EXPECT_TRUE(misses("sc", "Visual Studio Code.lnk")) << "initials start at the first word";
     EXPECT_TRUE(misses("v", "_Visual Studio", with(false, true, true))) << "one character is not initials";
+    EXPECT_TRUE(meets("gd", "GitHub Desktop.lnk", Q::AllWords, Q::WholeName)) << "camel-case steps optional";
+    EXPECT_TRUE(meets("ghd", "GitHub Desktop.lnk", Q::AllWords, Q::WholeName));
 }
 
 TEST(SearchQueryMatch, CamelCaseStepsAndDigitRunsStartWords) {
@@ -179,6 +181,22 @@ TEST(SearchQueryText, ProgramNamesEndInAProgramExtensionInAnyCase) {
         EXPECT_TRUE(Q::isProgramName(name)) << name;
     for (const char* name : {"exe", ".exe", "a.exe.txt", "notes.lnkx", "a.bat"})
         EXPECT_FALSE(Q::isProgramName(name)) << name;
+}
+
+TEST(SearchQueryText, ShortcutsToProgramsRankAbovePrograms_AndShortcutsToDocumentsAreDocuments) {
+    EXPECT_EQ(Q::programLevel("Google Chrome.lnk"), 2u);
+    EXPECT_EQ(Q::programLevel("Notepad++.LNK"), 2u);
+    EXPECT_EQ(Q::programLevel("chrome.exe"), 1u);
+    EXPECT_EQ(Q::programLevel("budget 2026.xlsx.lnk"), 0u) << "a shortcut to a document";
+    EXPECT_EQ(Q::programLevel("meeting notes.doc"), 0u);
+    Q::Candidate shortcut, program;
+    shortcut.match = program.match = Q::Match{Q::WordStart, Q::WordPrefix};
+    shortcut.program = 2;
+    shortcut.nameChars = 30;
+    program.program = 1;
+    program.match.kind = Q::WholeName;
+    program.nameChars = 6;
+    EXPECT_GT(Q::rankKey(shortcut), Q::rankKey(program));
 }
 
 TEST(SearchQueryText, LearnedWeightIsThatOfTheSameIdentityOnly) {

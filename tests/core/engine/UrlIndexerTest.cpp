@@ -382,6 +382,17 @@ TEST_F(UrlIndexerTest, ATitleMatchRanksByFrecencyAmongEquals) {
     });
 }
 
+TEST_F(UrlIndexerTest, ASitesFrontPageRanksAboveItsDeeperPagesWhateverTheirTitles) {
+    ListIndexer* indexer = add({{"https://www.shop.example/gp/item/12345", "Shop item", ""},
+                                {"https://www.shop.example/help", "Shop help", ""},
+                                {"https://www.shop.example/", "Shop: online shopping for everything you need", ""}});
+    inBothModes(core, indexer, [&](bool live) {
+        EXPECT_EQ(titles(search("shop")),
+                  (std::vector<std::string>{"Shop: online shopping for everything you need", "Shop help", "Shop item"}))
+            << live;
+    });
+}
+
 TEST_F(UrlIndexerTest, FoldedTitlesWordsInitialsAndPhrasesAreFoundCachedLiveAndFromTheKeptTable) {
     const std::vector<Entry> entries = {{"http://rouge.example/", "Caf\xE9 Rouge", ""},
                                         {"http://slice.example/", "New York Pizza", ""},

@@ -95,7 +95,8 @@ TEST_F(DiskdexRanking, ProgramsAndTheirShortcutsRankAboveOtherFiles) {
         const Order order = ranked("chrome");
         ASSERT_EQ(order.size(), 3u);
         EXPECT_EQ(order[2], "chrome-flags-notes.txt") << live;
-        EXPECT_EQ(order[0], "chrome.exe") << "the whole name of a program first";
+        EXPECT_EQ(order[0], "Google Chrome") << "the shortcut a user launches first";
+        EXPECT_EQ(order[1], "chrome.exe") << "then the program itself";
     }
 }
 

@@ -156,6 +156,8 @@ TEST_F(FirefoxPlaces, BookmarksShowTheirFolderPathAndLeaveOutTagsAndSavedSearche
 }
 
 TEST_F(FirefoxPlaces, HistoryListsVisitedPagesOnceEachInTheBrowsersRankingOrder) {
+    // The source's own order: ranking would put the shortest addresses first.
+    core->setRankResults(false);
     const int64_t now = PlacesDatabase::nowMicroseconds();
     {
         PlacesDatabase places(folder.sub(kOne) + "\\places.sqlite");
@@ -179,6 +181,8 @@ TEST_F(FirefoxPlaces, HistoryListsVisitedPagesOnceEachInTheBrowsersRankingOrder)
 }
 
 TEST_F(FirefoxPlaces, WithoutTheBrowsersRankingVisitsAndRecencyDecideTheOrder) {
+    // The source's own order: ranking would put the shortest addresses first.
+    core->setRankResults(false);
     const int64_t now = PlacesDatabase::nowMicroseconds();
     {
         PlacesDatabase places(folder.sub(kOne) + "\\places.sqlite", false);
@@ -383,6 +387,8 @@ TEST_F(FirefoxPlaces, ARebuildCutShortKeepsTheCacheAndStaysStale) {
 }
 
 TEST_F(FirefoxPlaces, ScriptAndDataAddressesAreListedButOpenOnlyWhenConfirmed) {
+    // The source's own order: ranking would put the shortest addresses first.
+    core->setRankResults(false);
     {
         PlacesDatabase places(folder.sub(kOne) + "\\places.sqlite");
         places.addBookmark(PlacesDatabase::Toolbar, "javascript:alert(document.cookie)", "Bookmarklet tool");
