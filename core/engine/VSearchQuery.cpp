@@ -182,6 +182,15 @@ void foldInto(std::string_view text, std::string& out) {
     vx::narrowInto(wide, out);
 }
 
+// True when a shortcut's name without ".lnk" still ends in an extension with a letter: "budget.xlsx"
+// does, "GIMP 2.10.36" and "Blender 4.1" (versions) do not.
+bool hasDocumentExtension(std::string_view stem) {
+    const std::size_t at = extensionStart(stem);
+    if (at >= stem.size())
+        return false;
+    return std::any_of(stem.begin() + at + 1, stem.end(), [](char c) { return isLower(c) || isUpper(c); });
+}
+
 } // namespace
 
 std::vector<std::string> VSearchQuery::splitWords(const std::string& text) {
@@ -376,7 +385,7 @@ unsigned VSearchQuery::programLevel(std::string_view name) {
             continue;
         // A shortcut to a document keeps the document's own extension in its name ("budget.xlsx.lnk"):
         // it opens the document, not a program.
-        if (kind.level == 2 && extensionStart(name.substr(0, name.size() - e.size())) < name.size() - e.size())
+        if (kind.level == 2 && hasDocumentExtension(name.substr(0, name.size() - e.size())))
             return 0;
         return kind.level;
     }

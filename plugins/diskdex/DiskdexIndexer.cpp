@@ -542,6 +542,18 @@ void VDiskdexIndexer::follow(const std::function<bool()>& stop) {
         saveCache();
 }
 
+namespace {
+
+bool inRecentFolder(std::string_view folder) {
+    while (!folder.empty() && folder.back() == '\\')
+        folder.remove_suffix(1);
+    const std::size_t slash = folder.rfind('\\');
+    const std::string_view last = slash == std::string_view::npos ? folder : folder.substr(slash + 1);
+    return last.size() == 6 && ::CompareStringOrdinal(vx::widened(last).c_str(), 6, L"Recent", 6, TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
 void VDiskdexIndexer::search() {
     const VSearchQuery& query = getQuery();
     // The names of files and folders chosen before for this text: only a candidate of such a name
@@ -579,6 +591,10 @@ void VDiskdexIndexer::search() {
         VSearchQuery::Candidate candidate;
         candidate.match = how;
         candidate.program = isDir ? 0 : VSearchQuery::programLevel(name);
+        // Windows' Recent Items folder holds shortcuts to the documents and folders opened lately, never
+        // to programs, whatever their names look like.
+        if (candidate.program == 2 && inRecentFolder(folder))
+            candidate.program = 0;
         candidate.nameChars = VSearchQuery::countCharacters(name);
         candidate.depth = depth;
         if (!learnedNames.empty() && learnedNames.count(name))

@@ -188,6 +188,7 @@ TEST(SearchQueryText, ShortcutsToProgramsRankAbovePrograms_AndShortcutsToDocumen
     EXPECT_EQ(Q::programLevel("Notepad++.LNK"), 2u);
     EXPECT_EQ(Q::programLevel("chrome.exe"), 1u);
     EXPECT_EQ(Q::programLevel("budget 2026.xlsx.lnk"), 0u) << "a shortcut to a document";
+    EXPECT_EQ(Q::programLevel("GIMP 2.10.36.lnk"), 2u) << "a version is no extension";
     EXPECT_EQ(Q::programLevel("meeting notes.doc"), 0u);
     Q::Candidate shortcut, program;
     shortcut.match = program.match = Q::Match{Q::WordStart, Q::WordPrefix};

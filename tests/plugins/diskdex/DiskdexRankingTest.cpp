@@ -100,6 +100,18 @@ TEST_F(DiskdexRanking, ProgramsAndTheirShortcutsRankAboveOtherFiles) {
     }
 }
 
+TEST_F(DiskdexRanking, ShortcutsInTheRecentFolderRankAsTheDocumentsTheyOpen) {
+    ASSERT_TRUE(folder.makeDir("work"));
+    ASSERT_TRUE(folder.makeDir("work\\Recent"));
+    ASSERT_TRUE(folder.writeFile("work\\Recent\\meeting notes.lnk", "x"));
+    ASSERT_TRUE(folder.writeFile("work\\meeting notes.doc", "x"));
+    plugin->addIndexer(folderIndexer("work"));
+    ASSERT_TRUE(core->waitForCaches(20000));
+    const Order order = ranked("meeting");
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_EQ(order[0], "meeting notes.doc") << "no program: the shallower document first";
+}
+
 TEST_F(DiskdexRanking, WordsInAnyOrderInitialsPhrasesAndFoldedAccentsAreFoundCachedAndLive) {
     // Names that folding shortens sit among ASCII ones: each keeps its own place in the prepared names.
     indexed("words",
