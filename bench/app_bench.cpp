@@ -8,6 +8,7 @@
 #include "Messages.h"
 #include "SearchWindow.h"
 #include "engine/VVerbinoxCore.h"
+#include "BulkHistory.h"
 #include "support/ChromiumHistoryDb.h"
 #include "util/CacheFile.h"
 
@@ -112,13 +113,8 @@ bool makeHistory(const std::string& local) {
     ChromiumHistoryDb db(path);
     if (!db.ok() || !db.exec("BEGIN"))
         return false;
-    for (int i = 0; i < 100000; ++i) {
-        if (!db.add("https://site" + std::to_string(i % 5000) + ".example.com/articles/" + std::to_string(i) +
-                        "/some-readable-slug?ref=feed",
-                    "Article number " + std::to_string(i) + " - Example site " + std::to_string(i % 5000),
-                    1 + i % 37, ChromiumHistoryDb::daysAgo((i % 400) + 0.5)))
-            return false;
-    }
+    if (!addArticles(db, 0, 100000))
+        return false;
     return db.exec("COMMIT");
 }
 

@@ -16,7 +16,9 @@
 #include "util/CacheFile.h"
 
 #include "BenchTools.h"
+#include "BulkHistory.h"
 
+#include <nlohmann/json.hpp>
 #include <windows.h>
 #include <objbase.h>
 
@@ -159,13 +161,8 @@ bool makeHistory(const std::string& tsv, const std::string& path, int total) {
             return false;
         ++rows;
     }
-    for (int i = rows; i < total; ++i) {
-        if (!db.add("https://site" + std::to_string(i % 5000) + ".example.com/articles/" + std::to_string(i) +
-                        "/some-readable-slug?ref=feed",
-                    "Article number " + std::to_string(i) + " - Example site " + std::to_string(i % 5000),
-                    1 + i % 37, ChromiumHistoryDb::daysAgo((i % 400) + 0.5)))
-            return false;
-    }
+    if (!addArticles(db, rows, total))
+        return false;
     return db.exec("COMMIT");
 }
 
@@ -283,21 +280,9 @@ struct Pass {
     }
 };
 
+// A text as a JSON string; bytes that are not UTF-8 come out as U+FFFD rather than failing the report.
 std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof(buf), "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 struct Broad {
