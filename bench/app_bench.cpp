@@ -193,20 +193,27 @@ int main(int argc, char** argv) {
         memory = privateBytes();
         if (run == 7) {
             // A broad text over every source of the profile: one character, which nearly every name
-            // holds, from the window's handling of it to the first row on the screen. "e" and "a" in
-            // turn, so that each run shows new results.
+            // holds, from the window's handling of it to the first row on the screen. "o" and "n" in
+            // turn, so that each run shows new results; not "e" or "a", which are keyword shortcuts.
             const int minChars = core->getSearchMinChars();
             core->setSearchMinChars(1);
             HWND edit = dialog.getCommandLine().getHwnd();
             HWND listWindow = dialog.getList().getHwnd();
+            // Summoned as the user would: the list draws nothing while the window is hidden.
+            ::PostMessageW(dialog.getHwnd(), WM_HOTKEY, 1, 0);
+            if (!pumpUntil([&] { return ::IsWindowVisible(dialog.getHwnd()) && ::GetFocus() == edit; }))
+                std::fprintf(stderr, "broad text: the window did not come up\n");
+            pumpUntil([] { return false; }, 50);
             for (int broadRun = 0; broadRun < 5; ++broadRun) {
-                ::SetWindowTextA(edit, broadRun % 2 ? "a" : "e");
+                ::SetWindowTextA(edit, broadRun % 2 ? "n" : "o");
                 dialog.getCommandLine().stopTypingTimer();
                 const double t0 = nowMs();
                 ::SendMessageW(dialog.getHwnd(), UM_TEXTCHANGED, 0, 1000);
                 const int rowMiddle = dialog.getList().getRowHeight() / 2;
-                if (!pumpUntil([&] { return showsHighlight(listWindow, rowMiddle); }, 60000))
+                if (!pumpUntil([&] { return showsHighlight(listWindow, rowMiddle); }, 60000)) {
+                    std::fprintf(stderr, "broad text: no row drawn (%d rows)\n", dialog.getList().getCount());
                     break;
+                }
                 broadFirstRow.push_back(nowMs() - t0);
                 // Every batch taken, so the next run does not start behind this one's.
                 pumpUntil([] { return false; }, 300);
@@ -330,8 +337,8 @@ int main(int argc, char** argv) {
     std::printf("%-52s %8.2f ms\n", "  for comparison: veiling and showing the list once", median(showHide));
     std::printf("%-52s %8.2f ms\n", "  for comparison: the list takes and shows 200 results",
                 median(listAdds));
-    std::printf("%-52s %8.2f ms\n", "broad text (\"e\", every source) to first row drawn",
-                median(broadFirstRow));
+    std::printf("%-52s %8.2f ms %7s ms\n", "broad text (\"o\", every source) to first row drawn",
+                median(broadFirstRow), "30");
     std::printf("%-52s %8d\n", "  rows the list then holds", broadRows);
     std::printf("%-52s %8.2f ms %7s ms\n", "hot-key to focused window (warm)", summoned, "50");
     std::printf("%-52s %8.2f ms\n", "start to window, 200,000 files + 100,000 history", shown);
