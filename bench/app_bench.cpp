@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "broad text: the window did not come up\n");
             pumpUntil([] { return false; }, 50);
             for (int broadRun = 0; broadRun < 5; ++broadRun) {
-                ::SetWindowTextA(edit, broadRun % 2 ? "n" : "o");
+                ::SetWindowTextW(edit, broadRun % 2 ? L"n" : L"o");
                 dialog.getCommandLine().stopTypingTimer();
                 const double t0 = nowMs();
                 ::SendMessageW(dialog.getHwnd(), UM_TEXTCHANGED, 0, 1000);

@@ -9,10 +9,10 @@ import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location(
+generator = importlib.util.spec_from_file_location(
     "make_rank_profile", os.path.join(HERE, "..", "..", "bench", "make_rank_profile.py"))
-profile = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(profile)
+profile = importlib.util.module_from_spec(generator)
+generator.loader.exec_module(profile)
 
 # The folders the benchmark searches and the files it takes there (its settings' filters).
 MEDIA = (".doc", ".pdf", ".xls", ".txt", ".jpg", ".mp3", ".ogg", ".wma", ".avi", ".mpg", ".mov")

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -82,6 +83,13 @@ private:
     int batches_ = 0;
     int stale_ = 0;
     int everDelivered_ = 0;
+};
+
+// Also counts what the sources said they found beyond the results they handed on.
+class CountingListener : public CollectingListener {
+public:
+    void onOverflow(uint32_t, uint64_t count) override { overflow += count; }
+    std::atomic<uint64_t> overflow{0};
 };
 
 class CollectingActionListener : public VActionListener {

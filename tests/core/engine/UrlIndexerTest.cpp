@@ -84,13 +84,6 @@ private:
     std::vector<Entry> entries;
 };
 
-// Also counts what the sources said they found beyond the results they handed on.
-class CountingListener : public CollectingListener {
-public:
-    void onOverflow(uint32_t, uint64_t count) override { overflow += count; }
-    std::atomic<uint64_t> overflow{0};
-};
-
 class UrlIndexerTest : public CoreTest {
 protected:
     void SetUp() override {

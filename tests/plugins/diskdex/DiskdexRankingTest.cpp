@@ -11,13 +11,6 @@ namespace {
 using Names = std::set<std::string>;
 using Order = std::vector<std::string>;
 
-// Also counts what the sources said they found beyond the results they handed on.
-class CountingListener : public CollectingListener {
-public:
-    void onOverflow(uint32_t, uint64_t count) override { overflow += count; }
-    std::atomic<uint64_t> overflow{0};
-};
-
 class DiskdexRanking : public Diskdex {
 protected:
     void SetUp() override {

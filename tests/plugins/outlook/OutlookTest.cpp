@@ -46,13 +46,6 @@ std::ptrdiff_t position(const std::vector<FakeCall>& calls, const std::string& o
     return it == calls.end() ? -1 : it - calls.begin();
 }
 
-// Also counts what the sources said they found beyond the results they handed on.
-class CountingListener : public CollectingListener {
-public:
-    void onOverflow(uint32_t, uint64_t count) override { overflow += count; }
-    std::atomic<uint64_t> overflow{0};
-};
-
 class Outlook : public CoreTest {
 protected:
     void SetUp() override {
