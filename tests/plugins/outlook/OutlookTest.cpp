@@ -615,6 +615,13 @@ TEST_F(Outlook, ARebuildWaitingForTheComponentHoldsNeitherTheWindowNorSearchesNo
     // Unregistered while its builder waits: it stops waiting at once.
     EXPECT_LT(took([&] { core->unregisterIndexer(plugin->getIndexer()); }), 3000u);
     ::SetEvent(hold.Get());
+    // A stop does not wait for work its caller gave up on: the released thread lets go of the
+    // component's objects in its own time, then ends.
+    stopPlugin();
+    mustFinishWithin(10000, "the abandoned apartment thread", [] {
+        while (fake().liveObjects() != 0 || fake().apartmentRefsLeft != 0)
+            ::Sleep(5);
+    });
 }
 
 TEST_F(Outlook, ABroadTextBuildsOnlyTheBestContactsAndCountsTheRest) {
