@@ -3,7 +3,9 @@
 program shortcuts as an installed machine has them, the programs under a Program Files folder, a desktop,
 recent documents, about 5,000 documents with the names people give them, and a browser profile: a
 history of 10,000 addresses (as tab-separated rows the benchmark turns into the browser's database) and
-about 300 bookmarks; and, apart, 50,000 documents of one folder for timing a search of many candidates. Writes queries.tsv beside them: what a user types, and the one item meant.
+about 300 bookmarks; and, apart, 50,000 documents of one folder for timing a search of many candidates.
+Writes queries.tsv beside them: what a user types, and the one item meant; and shortcuts.tsv: what each
+shortcut points at (the benchmark writes the shortcut files through the shell, which Python cannot).
 
 usage: make_rank_profile.py FOLDER [--history N]
 """
@@ -165,6 +167,73 @@ SHORTCUTS = [
     ("Startup", "Send to OneNote", None),
     ("Maintenance", "Help", None),
 ]
+
+# What Windows' own shortcuts and those of the tools beside the programs point at, where a path is what
+# they point at (store apps and shell items have none). "%...%" is the machine's environment; any other
+# path is under the profile.
+SYSTEM = "%SystemRoot%/System32/"
+TARGETS = {
+    "Notepad": SYSTEM + "notepad.exe",
+    "Paint": SYSTEM + "mspaint.exe",
+    "Remote Desktop Connection": SYSTEM + "mstsc.exe",
+    "Steps Recorder": SYSTEM + "psr.exe",
+    "Character Map": SYSTEM + "charmap.exe",
+    "Math Input Panel": "%CommonProgramFiles%/Microsoft Shared/Ink/mip.exe",
+    "Task Manager": SYSTEM + "Taskmgr.exe",
+    "Command Prompt": SYSTEM + "cmd.exe",
+    "Windows PowerShell": SYSTEM + "WindowsPowerShell/v1.0/powershell.exe",
+    "Windows PowerShell ISE": SYSTEM + "WindowsPowerShell/v1.0/powershell_ise.exe",
+    "Control Panel": SYSTEM + "control.exe",
+    "Device Manager": SYSTEM + "devmgmt.msc",
+    "Disk Cleanup": SYSTEM + "cleanmgr.exe",
+    "Event Viewer": SYSTEM + "eventvwr.msc",
+    "Registry Editor": "%SystemRoot%/regedit.exe",
+    "Resource Monitor": SYSTEM + "perfmon.exe",
+    "Services": SYSTEM + "services.msc",
+    "System Configuration": SYSTEM + "msconfig.exe",
+    "System Information": SYSTEM + "msinfo32.exe",
+    "Task Scheduler": SYSTEM + "taskschd.msc",
+    "Computer Management": SYSTEM + "compmgmt.msc",
+    "Disk Management": SYSTEM + "diskmgmt.msc",
+    "Performance Monitor": SYSTEM + "perfmon.msc",
+    "Windows Memory Diagnostic": SYSTEM + "MdSched.exe",
+    "Windows Fax and Scan": SYSTEM + "WFS.exe",
+    "Recovery Drive": SYSTEM + "RecoveryDrive.exe",
+    "Print Management": SYSTEM + "printmanagement.msc",
+    "ODBC Data Sources (64-bit)": SYSTEM + "odbcad32.exe",
+    "Magnifier": SYSTEM + "magnify.exe",
+    "Narrator": SYSTEM + "Narrator.exe",
+    "On-Screen Keyboard": SYSTEM + "osk.exe",
+    "7-Zip Help": "Program Files/7-Zip/7-zip.chm",
+    "Database Compare": "Program Files/Microsoft Office/root/Client/DATABASECOMPARE.EXE",
+    "Office Language Preferences": "Program Files/Microsoft Office/root/Office16/SETLANG.EXE",
+    "Spreadsheet Compare": "Program Files/Microsoft Office/root/Client/SPREADSHEETCOMPARE.EXE",
+    "Developer Command Prompt for VS 2022": SYSTEM + "cmd.exe",
+    "Developer PowerShell for VS 2022": SYSTEM + "WindowsPowerShell/v1.0/powershell.exe",
+    "x64 Native Tools Command Prompt for VS 2022": SYSTEM + "cmd.exe",
+    "Blend for Visual Studio 2022": "Program Files/Microsoft Visual Studio/2022/Community/Common7/IDE/Blend.exe",
+    "IDLE (Python 3.12 64-bit)": "Program Files/Python312/pythonw.exe",
+    "Python 3.12 Manuals (64-bit)": "Program Files/Python312/Doc/python3124.chm",
+    "Python 3.12 Module Docs (64-bit)": "Program Files/Python312/python.exe",
+    "Git Release Notes": "Program Files/Git/ReleaseNotes.html",
+    "Node.js command prompt": SYSTEM + "cmd.exe",
+    "Oracle VM VirtualBox User Manual": "Program Files/Oracle/VirtualBox/VirtualBox.chm",
+    "Send to OneNote": "Program Files/Microsoft Office/root/Office16/ONENOTEM.EXE",
+}
+
+# The documents and folders the Recent folder's shortcuts open, some of them gone since.
+RECENT = {
+    "Budget 2026": "Documents/Finance/Budget 2026.xls",
+    "meeting notes 2026-11-30": "Documents/meeting notes 2026-11-30.doc",
+    "Scans": "Documents/Scans",
+    "Work": "Documents/Work",
+    "Invoice 2026-0042": "Desktop/Invoice 2026-0042.pdf",
+    "notes-2025": "Documents/notes-2025.txt",
+    "Screenshot 2026-12-01 101512": "Desktop/Screenshot 2026-12-01 101512.jpg",
+    "report draft v3": "Documents/Work/report draft v3.doc",
+    "Downloads": "Documents/Downloads",
+    "Travel": "Documents/Travel",
+}
 
 # Shortcuts a Start menu keeps that the menu's folders exclude: their names hold "uninstall".
 UNINSTALLERS = ["Uninstall 7-Zip", "Uninstall Notepad++", "Uninstall VLC media player", "Uninstall GIMP",
@@ -548,6 +617,18 @@ def touch(path):
     os.close(os.open(path, os.O_CREAT | os.O_WRONLY, 0o644))
 
 
+def shortcut_targets():
+    """(shortcut under the profile, what it points at) for every shortcut that points at a path."""
+    rows = []
+    for folder, name, exe in SHORTCUTS:
+        target = "Program Files/" + exe if exe else TARGETS.get(name)
+        if target:
+            rows.append(("/".join(p for p in ["Start Menu/Programs", folder, name + ".lnk"] if p), target))
+    for name, target in RECENT.items():
+        rows.append((f"Recent/{name}.lnk", target))
+    return rows
+
+
 def read_queries(path):
     """The query file's rows as (kind, text, meant), as the benchmark reads them."""
     rows = []
@@ -585,10 +666,8 @@ def make(root, history_count, touch=touch):
         touch(os.path.join(desktop, name))
 
     recent = os.path.join(root, "Recent")
-    for name in ["Budget 2026.lnk", "meeting notes 2026-11-30.lnk", "Scans.lnk", "Work.lnk",
-                 "Invoice 2026-0042.lnk", "notes-2025.lnk", "Screenshot 2026-12-01 101512.lnk",
-                 "report draft v3.lnk", "Downloads.lnk", "Travel.lnk"]:
-        touch(os.path.join(recent, name))
+    for name in RECENT:
+        touch(os.path.join(recent, name + ".lnk"))
 
     documents = os.path.join(root, "Documents")
     for name in NAMED_DOCUMENTS:
@@ -642,6 +721,11 @@ def make(root, history_count, touch=touch):
             out.write(f"{url}\t{title}\t{visits}\t{days:.4f}\n")
     with open(os.path.join(profile, "Bookmarks"), "w", encoding="utf-8") as out:
         json.dump(bookmarks(rng, history, 300), out, ensure_ascii=False, indent=3)
+
+    # The shortcuts are files the benchmark writes through the shell, pointing where these rows say.
+    with open(os.path.join(root, "shortcuts.tsv"), "w", encoding="utf-8", newline="\n") as out:
+        for link, target in shortcut_targets():
+            out.write(f"{link}\t{target}\n")
 
     with open(os.path.join(root, "queries.tsv"), "w", encoding="utf-8", newline="\n") as out:
         for kind, text, meant in QUERIES:

@@ -13,6 +13,7 @@
 #include "model/VPreferences.h"
 #include "model/VResult.h"
 #include "support/ChromiumHistoryDb.h"
+#include "util/CShellLink.h"
 #include "util/CacheFile.h"
 
 #include "BenchTools.h"
@@ -126,6 +127,35 @@ std::vector<Query> readQueries(const std::string& profile) {
         queries.push_back(q);
     }
     return queries;
+}
+
+// Writes the profile's shortcut files through the shell, each pointing where shortcuts.tsv says: a
+// "%...%" path is the machine's, any other is under the profile. Answers how many were written.
+int writeShortcuts(const std::string& profile) {
+    std::istringstream lines(readText(profile + "shortcuts.tsv"));
+    std::string line;
+    int written = 0;
+    CShellLink link;
+    while (std::getline(lines, line)) {
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string::npos)
+            continue;
+        std::string target = withBackslashes(line.substr(tab + 1));
+        if (!target.empty() && target[0] == '%') {
+            char expanded[MAX_PATH * 2] = {};
+            const DWORD n = ::ExpandEnvironmentStringsA(target.c_str(), expanded, sizeof(expanded));
+            if (n == 0 || n > sizeof(expanded))
+                continue;
+            target = expanded;
+        } else {
+            target = profile + target;
+        }
+        CShellLinkInfo info;
+        info.path = target;
+        if (link.Create(info) && link.Save(profile + withBackslashes(line.substr(0, tab))))
+            ++written;
+    }
+    return written;
 }
 
 // The browser's folder under local, as the Chromium plug-in looks for it.
@@ -366,6 +396,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     ::CoInitialize(nullptr);
+    const int shortcuts = writeShortcuts(profile);
+    if (shortcuts == 0) {
+        std::fprintf(stderr, "bench: cannot write the shortcuts listed in %sshortcuts.tsv\n",
+                     profile.c_str());
+        return 2;
+    }
 
     // The browser: the profile's history and bookmarks; a second one of 100,000 addresses for the broad
     // text; an empty one for the cost of ranking. Caches and the memory of choices in a folder of the
@@ -467,7 +503,8 @@ int main(int argc, char** argv) {
     }
 
     const char* target = sizeof(void*) == 4 ? "i686" : "x86_64";
-    std::printf("Ranking over a realistic profile: %zu queries (%s under Wine)\n", queries.size(), target);
+    std::printf("Ranking over a realistic profile: %zu queries, %d shortcuts (%s under Wine)\n",
+                queries.size(), shortcuts, target);
     std::printf("%-28s %8s %12s %10s\n", "", "MRR", "first", "not found");
     for (const Pass& p : passes)
         std::printf("%-28s %8.3f %11.1f%% %10ld\n", p.name, p.mrr(), 100.0 * p.firstShare(),

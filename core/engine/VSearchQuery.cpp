@@ -12,7 +12,8 @@
 //   51..50  group (WordStart 3, AllWords 2, Anywhere 1)
 //   49..48  program level (a program shortcut 2, a program 1)
 //   47..46  kind (WholeName 3, NamePrefix 2, WordPrefix 1, Inside 0)
-//   45..34  shortness: 4095 - the name's length in characters (longer names all count 4095)
+//   45      the text fits the name's words: a whole word of it, or all its initials
+//   44..34  shortness: 2047 - the name's length in characters (longer names all count 2047)
 //   33..26  shallowness: 255 - the path's depth (deeper paths all count 255)
 //   25..0   the source's own rank, capped at 2^26 - 1
 // Fields are saturated, never wrapped, so no field ever spills into the one above it.
@@ -23,10 +24,11 @@ constexpr unsigned kLearnedShift = 52;
 constexpr unsigned kGroupShift = 50;
 constexpr unsigned kProgramShift = 48;
 constexpr unsigned kKindShift = 46;
+constexpr unsigned kFitsWordsShift = 45;
 constexpr unsigned kShortnessShift = 34;
 constexpr unsigned kShallownessShift = 26;
 constexpr uint64_t kLearnedMax = 4095;
-constexpr uint64_t kCharsMax = 4095;
+constexpr uint64_t kCharsMax = 2047;
 constexpr uint64_t kDepthMax = 255;
 constexpr uint64_t kSourceRankMax = (uint64_t(1) << kShallownessShift) - 1;
 
@@ -108,6 +110,18 @@ std::size_t findAtWordStart(std::string_view name, std::string_view prepared, st
             return pos;
     }
     return std::string_view::npos;
+}
+
+// True when a word of the name ends just before prepared[end]: at the name's end or its extension, at
+// any ASCII mark or blank (": ", ", "), or where the next word starts.
+bool wordEndsAt(std::string_view name, std::string_view prepared, std::size_t end, std::size_t extAt,
+                bool camel) {
+    if (end >= extAt || end >= prepared.size())
+        return true;
+    const auto c = static_cast<unsigned char>(prepared[end]);
+    const bool letterOrDigit = c >= 0x80 || isDigit(static_cast<char>(c)) || isLower(static_cast<char>(c)) ||
+                               isUpper(static_cast<char>(c));
+    return !letterOrDigit || wordStartAt(name, prepared, end, camel);
 }
 
 // 0 when the text is not the start of the name's initials; 1 when it is a prefix of them, 2 when it is
@@ -249,8 +263,11 @@ VSearchQuery::Match VSearchQuery::evaluate(std::string_view name, std::string_vi
     if (wholeAt == 0) {
         best.group = WordStart;
         if (!quick) {
-            const bool entire = prepared.size() == whole.size() || extensionStart(prepared) == whole.size();
+            const std::size_t extAt = extensionStart(prepared);
+            const bool entire = prepared.size() == whole.size() || extAt == whole.size();
             best.kind = entire ? WholeName : NamePrefix;
+            best.fitsWords = entire || wordEndsAt(name, prepared, whole.size(), extAt, camel) ||
+                             allInitials(name, prepared, extAt, camel);
         }
         return best;
     }
@@ -263,8 +280,11 @@ VSearchQuery::Match VSearchQuery::evaluate(std::string_view name, std::string_vi
     if (wholeAt != std::string_view::npos && !opts.startOnly) {
         if (quick)
             return Match{Anywhere, Inside};
-        if (findAtWordStart(name, prepared, whole, wholeAt, extension(), camel) != std::string_view::npos)
-            return Match{WordStart, WordPrefix};
+        const std::size_t start = findAtWordStart(name, prepared, whole, wholeAt, extension(), camel);
+        if (start != std::string_view::npos)
+            return Match{WordStart, WordPrefix,
+                         wordEndsAt(name, prepared, start + whole.size(), extension(), camel) ||
+                             allInitials(name, prepared, extension(), camel)};
         best = Match{Anywhere, Inside};
     }
     if (tokens.size() >= 2) {
@@ -293,14 +313,25 @@ VSearchQuery::Match VSearchQuery::evaluate(std::string_view name, std::string_vi
             return Match{AllWords, kind};
         }
     } else if (initialsAllowed) {
-        // With its camel-case steps and without: "gd" is "GitHub Desktop" as much as "ghd" is.
-        int initials = initialsMatch(name, prepared, whole, extension(), camel);
-        if (!initials && camel)
-            initials = initialsMatch(name, prepared, whole, extension(), false);
+        const int initials = initialsOf(name, prepared, extension(), camel);
         if (initials)
-            return Match{AllWords, initials == 2 ? WholeName : NamePrefix};
+            return Match{AllWords, initials == 2 ? WholeName : NamePrefix, initials == 2};
     }
     return best;
+}
+
+int VSearchQuery::initialsOf(std::string_view name, std::string_view prepared, std::size_t extAt,
+                             bool camel) const {
+    // With its camel-case steps and without: "gd" is "GitHub Desktop" as much as "ghd" is.
+    int initials = initialsMatch(name, prepared, whole, extAt, camel);
+    if (!initials && camel)
+        initials = initialsMatch(name, prepared, whole, extAt, false);
+    return initials;
+}
+
+bool VSearchQuery::allInitials(std::string_view name, std::string_view prepared, std::size_t extAt,
+                               bool camel) const {
+    return initialsAllowed && initialsOf(name, prepared, extAt, camel) == 2;
 }
 
 VSearchQuery::Match VSearchQuery::match(std::string_view name, std::string_view prepared) const {
@@ -335,6 +366,7 @@ VRankKey VSearchQuery::rankKey(const Candidate& c) {
     const uint64_t source = std::min<uint64_t>(c.sourceRank, kSourceRankMax);
     return (learned << kLearnedShift) | (uint64_t(c.match.group & 3) << kGroupShift) |
            (uint64_t(std::min(c.program, 2u)) << kProgramShift) | (uint64_t(c.match.kind & 3) << kKindShift) |
+           (uint64_t(c.match.fitsWords ? 1 : 0) << kFitsWordsShift) |
            ((kCharsMax - chars) << kShortnessShift) | ((kDepthMax - depth) << kShallownessShift) | source;
 }
 
@@ -369,7 +401,8 @@ unsigned VSearchQuery::programLevel(std::string_view name) {
         const char* extension;
         unsigned level;
     };
-    static const Kind kinds[] = {{".lnk", 2}, {".appref-ms", 2}, {".exe", 1}, {".com", 1}, {".msc", 1}, {".cpl", 1}};
+    static const Kind kinds[] = {{".lnk", 2}, {".appref-ms", 2}, {".exe", 1},
+                                 {".com", 1}, {".msc", 1},       {".cpl", 1}};
     for (const Kind& kind : kinds) {
         const std::string_view e(kind.extension);
         if (name.size() <= e.size())

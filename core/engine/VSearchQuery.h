@@ -52,6 +52,9 @@ public:
     struct Match {
         Group group = NoMatch;
         Kind kind = Inside;
+        // At the start of a word, the text ends where that word ends ("obs" in "OBS Studio", not in
+        // "Obsidian"), or it spells all of the name's initials ("ev" in "Event Viewer", not in "Evernote").
+        bool fitsWords = false;
         explicit operator bool() const { return group != NoMatch; }
     };
 
@@ -66,7 +69,8 @@ public:
     };
 
     // text as typed. learned: what the user chose before for this text, from the core's memory.
-    VSearchQuery(const std::string& text, const VSearchOptions& options, std::vector<VLearnedItem> learned = {});
+    VSearchQuery(const std::string& text, const VSearchOptions& options,
+                 std::vector<VLearnedItem> learned = {});
 
     const VSearchOptions& options() const { return opts; }
     // The text as typed.
@@ -119,6 +123,10 @@ public:
 private:
     // match and matches in one: quick answers as soon as it knows that the name matches at all.
     Match evaluate(std::string_view name, std::string_view prepared, bool quick) const;
+    // 2 when the text is all of the name's initials (before extAt), 1 when it starts them, else 0.
+    int initialsOf(std::string_view name, std::string_view prepared, std::size_t extAt, bool camel) const;
+    // The text is all of the name's initials, and a text that initials may be.
+    bool allInitials(std::string_view name, std::string_view prepared, std::size_t extAt, bool camel) const;
 
     std::string typed;
     VSearchOptions opts;

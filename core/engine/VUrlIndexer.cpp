@@ -283,7 +283,9 @@ private:
 };
 
 bool better(VSearchQuery::Match a, VSearchQuery::Match b) {
-    return a.group != b.group ? a.group > b.group : a.kind > b.kind;
+    if (a.group != b.group)
+        return a.group > b.group;
+    return a.kind != b.kind ? a.kind > b.kind : a.fitsWords > b.fitsWords;
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <shlwapi.h>
 
 #include "FolderReader.h"
+#include "ShortcutTargets.h"
 #include "util/CacheFile.h"
 
 #include <algorithm>
@@ -110,8 +111,9 @@ std::string_view lastComponent(std::string_view path) {
 
 // The kind and format of the persisted file; a new layout takes a new number, and old files are rebuilt.
 // 2: names are kept prepared for matching (lower-cased and folded) rather than only lower-cased.
+// 3: shortcuts keep the paths they point at.
 const char kCacheKind[] = "folders";
-const uint32_t kCacheVersion = 2;
+const uint32_t kCacheVersion = 3;
 // Far beyond any real tree (names are limited to 2 GB anyway); keeps a damaged size from being believed.
 const uint64_t kMaxCacheBytes = 1ull << 31;
 
@@ -438,6 +440,15 @@ void VDiskdexIndexer::rebuild(const std::function<bool()>& stop) {
     }
     const FolderSettings settings = snapshot();
     const std::string key = settings.key();
+    // Watched before it is read: a change made while the walk runs, or before the next check, is told
+    // by the watch, and one that leaves names and times alone (a shortcut saved again) is not lost.
+    std::wstring root = longFolderForm(settings.root);
+    if (!root.empty() && root.back() != L'\\')
+        root += L'\\';
+    if (!settings.root.empty() && (!watch.isWatching() || watch.folder() != root)) {
+        lastWatchTry = ::GetTickCount();
+        watch.start(root);
+    }
     bool same = false;
     {
         std::lock_guard<std::mutex> hold(cacheLock);
@@ -549,7 +560,8 @@ bool inRecentFolder(std::string_view folder) {
         folder.remove_suffix(1);
     const std::size_t slash = folder.rfind('\\');
     const std::string_view last = slash == std::string_view::npos ? folder : folder.substr(slash + 1);
-    return last.size() == 6 && ::CompareStringOrdinal(vx::widened(last).c_str(), 6, L"Recent", 6, TRUE) == CSTR_EQUAL;
+    return last.size() == 6 &&
+           ::CompareStringOrdinal(vx::widened(last).c_str(), 6, L"Recent", 6, TRUE) == CSTR_EQUAL;
 }
 
 } // namespace
@@ -582,24 +594,56 @@ void VDiskdexIndexer::search() {
         bool isDir;
     };
     VBestOf<Hit> best(resultsLimit());
+    std::string preparedTarget;
     // Ranks a name that matches and offers it to the best few; the texts are copied only when it is kept.
+    // target: what a shortcut points at, or empty.
     auto offer = [&](std::string_view folder, std::string_view name, std::string_view prepared, bool isDir,
-                     unsigned depth, std::size_t folderIndex, std::size_t entry, bool keepTexts) {
+                     unsigned depth, std::size_t folderIndex, std::size_t entry, bool keepTexts,
+                     std::string_view target) {
         const VSearchQuery::Match how = rankMatch(name, prepared);
-        if (!how)
+        // A shortcut is found by the name of what it starts as well: "cmd" finds "Command Prompt.lnk",
+        // "wt" the shortcut of "wt.exe".
+        VSearchQuery::Match byTarget;
+        std::string_view targetName;
+        if (!target.empty()) {
+            targetName = lastComponent(target);
+            VSearchQuery::prepareText(targetName, preparedTarget, true);
+            byTarget = rankMatch(targetName, preparedTarget);
+            // The name the row shows is the one the user reads: a file name behind it may start with the
+            // text ("Blend.exe" behind "Blend for Visual Studio"), but never makes a whole-name match.
+            if (byTarget.kind == VSearchQuery::WholeName)
+                byTarget.kind = VSearchQuery::NamePrefix;
+        }
+        if (!how && !byTarget)
             return;
         VSearchQuery::Candidate candidate;
-        candidate.match = how;
-        candidate.program = isDir ? 0 : VSearchQuery::programLevel(name);
+        if (isDir)
+            candidate.program = 0;
+        else if (!target.empty())
+            // A shortcut is what it opens: a program's is a program shortcut, a document's or a folder's
+            // is neither, whatever its own name says.
+            candidate.program = VSearchQuery::programLevel(targetName) > 0 ? 2 : 0;
+        else
+            candidate.program = VSearchQuery::programLevel(name);
         // Windows' Recent Items folder holds shortcuts to the documents and folders opened lately, never
         // to programs, whatever their names look like.
         if (candidate.program == 2 && inRecentFolder(folder))
             candidate.program = 0;
-        candidate.nameChars = VSearchQuery::countCharacters(name);
         candidate.depth = depth;
         if (!learnedNames.empty() && learnedNames.count(name))
             candidate.learned = query.learnedWeight(VProperty::FileType, fullPath(folder, name, isDir));
-        const VRankKey key = rankKeyFor(candidate);
+        // Shorter is the name the row shows, however it was found: of the shortcuts that start cmd.exe,
+        // "Command Prompt" before "Developer Command Prompt for VS 2022".
+        candidate.nameChars = VSearchQuery::countCharacters(name);
+        VRankKey key = 0;
+        if (how) {
+            candidate.match = how;
+            key = rankKeyFor(candidate);
+        }
+        if (byTarget) {
+            candidate.match = byTarget;
+            key = std::max(key, rankKeyFor(candidate));
+        }
         Hit hit{folderIndex, entry, std::string(), std::string(), isDir};
         if (keepTexts && best.wouldKeep(key)) {
             hit.folder.assign(folder.data(), folder.size());
@@ -611,7 +655,9 @@ void VDiskdexIndexer::search() {
     std::shared_ptr<const FolderCache> held;
     if (getLiveSearching()) {
         FolderSettings settings = snapshot();
-        std::string prepared;
+        std::string prepared, target;
+        // Made at the first shortcut, on this worker, which holds COM while it reads them.
+        std::unique_ptr<CShortcutTargets> links;
         walk(
             settings,
             [&](const std::string& folder, unsigned depth, const std::string& name, const std::string&,
@@ -619,13 +665,20 @@ void VDiskdexIndexer::search() {
                 // Filters work on the lowered name (the walk applied them); the search on the name as
                 // stored and its prepared form, so a case-sensitive search sees the real letters.
                 VSearchQuery::prepareText(name, prepared, true);
-                offer(folder, name, prepared, isDir, depth, 0, 0, true);
+                target.clear();
+                if (!isDir && CShortcutTargets::isShortcut(name)) {
+                    if (!links)
+                        links = std::make_unique<CShortcutTargets>();
+                    target = links->read(folder + name);
+                }
+                offer(folder, name, prepared, isDir, depth, 0, 0, true, target);
             },
             true);
     } else if ((held = getCache())) {
         // The snapshot taken now is searched to the end, whatever the builder swaps in meanwhile.
         const FolderCache& c = *held;
         const bool withDirs = getMatchDirectories();
+        const bool hasShortcuts = c.shortcutCount() != 0;
         // Folders come before their subfolders: each one's depth is its parent's and one.
         std::vector<unsigned> depths(c.folderCount(), 0);
         for (std::size_t f = 1; f < depths.size(); ++f)
@@ -638,7 +691,10 @@ void VDiskdexIndexer::search() {
                 const bool isDir = c.isDir(e);
                 if (isDir && !withDirs)
                     continue;
-                offer(folderPath, c.name(e), c.preparedName(e), isDir, depths[f], f, e, false);
+                const std::string_view name = c.name(e);
+                offer(folderPath, name, c.preparedName(e), isDir, depths[f], f, e, false,
+                      hasShortcuts && !isDir && CShortcutTargets::isShortcut(name) ? c.target(e)
+                                                                                   : std::string_view());
             }
         }
     }

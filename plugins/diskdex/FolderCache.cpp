@@ -1,6 +1,7 @@
 #include "FolderCache.h"
 
 #include "FolderReader.h"
+#include "ShortcutTargets.h"
 #include "engine/VSearchQuery.h"
 #include "engine/VVerbinoxCore.h"
 #include "util/CPath.h"
@@ -110,8 +111,8 @@ public:
             vx::lowerInto(name.data(), name.size(), &lowerName[0]);
             // Filters work on the lower-cased name, as they always have; searches on the prepared one.
             if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                if (settings.passes(lowerName))
-                    add(false);
+                if (settings.passes(lowerName) && add(false) && CShortcutTargets::isShortcut(name))
+                    addTarget(shortcutTargets().read(path + name));
                 continue;
             }
             if (settings.matchDirectories)
@@ -157,6 +158,7 @@ public:
         out.names.append(from.name(entry));
         out.preparedStarts.push_back(static_cast<uint32_t>(out.prepared.size()));
         out.prepared.append(preparedName);
+        addTarget(from.target(entry));
     }
 
 private:
@@ -166,20 +168,37 @@ private:
         return out.names.size() + length < FolderCache::kDirBit &&
                out.prepared.size() + preparedLength < FolderCache::kNone;
     }
-    void add(bool isDir) {
+    bool add(bool isDir) {
         VSearchQuery::prepareText(name, preparedName, true);
         if (!fits(name.size(), preparedName.size()))
-            return;
+            return false;
         out.entries.push_back(static_cast<uint32_t>(out.names.size()) | (isDir ? FolderCache::kDirBit : 0u));
         out.names += name;
         out.preparedStarts.push_back(static_cast<uint32_t>(out.prepared.size()));
         out.prepared += preparedName;
+        return true;
+    }
+    // The target of the entry added last.
+    void addTarget(std::string_view target) {
+        if (target.empty() || out.entries.empty() || out.targets.size() + target.size() >= FolderCache::kNone)
+            return;
+        out.shortcuts.push_back({static_cast<uint32_t>(out.entries.size() - 1),
+                                 static_cast<uint32_t>(out.targets.size()),
+                                 static_cast<uint32_t>(target.size())});
+        out.targets.append(target.data(), target.size());
+    }
+    // Made on the first shortcut met: most trees have none, and need no COM.
+    CShortcutTargets& shortcutTargets() {
+        if (!links)
+            links = std::make_unique<CShortcutTargets>();
+        return *links;
     }
 
     const FolderSettings& settings;
     const std::function<bool()>& stop;
     FolderCache& out;
     std::string name, lowerName, preparedName;
+    std::unique_ptr<CShortcutTargets> links;
 };
 
 void FolderCache::finish() {
@@ -193,6 +212,16 @@ void FolderCache::finish() {
     names.shrink_to_fit();
     prepared.shrink_to_fit();
     preparedStarts.shrink_to_fit();
+    shortcuts.shrink_to_fit();
+    targets.shrink_to_fit();
+}
+
+std::string_view FolderCache::target(std::size_t entry) const {
+    const auto found = std::lower_bound(shortcuts.begin(), shortcuts.end(), entry,
+                                        [](const Shortcut& s, std::size_t e) { return s.entry < e; });
+    if (found == shortcuts.end() || found->entry != entry)
+        return std::string_view();
+    return std::string_view(targets).substr(found->start, found->length);
 }
 
 std::shared_ptr<const FolderCache> FolderCache::walk(const FolderSettings& settings,
@@ -344,6 +373,14 @@ std::string FolderCache::serialize() const {
     for (std::size_t e = 0; e < entries.size(); ++e)
         w.varint((static_cast<uint64_t>(length(e)) << 1) | (isDir(e) ? 1 : 0));
     w.text(names);
+    // Shortcuts' targets: the distance from the previous shortcut's entry, and the path.
+    w.varint(shortcuts.size());
+    uint32_t previous = 0;
+    for (const Shortcut& s : shortcuts) {
+        w.varint(s.entry - previous);
+        w.text(std::string_view(targets).substr(s.start, s.length));
+        previous = s.entry;
+    }
     return std::move(w.bytes());
 }
 
@@ -397,9 +434,32 @@ std::shared_ptr<const FolderCache> FolderCache::deserialize(std::string_view pay
         offset += bits >> 1;
     }
     std::string_view all;
-    if (!r.text(all) || all.size() != offset || !r.atEnd() || all.find('\0') != std::string_view::npos)
+    if (!r.text(all) || all.size() != offset || all.find('\0') != std::string_view::npos)
         return nullptr;
     cache->names.assign(all.data(), all.size());
+    uint64_t shortcutCount = 0;
+    if (!r.varint(shortcutCount) || shortcutCount > entryCount)
+        return nullptr;
+    cache->shortcuts.reserve(static_cast<std::size_t>(shortcutCount));
+    uint64_t entry = 0;
+    for (uint64_t i = 0; i < shortcutCount; ++i) {
+        uint64_t distance = 0;
+        std::string_view target;
+        // Entries strictly in order (only the first may be entry 0), each a file's.
+        if (!r.varint(distance) || (i > 0 && distance == 0) || distance >= entryCount - entry ||
+            !r.text(target) || target.empty() || target.find('\0') != std::string_view::npos ||
+            cache->targets.size() + target.size() >= kNone)
+            return nullptr;
+        entry += distance;
+        if (cache->isDir(static_cast<std::size_t>(entry)))
+            return nullptr;
+        cache->shortcuts.push_back({static_cast<uint32_t>(entry),
+                                    static_cast<uint32_t>(cache->targets.size()),
+                                    static_cast<uint32_t>(target.size())});
+        cache->targets.append(target.data(), target.size());
+    }
+    if (!r.atEnd())
+        return nullptr;
     // Names all in ASCII keep their length when prepared: one pass over the whole buffer. Others are
     // prepared one by one, since folding may shorten them.
     const bool ascii = std::all_of(all.begin(), all.end(), [](char c) { return (c & 0x80) == 0; });
@@ -425,7 +485,8 @@ std::shared_ptr<const FolderCache> FolderCache::deserialize(std::string_view pay
 std::size_t FolderCache::overheadBytes() const {
     std::size_t bytes = entries.capacity() * sizeof(uint32_t) + prepared.capacity() +
                         preparedStarts.capacity() * sizeof(uint32_t) + (names.capacity() - names.size()) +
-                        folders.capacity() * sizeof(Folder);
+                        folders.capacity() * sizeof(Folder) + shortcuts.capacity() * sizeof(Shortcut) +
+                        targets.capacity();
     for (const Folder& f : folders)
         bytes += f.path.capacity() + 1;
     return bytes;

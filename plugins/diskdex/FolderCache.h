@@ -74,6 +74,10 @@ public:
                                                                : static_cast<uint32_t>(prepared.size());
         return std::string_view(prepared).substr(start, end - start);
     }
+    // What the shortcut file at entry points at (a path), or empty: not a shortcut, or one the shell
+    // could not read or whose target has no path. Read when the folder was read.
+    std::string_view target(std::size_t entry) const;
+    std::size_t shortcutCount() const { return shortcuts.size(); }
     std::size_t nameBytes() const { return names.size(); }
     // Bytes held besides the names themselves (the prepared copy counts).
     std::size_t overheadBytes() const;
@@ -99,4 +103,12 @@ private:
     // empty and the names' offsets serve both).
     std::string prepared;
     std::vector<uint32_t> preparedStarts;
+    // Shortcuts' targets, by entry in entry order: few in any tree, so looked up by bisection.
+    struct Shortcut {
+        uint32_t entry;
+        uint32_t start; // in targets
+        uint32_t length;
+    };
+    std::vector<Shortcut> shortcuts;
+    std::string targets;
 };

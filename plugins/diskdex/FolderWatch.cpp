@@ -2,7 +2,15 @@
 
 namespace {
 const DWORD kBufferBytes = 64 * 1024; // the most a network folder accepts
-const DWORD kFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
+// Writes too: a shortcut saved again in place changes no name and, on NTFS, not its folder's time either.
+const DWORD kFilter =
+    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE;
+
+// Only a shortcut's contents are kept: a write to any other file changes nothing the cache holds.
+bool keptContents(const wchar_t* name, DWORD length) {
+    return length >= 4 && name[length - 4] == L'.' && (name[length - 3] | 0x20) == L'l' &&
+           (name[length - 2] | 0x20) == L'n' && (name[length - 1] | 0x20) == L'k';
+}
 } // namespace
 
 bool CFolderWatch::start(const std::wstring& longFolder) {
@@ -53,8 +61,10 @@ bool CFolderWatch::poll(std::vector<std::wstring>& changed, bool& overflow) {
         return true;
     }
     pending = false;
+    bool any = false;
     if (bytes == 0) {
         overflow = true;
+        any = true;
     } else {
         const char* base = reinterpret_cast<const char*>(buffer.data());
         for (DWORD at = 0; at + sizeof(FILE_NOTIFY_INFORMATION) <= bytes;) {
@@ -62,12 +72,15 @@ bool CFolderWatch::poll(std::vector<std::wstring>& changed, bool& overflow) {
             const DWORD length = info->FileNameLength / sizeof(WCHAR);
             if (at + offsetof(FILE_NOTIFY_INFORMATION, FileName) + length * sizeof(WCHAR) > bytes)
                 break;
-            changed.emplace_back(info->FileName, length);
+            if (info->Action != FILE_ACTION_MODIFIED || keptContents(info->FileName, length)) {
+                changed.emplace_back(info->FileName, length);
+                any = true;
+            }
             if (info->NextEntryOffset == 0)
                 break;
             at += info->NextEntryOffset;
         }
     }
     arm();
-    return true;
+    return any;
 }

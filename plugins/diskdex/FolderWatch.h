@@ -23,7 +23,8 @@ public:
     bool isWatching() const { return pending; }
     const std::wstring& folder() const { return watched; }
     // True when something arrived since the last call: the names (relative to the folder) created,
-    // removed or renamed are added to changed; overflow is set when the system dropped some. A read
+    // removed, renamed, or of shortcuts written are added to changed (other files' writes are passed
+    // over); overflow is set when the system dropped some. A read
     // ended by an error (the thread that asked for it ended, the folder went) counts as an overflow.
     bool poll(std::vector<std::wstring>& changed, bool& overflow);
 

@@ -50,6 +50,15 @@ class RankProfile(unittest.TestCase):
         self.assertEqual(self.queries, [tuple(q) for q in profile.QUERIES])
         self.assertGreaterEqual(len(self.queries), 100)
 
+    def test_every_shortcut_row_names_a_shortcut_made_and_a_target_in_the_profile_or_the_system(self):
+        with open(os.path.join(self.root, "shortcuts.tsv"), encoding="utf-8") as rows:
+            links = [line.rstrip("\n").split("\t") for line in rows]
+        self.assertGreater(len(links), 100)
+        for link, target in links:
+            with self.subTest(link=link):
+                self.assertIn(os.path.normpath(link), self.files)
+                self.assertTrue(target.startswith("%") or target.split("/", 1)[0] in SEARCHED, target)
+
     def test_every_file_a_query_means_is_made_where_a_source_searches_it(self):
         for kind, text, meant in self.queries:
             if not meant.startswith("file:"):

@@ -97,6 +97,25 @@ TEST(SearchQueryMatch, WholeTextAtAWordStartRanksAboveInside) {
         << "a later hit at a word start";
 }
 
+TEST(SearchQueryMatch, TheTextFitsTheWordsWhenItEndsWithAWordOrSpellsAllTheInitials) {
+    auto fitsWords = [](const std::string& text, const std::string& name) {
+        return matchOf(text, name).fitsWords;
+    };
+    EXPECT_TRUE(fitsWords("obs", "OBS Studio.lnk"));
+    EXPECT_FALSE(fitsWords("obs", "Obsidian.lnk"));
+    EXPECT_TRUE(fitsWords("studio", "OBS Studio.lnk")) << "up to the extension";
+    EXPECT_TRUE(fitsWords("git", "GitHub Desktop")) << "up to a camel-case step";
+    EXPECT_TRUE(fitsWords("report", "report2026.doc")) << "up to a digit run";
+    EXPECT_TRUE(fitsWords("notes", "meeting notes-final.doc")) << "up to a separator";
+    EXPECT_FALSE(fitsWords("note", "meeting notes.doc"));
+    EXPECT_TRUE(fitsWords("todo", "todo.txt")) << "the whole name";
+    EXPECT_TRUE(fitsWords("shop", "Shop: online shopping")) << "up to a mark";
+    EXPECT_TRUE(fitsWords("ev", "Event Viewer.lnk")) << "all the initials";
+    EXPECT_FALSE(fitsWords("ev", "Evernote.lnk"));
+    EXPECT_TRUE(fitsWords("vsc", "Visual Studio Code")) << "initials alone";
+    EXPECT_FALSE(fitsWords("vs", "Visual Studio Code")) << "only the start of the initials";
+}
+
 TEST(SearchQueryMatch, EveryWordInAnyOrderMatchesAllWords) {
     EXPECT_TRUE(meets("pizza york", "New York Pizza", Q::AllWords, Q::WordPrefix));
     EXPECT_TRUE(meets("pizza new", "New York Pizza", Q::AllWords, Q::NamePrefix));
@@ -256,6 +275,19 @@ TEST(SearchQueryRankKey, EachFieldOutranksEveryFieldAfterIt) {
     Q::Candidate worseKind = document;
     worseKind.match.kind = Q::WordPrefix;
     EXPECT_GT(Q::rankKey(betterKind), Q::rankKey(worseKind)) << "kind";
+
+    Q::Candidate fitsWords = document;
+    fitsWords.match.kind = Q::WordPrefix;
+    fitsWords.match.fitsWords = true;
+    fitsWords.nameChars = 100000;
+    fitsWords.depth = 1000;
+    fitsWords.sourceRank = 0;
+    Q::Candidate partWord = document;
+    partWord.match.kind = Q::WordPrefix;
+    partWord.match.fitsWords = false;
+    EXPECT_GT(Q::rankKey(fitsWords), Q::rankKey(partWord)) << "whole word";
+    EXPECT_GT(Q::rankKey(betterKind), Q::rankKey(fitsWords))
+        << "a whole word is worth less than a better kind";
 
     Q::Candidate shorter = middling();
     shorter.nameChars = 19;

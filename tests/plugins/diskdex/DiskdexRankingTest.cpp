@@ -1,6 +1,8 @@
 #include "DiskdexFixture.h"
 
 #include "model/VFileResult.h"
+#include "util/CShellLink.h"
+#include "util/ComRef.h"
 
 #include <atomic>
 #include <string>
@@ -50,6 +52,16 @@ protected:
     void setLive(bool live) {
         core->setLiveSearching(live);
         EXPECT_TRUE(core->waitForCaches(20000));
+    }
+
+    // A real shortcut file, written by the shell's link object, pointing at target.
+    void shortcut(const std::string& relative, const std::string& target) {
+        vx::CComInitScope com;
+        CShellLink link;
+        CShellLinkInfo info;
+        info.path = target;
+        ASSERT_TRUE(link.Create(info));
+        ASSERT_TRUE(link.Save(folder.sub(relative))) << relative;
     }
 
     CountingListener* counting = nullptr;
@@ -103,6 +115,40 @@ TEST_F(DiskdexRanking, ShortcutsInTheRecentFolderRankAsTheDocumentsTheyOpen) {
     const Order order = ranked("meeting");
     ASSERT_EQ(order.size(), 2u);
     EXPECT_EQ(order[0], "meeting notes.doc") << "no program: the shallower document first";
+}
+
+TEST_F(DiskdexRanking, AShortcutIsFoundAndRankedByWhatItStarts) {
+    ASSERT_TRUE(folder.makeDir("menu"));
+    ASSERT_TRUE(folder.makeDir("menu\\Programs"));
+    ASSERT_TRUE(folder.makeDir("menu\\Programs\\Terminal"));
+    ASSERT_TRUE(folder.writeFile("menu\\Programs\\Terminal\\wt.exe", "x"));
+    shortcut("menu\\Command Prompt.lnk", "C:\\Windows\\System32\\cmd.exe");
+    shortcut("menu\\Git CMD.lnk", folder.sub("menu\\Programs\\git-cmd.exe"));
+    shortcut("menu\\Windows Terminal.lnk", folder.sub("menu\\Programs\\Terminal\\wt.exe"));
+    // Named like programs, pointing at a help file and a folder: neither is a program shortcut.
+    shortcut("menu\\7-Zip Help.lnk", folder.sub("menu\\Programs\\7-zip.chm"));
+    shortcut("menu\\7-Zip File Manager.lnk", folder.sub("menu\\Programs\\7zFM.exe"));
+    shortcut("menu\\Terminal settings.lnk", folder.sub("menu\\Programs\\Terminal\\"));
+    // A file that only looks like a shortcut is ranked by its name, as before.
+    ASSERT_TRUE(folder.writeFile("menu\\Notepad.lnk", "not a shortcut"));
+    plugin->addIndexer(folderIndexer("menu"));
+    ASSERT_TRUE(core->waitForCaches(20000));
+    core->setSearchMinChars(2);
+    for (bool live : {false, true}) {
+        setLive(live);
+        const Order cmd = ranked("cmd");
+        ASSERT_EQ(cmd.size(), 2u) << live;
+        EXPECT_EQ(cmd[0], "Command Prompt") << "found by the program it starts, whose whole name is the text";
+        EXPECT_EQ(cmd[1], "Git CMD") << live;
+        const Order wt = ranked("wt");
+        ASSERT_EQ(wt.size(), 2u) << live;
+        EXPECT_EQ(wt[0], "Windows Terminal") << "the shortcut above the program it starts: " << live;
+        EXPECT_EQ(wt[1], "wt.exe") << live;
+        EXPECT_EQ(ranked("7-z").front(), "7-Zip File Manager") << "a help file's shortcut is a document's";
+        EXPECT_EQ(ranked("term"), (Order{"Windows Terminal", "Terminal settings"})) << live;
+        EXPECT_EQ(ranked("notep"), (Order{"Notepad"})) << live;
+    }
+    core->setSearchMinChars(3);
 }
 
 TEST_F(DiskdexRanking, WordsInAnyOrderInitialsPhrasesAndFoldedAccentsAreFoundCachedAndLive) {

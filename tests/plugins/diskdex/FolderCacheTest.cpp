@@ -4,6 +4,8 @@
 #include "FolderCache.h"
 #include "engine/VSearchQuery.h"
 #include "model/VResult.h"
+#include "util/CShellLink.h"
+#include "util/ComRef.h"
 
 #include <windows.h>
 
@@ -73,8 +75,12 @@ std::string describe(const FolderCache& c) {
     for (std::size_t f = 0; f < c.folderCount(); ++f) {
         out += c.folder(f).path + " " + std::to_string(c.folder(f).writeTime) + " <" +
                std::to_string(c.folder(f).parent) + ">\n";
-        for (std::size_t e = c.folder(f).firstEntry; e < c.entryEnd(f); ++e)
-            out.append("  ").append(c.name(e)).append(c.isDir(e) ? "\\\n" : "\n");
+        for (std::size_t e = c.folder(f).firstEntry; e < c.entryEnd(f); ++e) {
+            out.append("  ").append(c.name(e)).append(c.isDir(e) ? "\\" : "");
+            if (!c.target(e).empty())
+                out.append(" -> ").append(c.target(e));
+            out += '\n';
+        }
     }
     return out;
 }
@@ -134,6 +140,69 @@ TEST_F(FolderCaches, ASnapshotReadsBackFromItsPayloadAsItWas) {
     EXPECT_FALSE(FolderCache::deserialize(walked->serialize(), elsewhere)) << "made for another folder";
 }
 
+TEST_F(FolderCaches, ShortcutsKeepWhatTheyPointAtThroughThePayloadAndAFolderReadAgain) {
+    ASSERT_TRUE(folder.makeDir("s"));
+    ASSERT_TRUE(folder.makeDir("s\\menu"));
+    const std::string program = folder.sub("s\\app.exe");
+    ASSERT_TRUE(folder.writeFile("s\\app.exe", "x"));
+    {
+        vx::CComInitScope com;
+        CShellLink link;
+        CShellLinkInfo info;
+        info.path = program;
+        ASSERT_TRUE(link.Create(info));
+        ASSERT_TRUE(link.Save(folder.sub("s\\menu\\App.lnk")));
+        ASSERT_TRUE(link.Save(folder.sub("s\\Top App.LNK")));
+    }
+    ASSERT_TRUE(folder.writeFile("s\\menu\\broken.lnk", "not a shortcut"));
+    for (const char* d : {"s", "s\\menu"})
+        ASSERT_TRUE(ageFolder(folder.sub(d)));
+    FolderSettings settings = settingsOf("s");
+    std::shared_ptr<const FolderCache> walked = FolderCache::walk(settings, nullptr);
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(walked->shortcutCount(), 2u) << "the broken one has nothing to keep";
+    const std::string described = describe(*walked);
+    EXPECT_NE(described.find("App.lnk -> " + program + "\n"), std::string::npos) << described;
+    EXPECT_NE(described.find("Top App.LNK -> " + program + "\n"), std::string::npos) << described;
+
+    const std::string payload = walked->serialize();
+    std::shared_ptr<const FolderCache> read = FolderCache::deserialize(payload, settings);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(describe(*read), described);
+    for (std::size_t n = 0; n < payload.size(); ++n)
+        EXPECT_FALSE(FolderCache::deserialize(payload.substr(0, n), settings)) << "cut at " << n;
+
+    // The top folder is read again; the menu's entries are copied from the old snapshot, targets too.
+    ASSERT_TRUE(folder.writeFile("s\\new.txt", "x"));
+    std::shared_ptr<const FolderCache> next = read->refreshed(settings, {}, nullptr, nullptr);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->shortcutCount(), 2u);
+    const std::string after = describe(*next);
+    EXPECT_NE(after.find("App.lnk -> " + program + "\n"), std::string::npos) << after;
+    EXPECT_NE(after.find("Top App.LNK -> " + program + "\n"), std::string::npos) << after;
+    expectConsistent(*next);
+}
+
+TEST_F(FolderCaches, AShortcutSavedAgainInPlaceIsFoundByItsNewTarget) {
+    ASSERT_TRUE(folder.makeDir("w"));
+    vx::CComInitScope com;
+    auto save = [&](const std::string& target) {
+        CShellLink link;
+        CShellLinkInfo info;
+        info.path = folder.sub("w\\" + target);
+        return link.Create(info) && link.Save(folder.sub("w\\Tool.lnk"));
+    };
+    ASSERT_TRUE(save("alpha.exe"));
+    ASSERT_TRUE(folder.writeFile("w\\log.txt", "x"));
+    ASSERT_TRUE(ageFolder(folder.sub("w")));
+    plugin->addIndexer(folderIndexer("w"));
+    ASSERT_EQ(search("alpha"), (Names{"Tool"}));
+    // The folder keeps its name list and its time: only the watch on writes tells.
+    ASSERT_TRUE(save("bravo.exe"));
+    EXPECT_TRUE(searchUntil("bravo", 5000, [](const Names& n) { return n.count("Tool") > 0; }));
+    EXPECT_EQ(searchAsIs("alpha"), Names{});
+}
+
 TEST_F(FolderCaches, TheCacheFileWrittenAtExitLoadsAtTheNextStartAndFindsAFileMadeMeanwhile) {
     makeTree();
     VDiskdexIndexer* first = treeIndexer();
@@ -148,7 +217,7 @@ TEST_F(FolderCaches, TheCacheFileWrittenAtExitLoadsAtTheNextStartAndFindsAFileMa
     ASSERT_NE(::GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
 
     std::string payload;
-    ASSERT_TRUE(vx::readCacheFile(file, "folders", 2, settingsOf("t").key(), payload, 1 << 20));
+    ASSERT_TRUE(vx::readCacheFile(file, "folders", 3, settingsOf("t").key(), payload, 1 << 20));
     std::shared_ptr<const FolderCache> onDisk = FolderCache::deserialize(payload, settingsOf("t"));
     ASSERT_TRUE(onDisk);
     EXPECT_EQ(describe(*onDisk), before);
@@ -212,7 +281,7 @@ TEST_F(FolderCaches, ADamagedForeignOrOtherSettingsCacheFileIsWalkedAgainNeverTr
     std::string mutated = good;
     mutated[mutated.size() - 3] ^= 0x20;
     std::string payload;
-    ASSERT_TRUE(vx::readCacheFile(file, "folders", 2, settingsOf("t").key(), payload, 1 << 20));
+    ASSERT_TRUE(vx::readCacheFile(file, "folders", 3, settingsOf("t").key(), payload, 1 << 20));
     const std::vector<std::pair<const char*, std::string>> files = {
         {"cut short", good.substr(0, good.size() / 2)},
         {"a byte changed", mutated},
@@ -236,7 +305,7 @@ TEST_F(FolderCaches, ADamagedForeignOrOtherSettingsCacheFileIsWalkedAgainNeverTr
     expectWalked("another version");
     FolderSettings other = settingsOf("t");
     other.recurse = false;
-    ASSERT_TRUE(vx::writeCacheFile(file, "folders", 2, other.key(), payload));
+    ASSERT_TRUE(vx::writeCacheFile(file, "folders", 3, other.key(), payload));
     expectWalked("other settings");
 }
 
@@ -329,7 +398,7 @@ TEST_F(FolderCaches, RemovingAnIndexerStopsItsHeldBuildAndKeepsTheOldCacheFile) 
     FolderSettings settings = settingsOf("t");
     settings.exclude.clear();
     settings.matchDirectories = false;
-    ASSERT_TRUE(vx::readCacheFile(file, "folders", 2, settings.key(), payload, 1 << 20));
+    ASSERT_TRUE(vx::readCacheFile(file, "folders", 3, settings.key(), payload, 1 << 20));
     std::shared_ptr<const FolderCache> kept = FolderCache::deserialize(payload, settings);
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->entryCount(), 5u) << "the whole tree, as the first build made it";
