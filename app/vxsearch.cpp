@@ -1,6 +1,7 @@
 // vxsearch: runs one search of the plug-ins beside it from the command line and prints what it finds.
 // It loads the same "Plugins\" folder and "Verbinox.xml" as the program, so scripts see what the
 // search window would show.
+#include "ConsoleOutput.h"
 #include "engine/VIndexer.h"
 #include "engine/VListeners.h"
 #include "engine/VVerbinoxCore.h"
@@ -236,6 +237,8 @@ bool runResult(VVerbinoxCore* core, VResult* result, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Results are printed as UTF-8 bytes; a console must be told to read them so.
+    const Utf8ConsoleOutput console(::GetStdHandle(STD_OUTPUT_HANDLE));
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h" ||
             std::string(argv[i]) == "/?") {

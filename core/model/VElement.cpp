@@ -24,7 +24,7 @@ VTextLines::~VTextLines() {
 }
 
 void VTextLines::draw(HFONT font, COLORREF color, bool selected, const std::string& text, const RECT& rect,
-                      UINT ellipsis) {
+                      vx::TextFit fit) {
     if (font) {
         HGDIOBJ previous = ::SelectObject(dc_, font);
         if (!oldFont_)
@@ -32,31 +32,31 @@ void VTextLines::draw(HFONT font, COLORREF color, bool selected, const std::stri
     }
     ::SetTextColor(dc_, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : color);
     RECT r = rect;
-    vx::drawText(dc_, text, r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | ellipsis);
+    vx::drawFittedText(dc_, text, r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX, fit);
 }
 
-void VElement::drawTwoLines(HDC dc, const RECT& line1, const RECT& line2, bool selected,
-                            UINT lowerEllipsis) const {
+void VElement::drawTwoLines(HDC dc, const RECT& line1, const RECT& line2, bool selected, vx::TextFit upper,
+                            vx::TextFit lower) const {
     VVerbinoxCore* core = VVerbinoxCore::instance();
     VTextLines lines(dc);
-    lines.draw(core->getFont1(), core->getTextColor1(), selected, getDisplayText1(), line1, DT_END_ELLIPSIS);
-    lines.draw(core->getFont2(), core->getTextColor2(), selected, getDisplayText2(), line2, lowerEllipsis);
+    lines.draw(core->getFont1(), core->getTextColor1(), selected, getDisplayText1(), line1, upper);
+    lines.draw(core->getFont2(), core->getTextColor2(), selected, getDisplayText2(), line2, lower);
 }
 
-void VElement::drawOneLine(HDC dc, const RECT& text, bool selected, UINT ellipsis) const {
+void VElement::drawOneLine(HDC dc, const RECT& text, bool selected, vx::TextFit fit) const {
     VVerbinoxCore* core = VVerbinoxCore::instance();
     VTextLines lines(dc);
-    lines.draw(core->getFont(), core->getTextColor(), selected, getDisplayText(), text, ellipsis);
+    lines.draw(core->getFont(), core->getTextColor(), selected, getDisplayText(), text, fit);
 }
 
 void VElement::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& line1, const RECT& line2,
                     bool selected, bool showIcon) const {
     drawIcon(dc, iconRect, showIcon);
-    drawTwoLines(dc, line1, line2, selected, DT_END_ELLIPSIS);
+    drawTwoLines(dc, line1, line2, selected, vx::TextFit::End, vx::TextFit::End);
 }
 
 void VElement::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& text, bool selected,
                     bool showIcon) const {
     drawIcon(dc, iconRect, showIcon);
-    drawOneLine(dc, text, selected, DT_END_ELLIPSIS);
+    drawOneLine(dc, text, selected, vx::TextFit::End);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The common base of everything the search window lists: results and actions.
 #include "VxApi.h"
+#include "util/SystemText.h"
 
 #include <windows.h>
 
@@ -16,10 +17,10 @@ public:
     ~VTextLines();
     VTextLines(const VTextLines&) = delete;
     VTextLines& operator=(const VTextLines&) = delete;
-    // One line, vertically centred, left aligned, no prefix processing; ellipsis is DT_END_ELLIPSIS or
-    // DT_PATH_ELLIPSIS. Selected lines take the highlight text colour.
+    // One line, vertically centred, left aligned, no prefix processing, shortened as fit says when it is
+    // too long. Selected lines take the highlight text colour.
     void draw(HFONT font, COLORREF color, bool selected, const std::string& text, const RECT& rect,
-              UINT ellipsis);
+              vx::TextFit fit);
 
 private:
     HDC dc_;
@@ -56,9 +57,10 @@ public:
     void setIcon(HICON newIcon) { icon = newIcon; }
 
 protected:
-    // The text of both lines (upper with an end ellipsis, lower with the given one), or of one line.
-    void drawTwoLines(HDC dc, const RECT& line1, const RECT& line2, bool selected, UINT lowerEllipsis) const;
-    void drawOneLine(HDC dc, const RECT& text, bool selected, UINT ellipsis) const;
+    // The text of both lines, or of one line, each shortened as its fit says.
+    void drawTwoLines(HDC dc, const RECT& line1, const RECT& line2, bool selected, vx::TextFit upper,
+                      vx::TextFit lower) const;
+    void drawOneLine(HDC dc, const RECT& text, bool selected, vx::TextFit fit) const;
     void drawIcon(HDC dc, const RECT& iconRect, bool showIcon) const;
 
 private:

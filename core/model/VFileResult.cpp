@@ -121,14 +121,15 @@ void VFileResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& li
                        bool selected, bool showIcon) const {
     if (showIcon)
         drawFileIcon(dc, iconRect);
-    drawTwoLines(dc, line1, line2, selected, DT_PATH_ELLIPSIS);
+    // The name keeps its extension; the folder keeps its last component.
+    drawTwoLines(dc, line1, line2, selected, vx::TextFit::Name, vx::TextFit::Path);
 }
 
 void VFileResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& text, bool selected,
                        bool showIcon) const {
     if (showIcon)
         drawFileIcon(dc, iconRect);
-    drawOneLine(dc, text, selected, DT_PATH_ELLIPSIS);
+    drawOneLine(dc, text, selected, vx::TextFit::Name);
 }
 
 bool VFileResult::select() {
@@ -187,13 +188,13 @@ std::string VUrlResult::getDisplayText() const {
 void VUrlResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& line1, const RECT& line2,
                       bool selected, bool showIcon) const {
     drawIcon(dc, iconRect, showIcon);
-    drawTwoLines(dc, line1, line2, selected, DT_PATH_ELLIPSIS);
+    drawTwoLines(dc, line1, line2, selected, vx::TextFit::End, vx::TextFit::Path);
 }
 
 void VUrlResult::draw(HDC dc, const RECT&, const RECT& iconRect, const RECT& text, bool selected,
                       bool showIcon) const {
     drawIcon(dc, iconRect, showIcon);
-    drawOneLine(dc, text, selected, DT_PATH_ELLIPSIS);
+    drawOneLine(dc, text, selected, vx::TextFit::Path);
 }
 
 bool VUrlResult::select() {

@@ -4,8 +4,10 @@
 
 #include <commctrl.h>
 
+#include <climits>
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 namespace vx {
 
@@ -46,6 +48,196 @@ void setListItemText(HWND list, int row, int column, std::string_view text) {
 int drawText(HDC dc, std::string_view text, RECT& rect, UINT format) {
     std::wstring wide = widened(text);
     return ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect, format & ~DT_MODIFYSTRING);
+}
+
+namespace {
+
+const wchar_t kEllipsis = L'\u2026';
+// Characters kept before a name's extension, so names that differ only in their last word stay apart.
+const std::size_t kKeptBeforeExtension = 5;
+// Without an extension, a name keeps this many characters of its end.
+const std::size_t kKeptNameEnd = 8;
+// Longer "extensions" are words after a dot, not an extension.
+const std::size_t kLongestExtension = 10;
+
+bool isPathSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// Where text may be cut: not between the halves of a surrogate pair, not before a combining mark.
+bool isCut(std::wstring_view text, std::size_t i) {
+    if (i == 0 || i >= text.size())
+        return true;
+    const wchar_t c = text[i];
+    if (IS_LOW_SURROGATE(c) && IS_HIGH_SURROGATE(text[i - 1]))
+        return false;
+    return !((c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
+             (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE20 && c <= 0xFE2F));
+}
+
+// The text's widths from its start: ends[i] is the width of its first i characters.
+std::vector<int> prefixWidths(HDC dc, std::wstring_view text) {
+    std::vector<int> ends(text.size() + 1, 0);
+    if (text.empty())
+        return ends;
+    std::vector<int> dx(text.size(), 0);
+    int fit = 0;
+    SIZE size{0, 0};
+    if (::GetTextExtentExPointW(dc, text.data(), static_cast<int>(text.size()), INT_MAX, &fit, dx.data(),
+                                &size)) {
+        for (std::size_t i = 0; i < text.size(); ++i)
+            ends[i + 1] = dx[i];
+    }
+    return ends;
+}
+
+int extentOf(HDC dc, const std::wstring& text) {
+    SIZE size{0, 0};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+// One cut: the text's start up to headEnd, the ellipsis, the text's end from tailStart.
+struct Cut {
+    std::size_t headEnd;
+    std::size_t tailStart;
+};
+
+class Fitter {
+public:
+    Fitter(HDC dc, std::wstring_view text, int width)
+        : dc(dc), text(text), width(width), ends(prefixWidths(dc, text)) {
+        const std::wstring ellipsis(1, kEllipsis);
+        ellipsisWidth = extentOf(dc, ellipsis);
+    }
+
+    bool fitsWhole() const { return ends[text.size()] <= width; }
+
+    // Cuts keeping the end from tailStart on, and as much of the start before it as fits.
+    Cut keepingEnd(std::size_t tailStart) const {
+        tailStart = cutAtOrBefore(tailStart);
+        const int tail = span(tailStart, text.size());
+        if (ellipsisWidth + tail > width)
+            return onlyEnd();
+        return {longestHead(width - ellipsisWidth - tail, tailStart), tailStart};
+    }
+
+    // The ellipsis and as much of the end as fits after it.
+    Cut onlyEnd() const {
+        std::size_t start = text.size();
+        while (start > 0) {
+            std::size_t before = cutAtOrBefore(start - 1);
+            if (ellipsisWidth + span(before, text.size()) > width)
+                break;
+            start = before;
+        }
+        return {0, start};
+    }
+
+    Cut forName() const {
+        const std::size_t n = text.size();
+        const std::size_t dot = text.rfind(L'.');
+        if (dot != std::wstring_view::npos && dot > 0 && n - dot - 1 >= 1 && n - dot - 1 <= kLongestExtension)
+            return keepingEnd(dot > kKeptBeforeExtension ? dot - kKeptBeforeExtension : 0);
+        return keepingEnd(n > kKeptNameEnd ? n - kKeptNameEnd : 0);
+    }
+
+    Cut forPath() const {
+        const std::size_t n = text.size();
+        // A folder's trailing separator belongs to its last component.
+        std::size_t last = n > 1 ? n - 2 : 0;
+        while (last > 0 && !isPathSeparator(text[last]))
+            --last;
+        if (last == 0)
+            return forName();
+        const int tail = span(last, n);
+        if (ellipsisWidth + tail > width)
+            return onlyEnd();
+        Cut cut{longestHead(width - ellipsisWidth - tail, last), last};
+        // The start keeps whole components where it has any, and the room that frees goes to whole
+        // components before the last: "C:\Users\ann\…\Reports\Q3.docx".
+        std::size_t separator = cut.headEnd;
+        while (separator > 0 && !isPathSeparator(text[separator - 1]))
+            --separator;
+        if (separator > 0)
+            cut.headEnd = separator;
+        for (std::size_t before = cut.tailStart; before > cut.headEnd;) {
+            --before;
+            if (!isPathSeparator(text[before]))
+                continue;
+            if (span(0, cut.headEnd) + ellipsisWidth + span(before, n) > width)
+                break;
+            cut.tailStart = before;
+        }
+        return cut;
+    }
+
+    // The cut's text, made shorter until its real extent fits: kerning can make it wider than the sum of
+    // its parts.
+    std::wstring textOf(Cut cut) const {
+        for (;;) {
+            std::wstring out(text.substr(0, cut.headEnd));
+            out += kEllipsis;
+            out.append(text.substr(cut.tailStart));
+            if (extentOf(dc, out) <= width)
+                return out;
+            if (cut.headEnd > 0)
+                cut.headEnd = cutAtOrBefore(cut.headEnd - 1);
+            else if (cut.tailStart < text.size())
+                cut.tailStart = cutAtOrAfter(cut.tailStart + 1);
+            else
+                return std::wstring();
+        }
+    }
+
+private:
+    int span(std::size_t from, std::size_t to) const { return ends[to] - ends[from]; }
+    std::size_t cutAtOrBefore(std::size_t i) const {
+        while (i > 0 && !isCut(text, i))
+            --i;
+        return i;
+    }
+    std::size_t cutAtOrAfter(std::size_t i) const {
+        while (i < text.size() && !isCut(text, i))
+            ++i;
+        return i;
+    }
+    // The longest start, ending at a cut no later than limit, no wider than room.
+    std::size_t longestHead(int room, std::size_t limit) const {
+        std::size_t end = limit;
+        while (end > 0 && (span(0, end) > room || !isCut(text, end)))
+            --end;
+        return end;
+    }
+
+    HDC dc;
+    std::wstring_view text;
+    int width;
+    std::vector<int> ends;
+    int ellipsisWidth = 0;
+};
+
+} // namespace
+
+std::wstring fittedText(HDC dc, std::wstring_view text, int width, TextFit fit) {
+    const Fitter fitter(dc, text, width);
+    if (fitter.fitsWhole())
+        return std::wstring(text);
+    switch (fit) {
+    case TextFit::Name:
+        return fitter.textOf(fitter.forName());
+    case TextFit::Path:
+        return fitter.textOf(fitter.forPath());
+    case TextFit::End:
+    default:
+        return fitter.textOf(fitter.keepingEnd(text.size()));
+    }
+}
+
+int drawFittedText(HDC dc, std::string_view text, RECT& rect, UINT format, TextFit fit) {
+    const std::wstring fitted = fittedText(dc, widened(text), rect.right - rect.left, fit);
+    format &= ~(DT_MODIFYSTRING | DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS);
+    return ::DrawTextW(dc, fitted.c_str(), static_cast<int>(fitted.size()), &rect, format);
 }
 
 SIZE textExtent(HDC dc, std::string_view text) {

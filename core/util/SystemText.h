@@ -24,6 +24,21 @@ VX_CORE_API void setListItemText(HWND list, int row, int column, std::string_vie
 // DrawTextW of the text, with DrawText's rectangle and format (DT_CALCRECT measures into rect).
 // DT_MODIFYSTRING is dropped: it would write an ellipsis past the end of the converted copy.
 VX_CORE_API int drawText(HDC dc, std::string_view text, RECT& rect, UINT format);
+// How fittedText shortens a line too long for its width. Each puts one U+2026 where it cuts and never cuts
+// inside a surrogate pair or before a combining mark.
+enum class TextFit {
+    End,  // a title: keeps its start
+    Name, // a file name: keeps its extension and a few characters before it, cuts in the middle
+    Path, // a path or URL: keeps its last "\" or "/" component whole and as much of its start as fits
+};
+// The text as it fits width pixels in the DC's selected font, measured with GetTextExtentExPointW: the
+// text itself when it fits; when not even the ellipsis and the kept end fit, the ellipsis and as much of
+// the end as fits; empty when not even the ellipsis fits.
+VX_CORE_API std::wstring fittedText(HDC dc, std::wstring_view text, int width, TextFit fit);
+// DrawTextW of the text fitted to the rectangle's width. DrawText's own ellipses are dropped from the
+// format: DT_PATH_ELLIPSIS cuts a name without a backslash at its end, losing the extension, and under
+// Wine it puts the ellipsis first while showing the text's beginning.
+VX_CORE_API int drawFittedText(HDC dc, std::string_view text, RECT& rect, UINT format, TextFit fit);
 // The text's extent in the DC's font, one line.
 VX_CORE_API SIZE textExtent(HDC dc, std::string_view text);
 

@@ -158,3 +158,53 @@ TEST_F(ForeignNames, AFaceNameTooLongForTheRecordInTheSettingsFileIsCutAtWholeCh
     ASSERT_NE(::GetObjectW(core->getFont1(), sizeof(made), &made), 0);
     EXPECT_EQ(std::wstring(made.lfFaceName), std::wstring(30, L'a')) << "no replacement character at its end";
 }
+
+TEST_F(ForeignNames, LongNamesAreDrawnKeepingTheirExtensionAndTheirLastComponentWithinTheirLines) {
+    core->loadPrefs(nullptr); // the fonts
+    DrawnTexts drawn(coreModule());
+    ASSERT_TRUE(drawn.installed()) << "the core draws through DrawTextW";
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    const RECT item{0, 0, 420, 40}, icon{0, 0, 16, 16}, line1{20, 0, 170, 20}, line2{20, 20, 420, 40};
+    const std::wstring name = L"Quarterly report for the board meeting, r\u00E9sum\u00E9 final.docx";
+    const std::wstring folder = L"C:\\Users\\ann\\Documents\\Work\\2026\\Budget planning\\Reports";
+    const std::wstring url =
+        L"https://intranet.example.com/sites/finance/department/budget/reports/2026/quarterly-summary";
+    VFileResult* file = VFileResult::createInstance(nullptr);
+    file->setFile(CPath(vx::narrowed(folder + L"\\" + name)));
+    file->draw(dc, item, icon, line1, line2, false, false);
+    file->draw(dc, item, icon, line1, false, false);
+    file->deleteThis();
+    VUrlResult* link = VUrlResult::createInstance(nullptr);
+    link->setUrl(vx::narrowed(url));
+    link->draw(dc, item, icon, line1, line2, false, false);
+    link->deleteThis();
+
+    const std::vector<std::wstring> texts = DrawnTexts::texts();
+    ASSERT_EQ(texts.size(), 5u);
+    const auto endsWith = [](const std::wstring& text, const std::wstring& end) {
+        return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    };
+    const auto fitsIn = [dc](HFONT font, const std::wstring& text, const RECT& rect) {
+        HGDIOBJ old = ::SelectObject(dc, font);
+        SIZE size{0, 0};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ::SelectObject(dc, old);
+        return size.cx <= rect.right - rect.left;
+    };
+    for (const std::wstring& text : {texts[0], texts[2]}) {
+        EXPECT_TRUE(endsWith(text, L"final.docx")) << vx::narrowed(text);
+        EXPECT_EQ(text.substr(0, 9), L"Quarterly") << vx::narrowed(text);
+        EXPECT_NE(text.find(L'\u2026'), std::wstring::npos) << vx::narrowed(text);
+    }
+    EXPECT_TRUE(fitsIn(core->getFont1(), texts[0], line1));
+    EXPECT_TRUE(fitsIn(core->getFont(), texts[2], line1));
+    EXPECT_TRUE(endsWith(texts[1], L"\\" + name)) << vx::narrowed(texts[1]);
+    EXPECT_EQ(texts[1].substr(0, 3), L"C:\\") << vx::narrowed(texts[1]);
+    EXPECT_TRUE(fitsIn(core->getFont2(), texts[1], line2)) << vx::narrowed(texts[1]);
+    // Without a description the upper line is the URL, cut at its end.
+    EXPECT_EQ(texts[3].substr(0, 16), L"https://intranet") << vx::narrowed(texts[3]);
+    EXPECT_TRUE(endsWith(texts[3], L"\u2026")) << vx::narrowed(texts[3]);
+    EXPECT_TRUE(endsWith(texts[4], L"/quarterly-summary")) << vx::narrowed(texts[4]);
+    EXPECT_TRUE(fitsIn(core->getFont2(), texts[4], line2)) << vx::narrowed(texts[4]);
+    ::DeleteDC(dc);
+}
