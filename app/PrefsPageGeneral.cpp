@@ -27,6 +27,11 @@ bool showFontDialog(HWND owner, LOGFONTA& font, COLORREF& color) {
 }
 PrefsPageGeneral::FontChooser fontChooser = &showFontDialog;
 
+// The keys by which a dialog is worked from the keyboard: the box leaves them to the dialog manager.
+bool isDialogKey(WPARAM key) {
+    return key == VK_TAB || key == VK_ESCAPE || key == VK_RETURN;
+}
+
 bool isModifierKey(WPARAM key) {
     switch (key) {
     case VK_SHIFT:
@@ -73,7 +78,8 @@ const struct {
 PrefsPageGeneral::PrefsPageGeneral(CVerbinoxDlg* window)
     : PrefsPage(window, IDD_PREFS_GENERAL, "General"), fonts{{IDC_PREFS_FONTSINGLE, {}, 0, {}},
                                                              {IDC_PREFS_FONTLINE1, {}, 0, {}},
-                                                             {IDC_PREFS_FONTLINE2, {}, 0, {}}} {}
+                                                             {IDC_PREFS_FONTLINE2, {}, 0, {}}},
+      newWindow{IDC_PREFS_NEWWINDOW} {}
 
 PrefsPageGeneral::FontChooser PrefsPageGeneral::setFontChooser(FontChooser chooser) {
     FontChooser previous = fontChooser;
@@ -134,7 +140,7 @@ void PrefsPageGeneral::onInitPage() {
 
 void PrefsPageGeneral::updateUrlOptions() {
     // A URL opened in its plug-in's browser opens however that browser likes: no new-window choice.
-    ::EnableWindow(::GetDlgItem(hwnd, IDC_PREFS_NEWWINDOW), !isChecked(IDC_PREFS_PLUGINSBROWSER));
+    showDependentOption(newWindow, !isChecked(IDC_PREFS_PLUGINSBROWSER));
 }
 
 UINT PrefsPageGeneral::getModifiers() const {
@@ -150,12 +156,17 @@ LRESULT CALLBACK PrefsPageGeneral::hotKeyProc(HWND edit, UINT message, WPARAM wP
                                               UINT_PTR id, DWORD_PTR self) {
     auto* page = reinterpret_cast<PrefsPageGeneral*>(self);
     switch (message) {
-    case WM_GETDLGCODE:
-        // Every key is a candidate, Tab and Enter included: the dialog manager must not take them first.
-        return DLGC_WANTALLKEYS;
+    case WM_GETDLGCODE: {
+        // Every other key is a candidate, arrows and Space included, so the dialog manager must not take
+        // it first. wParam is the key (or character) the dialog manager asks about.
+        const LRESULT code = ::DefSubclassProc(edit, message, wParam, lParam);
+        if (isDialogKey(wParam))
+            return code & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+        return code | DLGC_WANTALLKEYS;
+    }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        if (isModifierKey(wParam))
+        if (isModifierKey(wParam) || isDialogKey(wParam))
             break;
         page->hotKey = static_cast<UINT>(wParam);
         vx::setWindowText(edit, keyName(page->hotKey));
@@ -276,7 +287,7 @@ void PrefsPageGeneral::apply() {
     list.setTwoLines(isChecked(IDC_PREFS_TWOLINES));
     window->setCheckForUpdates(isChecked(IDC_PREFS_UPDATESONSTART));
     core->setOpenUrlsInPluginsBrowser(isChecked(IDC_PREFS_PLUGINSBROWSER));
-    core->setOpenUrlsInNewWindow(isChecked(IDC_PREFS_NEWWINDOW));
+    core->setOpenUrlsInNewWindow(valueOf(newWindow));
 }
 
 INT_PTR PrefsPageGeneral::handle(UINT message, WPARAM wParam, LPARAM lParam) {

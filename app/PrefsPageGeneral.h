@@ -42,4 +42,6 @@ private:
 
     UINT hotKey = 0;
     FontChoice fonts[3];
+    // "Open URL's in new window": no choice while URLs open in their plug-in's browser.
+    DependentOption newWindow;
 };

@@ -23,7 +23,7 @@ bool readNumber(HWND page, int id, int low, int high, int& value) {
 } // namespace
 
 PrefsPageSearching::PrefsPageSearching(CVerbinoxDlg* window)
-    : PrefsPage(window, IDD_PREFS_SEARCHING, "Searching") {}
+    : PrefsPage(window, IDD_PREFS_SEARCHING, "Searching"), domainOnly{IDC_PREFS_DOMAINONLY} {}
 
 void PrefsPageSearching::onInitPage() {
     VVerbinoxCore* core = VVerbinoxCore::instance();
@@ -92,7 +92,7 @@ void PrefsPageSearching::forgetChoices() {
 
 void PrefsPageSearching::updateUrlOptions() {
     // Titles only leaves no address to take the domain of.
-    ::EnableWindow(::GetDlgItem(hwnd, IDC_PREFS_DOMAINONLY), !isChecked(IDC_PREFS_TITLESONLY));
+    showDependentOption(domainOnly, !isChecked(IDC_PREFS_TITLESONLY));
 }
 
 int PrefsPageSearching::findInvalid(std::string& why) {
@@ -115,7 +115,7 @@ void PrefsPageSearching::apply() {
     core->setSearchCaseSensitive(isChecked(IDC_PREFS_CASESENSITIVE));
     core->setSearchStringStart(isChecked(IDC_PREFS_STRINGSTART));
     core->setSearchUrlDescriptionsOnly(isChecked(IDC_PREFS_TITLESONLY));
-    core->setSearchUrlDomainOnly(isChecked(IDC_PREFS_DOMAINONLY));
+    core->setSearchUrlDomainOnly(valueOf(domainOnly));
     window->setMatchActionsAfterBlank(isChecked(IDC_PREFS_MATCHAFTERBLANK));
     window->getCommandLine().setDelay(
         static_cast<int>(::SendDlgItemMessageA(hwnd, IDC_PREFS_DELAY, TBM_GETPOS, 0, 0)));

@@ -19,4 +19,7 @@ private:
     void updateLearning();
     // Asks first; forgets at once when the answer is yes.
     void forgetChoices();
+
+    // "Search url domains only": no choice while only titles are searched.
+    DependentOption domainOnly;
 };

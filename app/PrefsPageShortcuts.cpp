@@ -21,7 +21,36 @@ PrefsPageShortcuts::PrefsPageShortcuts(CVerbinoxDlg* window)
 void PrefsPageShortcuts::onInitPage() {
     HWND list = ::GetDlgItem(hwnd, IDC_PREFS_SHORTCUTLIST);
     setUpReportList(list, {{"Action Name", 110}, {"Shortcut", 75}, {"Description", 200}});
+    ::SetWindowSubclass(::GetDlgItem(hwnd, IDC_PREFS_SHORTCUT), &PrefsPageShortcuts::shortcutBoxProc, 1,
+                        reinterpret_cast<DWORD_PTR>(this));
     fill();
+}
+
+LRESULT CALLBACK PrefsPageShortcuts::shortcutBoxProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                                                     UINT_PTR id, DWORD_PTR self) {
+    // Enter in the box is Assign, as the user who typed a shortcut means it; left to the dialog manager
+    // it would press the sheet's default button and close the sheet.
+    switch (message) {
+    case WM_GETDLGCODE:
+        if (wParam == VK_RETURN)
+            return ::DefSubclassProc(edit, message, wParam, lParam) | DLGC_WANTALLKEYS;
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            reinterpret_cast<PrefsPageShortcuts*>(self)->assign();
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        // The character Enter makes: a single-line box would only beep at it.
+        if (wParam == '\r')
+            return 0;
+        break;
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(edit, &PrefsPageShortcuts::shortcutBoxProc, id);
+        break;
+    }
+    return ::DefSubclassProc(edit, message, wParam, lParam);
 }
 
 void PrefsPageShortcuts::onActivate(bool first) {

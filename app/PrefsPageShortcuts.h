@@ -38,6 +38,8 @@ private:
     std::string shortcutOf(const VAction* action) const;
     void forget(const VAction* action);
     void showShortcut(const VAction* action);
+    static LRESULT CALLBACK shortcutBoxProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                                            UINT_PTR id, DWORD_PTR self);
 
     std::vector<VAction*> rows;
     // Shortcut text to action, as the user has it so far.

@@ -83,6 +83,32 @@ void PrefsPage::setUpReportList(HWND list, std::initializer_list<ListColumn> col
         column.iSubItem = i;
         ::SendMessageW(list, LVM_INSERTCOLUMNW, i++, reinterpret_cast<LPARAM>(&column));
     }
+    fitColumns(list, i);
+}
+
+void PrefsPage::fitColumns(HWND list, int count) {
+    // Columns wider than the list make a horizontal scroll bar. Rows added later may bring a vertical
+    // one, which takes its width from the client area: that room is left from the start.
+    RECT client{};
+    ::GetClientRect(list, &client);
+    int room = client.right;
+    if (!(::GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL))
+        room -= ::GetSystemMetrics(SM_CXVSCROLL);
+    std::vector<int> widths;
+    int total = 0;
+    for (int i = 0; i < count; ++i) {
+        widths.push_back(static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, i, 0)));
+        total += widths.back();
+    }
+    if (total <= room || room <= 0)
+        return;
+    // Each keeps its share; the last takes what rounding left over.
+    int given = 0;
+    for (int i = 0; i < count; ++i) {
+        const int width = i + 1 < count ? ::MulDiv(widths[i], room, total) : room - given;
+        given += width;
+        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(width, 0));
+    }
 }
 
 bool PrefsPage::isChecked(int controlId) const {
@@ -91,6 +117,18 @@ bool PrefsPage::isChecked(int controlId) const {
 
 void PrefsPage::setChecked(int controlId, bool value) {
     ::CheckDlgButton(hwnd, controlId, value ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void PrefsPage::showDependentOption(DependentOption& option, bool available) {
+    if (option.available)
+        option.kept = isChecked(option.id);
+    option.available = available;
+    setChecked(option.id, available && option.kept);
+    ::EnableWindow(::GetDlgItem(hwnd, option.id), available);
+}
+
+bool PrefsPage::valueOf(const DependentOption& option) const {
+    return option.available ? isChecked(option.id) : option.kept;
 }
 
 int PrefsPage::px(int n) const {
@@ -154,7 +192,11 @@ BOOL PrefsSheet::onInit() {
     }
     layout();
     selectPage(General);
-    return TRUE;
+    // The focus in the tree, where the chosen page shows highlighted and the arrow keys choose another.
+    // Left to the dialog manager it goes to the page's first control, and the tree then marks its choice
+    // in a grey that hardly differs from its background.
+    ::SetFocus(tree);
+    return FALSE;
 }
 
 RECT PrefsSheet::pageRect() const {

@@ -43,7 +43,8 @@ protected:
     virtual void onInitPage() = 0;
     // Shows text (lines split at "\n") when the mouse rests on the control.
     void addToolTip(int controlId, const char* text);
-    // A full-row report list with these columns (titles and widths at 96 DPI).
+    // A full-row report list with these columns (titles and widths at 96 DPI), narrowed in proportion
+    // where together they are wider than the list.
     struct ListColumn {
         const char* title;
         int width;
@@ -51,11 +52,24 @@ protected:
     void setUpReportList(HWND list, std::initializer_list<ListColumn> columns) const;
     bool isChecked(int controlId) const;
     void setChecked(int controlId, bool value);
+    // A check box that means something only while another option leaves room for it. Unavailable, it
+    // shows unchecked and greyed, and keeps its own value for when it is available again.
+    struct DependentOption {
+        int id;
+        bool kept = false;
+        bool available = true;
+    };
+    // Call once the box shows its own value, and again whenever the other option changes.
+    void showDependentOption(DependentOption& option, bool available);
+    // What OK sets: the box while it is available, else the value it keeps.
+    bool valueOf(const DependentOption& option) const;
     int px(int n) const;
 
     CVerbinoxDlg* window;
 
 private:
+    static void fitColumns(HWND list, int count);
+
     const char* title;
     HWND toolTip = nullptr;
 };

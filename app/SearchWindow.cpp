@@ -827,9 +827,28 @@ void CVerbinoxDlg::openWebPage(const char* path) {
 
 namespace {
 
+// The middle of the work area of the monitor its owner is on. The template alone would put the box
+// beside its owner, and SPI_GETWORKAREA knows the primary monitor only.
+void centreOnOwnersMonitor(HWND dialog) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromWindow(::GetWindow(dialog, GW_OWNER), MONITOR_DEFAULTTONEAREST),
+                           &monitor))
+        return;
+    RECT box{};
+    ::GetWindowRect(dialog, &box);
+    const RECT& work = monitor.rcWork;
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    // Larger than the work area (a large font), it keeps its caption and its left edge on the screen.
+    const int x = (std::max)(work.left, work.left + (work.right - work.left - width) / 2);
+    const int y = (std::max)(work.top, work.top + (work.bottom - work.top - height) / 2);
+    ::SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
+        centreOnOwnersMonitor(dialog);
         CFileVersionInfo version;
         std::string product = "Verbinox", number;
         if (version.Create(::GetModuleHandleW(nullptr))) {

@@ -349,8 +349,8 @@ void CUpdateChecker::stop() {
 
 namespace {
 
-void showMessageBox(HWND owner, const char* text) {
-    vx::messageBox(owner, text, "Verbinox", MB_OK);
+void showMessageBox(HWND owner, const char* text, UINT type) {
+    vx::messageBox(owner, text, "Verbinox", type);
 }
 UpdateCheckDlg::MessageHook messageHook = &showMessageBox;
 
@@ -436,7 +436,8 @@ void UpdateCheckDlg::onInitDialog() {
     ::CheckDlgButton(hwnd, IDC_UPDATE_ATSTARTUP, checkAtStartup ? BST_CHECKED : BST_UNCHECKED);
     if (!found || latest.empty()) {
         if (!silent)
-            messageHook(::GetWindow(hwnd, GW_OWNER), "Could not get latest version info");
+            messageHook(::GetWindow(hwnd, GW_OWNER), "Could not get latest version info",
+                        MB_OK | MB_ICONERROR);
         close(1);
         return;
     }

@@ -111,8 +111,8 @@ public:
     bool getCheckAtStartup() const { return checkAtStartup; }
     bool isDownloadArmed() const { return openHomePage; }
 
-    // The "Could not get latest version info" box; tests replace it.
-    using MessageHook = void (*)(HWND owner, const char* text);
+    // The "Could not get latest version info" box (type: MB_OK and its icon); tests replace it.
+    using MessageHook = void (*)(HWND owner, const char* text, UINT type);
     static MessageHook setMessageHook(MessageHook hook);
 
 private:

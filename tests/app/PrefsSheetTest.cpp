@@ -24,6 +24,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -59,6 +60,13 @@ bool chooseGothic(HWND, LOGFONTA& font, COLORREF&) {
     std::strcpy(font.lfFaceName, vx::narrowed(kGothic).c_str());
     return true;
 }
+
+class PlainAction : public VAction {
+public:
+    explicit PlainAction(const std::string& name)
+        : VAction(name, name, "Does nothing at all, at length", nullptr) {}
+    bool execute(const std::string&) override { return true; }
+};
 
 class ScopedAppData {
 public:
@@ -168,6 +176,22 @@ protected:
         ::SendMessageW(page->getHwnd(), WM_COMMAND, MAKEWPARAM(IDC_PREFS_ASSIGN, BN_CLICKED),
                        reinterpret_cast<LPARAM>(control(page, IDC_PREFS_ASSIGN)));
     }
+    // A key pressed in control as the sheet's modal loop hands it on: to the dialog manager first, and
+    // the character the key makes after it. False when the sheet closed.
+    static bool pressKey(PrefsSheet* sheet, HWND control, UINT key) {
+        HWND window = sheet->getHwnd();
+        ::SetFocus(control);
+        MSG msg{control, WM_KEYDOWN, key, 1, 0, {}};
+        if (!::IsDialogMessageW(window, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        while (::PeekMessageW(&msg, nullptr, WM_CHAR, WM_CHAR, PM_REMOVE)) {
+            if (!::IsWindow(window) || !::IsDialogMessageW(window, &msg))
+                ::DispatchMessageW(&msg);
+        }
+        return ::IsWindow(window) != FALSE;
+    }
     std::string quickLaunchShortcut() const {
         return folder.sub("AppData\\Microsoft\\Internet Explorer\\Quick Launch\\Verbinox.lnk");
     }
@@ -214,11 +238,12 @@ protected:
 
 // The timer callback of the modal test: what it saw while the sheet's own loop ran.
 CVerbinoxDlg* modalWindow = nullptr;
-bool sheetWasOpen = false, windowShownByHotKey = false;
+bool sheetWasOpen = false, windowShownByHotKey = false, treeHadFocus = false;
 void CALLBACK whileModal(HWND, UINT, UINT_PTR timer, DWORD) {
     ::KillTimer(nullptr, timer);
     PrefsSheet* sheet = modalWindow->getOpenPreferences();
     sheetWasOpen = sheet != nullptr;
+    treeHadFocus = sheet && ::GetFocus() == ::GetDlgItem(sheet->getHwnd(), IDC_PREFS_TREE);
     ::SendMessageW(modalWindow->getHwnd(), WM_HOTKEY, 1, 0);
     windowShownByHotKey = ::IsWindowVisible(modalWindow->getHwnd()) != FALSE;
     if (sheet)
@@ -561,10 +586,95 @@ TEST_F(PrefsSheetTest, TheHotKeyBoxTakesAKeyPressButNeverAModifierAlone) {
     ::SendMessageW(control(general, IDC_PREFS_HOTKEY), WM_CHAR, 'q', 1);
     ::SendMessageW(control(general, IDC_PREFS_HOTKEY), WM_KEYUP, VK_F5, 1);
     EXPECT_EQ(text(general, IDC_PREFS_HOTKEY), "F5") << "characters and key-ups change nothing";
-    EXPECT_EQ(::SendMessageW(control(general, IDC_PREFS_HOTKEY), WM_GETDLGCODE, VK_TAB, 0), DLGC_WANTALLKEYS);
+    EXPECT_TRUE(pressKey(sheet, control(general, IDC_PREFS_HOTKEY), VK_F6))
+        << "through the dialog manager too";
+    EXPECT_EQ(text(general, IDC_PREFS_HOTKEY), "F6");
     ASSERT_TRUE(pressOk(sheet));
+    EXPECT_EQ(dialog->getSettings().hotKey, static_cast<UINT>(VK_F6));
+    EXPECT_TRUE(dialog->isHotKeyRegistered());
+}
+
+TEST_F(PrefsSheetTest, TabAndShiftTabMoveTheFocusOutOfTheHotKeyBox) {
+    open();
+    PrefsSheet* sheet = openSheet();
+    PrefsPageGeneral* general = sheet->getGeneralPage();
+    HWND box = control(general, IDC_PREFS_HOTKEY);
+    ASSERT_TRUE(pressKey(sheet, box, VK_TAB));
+    EXPECT_EQ(::GetFocus(), control(general, IDC_PREFS_HOTKEYCTRL));
+    BYTE keys[256] = {}, shifted[256] = {};
+    ASSERT_TRUE(::GetKeyboardState(keys));
+    std::memcpy(shifted, keys, sizeof(keys));
+    shifted[VK_SHIFT] = 0x80;
+    ASSERT_TRUE(::SetKeyboardState(shifted));
+    const bool open = pressKey(sheet, box, VK_TAB);
+    ::SetKeyboardState(keys);
+    ASSERT_TRUE(open);
+    EXPECT_EQ(::GetFocus(), control(general, IDC_PREFS_NEWWINDOW));
+    EXPECT_EQ(text(general, IDC_PREFS_HOTKEY), "F14");
+    EXPECT_EQ(general->getHotKey(), kStartKey) << "Tab is no hot-key";
+}
+
+TEST_F(PrefsSheetTest, EscapeInTheHotKeyBoxCancelsTheSheetAndEnterConfirmsIt) {
+    open();
+    PrefsSheet* sheet = openSheet();
+    HWND box = control(sheet->getGeneralPage(), IDC_PREFS_HOTKEY);
+    ASSERT_TRUE(pressKey(sheet, box, VK_F5));
+    EXPECT_FALSE(pressKey(sheet, box, VK_ESCAPE));
+    EXPECT_EQ(dialog->getOpenPreferences(), nullptr);
+    EXPECT_EQ(dialog->getSettings().hotKey, kStartKey);
+
+    sheet = openSheet();
+    box = control(sheet->getGeneralPage(), IDC_PREFS_HOTKEY);
+    ASSERT_TRUE(pressKey(sheet, box, VK_F5));
+    EXPECT_FALSE(pressKey(sheet, box, VK_RETURN));
+    EXPECT_EQ(dialog->getOpenPreferences(), nullptr);
     EXPECT_EQ(dialog->getSettings().hotKey, static_cast<UINT>(VK_F5));
     EXPECT_TRUE(dialog->isHotKeyRegistered());
+}
+
+TEST_F(PrefsSheetTest, EnterInTheShortcutBoxAssignsItAndTheSheetStaysOpen) {
+    open();
+    PrefsSheet* sheet = openSheet();
+    sheet->selectPage(PrefsSheet::Shortcuts);
+    PrefsPageShortcuts* page = sheet->getShortcutsPage();
+    page->selectRow(page->findRow("Copy"));
+    setText(page, IDC_PREFS_SHORTCUT, "cp");
+    ASSERT_TRUE(pressKey(sheet, control(page, IDC_PREFS_SHORTCUT), VK_RETURN));
+    EXPECT_EQ(page->getRowShortcut(page->findRow("Copy")), "cp");
+    EXPECT_EQ(text(page, IDC_PREFS_SHORTCUT), "cp");
+    EXPECT_EQ(core()->getAction("cp", true), nullptr) << "applied only by OK";
+    ASSERT_TRUE(pressOk(sheet));
+    EXPECT_EQ(core()->getAction("cp", true), core()->getAction("copy", false));
+}
+
+TEST_F(PrefsSheetTest, TheSheetOpensWithItsFirstPageSelectedInTheTree) {
+    open();
+    PrefsSheet* sheet = openSheet();
+    HWND tree = ::GetDlgItem(sheet->getHwnd(), IDC_PREFS_TREE);
+    EXPECT_EQ(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0),
+              ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    // Only where the tree has the focus does its choice show in the highlight colour.
+    EXPECT_EQ(::GetFocus(), tree);
+    EXPECT_TRUE(::IsWindowVisible(sheet->getGeneralPage()->getHwnd()));
+}
+
+TEST_F(PrefsSheetTest, TheShortcutsListFitsItsColumnsWithoutAHorizontalScrollBar) {
+    open();
+    // Enough rows for a vertical scroll bar, which takes its width from the columns' room.
+    for (int i = 0; i < 30; ++i)
+        ASSERT_TRUE(core()->registerAction(new PlainAction("Plain " + std::to_string(i))));
+    PrefsSheet* sheet = openSheet();
+    sheet->selectPage(PrefsSheet::Shortcuts);
+    HWND list = control(sheet->getShortcutsPage(), IDC_PREFS_SHORTCUTLIST);
+    RECT client{};
+    ::GetClientRect(list, &client);
+    int total = 0;
+    for (int column = 0; column < 3; ++column)
+        total += static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+    EXPECT_LE(total, client.right);
+    EXPECT_GT(total, client.right * 3 / 4) << "the columns still use the room there is";
+    EXPECT_EQ(::GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL, 0);
+    EXPECT_NE(::GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL, 0) << "the case the fit must allow for";
 }
 
 TEST_F(PrefsSheetTest, AHotKeyWithoutAModifierIsRefusedAndTheSheetStaysOpen) {
@@ -618,6 +728,42 @@ TEST_F(PrefsSheetTest, AnOptionThatOverridesAnotherDisablesIt) {
     EXPECT_FALSE(::IsWindowEnabled(control(searching, IDC_PREFS_DOMAINONLY)));
     setCheck(searching, IDC_PREFS_TITLESONLY, false);
     EXPECT_TRUE(::IsWindowEnabled(control(searching, IDC_PREFS_DOMAINONLY)));
+}
+
+TEST_F(PrefsSheetTest, AnOptionItsParentSwitchesOffShowsUncheckedAndGreyedAndKeepsItsValue) {
+    open();
+    core()->setOpenUrlsInPluginsBrowser(true);
+    core()->setOpenUrlsInNewWindow(true);
+    core()->setSearchUrlDescriptionsOnly(true);
+    core()->setSearchUrlDomainOnly(true);
+    PrefsSheet* sheet = openSheet();
+    sheet->selectPage(PrefsSheet::Searching);
+    const struct {
+        PrefsPage* page;
+        int parent, option;
+    } pairs[] = {{sheet->getGeneralPage(), IDC_PREFS_PLUGINSBROWSER, IDC_PREFS_NEWWINDOW},
+                 {sheet->getSearchingPage(), IDC_PREFS_TITLESONLY, IDC_PREFS_DOMAINONLY}};
+    for (const auto& pair : pairs) {
+        HWND page = pair.page->getHwnd();
+        EXPECT_EQ(::IsDlgButtonChecked(page, pair.option), BST_UNCHECKED) << pair.option;
+        EXPECT_FALSE(::IsWindowEnabled(control(pair.page, pair.option))) << pair.option;
+        setCheck(pair.page, pair.parent, false);
+        EXPECT_EQ(::IsDlgButtonChecked(page, pair.option), BST_CHECKED) << "its own value is back";
+        EXPECT_TRUE(::IsWindowEnabled(control(pair.page, pair.option))) << pair.option;
+        setCheck(pair.page, pair.parent, true);
+        EXPECT_EQ(::IsDlgButtonChecked(page, pair.option), BST_UNCHECKED) << pair.option;
+    }
+    ASSERT_TRUE(pressOk(sheet));
+    EXPECT_TRUE(core()->getOpenUrlsInNewWindow()) << "kept while it did not apply";
+    EXPECT_TRUE(core()->getSearchUrlDomainOnly()) << "kept while it did not apply";
+
+    // What the user set while it applied is what it keeps.
+    PrefsPage* general = (sheet = openSheet())->getGeneralPage();
+    setCheck(general, IDC_PREFS_PLUGINSBROWSER, false);
+    setCheck(general, IDC_PREFS_NEWWINDOW, false);
+    setCheck(general, IDC_PREFS_PLUGINSBROWSER, true);
+    ASSERT_TRUE(pressOk(sheet));
+    EXPECT_FALSE(core()->getOpenUrlsInNewWindow());
 }
 
 TEST_F(PrefsSheetTest, APluginDialogThatRecreatesItsActionsLeavesTheShortcutsPageOnLiveActions) {
@@ -680,6 +826,7 @@ TEST_F(PrefsSheetTest, TheMenuOpensTheSheetModallyAndTheHotKeyThenOnlyBringsItFo
         ::SetTimer(nullptr, 0, 100, &whileModal);
         ::SendMessageW(dialog->getHwnd(), WM_COMMAND, MAKEWPARAM(ID_TRAY_PREFERENCES, 0), 0);
         EXPECT_TRUE(sheetWasOpen);
+        EXPECT_TRUE(treeHadFocus) << "the modal loop keeps the focus where the sheet put it";
         EXPECT_FALSE(windowShownByHotKey);
         EXPECT_EQ(dialog->getOpenPreferences(), nullptr);
         ::SendMessageW(dialog->getHwnd(), WM_HOTKEY, 1, 0);

@@ -119,8 +119,10 @@ private:
 };
 
 std::vector<std::string> boxes;
-void captureBox(HWND, const char* text) {
+std::vector<UINT> boxTypes;
+void captureBox(HWND, const char* text, UINT type) {
     boxes.push_back(text);
+    boxTypes.push_back(type);
 }
 
 std::string textOf(HWND dialog, int id) {
@@ -137,6 +139,7 @@ struct Outcome {
     bool noEnabled = false;
     bool armed = false;
     std::vector<std::string> boxes;
+    std::vector<UINT> boxTypes;
 };
 
 class UpdateCheckTest : public ::testing::Test {
@@ -152,6 +155,7 @@ protected:
         const bool found =
             update::fetchVersionLine(makerUrl, update::userAgent(kOwn), timeoutMs, nullptr, line);
         boxes.clear();
+        boxTypes.clear();
         dialog.reset(new UpdateCheckDlg(silent, true));
         dialog->setOwnVersion(kOwn);
         dialog->setLatest(found, line);
@@ -160,6 +164,7 @@ protected:
         outcome.shown = dialog->create(nullptr);
         outcome.result = dialog->getResult();
         outcome.boxes = boxes;
+        outcome.boxTypes = boxTypes;
         outcome.armed = dialog->isDownloadArmed();
         if (outcome.shown) {
             HWND window = dialog->getHwnd();
@@ -177,6 +182,7 @@ protected:
         EXPECT_FALSE(told.shown);
         EXPECT_EQ(told.result, 1);
         EXPECT_EQ(told.boxes, std::vector<std::string>{"Could not get latest version info"});
+        EXPECT_EQ(told.boxTypes, std::vector<UINT>{MB_OK | MB_ICONERROR}) << "the check failed: an error";
         Outcome quiet = check(makerUrl, true, timeoutMs);
         EXPECT_FALSE(quiet.shown);
         EXPECT_EQ(quiet.result, 1);
