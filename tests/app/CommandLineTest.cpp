@@ -43,6 +43,10 @@ public:
         listKeys.push_back(key);
         return listTakes;
     }
+    bool onListWheel(int delta) override {
+        wheels.push_back(delta);
+        return listTakes;
+    }
     void loadListPrefs(const VPreferencesNode* commandLine) override { listLoadedFrom = commandLine; }
     void saveListPrefs(VPreferencesNode* commandLine) const override {
         commandLine->addChild(VPreferencesNode::createInstance("List"));
@@ -70,6 +74,7 @@ public:
     std::vector<UINT> messages;
     std::vector<bool> resets;
     std::vector<UINT> listKeys;
+    std::vector<int> wheels;
     const VPreferencesNode* listLoadedFrom = nullptr;
 
 private:
