@@ -127,7 +127,7 @@ bool VCommandLine::handleKey(UINT key) {
             return false;
         return !settling && list && list->onListKey(key);
     case 'A':
-        // The single-line edit control of older Windows (and Wine's) selects nothing on Control+A.
+        // Not every version of the edit control selects all on Control+A: done here, it does everywhere.
         if (!isDown(VK_CONTROL) || isDown(VK_SHIFT) || isDown(VK_MENU))
             return false;
         ::SendMessageW(edit, EM_SETSEL, 0, -1);

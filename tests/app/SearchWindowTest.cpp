@@ -407,7 +407,8 @@ TEST_F(SearchWindowTest, AThousandRapidTextChangesShowOnlyResultsOfTheCurrentTex
 TEST_F(SearchWindowTest, EveryWindowCommandLineAndListKeySurvivesARestart) {
     const std::string written =
         "<Verbinox><Verbinox><Window AutoHide=\"false\" AlwaysOnTop=\"false\" AlwaysShowList=\"true\" "
-        "HotKey=\"124\" HotKeyModifier=\"7\" CheckForUpdates=\"false\" PosX=\"40\" PosY=\"30\">"
+        "HotKey=\"124\" HotKeyModifier=\"7\" CheckForUpdates=\"false\" PosX=\"40\" PosY=\"30\" "
+        "HideOnDeactivate=\"false\">"
         "<CommandLine Delay=\"250\"><List ShowIcons=\"false\" TwoLines=\"false\" /></CommandLine>"
         "</Window></Verbinox></Verbinox>";
     ASSERT_TRUE(folder.writeFile("Verbinox.xml", written));
@@ -418,14 +419,16 @@ TEST_F(SearchWindowTest, EveryWindowCommandLineAndListKeySurvivesARestart) {
     VPreferencesNode* window = saved->getChild("Verbinox")->getChild("Window");
     ASSERT_NE(window, nullptr);
     std::string value;
-    for (const auto& expected : std::vector<std::pair<const char*, const char*>>{{"AutoHide", "false"},
-                                                                                 {"AlwaysOnTop", "false"},
-                                                                                 {"AlwaysShowList", "true"},
-                                                                                 {"HotKey", "124"},
-                                                                                 {"HotKeyModifier", "7"},
-                                                                                 {"CheckForUpdates", "false"},
-                                                                                 {"PosX", "40"},
-                                                                                 {"PosY", "30"}}) {
+    for (const auto& expected :
+         std::vector<std::pair<const char*, const char*>>{{"AutoHide", "false"},
+                                                          {"AlwaysOnTop", "false"},
+                                                          {"AlwaysShowList", "true"},
+                                                          {"HotKey", "124"},
+                                                          {"HotKeyModifier", "7"},
+                                                          {"CheckForUpdates", "false"},
+                                                          {"PosX", "40"},
+                                                          {"PosY", "30"},
+                                                          {"HideOnDeactivate", "false"}}) {
         EXPECT_TRUE(window->getParam(expected.first, value)) << expected.first;
         EXPECT_EQ(value, expected.second) << expected.first;
     }
