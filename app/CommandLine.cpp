@@ -5,6 +5,7 @@
 #include "util/SystemText.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 namespace {
 const UINT_PTR kTypingTimer = 1;
@@ -109,16 +110,46 @@ bool VCommandLine::handleKey(UINT key) {
         return true;
     case VK_PRIOR:
     case VK_NEXT:
-    case VK_END:
-    case VK_HOME:
-    case VK_LEFT:
     case VK_UP:
-    case VK_RIGHT:
     case VK_DOWN:
         return !settling && list && list->onListKey(key);
+    case VK_HOME:
+    case VK_END:
+        // Home and End move the caret (Shift: select to it), as in any edit box; with Control they go
+        // to the first and last row. Control+Shift keeps the box's selection to its start or end.
+        if (!isDown(VK_CONTROL) || isDown(VK_SHIFT))
+            return false;
+        return !settling && list && list->onListKey(key);
+    case VK_LEFT:
+    case VK_RIGHT:
+        // With Control or Shift they move by words or extend the selection in the box.
+        if (isDown(VK_CONTROL) || isDown(VK_SHIFT) || isDown(VK_MENU))
+            return false;
+        return !settling && list && list->onListKey(key);
+    case 'A':
+        // Not every version of the edit control selects all on Control+A: done here, it does everywhere.
+        if (!isDown(VK_CONTROL) || isDown(VK_SHIFT) || isDown(VK_MENU))
+            return false;
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        return true;
+    case VK_F10:
+        if (!isDown(VK_SHIFT))
+            return false;
+        return contextMenu();
+    case VK_APPS:
+        return contextMenu();
     default:
         return false;
     }
+}
+
+bool VCommandLine::isDown(int virtualKey) {
+    return ::GetKeyState(virtualKey) < 0;
+}
+
+bool VCommandLine::contextMenu() {
+    // The action pop-up of the selected row; with no row to act on, the box's own menu.
+    return !settling && list && list->onListKey(VK_APPS);
 }
 
 LRESULT CALLBACK VCommandLine::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -143,6 +174,18 @@ LRESULT CALLBACK VCommandLine::proc(HWND window, UINT message, WPARAM wParam, LP
             self->swallowChar = false;
             return 0;
         }
+        break;
+    case WM_CONTEXTMENU:
+        // (-1, -1) comes from the keyboard: the context-menu key's release, or Shift+F10 where the key
+        // down was not ours.
+        if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1 && self->contextMenu())
+            return 0;
+        break;
+    case WM_MOUSEWHEEL:
+        // The wheel reaches the focus window, this box, wherever the cursor is over the search window:
+        // the list is what scrolls.
+        if (self->list && self->list->onListWheel(GET_WHEEL_DELTA_WPARAM(wParam)))
+            return 0;
         break;
     case WM_TIMER:
         if (wParam == kTypingTimer) {

@@ -27,8 +27,12 @@ protected:
 // What the edit box asks of the results list.
 class VCommandLineList {
 public:
-    // True when the list took the key (it moves its selection, opens a pop-up, ...).
+    // True when the list took the key (it moves its selection, opens a pop-up, ...). VK_APPS stands for
+    // the context-menu key and Shift+F10 alike.
     virtual bool onListKey(UINT virtualKey) = 0;
+    // A turn of the mouse wheel (WHEEL_DELTA a notch, positive away from the user); true when the list
+    // scrolled for it.
+    virtual bool onListWheel(int delta) = 0;
     // The list's own node ("List") below the edit box's "CommandLine" node.
     virtual void loadListPrefs(const VPreferencesNode* commandLine) = 0;
     virtual void saveListPrefs(VPreferencesNode* commandLine) const = 0;
@@ -71,6 +75,9 @@ private:
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                  DWORD_PTR self);
     void notify(UINT message);
+    static bool isDown(int virtualKey);
+    // The keyboard's context menu: true when the list opened (or holds open) the selected row's pop-up.
+    bool contextMenu();
 
     HWND edit = nullptr;
     VCommandLineOwner* owner = nullptr;

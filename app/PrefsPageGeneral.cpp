@@ -93,6 +93,7 @@ void PrefsPageGeneral::onInitPage() {
     setChecked(IDC_PREFS_STARTWITHWINDOWS, startup::shortcutExists(startup::startupShortcutPath()));
     setChecked(IDC_PREFS_QUICKLAUNCH, startup::shortcutExists(startup::quickLaunchShortcutPath()));
     setChecked(IDC_PREFS_AUTOHIDE, settings.autoHide);
+    setChecked(IDC_PREFS_HIDEONDEACTIVATE, settings.hideOnDeactivate);
     setChecked(IDC_PREFS_ALWAYSSHOWLIST, settings.alwaysShowList);
     setChecked(IDC_PREFS_SHOWICONS, window->getList().getShowIcons());
     setChecked(IDC_PREFS_TWOLINES, window->getList().getTwoLines());
@@ -120,6 +121,8 @@ void PrefsPageGeneral::onInitPage() {
     addToolTip(IDC_PREFS_STARTWITHWINDOWS, "Start Verbinox when you log on to Windows");
     addToolTip(IDC_PREFS_AUTOHIDE,
                "Auto-hide search window on startup and after completing searches/actions");
+    addToolTip(IDC_PREFS_HIDEONDEACTIVATE,
+               "With autohide, also hide the search window when you switch to another program");
     addToolTip(IDC_PREFS_ALWAYSSHOWLIST, "Keep the results list always showing");
     addToolTip(IDC_PREFS_SHOWICONS,
                "Show icons in the results list.\nTurning this off may speed up display of the list");
@@ -271,6 +274,7 @@ void PrefsPageGeneral::apply() {
                           folder);
     startup::syncShortcut(startup::quickLaunchShortcutPath(), isChecked(IDC_PREFS_QUICKLAUNCH), target,
                           folder);
+    window->setHideOnDeactivate(isChecked(IDC_PREFS_HIDEONDEACTIVATE));
     window->setAutoHide(isChecked(IDC_PREFS_AUTOHIDE));
     window->setAlwaysShowList(isChecked(IDC_PREFS_ALWAYSSHOWLIST));
 

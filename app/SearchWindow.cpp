@@ -355,6 +355,7 @@ void CVerbinoxDlg::setActionIcon(HICON icon) {
 }
 
 void CVerbinoxDlg::showWindow() {
+    keepHidden = false;
     ::ShowWindow(hwnd, SW_SHOW);
     ::SetForegroundWindow(hwnd);
     ::SetFocus(commandLine.getHwnd());
@@ -372,7 +373,37 @@ void CVerbinoxDlg::hideWindow() {
         mode = Idle;
     }
     list.suspend();
+    keepHidden = true;
     ::ShowWindow(hwnd, SW_HIDE);
+}
+
+bool CVerbinoxDlg::isOwnThread(DWORD thread) {
+    // A thread of this process has windows of this process; one of another program's has none.
+    struct Search {
+        bool own = false;
+        static BOOL CALLBACK visit(HWND window, LPARAM data) {
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(window, &process);
+            reinterpret_cast<Search*>(data)->own = process == ::GetCurrentProcessId();
+            return FALSE;
+        }
+    } search;
+    if (thread == ::GetCurrentThreadId())
+        return true;
+    if (thread)
+        ::EnumThreadWindows(thread, &Search::visit, reinterpret_cast<LPARAM>(&search));
+    return search.own;
+}
+
+void CVerbinoxDlg::onOtherThreadActivated(DWORD thread) {
+    // The pop-ups, the list and the dialogs this window owns run on this thread and never bring this
+    // message; another program does (thread 0 when Wine does not say which).
+    if (shutDown || executing || !settings.autoHide || !settings.hideOnDeactivate || !::IsWindowVisible(hwnd))
+        return;
+    // A dialog of ours that is left for another program keeps its owner.
+    if (modalPopup() || isOwnThread(thread))
+        return;
+    hideWindow();
 }
 
 HWND CVerbinoxDlg::modalPopup() const {
@@ -1078,6 +1109,25 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         drawArrow(item->hDC, item->rcItem, ::GetSysColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_BTNTEXT), true);
         return TRUE;
     }
+    case WM_ACTIVATEAPP:
+        if (!wParam)
+            onOtherThreadActivated(static_cast<DWORD>(lParam));
+        handled = false;
+        return 0;
+    case WM_WINDOWPOSCHANGING: {
+        // The dialog manager shows a modal dialog on its loop's first WM_TIMER (Wine) or first idle
+        // moment (Windows), after the start-up timer may have hidden it: once hidden, only showWindow
+        // shows it again.
+        auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+        if (keepHidden && (position->flags & SWP_SHOWWINDOW))
+            position->flags = (position->flags & ~SWP_SHOWWINDOW) | SWP_NOACTIVATE;
+        handled = false;
+        return 0;
+    }
+    case WM_MOUSEWHEEL:
+        // Where the focus is on the menu button: the list scrolls all the same.
+        list.wheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
     case WM_NCHITTEST:
         return hitTest(lParam);
     case WM_GETMINMAXINFO: {

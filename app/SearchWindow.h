@@ -59,6 +59,7 @@ public:
     void setAutoHide(bool value);
     void setAlwaysShowList(bool value);
     void setCheckForUpdates(bool value) { settings.checkForUpdates = value; }
+    void setHideOnDeactivate(bool value) { settings.hideOnDeactivate = value; }
     // Registers the combination in place of the current one. When it cannot be had, the current one is
     // registered again and kept: false.
     bool changeHotKey(UINT key, UINT modifiers);
@@ -87,6 +88,7 @@ public:
     // The list browses a folder by putting its path into the edit box as if typed.
     void setEditText(const std::string& text) override;
     bool onListKey(UINT virtualKey) override;
+    bool onListWheel(int delta) override { return list.wheel(delta); }
 
 protected:
     // The window is not minimised into the tray but hidden: a double-click on the icon shows it.
@@ -142,6 +144,9 @@ private:
     void awaitFirstResult();
     void stopAwaiting();
     void onAwaitTimer();
+    // Another thread's window took the activation: with auto-hide, another program's hides the window.
+    void onOtherThreadActivated(DWORD thread);
+    static bool isOwnThread(DWORD thread);
     // The dialog that is modal to this window (the preferences sheet, a box, the About box), or null.
     HWND modalPopup() const;
     void onElementChosen(VElement* element);
@@ -209,6 +214,8 @@ private:
     bool matchActionsAfterBlank = false;
     bool hotKeyRegistered = false;
     bool shutDown = false;
+    // Hidden by the program: nothing but showWindow may show it again.
+    bool keepHidden = false;
     HICON programIcon = nullptr;
     HICON smallProgramIcon = nullptr;
     int editHeight = 0;

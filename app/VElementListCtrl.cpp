@@ -352,6 +352,7 @@ void VElementListCtrl::clear() {
         oldTwins.swap(twins);
         addresses.clear();
         more = 0;
+        wheelRest = 0;
         selected = NoRow;
         chosen = false;
         topIndex = 0;
@@ -717,9 +718,45 @@ bool VElementListCtrl::key(UINT key) {
             return false;
         actionList.close();
         return true;
+    case VK_APPS: {
+        VResult* result = isVisible() ? selectedResult() : nullptr;
+        if (!result)
+            return false;
+        // The key's release brings a WM_CONTEXTMENU too: the pop-up already open stays as it is.
+        if (!actionList.isVisible() || actionList.getResult() != result)
+            openActionList();
+        return true;
+    }
     default:
         return false;
     }
+}
+
+bool VElementListCtrl::wheel(int delta) {
+    int count = 0;
+    {
+        ReadLock hold(lock);
+        count = rowCount();
+    }
+    if (!isVisible() || count == 0)
+        return false;
+    UINT lines = 3;
+    if (!::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+        lines = 3;
+    const int page = std::max(visibleRows, 1);
+    const int perNotch = lines == WHEEL_PAGESCROLL ? page : std::min(static_cast<int>(lines), page);
+    if (perNotch <= 0)
+        return true;
+    // A turn the other way starts afresh.
+    if ((wheelRest < 0 && delta > 0) || (wheelRest > 0 && delta < 0))
+        wheelRest = 0;
+    wheelRest += delta;
+    const int rows = wheelRest * perNotch / WHEEL_DELTA;
+    if (rows == 0)
+        return true;
+    wheelRest -= rows * WHEEL_DELTA / perNotch;
+    scrollTo(getTopIndex() - rows);
+    return true;
 }
 
 bool VElementListCtrl::enter() {
@@ -810,6 +847,10 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             userSize = SIZE{r.right - r.left, r.bottom - r.top};
             arrangeRows();
         }
+        return 0;
+    case WM_MOUSEWHEEL:
+        // Sent here instead of to the focus window where Windows scrolls the window under the cursor.
+        wheel(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
     case WM_LBUTTONDOWN:
         barClick = barMouseDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});

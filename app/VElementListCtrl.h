@@ -70,7 +70,11 @@ public:
     void standBy();
 
     // A key the edit box hands on; true when the list (or a pop-up) took it. An empty list takes none.
+    // VK_APPS (the context-menu key) opens the action pop-up of the selected result at its row.
     bool key(UINT key);
+    // Scrolls the rows for a turn of the mouse wheel (WHEEL_DELTA a notch, positive scrolls up) by the
+    // user's lines per notch, leaving the selection where it is; false when the list is not on show.
+    bool wheel(int delta);
     // Selects a row for the program; the user's own choice is made with keys and the mouse.
     void select(int index);
     // True when the user picked the selected row, or picked none, since the list was last cleared:
@@ -183,6 +187,8 @@ private:
     bool draggingThumb = false;
     int dragFromY = 0;
     int dragFromTop = 0;
+    // What a fine-grained wheel turned that did not make a whole row yet.
+    int wheelRest = 0;
     int rowHeight = 0;
     mutable VReaderWriterLock lock;
     bool userSizing = false;

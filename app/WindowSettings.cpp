@@ -10,6 +10,7 @@ void VWindowSettings::load(const VPreferencesNode* window) {
     hasStartWithWindows = window->getParam("StartWithWindows", startWithWindows);
     hasQuickLaunchIcon = window->getParam("QuickLaunchIcon", quickLaunchIcon);
     window->getParam("AutoHide", autoHide);
+    window->getParam("HideOnDeactivate", hideOnDeactivate);
     window->getParam("AlwaysOnTop", alwaysOnTop);
     window->getParam("AlwaysShowList", alwaysShowList);
     int value = 0;
@@ -39,6 +40,7 @@ void VWindowSettings::save(VPreferencesNode* window, bool startupShortcut, bool 
     window->setParam("CheckForUpdates", checkForUpdates);
     window->setParam("PosX", static_cast<int>(windowPosition.x));
     window->setParam("PosY", static_cast<int>(windowPosition.y));
+    window->setParam("HideOnDeactivate", hideOnDeactivate);
 }
 
 POINT placeWindow(bool hasPosition, POINT saved, SIZE size) {

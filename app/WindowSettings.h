@@ -6,6 +6,8 @@ class VPreferencesNode;
 
 struct VWindowSettings {
     bool autoHide = true;
+    // With auto-hide: also hide when another program takes the activation ("HideOnDeactivate").
+    bool hideOnDeactivate = true;
     bool alwaysOnTop = true; // kept and written back; the window is top-most regardless
     bool alwaysShowList = false;
     UINT hotKey = VK_SPACE;

@@ -43,6 +43,10 @@ public:
         listKeys.push_back(key);
         return listTakes;
     }
+    bool onListWheel(int delta) override {
+        wheels.push_back(delta);
+        return listTakes;
+    }
     void loadListPrefs(const VPreferencesNode* commandLine) override { listLoadedFrom = commandLine; }
     void saveListPrefs(VPreferencesNode* commandLine) const override {
         commandLine->addChild(VPreferencesNode::createInstance("List"));
@@ -70,6 +74,7 @@ public:
     std::vector<UINT> messages;
     std::vector<bool> resets;
     std::vector<UINT> listKeys;
+    std::vector<int> wheels;
     const VPreferencesNode* listLoadedFrom = nullptr;
 
 private:
@@ -176,6 +181,39 @@ TEST(CommandLine, CommandKeysGoToTheListFirstAndNavigationOnlyToIt) {
     host.press(VK_DOWN);
     EXPECT_EQ(host.messages.size(), 3u) << "the list took Enter";
     EXPECT_EQ(host.listKeys, (std::vector<UINT>{VK_RETURN, VK_ESCAPE, VK_TAB, VK_RETURN, VK_DOWN}));
+}
+
+TEST(CommandLine, WordAndSelectionKeysStayInTheBoxAndHomeEndReachTheListOnlyWithControl) {
+    Host host;
+    host.listTakes = true;
+    host.line.setTextProgrammatically("one two");
+    ::SendMessageA(host.line.getHwnd(), EM_SETSEL, 7, 7);
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    const auto hold = [&](int key, bool down) {
+        keys[key] = down ? 0x80 : 0;
+        ::SetKeyboardState(keys);
+    };
+    hold(VK_CONTROL, true);
+    host.press(VK_LEFT);
+    hold(VK_CONTROL, false);
+    DWORD start = 0, end = 0;
+    ::SendMessageA(host.line.getHwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                   reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 4u) << "Control+Left went a word back";
+    hold(VK_SHIFT, true);
+    host.press(VK_RIGHT);
+    host.press(VK_HOME);
+    hold(VK_SHIFT, false);
+    host.press(VK_END);
+    EXPECT_TRUE(host.listKeys.empty());
+
+    host.press(VK_LEFT);
+    hold(VK_CONTROL, true);
+    host.press(VK_HOME);
+    host.press(VK_END);
+    hold(VK_CONTROL, false);
+    EXPECT_EQ(host.listKeys, (std::vector<UINT>{VK_LEFT, VK_HOME, VK_END}));
 }
 
 TEST(CommandLine, WhileTheTextSettlesEnterAndTabGoToTheWindowAndNoRowCanBePicked) {

@@ -106,7 +106,8 @@ protected:
         ASSERT_TRUE(folder.writeFile("Verbinox.xml", "<Verbinox><Verbinox><Window HotKey=\"" +
                                                          std::to_string(kStartKey) + "\" HotKeyModifier=\"" +
                                                          std::to_string(kMods) +
-                                                         "\" /></Verbinox></Verbinox>"));
+                                                         "\" HideOnDeactivate=\"false\" />"
+                                                         "</Verbinox></Verbinox>"));
         for (const char* d : {"AppData", "AppData\\Microsoft", "AppData\\Microsoft\\Internet Explorer",
                               "AppData\\Microsoft\\Internet Explorer\\Quick Launch"})
             ASSERT_TRUE(folder.makeDir(d));
@@ -201,6 +202,7 @@ protected:
         ASSERT_NE(general, nullptr) << "the first page shows at once";
         setCheck(general, IDC_PREFS_QUICKLAUNCH, true);
         setCheck(general, IDC_PREFS_AUTOHIDE, false);
+        setCheck(general, IDC_PREFS_HIDEONDEACTIVATE, true);
         setCheck(general, IDC_PREFS_ALWAYSSHOWLIST, true);
         setCheck(general, IDC_PREFS_SHOWICONS, false);
         setCheck(general, IDC_PREFS_TWOLINES, false);
@@ -263,6 +265,7 @@ TEST_F(PrefsSheetTest, OkAppliesTheSettingsOfEveryPageThatWasShown) {
     EXPECT_TRUE(startup::shortcutExists(quickLaunchShortcut()));
     EXPECT_FALSE(settings.autoHide);
     EXPECT_TRUE(::IsWindowVisible(dialog->getHwnd())) << "turning auto-hide off shows the window";
+    EXPECT_TRUE(settings.hideOnDeactivate);
     EXPECT_TRUE(settings.alwaysShowList);
     EXPECT_FALSE(dialog->getList().getShowIcons());
     EXPECT_FALSE(dialog->getList().getTwoLines());
@@ -329,6 +332,7 @@ TEST_F(PrefsSheetTest, CancelLeavesEverySettingAsItWas) {
     const VWindowSettings& settings = dialog->getSettings();
     EXPECT_FALSE(startup::shortcutExists(quickLaunchShortcut()));
     EXPECT_TRUE(settings.autoHide);
+    EXPECT_FALSE(settings.hideOnDeactivate);
     EXPECT_FALSE(settings.alwaysShowList);
     EXPECT_TRUE(dialog->getList().getShowIcons());
     EXPECT_TRUE(settings.checkForUpdates);
@@ -353,6 +357,7 @@ TEST_F(PrefsSheetTest, SettingsChosenInTheSheetSurviveARestart) {
     open();
     const VWindowSettings& settings = dialog->getSettings();
     EXPECT_FALSE(settings.autoHide);
+    EXPECT_TRUE(settings.hideOnDeactivate);
     EXPECT_TRUE(settings.alwaysShowList);
     EXPECT_FALSE(settings.checkForUpdates);
     EXPECT_EQ(settings.hotKey, static_cast<UINT>(VK_F15));

@@ -89,11 +89,13 @@ TEST(Program, StartsFromItsPortableFolderOnceAndSavesItsSettingsAtExit) {
     ASSERT_NE(::GetFileAttributesA((folder + "sqlite3.dll").c_str()), INVALID_FILE_ATTRIBUTES);
     const std::string settings = folder + "Verbinox.xml";
     {
-        // A combination nobody else uses, so no "Couldn't register" box waits for a click.
+        // A combination nobody else uses, so no "Couldn't register" box waits for a click. The other
+        // test programs take the activation at any moment: the window must not hide for them.
         HANDLE file = ::CreateFileA(settings.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         const char text[] =
-            "<Verbinox><Verbinox><Window HotKey=\"123\" HotKeyModifier=\"7\" /></Verbinox></Verbinox>";
+            "<Verbinox><Verbinox><Window HotKey=\"123\" HotKeyModifier=\"7\" HideOnDeactivate=\"false\" />"
+            "</Verbinox></Verbinox>";
         DWORD written = 0;
         ::WriteFile(file, text, sizeof(text) - 1, &written, nullptr);
         ::CloseHandle(file);

@@ -119,10 +119,12 @@ protected:
         core->setChoiceFile(folder.sub("Choices.vxc"));
         // Hot-keys are shared by every process on the desktop, and tests run side by side: all but the
         // hot-key test ask for a combination nobody uses, and only mind its failure through the hook.
-        // No update check: it would ask the maker's real server.
+        // No update check: it would ask the maker's real server. The other test programs' windows take
+        // the activation at any moment: only the test of hiding on it hides then.
         ASSERT_TRUE(folder.writeFile("Verbinox.xml",
                                      "<Verbinox><Verbinox><Window HotKey=\"124\" HotKeyModifier=\"7\" "
-                                     "CheckForUpdates=\"false\" /></Verbinox></Verbinox>"));
+                                     "CheckForUpdates=\"false\" HideOnDeactivate=\"false\" />"
+                                     "</Verbinox></Verbinox>"));
     }
     void TearDown() override {
         if (dialog)
@@ -405,7 +407,8 @@ TEST_F(SearchWindowTest, AThousandRapidTextChangesShowOnlyResultsOfTheCurrentTex
 TEST_F(SearchWindowTest, EveryWindowCommandLineAndListKeySurvivesARestart) {
     const std::string written =
         "<Verbinox><Verbinox><Window AutoHide=\"false\" AlwaysOnTop=\"false\" AlwaysShowList=\"true\" "
-        "HotKey=\"124\" HotKeyModifier=\"7\" CheckForUpdates=\"false\" PosX=\"40\" PosY=\"30\">"
+        "HotKey=\"124\" HotKeyModifier=\"7\" CheckForUpdates=\"false\" PosX=\"40\" PosY=\"30\" "
+        "HideOnDeactivate=\"false\">"
         "<CommandLine Delay=\"250\"><List ShowIcons=\"false\" TwoLines=\"false\" /></CommandLine>"
         "</Window></Verbinox></Verbinox>";
     ASSERT_TRUE(folder.writeFile("Verbinox.xml", written));
@@ -416,14 +419,16 @@ TEST_F(SearchWindowTest, EveryWindowCommandLineAndListKeySurvivesARestart) {
     VPreferencesNode* window = saved->getChild("Verbinox")->getChild("Window");
     ASSERT_NE(window, nullptr);
     std::string value;
-    for (const auto& expected : std::vector<std::pair<const char*, const char*>>{{"AutoHide", "false"},
-                                                                                 {"AlwaysOnTop", "false"},
-                                                                                 {"AlwaysShowList", "true"},
-                                                                                 {"HotKey", "124"},
-                                                                                 {"HotKeyModifier", "7"},
-                                                                                 {"CheckForUpdates", "false"},
-                                                                                 {"PosX", "40"},
-                                                                                 {"PosY", "30"}}) {
+    for (const auto& expected :
+         std::vector<std::pair<const char*, const char*>>{{"AutoHide", "false"},
+                                                          {"AlwaysOnTop", "false"},
+                                                          {"AlwaysShowList", "true"},
+                                                          {"HotKey", "124"},
+                                                          {"HotKeyModifier", "7"},
+                                                          {"CheckForUpdates", "false"},
+                                                          {"PosX", "40"},
+                                                          {"PosY", "30"},
+                                                          {"HideOnDeactivate", "false"}}) {
         EXPECT_TRUE(window->getParam(expected.first, value)) << expected.first;
         EXPECT_EQ(value, expected.second) << expected.first;
     }
@@ -846,4 +851,212 @@ TEST_F(SearchWindowTest, ARunThatSucceedsIsRememberedForTheTypedTextAndAFailedOn
     press(VK_RETURN);
     EXPECT_EQ(core()->getChoiceMemory().size(), before) << "a failed run teaches nothing";
     EXPECT_TRUE(core()->getChoiceMemory().lookup("zzlearn-o", now).empty());
+}
+
+namespace {
+
+// Holds modifier keys down for the thread, as GetKeyState reads them, while it lives.
+class HeldKeys {
+public:
+    explicit HeldKeys(std::initializer_list<int> keys) {
+        ::GetKeyboardState(saved);
+        BYTE state[256];
+        std::copy(saved, saved + 256, state);
+        for (int key : keys)
+            state[key] = 0x80;
+        ::SetKeyboardState(state);
+    }
+    ~HeldKeys() { ::SetKeyboardState(saved); }
+    HeldKeys(const HeldKeys&) = delete;
+    HeldKeys& operator=(const HeldKeys&) = delete;
+
+private:
+    BYTE saved[256];
+};
+
+std::pair<DWORD, DWORD> selectionOf(HWND edit) {
+    DWORD start = 0, end = 0;
+    ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return {start, end};
+}
+
+std::vector<std::string> numberedNames(const char* stem, int count) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i)
+        names.push_back(stem + std::to_string(100 + i));
+    return names;
+}
+
+// Where a row of the list begins on the screen.
+LONG rowTopOnScreen(VElementListCtrl& list, int row) {
+    POINT origin{0, 0};
+    ::ClientToScreen(list.getHwnd(), &origin);
+    return origin.y + (row - list.getTopIndex()) * list.getRowHeight();
+}
+
+// The only modal loop that shows the window by itself is the dialog manager's: the program's own run.
+CVerbinoxDlg* modalDialog = nullptr;
+int visibleInTheLoop = -1;
+int visibleWhenRevealed = -1;
+void CALLBACK lookAndEnd(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    visibleInTheLoop = ::IsWindowVisible(modalDialog->getHwnd()) ? 1 : 0;
+    modalDialog->reveal();
+    visibleWhenRevealed = ::IsWindowVisible(modalDialog->getHwnd()) ? 1 : 0;
+    modalDialog->exit();
+}
+
+} // namespace
+
+TEST_F(SearchWindowTest, HomeAndEndActInTheBoxWhileTheListTakesUpDownPagesAndControlHomeEnd) {
+    open();
+    dialog->showWindow();
+    addSource(numberedNames("abc", 5));
+    type("abc");
+    settle();
+    VElementListCtrl& list = dialog->getList();
+    ASSERT_EQ(list.getCount(), 5);
+    ASSERT_TRUE(list.isVisible());
+    HWND edit = dialog->getCommandLine().getHwnd();
+    list.select(2);
+
+    press(VK_HOME);
+    EXPECT_EQ(selectionOf(edit), std::make_pair(DWORD{0}, DWORD{0}));
+    press(VK_END);
+    EXPECT_EQ(selectionOf(edit), std::make_pair(DWORD{3}, DWORD{3}));
+    {
+        HeldKeys shift({VK_SHIFT});
+        press(VK_HOME);
+    }
+    EXPECT_EQ(selectionOf(edit), std::make_pair(DWORD{0}, DWORD{3})) << "Shift+Home selects to the start";
+    EXPECT_EQ(dialog->getCommandLine().getText(), "abc") << "no key typed a character";
+    EXPECT_EQ(list.getSelectedIndex(), 2) << "none of these reached the list";
+
+    press(VK_DOWN);
+    EXPECT_EQ(list.getSelectedIndex(), 3);
+    press(VK_UP);
+    EXPECT_EQ(list.getSelectedIndex(), 2);
+    press(VK_NEXT);
+    EXPECT_EQ(list.getSelectedIndex(), 4);
+    press(VK_PRIOR);
+    EXPECT_EQ(list.getSelectedIndex(), 0);
+    {
+        HeldKeys control({VK_CONTROL});
+        press(VK_END);
+        EXPECT_EQ(list.getSelectedIndex(), 4) << "Control+End goes to the last row";
+        press(VK_HOME);
+        EXPECT_EQ(list.getSelectedIndex(), 0) << "Control+Home goes to the first row";
+    }
+}
+
+TEST_F(SearchWindowTest, TheWheelOverTheBoxOrTheWindowScrollsTheListAndLeavesTheSelection) {
+    open();
+    dialog->showWindow();
+    addSource(numberedNames("abc", 40));
+    type("abc");
+    settle();
+    VElementListCtrl& list = dialog->getList();
+    ASSERT_EQ(list.getCount(), 40);
+    ASSERT_EQ(list.getTopIndex(), 0);
+    const int selected = list.getSelectedIndex();
+    UINT lines = 3;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    const int perNotch = std::min(static_cast<int>(lines), list.getVisibleRows());
+
+    // Wheel messages go to the focus window, the box: turned towards the user, the rows move up.
+    ::SendMessageW(dialog->getCommandLine().getHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    EXPECT_EQ(list.getTopIndex(), perNotch);
+    ::SendMessageW(dialog->getHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    EXPECT_EQ(list.getTopIndex(), 2 * perNotch) << "over the window, with the focus elsewhere";
+    ::SendMessageW(dialog->getCommandLine().getHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA / 2), 0);
+    ::SendMessageW(dialog->getCommandLine().getHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA / 2), 0);
+    EXPECT_EQ(list.getTopIndex(), perNotch) << "two half notches make one";
+    EXPECT_EQ(list.getSelectedIndex(), selected);
+}
+
+TEST_F(SearchWindowTest, TheContextMenuKeyAndShiftF10OpenTheSelectedRowsActionsAtThatRow) {
+    open();
+    dialog->showWindow();
+    addSource(numberedNames("abc", 5));
+    type("abc");
+    settle();
+    VElementListCtrl& list = dialog->getList();
+    ASSERT_EQ(list.getCount(), 5);
+    list.select(3);
+    VActionListCtrl& actions = list.getActionList();
+
+    press(VK_APPS);
+    ASSERT_TRUE(actions.isVisible());
+    EXPECT_EQ(actions.getResult(), list.getSelectedElement());
+    RECT popup{};
+    ::GetWindowRect(actions.getHwnd(), &popup);
+    EXPECT_EQ(popup.top, rowTopOnScreen(list, 3)) << "beside the selected row";
+    // Its release brings the keyboard's WM_CONTEXTMENU: the pop-up stays, and no menu of the box opens.
+    ::SendMessageW(dialog->getCommandLine().getHwnd(), WM_CONTEXTMENU,
+                   reinterpret_cast<WPARAM>(dialog->getCommandLine().getHwnd()), MAKELPARAM(-1, -1));
+    EXPECT_TRUE(actions.isVisible());
+    press(VK_ESCAPE);
+    ASSERT_FALSE(actions.isVisible());
+
+    list.select(1);
+    {
+        HeldKeys shift({VK_SHIFT});
+        ::SendMessageW(dialog->getCommandLine().getHwnd(), WM_SYSKEYDOWN, VK_F10, 1);
+        pumpMessages(30);
+    }
+    ASSERT_TRUE(actions.isVisible());
+    ::GetWindowRect(actions.getHwnd(), &popup);
+    EXPECT_EQ(popup.top, rowTopOnScreen(list, 1));
+}
+
+TEST_F(SearchWindowTest, WithAutoHideAnotherProgramsActivationHidesTheWindowButItsOwnDialogsDoNot) {
+    open();
+    HWND window = dialog->getHwnd();
+    dialog->showWindow();
+    // Nothing is pumped while the option is on and the window could hide: the other test programs'
+    // windows take the activation at any moment.
+    dialog->setHideOnDeactivate(true);
+    ::SendMessageW(window, WM_ACTIVATEAPP, FALSE, static_cast<LPARAM>(::GetCurrentThreadId()));
+    EXPECT_TRUE(::IsWindowVisible(window)) << "a window of this program";
+
+    PrefsSheet* sheet = dialog->createPreferences();
+    ASSERT_NE(sheet, nullptr);
+    ::SetForegroundWindow(sheet->getHwnd());
+    pumpMessages(30);
+    // The user leaves the sheet for another program: the window under it stays.
+    ::SendMessageW(window, WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_TRUE(::IsWindowVisible(window)) << "the preferences sheet is open";
+
+    dialog->setHideOnDeactivate(false);
+    sheet->cancel();
+    pumpMessages(30);
+    ASSERT_EQ(dialog->getOpenPreferences(), nullptr);
+    ::SendMessageW(window, WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_TRUE(::IsWindowVisible(window)) << "the option is off";
+    dialog->setHideOnDeactivate(true);
+    dialog->setAutoHide(false);
+    ::SendMessageW(window, WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_TRUE(::IsWindowVisible(window)) << "auto-hide is off";
+
+    dialog->setAutoHide(true);
+    dialog->showWindow();
+    // What Wine and Windows send when a window of another program takes the activation.
+    ::SendMessageW(window, WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_FALSE(::IsWindowVisible(window));
+}
+
+TEST_F(SearchWindowTest, WithAutoHideTheProgramsOwnRunStartsHiddenUntilItIsShown) {
+    auto* run = new CVerbinoxDlg();
+    dialog.reset(run);
+    run->setPreferencesPath(folder.sub("Verbinox.xml"));
+    modalDialog = run;
+    visibleInTheLoop = visibleWhenRevealed = -1;
+    // Past the start-up timer and the dialog manager's first idle moment.
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, &lookAndEnd);
+    ASSERT_NE(timer, 0u);
+    run->run(nullptr);
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(visibleInTheLoop, 0) << "hidden, as the tray balloon says";
+    EXPECT_EQ(visibleWhenRevealed, 1) << "the hot-key still shows it";
+    dialog.reset();
 }

@@ -10,10 +10,12 @@ TEST(WindowSettings, EveryKeySurvivesTheFileAndAbsentKeysKeepTheirDefaults) {
     EXPECT_EQ(defaults.hotKey, static_cast<UINT>(VK_SPACE));
     EXPECT_EQ(defaults.hotKeyModifier, static_cast<UINT>(MOD_CONTROL));
     EXPECT_TRUE(defaults.autoHide);
+    EXPECT_TRUE(defaults.hideOnDeactivate);
     EXPECT_FALSE(defaults.hasPosition);
 
     VWindowSettings changed;
     changed.autoHide = false;
+    changed.hideOnDeactivate = false;
     changed.alwaysOnTop = false;
     changed.alwaysShowList = true;
     changed.hotKey = 'K';
@@ -33,6 +35,7 @@ TEST(WindowSettings, EveryKeySurvivesTheFileAndAbsentKeysKeepTheirDefaults) {
     read.load(loaded->getChild("Verbinox")->getChild("Window"));
     loaded->deleteThis();
     EXPECT_FALSE(read.autoHide);
+    EXPECT_FALSE(read.hideOnDeactivate);
     EXPECT_FALSE(read.alwaysOnTop) << "written back as read";
     EXPECT_TRUE(read.alwaysShowList);
     EXPECT_EQ(read.hotKey, static_cast<UINT>('K'));
