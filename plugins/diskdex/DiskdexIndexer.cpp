@@ -101,6 +101,14 @@ std::string grouped(std::size_t n) {
     return out;
 }
 
+// The folder a watch follows for these settings: the long form, ending in a backslash.
+std::wstring watchedRoot(const FolderSettings& settings) {
+    std::wstring root = longFolderForm(settings.root);
+    if (!root.empty() && root.back() != L'\\')
+        root += L'\\';
+    return root;
+}
+
 // The last component of a path, a folder's without its trailing backslash.
 std::string_view lastComponent(std::string_view path) {
     if (!path.empty() && path.back() == '\\')
@@ -442,9 +450,7 @@ void VDiskdexIndexer::rebuild(const std::function<bool()>& stop) {
     const std::string key = settings.key();
     // Watched before it is read: a change made while the walk runs, or before the next check, is told
     // by the watch, and one that leaves names and times alone (a shortcut saved again) is not lost.
-    std::wstring root = longFolderForm(settings.root);
-    if (!root.empty() && root.back() != L'\\')
-        root += L'\\';
+    const std::wstring root = watchedRoot(settings);
     if (!settings.root.empty() && (!watch.isWatching() || watch.folder() != root)) {
         lastWatchTry = ::GetTickCount();
         watch.start(root);
@@ -526,9 +532,7 @@ void VDiskdexIndexer::follow(const std::function<bool()>& stop) {
             return;
     }
     const DWORD now = ::GetTickCount();
-    std::wstring root = longFolderForm(settings.root);
-    if (!root.empty() && root.back() != L'\\')
-        root += L'\\';
+    const std::wstring root = watchedRoot(settings);
     if ((!watch.isWatching() || watch.folder() != root) && now - lastWatchTry >= kCheckIntervalMs) {
         lastWatchTry = now;
         watch.start(root);

@@ -158,7 +158,8 @@ public:
         out.names.append(from.name(entry));
         out.preparedStarts.push_back(static_cast<uint32_t>(out.prepared.size()));
         out.prepared.append(preparedName);
-        addTarget(from.target(entry));
+        if (!from.shortcuts.empty() && CShortcutTargets::isShortcut(from.name(entry)))
+            addTarget(from.target(entry));
     }
 
 private:
