@@ -25,8 +25,12 @@ public:
             return -1;
         CVisualStyleScope styles(thisModule(), controlClasses);
         modal = true;
-        const INT_PTR result = ::DialogBoxParamA(thisModule(), MAKEINTRESOURCEA(templateId), parent,
-                                                 &CModuleDialog::dialogProc, reinterpret_cast<LPARAM>(this));
+        const DLGTEMPLATE* memory = memoryTemplate();
+        const INT_PTR result =
+            memory ? ::DialogBoxIndirectParamA(thisModule(), memory, parent, &CModuleDialog::dialogProc,
+                                               reinterpret_cast<LPARAM>(this))
+                   : ::DialogBoxParamA(thisModule(), MAKEINTRESOURCEA(templateId), parent,
+                                       &CModuleDialog::dialogProc, reinterpret_cast<LPARAM>(this));
         modal = false;
         hwnd = nullptr;
         return result;
@@ -40,8 +44,12 @@ public:
             return nullptr;
         CVisualStyleScope styles(thisModule(), controlClasses);
         modal = false;
-        HWND window = ::CreateDialogParamA(thisModule(), MAKEINTRESOURCEA(templateId), parent,
-                                           &CModuleDialog::dialogProc, reinterpret_cast<LPARAM>(this));
+        const DLGTEMPLATE* memory = memoryTemplate();
+        HWND window =
+            memory ? ::CreateDialogIndirectParamA(thisModule(), memory, parent, &CModuleDialog::dialogProc,
+                                                  reinterpret_cast<LPARAM>(this))
+                   : ::CreateDialogParamA(thisModule(), MAKEINTRESOURCEA(templateId), parent,
+                                          &CModuleDialog::dialogProc, reinterpret_cast<LPARAM>(this));
         if (window && show)
             ::ShowWindow(window, SW_SHOW);
         return window;
@@ -53,6 +61,9 @@ protected:
     CModuleDialog(int templateId, DWORD controlClasses)
         : templateId(templateId), controlClasses(controlClasses) {}
 
+    // A template built in memory, used instead of the resource templateId names; null for the resource.
+    // Asked each time the dialog opens; it must live until the dialog's controls are created.
+    virtual const DLGTEMPLATE* memoryTemplate() { return nullptr; }
     // False when there is nothing to edit: the dialog does not open.
     virtual bool canOpen() const { return true; }
     // WM_INITDIALOG's work; its answer goes to the dialog manager (TRUE: it sets the focus itself).

@@ -5,7 +5,6 @@
 #define IDI_CHROMIUM 102
 #define IDI_CHROMIUM_RESULT 103
 
-#define IDD_CHROMIUM_PREFS 6300
 // One row per browser, in the order of chromium::browserKinds(): its name, then its two switches.
 #define IDC_BROWSER_NAME_FIRST 6310
 #define IDC_SEARCH_BOOKMARKS_FIRST 6320

@@ -3,21 +3,24 @@
 #include "ExplorerPlugin.h"
 #include "resource.h"
 
-#include <commctrl.h>
-
 ExplorerPrefsDlg::ExplorerPrefsDlg(VExplorerPlugin* plugin)
-    : CModuleDialog(IDD_EXPLORER_PREFS, ICC_STANDARD_CLASSES), plugin(plugin) {}
+    : CCheckGridDialog("Explorer Preferences"), plugin(plugin) {}
 
-BOOL ExplorerPrefsDlg::onInit() {
-    ::CheckDlgButton(hwnd, IDC_SEARCH_FAVORITES, plugin->getFavoritesIndexer() ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(hwnd, IDC_SEARCH_HISTORY, plugin->getHistoryIndexer() ? BST_CHECKED : BST_UNCHECKED);
-    return TRUE;
+std::vector<vx::CheckGridRow> ExplorerPrefsDlg::rows() const {
+    return {{"",
+             -1,
+             {{IDC_SEARCH_FAVORITES, "Search Explorer Favorites", plugin->getFavoritesIndexer() != nullptr}},
+             true},
+            {"",
+             -1,
+             {{IDC_SEARCH_HISTORY, "Search Explorer history", plugin->getHistoryIndexer() != nullptr}},
+             true}};
 }
 
-void ExplorerPrefsDlg::onOk() {
+void ExplorerPrefsDlg::apply() {
     // Switching an indexer off waits for its running search to end; switching one on has its source
     // read on a thread of the indexer's. Both happen here, on the window thread, as the core's registry
     // expects.
-    plugin->setSearchFavorites(::IsDlgButtonChecked(hwnd, IDC_SEARCH_FAVORITES) == BST_CHECKED);
-    plugin->setSearchHistory(::IsDlgButtonChecked(hwnd, IDC_SEARCH_HISTORY) == BST_CHECKED);
+    plugin->setSearchFavorites(isChecked(IDC_SEARCH_FAVORITES));
+    plugin->setSearchHistory(isChecked(IDC_SEARCH_HISTORY));
 }

@@ -1,17 +1,19 @@
 #pragma once
 // "Outlook Preferences": what choosing a contact does, composing an e-mail or opening the contact.
+#include "util/ModuleDialog.h"
+
 #include <windows.h>
 
-class OutlookPrefsDlg {
+class OutlookPrefsDlg : public vx::CModuleDialog {
 public:
-    explicit OutlookPrefsDlg(int contactAction) : contactAction(contactAction) {}
+    explicit OutlookPrefsDlg(int contactAction);
 
-    // Runs the dialog modally: IDOK when it ended with OK (the choice is then taken), IDCANCEL otherwise.
-    INT_PTR run(HWND parent);
+    // run gives IDOK when the dialog ended with OK (the choice is then taken), IDCANCEL otherwise.
     int getContactAction() const { return contactAction; }
 
 private:
-    static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL onInit() override;
+    void onOk() override;
 
     int contactAction;
 };
