@@ -4,6 +4,7 @@
 #include "engine/VPluginManager.h"
 #include "engine/VVerbinoxCore.h"
 #include "res/prefs_resource.h"
+#include "util/ReportList.h"
 #include "util/SystemText.h"
 #include "util/VxText.h"
 
@@ -27,17 +28,7 @@ void PrefsPagePlugins::onInitPage() {
     const int count = manager ? manager->getNumPlugins() : 0;
     for (int i = 0; i < count; ++i) {
         VPlugin* plugin = manager->getPlugin(i);
-        std::wstring name = vx::widened(plugin->getName());
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-        item.iItem = i;
-        item.pszText = &name[0];
-        item.iImage =
-            plugin->getIcon() && images ? ::ImageList_AddIcon(images.Get(), plugin->getIcon()) : I_IMAGENONE;
-        if (item.iImage < 0)
-            item.iImage = I_IMAGENONE;
-        item.lParam = i;
-        ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        vx::insertListItem(list, i, plugin->getName(), vx::addListIcon(images.Get(), plugin->getIcon()), i);
         vx::setListItemText(list, i, 1, plugin->getDescription());
         vx::setListItemText(list, i, 2, plugin->getAuthor());
     }
@@ -58,15 +49,11 @@ int PrefsPagePlugins::findRow(const std::string& name) const {
 }
 
 void PrefsPagePlugins::selectRow(int row) {
-    LVITEMA item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    ::SendDlgItemMessageA(hwnd, IDC_PREFS_PLUGINLIST, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    vx::selectListRow(::GetDlgItem(hwnd, IDC_PREFS_PLUGINLIST), row);
 }
 
 VPlugin* PrefsPagePlugins::selectedPlugin() const {
-    const int row = static_cast<int>(::SendDlgItemMessageA(hwnd, IDC_PREFS_PLUGINLIST, LVM_GETNEXTITEM,
-                                                           static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const int row = vx::selectedListRow(::GetDlgItem(hwnd, IDC_PREFS_PLUGINLIST));
     VPluginManager* manager = plugins();
     if (row < 0 || !manager || row >= manager->getNumPlugins())
         return nullptr;

@@ -3,6 +3,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "model/VAction.h"
 #include "res/prefs_resource.h"
+#include "util/ReportList.h"
 #include "util/SystemText.h"
 #include "util/VxText.h"
 
@@ -75,16 +76,7 @@ void PrefsPageShortcuts::fill() {
             table[shortcut] = action;
         const int row = static_cast<int>(rows.size());
         rows.push_back(action);
-        std::wstring name = vx::widened(action->getName());
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = row;
-        item.pszText = &name[0];
-        item.iImage =
-            action->getIcon() && images ? ::ImageList_AddIcon(images.Get(), action->getIcon()) : I_IMAGENONE;
-        if (item.iImage < 0)
-            item.iImage = I_IMAGENONE;
-        ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        vx::insertListItem(list, row, action->getName(), vx::addListIcon(images.Get(), action->getIcon()));
         vx::setListItemText(list, row, ShortcutColumn, shortcut);
         vx::setListItemText(list, row, DescriptionColumn, action->getDescription());
     }
@@ -134,16 +126,11 @@ void PrefsPageShortcuts::showShortcut(const VAction* action) {
 }
 
 int PrefsPageShortcuts::selectedRow() const {
-    return static_cast<int>(::SendDlgItemMessageA(hwnd, IDC_PREFS_SHORTCUTLIST, LVM_GETNEXTITEM,
-                                                  static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return vx::selectedListRow(::GetDlgItem(hwnd, IDC_PREFS_SHORTCUTLIST));
 }
 
 void PrefsPageShortcuts::selectRow(int row) {
-    LVITEMA item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    ::SendDlgItemMessageA(hwnd, IDC_PREFS_SHORTCUTLIST, LVM_SETITEMSTATE, row,
-                          reinterpret_cast<LPARAM>(&item));
+    vx::selectListRow(::GetDlgItem(hwnd, IDC_PREFS_SHORTCUTLIST), row);
 }
 
 void PrefsPageShortcuts::onSelectionChanged() {

@@ -71,19 +71,12 @@ void PrefsPage::addToolTip(int controlId, const char* text) {
     ::SendMessageW(toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void PrefsPage::setUpReportList(HWND list, std::initializer_list<ListColumn> columns) const {
-    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    int i = 0;
-    for (const ListColumn& each : columns) {
-        std::wstring title = vx::widened(each.title);
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = &title[0];
-        column.cx = px(each.width);
-        column.iSubItem = i;
-        ::SendMessageW(list, LVM_INSERTCOLUMNW, i++, reinterpret_cast<LPARAM>(&column));
-    }
-    fitColumns(list, i);
+void PrefsPage::setUpReportList(HWND list, std::initializer_list<vx::ReportColumn> columns) const {
+    std::vector<vx::ReportColumn> scaled(columns);
+    for (vx::ReportColumn& each : scaled)
+        each.width = px(each.width);
+    vx::addReportColumns(list, scaled);
+    fitColumns(list, static_cast<int>(scaled.size()));
 }
 
 void PrefsPage::fitColumns(HWND list, int count) {

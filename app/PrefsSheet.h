@@ -3,6 +3,7 @@
 // Pages are child dialogs made the first time they are chosen; a page never shown keeps its settings.
 // Nothing is applied before OK, and OK applies only once every shown page's input is acceptable.
 #include "util/ModuleDialog.h"
+#include "util/ReportList.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -45,11 +46,7 @@ protected:
     void addToolTip(int controlId, const char* text);
     // A full-row report list with these columns (titles and widths at 96 DPI), narrowed in proportion
     // where together they are wider than the list.
-    struct ListColumn {
-        const char* title;
-        int width;
-    };
-    void setUpReportList(HWND list, std::initializer_list<ListColumn> columns) const;
+    void setUpReportList(HWND list, std::initializer_list<vx::ReportColumn> columns) const;
     bool isChecked(int controlId) const;
     void setChecked(int controlId, bool value);
     // A check box that means something only while another option leaves room for it. Unavailable, it

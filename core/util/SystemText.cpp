@@ -37,14 +37,6 @@ int messageBox(HWND owner, std::string_view text, std::string_view caption, UINT
     return ::MessageBoxW(owner, widened(text).c_str(), widened(caption).c_str(), type);
 }
 
-void setListItemText(HWND list, int row, int column, std::string_view text) {
-    std::wstring wide = widened(text);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = &wide[0];
-    ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
-
 int drawText(HDC dc, std::string_view text, RECT& rect, UINT format) {
     std::wstring wide = widened(text);
     return ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect, format & ~DT_MODIFYSTRING);

@@ -18,8 +18,6 @@ VX_CORE_API bool setWindowText(HWND window, std::string_view text);
 VX_CORE_API std::string dlgItemText(HWND dialog, int id);
 VX_CORE_API bool setDlgItemText(HWND dialog, int id, std::string_view text);
 VX_CORE_API int messageBox(HWND owner, std::string_view text, std::string_view caption, UINT type);
-// LVM_SETITEMTEXTW of one cell of a list-view (column 0 is the item's own text).
-VX_CORE_API void setListItemText(HWND list, int row, int column, std::string_view text);
 
 // DrawTextW of the text, with DrawText's rectangle and format (DT_CALCRECT measures into rect).
 // DT_MODIFYSTRING is dropped: it would write an ellipsis past the end of the converted copy.

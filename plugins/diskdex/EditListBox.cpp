@@ -1,5 +1,6 @@
 #include "EditListBox.h"
 
+#include "util/ReportList.h"
 #include "util/SystemText.h"
 #include "util/ThisModule.h"
 #include "util/VxText.h"
@@ -279,7 +280,7 @@ void VEditListBox::setData(int row, LPARAM data) {
 }
 
 int VEditListBox::getSelection() const {
-    return list ? ListView_GetNextItem(list, -1, LVNI_SELECTED) : -1;
+    return vx::selectedListRow(list);
 }
 
 bool VEditListBox::acceptsChanges() const {
@@ -288,13 +289,7 @@ bool VEditListBox::acceptsChanges() const {
 
 int VEditListBox::insertRow(int row, const std::string& text, LPARAM data) {
     Quiet q(*this);
-    std::wstring wide = vx::widened(text);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = &wide[0];
-    item.lParam = data;
-    return static_cast<int>(::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    return vx::insertListItem(list, row, text, I_IMAGENONE, data);
 }
 
 void VEditListBox::setText(int row, const std::string& text) {
@@ -304,10 +299,8 @@ void VEditListBox::setText(int row, const std::string& text) {
 void VEditListBox::selectQuietly(int row) {
     Quiet q(*this);
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    if (row >= 0 && row < getCount()) {
-        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        ListView_EnsureVisible(list, row, FALSE);
-    }
+    if (row >= 0 && row < getCount())
+        vx::selectListRow(list, row);
     updateButtons();
 }
 

@@ -6,6 +6,7 @@
 #include "WebqueryPlugin.h"
 #include "resource.h"
 #include "util/VisualStyleScope.h"
+#include "util/ReportList.h"
 #include "util/SystemText.h"
 #include "util/VxText.h"
 
@@ -72,21 +73,8 @@ INT_PTR WebqueryPrefs::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL WebqueryPrefs::onInit() {
     HWND list = getList();
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
     ListView_SetImageList(list, plugin->getImageList(), LVSIL_SMALL);
-    const struct {
-        const char* title;
-        int width;
-    } columns[] = {{"Name", 90}, {"Keyword", 100}, {"Description", 155}};
-    for (int i = 0; i < 3; ++i) {
-        std::wstring title = vx::widened(columns[i].title);
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = &title[0];
-        column.cx = columns[i].width;
-        column.iSubItem = i;
-        ::SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    vx::addReportColumns(list, {{"Name", 90}, {"Keyword", 100}, {"Description", 155}});
     const std::vector<VSearchAction*>& actions = plugin->getActions();
     for (std::size_t i = 0; i < actions.size(); ++i)
         insertRow(static_cast<int>(i), actions[i]);
@@ -95,15 +83,8 @@ BOOL WebqueryPrefs::onInit() {
 }
 
 void WebqueryPrefs::insertRow(int row, VSearchAction* action) {
-    std::wstring name = vx::widened(action->getName());
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
-    item.iItem = row;
-    item.pszText = &name[0];
-    item.lParam = reinterpret_cast<LPARAM>(action);
-    item.iImage = imageOf(plugin, action);
-    const int at =
-        static_cast<int>(::SendMessageW(getList(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    const int at = vx::insertListItem(getList(), row, action->getName(), imageOf(plugin, action),
+                                      reinterpret_cast<LPARAM>(action));
     vx::setListItemText(getList(), at, 1, action->getKeyword());
     vx::setListItemText(getList(), at, 2, action->getDescription());
 }
@@ -112,28 +93,17 @@ void WebqueryPrefs::refreshRow(int row) {
     VSearchAction* action = actionOfRow(row);
     if (!action)
         return;
-    std::wstring name = vx::widened(action->getName());
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = row;
-    item.pszText = &name[0];
-    item.iImage = imageOf(plugin, action);
-    ::SendMessageW(getList(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    vx::setListItem(getList(), row, action->getName(), imageOf(plugin, action));
     vx::setListItemText(getList(), row, 1, action->getKeyword());
     vx::setListItemText(getList(), row, 2, action->getDescription());
 }
 
 int WebqueryPrefs::selectedRow() const {
-    return hwnd ? ListView_GetNextItem(getList(), -1, LVNI_SELECTED) : -1;
+    return hwnd ? vx::selectedListRow(getList()) : -1;
 }
 
 VSearchAction* WebqueryPrefs::actionOfRow(int row) const {
-    if (row < 0)
-        return nullptr;
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    return ListView_GetItem(getList(), &item) ? reinterpret_cast<VSearchAction*>(item.lParam) : nullptr;
+    return reinterpret_cast<VSearchAction*>(vx::listItemData(getList(), row));
 }
 
 VSearchAction* WebqueryPrefs::getSelectedAction() const {
@@ -155,8 +125,7 @@ void WebqueryPrefs::addSearch() {
     plugin->addAction(action);
     const int row = ListView_GetItemCount(getList());
     insertRow(row, action);
-    ListView_SetItemState(getList(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_EnsureVisible(getList(), row, FALSE);
+    vx::selectListRow(getList(), row);
     updateButtons();
 }
 
@@ -170,8 +139,7 @@ void WebqueryPrefs::deleteSearch() {
     plugin->removeAction(action);
     const int count = ListView_GetItemCount(getList());
     if (count > 0) {
-        const int next = row < count ? row : count - 1;
-        ListView_SetItemState(getList(), next, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        vx::selectListRow(getList(), row < count ? row : count - 1);
     }
     updateButtons();
 }
