@@ -344,3 +344,57 @@ TEST_F(IconListTest, ClearingTheListDropsTheIconRequestsOfItsRows) {
     ::Sleep(50);
     EXPECT_EQ(fake->requests().size(), 1u) << "only the fetch under way ends";
 }
+
+namespace {
+
+// The icon's colour pixels, drawn at size on white.
+std::vector<COLORREF> pixelsOf(HICON icon, int size) {
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size, size);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    const RECT all{0, 0, size, size};
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x)
+            pixels.push_back(::GetPixel(dc, x, y));
+    }
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    return pixels;
+}
+
+std::vector<COLORREF> shellPixels(const std::wstring& name, bool byType) {
+    VShellIconSource shell;
+    VIconRequest request;
+    request.name = name;
+    request.byType = byType;
+    request.size = ::GetSystemMetrics(SM_CXSMICON);
+    HICON icon = shell.fetch(request);
+    EXPECT_NE(icon, nullptr) << std::string(name.begin(), name.end());
+    if (!icon)
+        return {};
+    std::vector<COLORREF> pixels = pixelsOf(icon, request.size);
+    ::DestroyIcon(icon);
+    return pixels;
+}
+
+} // namespace
+
+TEST(ShellIcons, AProgramShowsItsOwnIconAndOneThatIsGoneItsTypes) {
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring folder = std::wstring(windows) + L"\\";
+    const std::vector<COLORREF> programType = shellPixels(L"file.exe", true);
+    const std::vector<COLORREF> notepad = shellPixels(folder + L"notepad.exe", false);
+    const std::vector<COLORREF> regedit = shellPixels(folder + L"regedit.exe", false);
+    EXPECT_NE(notepad, programType);
+    EXPECT_NE(notepad, regedit);
+    EXPECT_EQ(shellPixels(folder + L"no such program.exe", false), programType);
+    ::CoUninitialize();
+}
