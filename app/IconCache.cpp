@@ -103,6 +103,16 @@ std::wstring VIconCache::keyOf(const std::string& path, bool folder, int size) {
 }
 
 HICON VIconCache::lookup(const std::string& path, bool folder, int size) {
+    try {
+        return ask(path, folder, size);
+    } catch (...) {
+        // Out of memory inside a paint: the row shows the generic icon and nothing leaves the window
+        // procedure.
+        return nullptr;
+    }
+}
+
+HICON VIconCache::ask(const std::string& path, bool folder, int size) {
     if (stopped || !source)
         return nullptr;
     takeArrivals();

@@ -93,6 +93,7 @@ private:
         HICON icon;
         std::list<std::wstring>::iterator used;
     };
+    HICON ask(const std::string& path, bool folder, int size);
     void run();
     void store(const std::wstring& key, HICON icon);
     void releaseAll();

@@ -19,27 +19,38 @@ namespace {
 
 const COLORREF kFetchedColour = RGB(0x12, 0xEF, 0x34);
 
-// An opaque square of one colour.
+// An opaque square of one colour (32-bit pixels without alpha: the mask, all zeros, makes it opaque).
 HICON solidIcon(int size, COLORREF colour) {
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP colourBits = ::CreateCompatibleBitmap(screen, size, size);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HGDIOBJ old = ::SelectObject(dc, colourBits);
-    HBRUSH brush = ::CreateSolidBrush(colour);
-    const RECT all{0, 0, size, size};
-    ::FillRect(dc, &all, brush);
-    ::DeleteObject(brush);
-    ::SelectObject(dc, old);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
-    std::vector<BYTE> opaque(static_cast<std::size_t>((size + 15) / 16 * 2 * size), 0);
-    HBITMAP mask = ::CreateBitmap(size, size, 1, 1, opaque.data());
-    ICONINFO info{TRUE, 0, 0, mask, colourBits};
-    HICON icon = ::CreateIconIndirect(&info);
-    ::DeleteObject(mask);
-    ::DeleteObject(colourBits);
-    return icon;
+    std::vector<BYTE> mask(static_cast<std::size_t>((size + 15) / 16 * 2 * size), 0);
+    std::vector<DWORD> pixels(static_cast<std::size_t>(size * size),
+                              GetBValue(colour) | GetGValue(colour) << 8 | GetRValue(colour) << 16);
+    return ::CreateIcon(nullptr, size, size, 1, 32, mask.data(), reinterpret_cast<BYTE*>(pixels.data()));
 }
+
+// A bitmap in a memory DC to draw into and read back.
+class Canvas {
+public:
+    Canvas(int width, int height) {
+        HDC screen = ::GetDC(nullptr);
+        dc = ::CreateCompatibleDC(screen);
+        bitmap = ::CreateCompatibleBitmap(screen, width, height);
+        ::ReleaseDC(nullptr, screen);
+        old = ::SelectObject(dc, bitmap);
+        const RECT all{0, 0, width, height};
+        ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    }
+    ~Canvas() {
+        ::SelectObject(dc, old);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+    }
+    COLORREF at(int x, int y) const { return ::GetPixel(dc, x, y); }
+    HDC dc;
+
+private:
+    HBITMAP bitmap;
+    HGDIOBJ old;
+};
 
 bool iconAlive(HICON icon) {
     ICONINFO info{};
@@ -237,31 +248,23 @@ protected:
     std::vector<IconColumn> printIcons() {
         RECT client;
         ::GetClientRect(list.getHwnd(), &client);
-        HDC screen = ::GetDC(nullptr);
-        HDC dc = ::CreateCompatibleDC(screen);
-        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
-        ::ReleaseDC(nullptr, screen);
-        HGDIOBJ old = ::SelectObject(dc, bitmap);
-        ::SendMessageA(list.getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        Canvas canvas(client.right, client.bottom);
+        ::SendMessageA(list.getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc), PRF_CLIENT);
         std::vector<IconColumn> rows;
         const int h = list.getRowHeight();
         const int column = ::GetSystemMetrics(SM_CXSMICON) + 2;
         for (int top = 0; top + h <= client.bottom; top += h) {
             IconColumn row;
             // Between the icon and the text: the row's own background.
-            const COLORREF background = ::GetPixel(dc, column + 1, top + h - 1);
+            const COLORREF background = canvas.at(column + 1, top + h - 1);
             for (int y = top; y < top + h; ++y) {
                 for (int x = 0; x < column; ++x) {
-                    const COLORREF pixel = ::GetPixel(dc, x, y);
-                    row.fetched += pixel == kFetchedColour ? 1 : 0;
-                    row.drawn += pixel != background ? 1 : 0;
+                    row.fetched += canvas.at(x, y) == kFetchedColour ? 1 : 0;
+                    row.drawn += canvas.at(x, y) != background ? 1 : 0;
                 }
             }
             rows.push_back(row);
         }
-        ::SelectObject(dc, old);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(dc);
         return rows;
     }
 
@@ -347,27 +350,6 @@ TEST_F(IconListTest, ClearingTheListDropsTheIconRequestsOfItsRows) {
 
 namespace {
 
-// The icon's colour pixels, drawn at size on white.
-std::vector<COLORREF> pixelsOf(HICON icon, int size) {
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size, size);
-    ::ReleaseDC(nullptr, screen);
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
-    const RECT all{0, 0, size, size};
-    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    ::DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-    std::vector<COLORREF> pixels;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x)
-            pixels.push_back(::GetPixel(dc, x, y));
-    }
-    ::SelectObject(dc, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
-    return pixels;
-}
-
 std::vector<COLORREF> shellPixels(const std::wstring& name, bool byType) {
     VShellIconSource shell;
     VIconRequest request;
@@ -378,8 +360,13 @@ std::vector<COLORREF> shellPixels(const std::wstring& name, bool byType) {
     EXPECT_NE(icon, nullptr) << std::string(name.begin(), name.end());
     if (!icon)
         return {};
-    std::vector<COLORREF> pixels = pixelsOf(icon, request.size);
+    // Drawn on white.
+    Canvas canvas(request.size, request.size);
+    ::DrawIconEx(canvas.dc, 0, 0, icon, request.size, request.size, 0, nullptr, DI_NORMAL);
     ::DestroyIcon(icon);
+    std::vector<COLORREF> pixels;
+    for (int i = 0; i < request.size * request.size; ++i)
+        pixels.push_back(canvas.at(i % request.size, i / request.size));
     return pixels;
 }
 
