@@ -19,6 +19,8 @@ constexpr UINT UM_PROPERTYCHOSEN = WM_APP + 12;
 constexpr UINT UM_DRAINRESULTS = WM_APP + 20;
 // Posted by the update check's worker: lParam an update::FetchResult* that the handler owns from then on.
 constexpr UINT UM_UPDATEFETCHED = WM_APP + 21;
+// Posted by the icon cache's worker to the results list itself (no parameters): icons arrived.
+constexpr UINT UM_ICONSFETCHED = WM_APP + 22;
 
 // The notification-area icon's callback: wParam the icon's identifier, lParam the mouse message.
 constexpr UINT UM_TRAYNOTIFY = WM_USER + 1;

@@ -91,6 +91,8 @@ UINT groupingOf(const wchar_t* pattern) {
 } // namespace
 
 VElementListCtrl::~VElementListCtrl() {
+    // Joined before the window goes, so the worker posts to no window that is being destroyed.
+    icons.stop();
     destroyWindow();
     releaseResults(elements);
     releaseTwins(twins);
@@ -103,6 +105,7 @@ bool VElementListCtrl::create(HWND ownerWindow, HWND anchorWindow, VElementListO
     owner = ownerWindow;
     anchor = anchorWindow;
     browser = folderBrowser;
+    icons.notify(getHwnd(), UM_ICONSFETCHED);
     userSize = SIZE{0, px(100)};
     // Loading the preferences computes it again; until then it fits the default two lines.
     rowHeight = computeRowHeight(twoLines);
@@ -344,6 +347,7 @@ void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
 
 void VElementListCtrl::clear() {
     actionList.close();
+    icons.dropPending();
     std::vector<VElement*> old;
     std::map<const VElement*, std::vector<VResult*>> oldTwins;
     {
@@ -802,6 +806,10 @@ bool VElementListCtrl::browse(UINT key) {
 
 LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case UM_ICONSFETCHED:
+        if (icons.takeArrivals())
+            repaint();
+        return 0;
     case WM_TIMER:
         if (wParam != kVeilTimer)
             break;
@@ -925,6 +933,24 @@ void VElementListCtrl::paintGrip(HDC dc, const RECT& grip) const {
     ::SelectObject(dc, oldPen);
 }
 
+bool VElementListCtrl::drawFileIcon(HDC dc, const VElement* element, const RECT& box) {
+    const auto* file = isResult(element) ? dynamic_cast<const VFileResult*>(element) : nullptr;
+    if (!file)
+        return false;
+    const int size = box.right - box.left;
+    // A shell item's result brings the shell's own icon for it.
+    HICON icon = file->getIcon();
+    if (!icon) {
+        const bool folder = file->isDir();
+        icon = icons.lookup(file->getFile(), folder, size);
+        if (!icon)
+            icon = icons.generic(folder, size);
+    }
+    if (icon)
+        ::DrawIconEx(dc, box.left, box.top, icon, size, box.bottom - box.top, 0, nullptr, DI_NORMAL);
+    return true;
+}
+
 void VElementListCtrl::paint(HDC dc, const RECT& client) {
     ReadLock hold(lock);
     const int iconWidth = ::GetSystemMetrics(SM_CXSMICON);
@@ -947,15 +973,17 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
             icon = RECT{px(2), iconTop, px(2) + iconWidth, iconTop + iconHeight};
             textLeft = px(4) + iconWidth;
         }
+        // File rows' icons come from the cache: the element's own drawing would ask the shell here.
+        const bool elementIcon = showIcons && !drawFileIcon(dc, element, icon);
         if (twoLines) {
             // Each line takes half the row, so tall fonts are not cut off at the icon's height.
             const int half = (rowHeight - 2) / 2;
             const RECT line1{textLeft, top + 1, textRight, top + 1 + half};
             const RECT line2{textLeft, top + 1 + half, textRight, top + 1 + 2 * half};
-            element->draw(dc, row, icon, line1, line2, isSelected, showIcons);
+            element->draw(dc, row, icon, line1, line2, isSelected, elementIcon);
         } else {
             const RECT line{textLeft, top + 1, textRight, row.bottom - 1};
-            element->draw(dc, row, icon, line, isSelected, showIcons);
+            element->draw(dc, row, icon, line, isSelected, elementIcon);
         }
         if (arrow)
             drawArrow(dc, RECT{right - px(18), top + 1, right - px(2), top + 1 + iconHeight},

@@ -2,6 +2,7 @@
 // The owner-drawn results list that drops down under the search window: actions first, then results
 // best first (by their rank key; equal keys, or ranking off, in arrival order), each drawing itself on
 // one or two lines, with the action pop-up beside the selection.
+#include "IconCache.h"
 #include "ListWindow.h"
 #include "VActionListCtrl.h"
 #include "engine/VReaderWriterLock.h"
@@ -112,6 +113,8 @@ public:
     void savePrefs(VPreferencesNode* parent) const;
 
     VActionListCtrl& getActionList() { return actionList; }
+    // Where file rows get their icons.
+    VIconCache& getIconCache() { return icons; }
     const std::string& getRememberedPath() const { return rememberedPath; }
 
 protected:
@@ -154,6 +157,9 @@ private:
     bool enter();
     bool browse(UINT key);
     void paintGrip(HDC dc, const RECT& grip) const;
+    // Draws a file row's icon into box: its own when it has one, else the cached one for its path, the
+    // generic one while that is fetched. False for other rows, which draw their source's icon.
+    bool drawFileIcon(HDC dc, const VElement* element, const RECT& box);
     // The scroll bar, drawn with the rows: its track in client coordinates, the thumb for a top row,
     // a press (true when it was on the bar) and a drag of the thumb.
     RECT barRect() const;
@@ -171,6 +177,7 @@ private:
     std::unordered_map<std::string, VResult*> addresses;
     uint64_t more = 0;
     VActionListCtrl actionList;
+    VIconCache icons;
     int selected = NoRow;
     int visibleRows = 0;
     int topIndex = 0;
