@@ -2,6 +2,7 @@
 // The owner-drawn results list that drops down under the search window: actions first, then results
 // best first (by their rank key; equal keys, or ranking off, in arrival order), each drawing itself on
 // one or two lines, with the action pop-up beside the selection.
+#include "ListAccessible.h"
 #include "ListWindow.h"
 #include "VActionListCtrl.h"
 #include "engine/VReaderWriterLock.h"
@@ -33,9 +34,9 @@ protected:
 
 // Every call comes from the window's own thread: results found on worker threads reach the list
 // through a message posted to the search window.
-class VElementListCtrl : public VListWindow {
+class VElementListCtrl : public VListWindow, private VAccessibleRows {
 public:
-    VElementListCtrl() = default;
+    VElementListCtrl() : accessibility(*this, L"Results") {}
     // Releases the results it holds.
     ~VElementListCtrl() override;
 
@@ -153,6 +154,15 @@ private:
     void openActionList();
     bool enter();
     bool browse(UINT key);
+    // Tells assistive technology which row is selected now, while the list is on show.
+    void announceSelection();
+    int accessibleRowCount() const override;
+    // Both lines of a row shown on two.
+    std::wstring accessibleRowName(int index) const override;
+    int accessibleSelectedRow() const override { return getSelectedIndex(); }
+    bool isAccessibleRowSelectable(int index) const override { return index < getCount(); }
+    RECT accessibleRowRect(int index) const override;
+    void accessibleSelect(int index) override;
     void paintGrip(HDC dc, const RECT& grip) const;
     // The scroll bar, drawn with the rows: its track in client coordinates, the thumb for a top row,
     // a press (true when it was on the bar) and a drag of the thumb.
@@ -199,4 +209,5 @@ private:
     bool savedTwoLines = true;
     // The entry Control+Enter or Left came from, selected in the next folder listing only.
     std::string rememberedPath;
+    VListAccessibility accessibility;
 };
