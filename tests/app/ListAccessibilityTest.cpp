@@ -350,6 +350,16 @@ TEST_F(ListAccessibility, UnderHighContrastRowsAreUnshadedAndTheTextTakesTheSyst
     ::DeleteDC(dc);
 }
 
+TEST_F(ListAccessibility, AChangeOfColoursOrOfTheHighContrastSettingRepaintsTheList) {
+    addDocuments();
+    const HWND hwnd = list.getHwnd();
+    for (UINT message : {static_cast<UINT>(WM_SYSCOLORCHANGE), static_cast<UINT>(WM_SETTINGCHANGE)}) {
+        ::ValidateRect(hwnd, nullptr);
+        ::SendMessageA(hwnd, message, message == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0);
+        EXPECT_TRUE(::GetUpdateRect(hwnd, nullptr, FALSE)) << message;
+    }
+}
+
 namespace {
 
 // A theme's colours, as GetSysColor would answer them.
