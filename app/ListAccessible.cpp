@@ -248,8 +248,12 @@ public:
         const int row = childOf(child, rows->accessibleRowCount());
         if (row == NoChild)
             return E_INVALIDARG;
-        if (row == Self)
-            return Delegating::get_accState(child, out);
+        if (row == Self) {
+            const HRESULT result = Delegating::get_accState(child, out);
+            if (SUCCEEDED(result) && out->vt == VT_I4 && !rows->isAccessibleShown())
+                out->lVal |= STATE_SYSTEM_INVISIBLE;
+            return result;
+        }
         long state = rows->isAccessibleRowSelectable(row) ? STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE
                                                           : STATE_SYSTEM_READONLY;
         if (row == rows->accessibleSelectedRow())
@@ -259,7 +263,7 @@ public:
         ::GetClientRect(hwnd, &client);
         if (!::IntersectRect(&shown, &client, &at))
             state |= STATE_SYSTEM_OFFSCREEN | STATE_SYSTEM_INVISIBLE;
-        if (!::IsWindowVisible(hwnd))
+        if (!rows->isAccessibleShown())
             state |= STATE_SYSTEM_INVISIBLE;
         out->vt = VT_I4;
         out->lVal = state;

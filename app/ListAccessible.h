@@ -25,6 +25,8 @@ public:
     virtual RECT accessibleRowRect(int index) const = 0;
     // Selects a row as the user's keys would.
     virtual void accessibleSelect(int index) = 0;
+    // On the screen for the user: a window kept mapped but veiled is not.
+    virtual bool isAccessibleShown() const = 0;
 
 protected:
     ~VAccessibleRows() = default;

@@ -53,6 +53,7 @@ private:
     int accessibleSelectedRow() const override { return selected; }
     RECT accessibleRowRect(int index) const override;
     void accessibleSelect(int index) override;
+    bool isAccessibleShown() const override { return isVisible(); }
 
     POINT lastMouse{-1, -1};
     VListAccessibility accessibility;

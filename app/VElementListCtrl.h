@@ -163,6 +163,7 @@ private:
     bool isAccessibleRowSelectable(int index) const override { return index < getCount(); }
     RECT accessibleRowRect(int index) const override;
     void accessibleSelect(int index) override;
+    bool isAccessibleShown() const override { return isVisible(); }
     void paintGrip(HDC dc, const RECT& grip) const;
     // The scroll bar, drawn with the rows: its track in client coordinates, the thumb for a top row,
     // a press (true when it was on the bar) and a drag of the thumb.

@@ -206,6 +206,11 @@ TEST_F(ListAccessibility, TheResultsListReadsBackAsAListOfItemsNamedByBothLines)
     EXPECT_EQ(access.name(4), L"and 4,812 more");
     EXPECT_EQ(access.state(4) & STATE_SYSTEM_SELECTABLE, 0) << "no key or click reaches it";
     EXPECT_NE(access.state(3) & STATE_SYSTEM_SELECTABLE, 0);
+    EXPECT_EQ(access.state(CHILDID_SELF) & STATE_SYSTEM_INVISIBLE, 0);
+
+    list.suspend();
+    EXPECT_NE(access.state(CHILDID_SELF) & STATE_SYSTEM_INVISIBLE, 0) << "kept mapped, but veiled";
+    EXPECT_NE(access.state(1) & STATE_SYSTEM_INVISIBLE, 0);
 
     list.clear();
     EXPECT_EQ(access.count(), 0) << "a client's object follows the list";
