@@ -276,7 +276,7 @@ TEST_F(ListAccessibility, ArrivingRowsAndAMovedSelectionRaiseEventsAndStepOffThe
     EXPECT_TRUE(contains(seen, {EVENT_OBJECT_FOCUS, strip.edit, CHILDID_SELF})) << "back in the edit box";
 }
 
-TEST_F(ListAccessibility, TheActionPopupReadsBackItsActionsAndAnnouncesItsSelection) {
+TEST_F(ListAccessibility, TheActionPopupReadsBackItsActionsAndAnnouncesItsSelectionAndEscapeTheRowBehindIt) {
     VElement* person = new Person("Ann", "ann@example.com");
     list.addElements(&person, 1);
     watchEvents();
@@ -303,6 +303,12 @@ TEST_F(ListAccessibility, TheActionPopupReadsBackItsActionsAndAnnouncesItsSelect
     EXPECT_NE(next, first);
     EXPECT_TRUE(contains(seen, {EVENT_OBJECT_FOCUS, actions.getHwnd(), next}));
     EXPECT_TRUE(contains(seen, {EVENT_OBJECT_SELECTION, actions.getHwnd(), next}));
+
+    ASSERT_TRUE(list.key(VK_ESCAPE));
+    ASSERT_FALSE(actions.isVisible());
+    seen = eventsSeen();
+    EXPECT_TRUE(contains(seen, {EVENT_OBJECT_FOCUS, list.getHwnd(), 1}))
+        << "back on the row it was opened for";
 }
 
 namespace {
