@@ -72,6 +72,11 @@ void VPopupList::announce() {
         accessibility.announce(getHwnd(), selected, selected >= 0 ? this : nullptr);
 }
 
+void VPopupList::announceAgain() {
+    accessibility.forget();
+    announce();
+}
+
 void VPopupList::hidePopup() {
     hide();
     accessibility.forget();
@@ -307,6 +312,7 @@ bool VActionListCtrl::key(UINT key) {
         if (!propertyList.isVisible())
             return false;
         propertyList.close();
+        announceAgain();
         return true;
     default:
         return propertyList.isVisible() ? propertyList.key(key) : navigate(key);

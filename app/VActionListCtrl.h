@@ -28,6 +28,8 @@ protected:
     bool navigate(UINT key);
     // Tells assistive technology about a new selection; hiding makes the next one news again.
     void announce();
+    // The same selection again, where the focus comes back from a pop-up beside this one.
+    void announceAgain();
     void hidePopup();
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

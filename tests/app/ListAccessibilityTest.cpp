@@ -56,13 +56,17 @@ private:
     VProperty path;
 };
 
-// Someone to write to: the e-mail action and the copy action both take them.
+// Someone to write to: the e-mail action and the copy action both take them, and with a second
+// address the e-mail action asks which.
 class Person : public VResult {
 public:
-    Person(const std::string& who, const std::string& address)
-        : VResult(nullptr), name(VProperty::NameType, who), mail(VProperty::EmailType, address) {
+    Person(const std::string& who, const std::string& address, const std::string& other = "")
+        : VResult(nullptr), name(VProperty::NameType, who), mail(VProperty::EmailType, address),
+          otherMail(VProperty::EmailType, other) {
         addProperty(&name);
         addProperty(&mail);
+        if (!other.empty())
+            addProperty(&otherMail);
     }
     std::string getDisplayText() const override { return name.getValue(); }
     std::string getDisplayText1() const override { return name.getValue(); }
@@ -70,7 +74,7 @@ public:
     bool select() override { return true; }
 
 private:
-    VProperty name, mail;
+    VProperty name, mail, otherMail;
 };
 
 VARIANT child(long id) {
@@ -359,6 +363,32 @@ TEST_F(ListAccessibility, UnderHighContrastRowsAreUnshadedAndTheTextTakesTheSyst
     ::SelectObject(dc, old);
     ::DeleteObject(bitmap);
     ::DeleteDC(dc);
+}
+
+TEST_F(ListAccessibility, TheAddressPopupReadsBackAndEscapeFromItTheActionBehindIt) {
+    VElement* person = new Person("Ann", "ann@home.example", "ann@work.example");
+    list.addElements(&person, 1);
+    ASSERT_TRUE(list.key(VK_TAB));
+    VActionListCtrl& actions = list.getActionList();
+    ASSERT_TRUE(actions.getItems().at(0).offersProperties);
+    watchEvents();
+    ASSERT_TRUE(list.key(VK_TAB));
+    VPropertyListCtrl& addresses = actions.getPropertyList();
+    ASSERT_TRUE(addresses.isVisible());
+    std::vector<Event> seen = eventsSeen();
+    EXPECT_TRUE(contains(seen, {EVENT_OBJECT_FOCUS, addresses.getHwnd(), 1}));
+    {
+        Access access(addresses.getHwnd());
+        ASSERT_NE(access.object, nullptr);
+        EXPECT_EQ(access.name(CHILDID_SELF), L"Properties");
+        ASSERT_EQ(access.count(), 2);
+        EXPECT_EQ(access.name(2), L"ann@work.example");
+    }
+
+    ASSERT_TRUE(list.key(VK_ESCAPE));
+    ASSERT_FALSE(addresses.isVisible());
+    seen = eventsSeen();
+    EXPECT_TRUE(contains(seen, {EVENT_OBJECT_FOCUS, actions.getHwnd(), actions.getSelectedIndex() + 1}));
 }
 
 TEST_F(ListAccessibility, AChangeOfColoursOrOfTheHighContrastSettingRepaintsTheList) {
