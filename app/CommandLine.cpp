@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "ListAccessible.h"
 #include "Messages.h"
 #include "model/VPreferences.h"
 #include "util/SystemText.h"
@@ -156,6 +157,11 @@ LRESULT CALLBACK VCommandLine::proc(HWND window, UINT message, WPARAM wParam, LP
                                     DWORD_PTR data) {
     auto* self = reinterpret_cast<VCommandLine*>(data);
     switch (message) {
+    case WM_GETOBJECT:
+        // The system would name the box by its text, which is what the user typed.
+        if (const LRESULT answered = answerNamedControl(window, wParam, lParam, L"Search"))
+            return answered;
+        break;
     case WM_GETDLGCODE:
         // Every key comes here, Tab, Enter and Escape included, instead of to the dialog manager.
         return DLGC_WANTALLKEYS | ::DefSubclassProc(window, message, wParam, lParam);

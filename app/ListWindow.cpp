@@ -1,5 +1,6 @@
 #include "ListWindow.h"
 
+#include "util/HighContrast.h"
 #include "util/ThisModule.h"
 
 #include <algorithm>
@@ -25,6 +26,13 @@ bool registerClass(WNDPROC proc) {
 
 BYTE shifted(BYTE channel, int by) {
     return static_cast<BYTE>(std::clamp(channel + by, 0, 255));
+}
+
+// wanted, unless it is the background's colour: then the fallback, or the background inverted.
+COLORREF distinct(COLORREF wanted, COLORREF background, COLORREF fallback) {
+    if (wanted != background)
+        return wanted;
+    return fallback != background ? fallback : RGB(255, 255, 255) ^ background;
 }
 
 } // namespace
@@ -180,6 +188,11 @@ LRESULT VListWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // The colours are chosen at each paint: a switch of theme, or to high contrast, shows at once.
+        repaint();
+        return ::DefWindowProcA(window.Get(), message, wParam, lParam);
     default:
         return ::DefWindowProcA(window.Get(), message, wParam, lParam);
     }
@@ -202,18 +215,38 @@ LRESULT CALLBACK VListWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam,
     return self->handleMessage(message, wParam, lParam);
 }
 
-COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected) {
-    COLORREF background = ::GetSysColor(COLOR_WINDOW);
-    if (selected) {
-        background = ::GetSysColor(COLOR_HIGHLIGHT);
-    } else if (index % 2 == 1) {
-        const int by = background < RGB(129, 128, 128) ? 10 : -10;
-        background = RGB(shifted(GetRValue(background), by), shifted(GetGValue(background), by),
-                         shifted(GetBValue(background), by));
+VListColors listColors(bool highContrast, COLORREF (*sysColor)(int)) {
+    VListColors colors{};
+    colors.window = sysColor(COLOR_WINDOW);
+    colors.text = sysColor(COLOR_WINDOWTEXT);
+    colors.highlight = sysColor(COLOR_HIGHLIGHT);
+    colors.highlightText = sysColor(COLOR_HIGHLIGHTTEXT);
+    colors.grayText = sysColor(COLOR_GRAYTEXT);
+    colors.track = sysColor(COLOR_BTNFACE);
+    if (highContrast) {
+        // A high-contrast theme pairs each background with one text colour; shades of its own would
+        // lower the contrast it was chosen for, and its shadow colours may be its face colour.
+        colors.shaded = colors.window;
+        colors.thumb = distinct(sysColor(COLOR_BTNTEXT), colors.track, colors.text);
+        colors.thumbDragged = distinct(colors.highlight, colors.track, colors.thumb);
+        return colors;
     }
-    ::SetDCBrushColor(dc, background);
+    const int by = colors.window < RGB(129, 128, 128) ? 10 : -10;
+    colors.shaded = RGB(shifted(GetRValue(colors.window), by), shifted(GetGValue(colors.window), by),
+                        shifted(GetBValue(colors.window), by));
+    colors.thumb = distinct(sysColor(COLOR_BTNSHADOW), colors.track, sysColor(COLOR_BTNTEXT));
+    colors.thumbDragged = distinct(sysColor(COLOR_3DDKSHADOW), colors.track, colors.thumb);
+    return colors;
+}
+
+VListColors listColors() {
+    return listColors(vx::isHighContrast(), [](int index) -> COLORREF { return ::GetSysColor(index); });
+}
+
+COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected, const VListColors& colors) {
+    ::SetDCBrushColor(dc, selected ? colors.highlight : index % 2 == 1 ? colors.shaded : colors.window);
     ::FillRect(dc, &row, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-    return ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+    return selected ? colors.highlightText : colors.text;
 }
 
 void drawArrow(HDC dc, const RECT& box, COLORREF color, bool down) {

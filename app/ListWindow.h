@@ -65,10 +65,29 @@ private:
     int clip = 0;
 };
 
-// Fills a row's background: the selected row in the highlight colour, odd rows shaded by 10 in each
-// channel (lighter on dark window colours, darker on light ones), even rows in the window colour.
-// Returns the colour for the row's text.
-COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected);
+// The colours the lists and their scroll thumb are drawn in: chosen here alone.
+struct VListColors {
+    COLORREF window;
+    // Odd rows.
+    COLORREF shaded;
+    COLORREF text;
+    COLORREF highlight;
+    COLORREF highlightText;
+    COLORREF grayText;
+    COLORREF track;
+    COLORREF thumb;
+    COLORREF thumbDragged;
+};
+// From the system's colours (sysColor answers as GetSysColor): odd rows shaded by 10 in each channel,
+// lighter on dark window colours, darker on light ones. A high-contrast theme's colours are taken as
+// they are, unshaded, the thumb in its face's text colour. The thumb never has its track's colour.
+VListColors listColors(bool highContrast, COLORREF (*sysColor)(int));
+// The colours for the theme the user has now.
+VListColors listColors();
+
+// Fills a row's background: the selected row in the highlight colour, odd rows shaded, even rows in
+// the window colour. Returns the colour for the row's text.
+COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected, const VListColors& colors);
 // The DPI a window is shown at (96 = 100 %).
 UINT dpiOf(HWND hwnd);
 

@@ -5,6 +5,7 @@
 #include "model/VAction.h"
 #include "model/VResult.h"
 #include "util/SystemText.h"
+#include "util/VxText.h"
 
 #include <windowsx.h>
 
@@ -62,6 +63,42 @@ void VPopupList::showBeside(const RECT& beside) {
         ::OffsetRect(&r, 0, -std::min<LONG>(r.bottom - work.bottom, std::max<LONG>(r.top - work.top, 0)));
     placeAndShow(r);
     repaint();
+    accessibility.rowsChanged(getHwnd());
+    announce();
+}
+
+void VPopupList::announce() {
+    if (isVisible())
+        accessibility.announce(getHwnd(), selected, selected >= 0 ? this : nullptr);
+}
+
+void VPopupList::announceAgain() {
+    accessibility.forget();
+    announce();
+}
+
+void VPopupList::hidePopup() {
+    hide();
+    accessibility.forget();
+}
+
+std::wstring VPopupList::accessibleRowName(int index) const {
+    return vx::widened(rowText(index));
+}
+
+RECT VPopupList::accessibleRowRect(int index) const {
+    RECT client;
+    ::GetClientRect(getHwnd(), &client);
+    return RECT{0, index * rowHeight, client.right, (index + 1) * rowHeight};
+}
+
+void VPopupList::accessibleSelect(int index) {
+    if (index == selected)
+        return;
+    selected = index;
+    repaint();
+    onHover();
+    announce();
 }
 
 bool VPopupList::navigate(UINT key) {
@@ -80,6 +117,7 @@ bool VPopupList::navigate(UINT key) {
     if (last >= 0 && next != selected) {
         selected = next;
         repaint();
+        announce();
     }
     return true;
 }
@@ -103,6 +141,7 @@ LRESULT VPopupList::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             selected = row;
             repaint();
             onHover();
+            announce();
         }
         return 0;
     }
@@ -115,6 +154,10 @@ LRESULT VPopupList::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             choose(row);
         return 0;
     }
+    case WM_GETOBJECT:
+        if (const LRESULT answered = accessibility.answer(getHwnd(), wParam, lParam))
+            return answered;
+        return VListWindow::handleMessage(message, wParam, lParam);
     default:
         return VListWindow::handleMessage(message, wParam, lParam);
     }
@@ -124,9 +167,10 @@ void VPopupList::paint(HDC dc, const RECT& client) {
     const int iconWidth = ::GetSystemMetrics(SM_CXSMICON);
     const int iconHeight = ::GetSystemMetrics(SM_CYSMICON);
     ::SelectObject(dc, font ? font : ::GetStockObject(DEFAULT_GUI_FONT));
+    const VListColors colors = listColors();
     for (int i = 0; i < rowCount(); ++i) {
         const RECT row{0, i * rowHeight, client.right, (i + 1) * rowHeight};
-        const COLORREF textColor = fillRow(dc, row, i, i == selected);
+        const COLORREF textColor = fillRow(dc, row, i, i == selected, colors);
         if (HICON icon = rowIcon(i))
             ::DrawIconEx(dc, px(2), row.top + 1, icon, iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
         const bool arrow = rowHasArrow(i);
@@ -168,7 +212,7 @@ void VPropertyListCtrl::close() {
     properties.clear();
     action = nullptr;
     selected = -1;
-    hide();
+    hidePopup();
 }
 
 bool VPropertyListCtrl::key(UINT key) {
@@ -244,7 +288,7 @@ void VActionListCtrl::close() {
     items.clear();
     result = nullptr;
     selected = -1;
-    hide();
+    hidePopup();
 }
 
 bool VActionListCtrl::key(UINT key) {
@@ -268,6 +312,7 @@ bool VActionListCtrl::key(UINT key) {
         if (!propertyList.isVisible())
             return false;
         propertyList.close();
+        announceAgain();
         return true;
     default:
         return propertyList.isVisible() ? propertyList.key(key) : navigate(key);

@@ -1,6 +1,7 @@
 #pragma once
 // The two pop-ups beside the results list: the actions that apply to a result, and the properties of
 // that result an action can take when it can take more than one.
+#include "ListAccessible.h"
 #include "ListWindow.h"
 
 #include <string>
@@ -11,8 +12,10 @@ class VProperty;
 class VResult;
 
 // A small list of icon-and-text rows shown beside a rectangle, with a selection that wraps around.
-class VPopupList : public VListWindow {
+class VPopupList : public VListWindow, private VAccessibleRows {
 public:
+    // name is what assistive technology calls the list.
+    explicit VPopupList(const wchar_t* name) : accessibility(*this, name) {}
     int getSelectedIndex() const { return selected; }
 
 protected:
@@ -23,6 +26,11 @@ protected:
     // Up and Down wrap at either end, Home and End go to the ends, Page Up and Page Down change nothing.
     // True for these keys while the pop-up is visible.
     bool navigate(UINT key);
+    // Tells assistive technology about a new selection; hiding makes the next one news again.
+    void announce();
+    // The same selection again, where the focus comes back from a pop-up beside this one.
+    void announceAgain();
+    void hidePopup();
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void paint(HDC dc, const RECT& client) override;
@@ -42,11 +50,20 @@ protected:
 
 private:
     int rowAt(int y) const;
+    int accessibleRowCount() const override { return rowCount(); }
+    std::wstring accessibleRowName(int index) const override;
+    int accessibleSelectedRow() const override { return selected; }
+    RECT accessibleRowRect(int index) const override;
+    void accessibleSelect(int index) override;
+    bool isAccessibleShown() const override { return isVisible(); }
+
     POINT lastMouse{-1, -1};
+    VListAccessibility accessibility;
 };
 
 class VPropertyListCtrl : public VPopupList {
 public:
+    VPropertyListCtrl() : VPopupList(L"Properties") {}
     ~VPropertyListCtrl() override { destroyWindow(); }
     bool create(HWND owner, HFONT editFont);
     // Lists the result's valid properties of a type the action takes, row 0 selected; closes when
@@ -82,6 +99,7 @@ public:
         bool offersProperties;
     };
 
+    VActionListCtrl() : VPopupList(L"Actions") {}
     ~VActionListCtrl() override { destroyWindow(); }
     // Owner receives UM_ACTIONCHOSEN and UM_PROPERTYCHOSEN.
     bool create(HWND owner, HFONT editFont);

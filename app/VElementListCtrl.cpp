@@ -5,6 +5,7 @@
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
 #include "util/SystemText.h"
+#include "util/VxText.h"
 
 #include <windowsx.h>
 
@@ -343,6 +344,8 @@ void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
     else if (!chosen && selectFirst && getSelectedIndex() == NoRow)
         selectRow(0, true);
     layout();
+    accessibility.rowsChanged(getHwnd());
+    announceSelection();
 }
 
 void VElementListCtrl::clear() {
@@ -368,6 +371,9 @@ void VElementListCtrl::clear() {
     }
     if (!held)
         conceal();
+    if (getHwnd())
+        accessibility.rowsChanged(getHwnd());
+    accessibility.forget();
     releaseResults(old);
     releaseTwins(oldTwins);
 }
@@ -388,6 +394,7 @@ void VElementListCtrl::letGoWindow() {
 
 void VElementListCtrl::conceal() {
     ::KillTimer(getHwnd(), kVeilTimer);
+    accessibility.forget();
     // Once mapped, the list stays mapped, veiled, also while the search window is hidden: under Wine
     // the first drawing of a newly mapped window waits for the X server's expose, 10 ms and more that
     // would come on top of the next search's first results.
@@ -558,6 +565,60 @@ void VElementListCtrl::scrollTo(int top) {
 void VElementListCtrl::refresh() {
     syncActionList();
     repaint();
+    announceSelection();
+}
+
+void VElementListCtrl::announceSelection() {
+    if (!isVisible())
+        return;
+    int row = NoRow;
+    const VElement* element = nullptr;
+    {
+        ReadLock hold(lock);
+        row = selected;
+        element = row != NoRow ? elements[static_cast<std::size_t>(row)] : nullptr;
+    }
+    accessibility.announce(getHwnd(), row, element, anchor);
+}
+
+int VElementListCtrl::accessibleRowCount() const {
+    ReadLock hold(lock);
+    return rowCount();
+}
+
+std::wstring VElementListCtrl::accessibleRowName(int index) const {
+    ReadLock hold(lock);
+    if (index == static_cast<int>(elements.size()))
+        return more > 0 ? moreText(more) : std::wstring();
+    if (index < 0 || index > static_cast<int>(elements.size()))
+        return std::wstring();
+    const VElement* element = elements[static_cast<std::size_t>(index)];
+    try {
+        if (!twoLines)
+            return vx::widened(element->getDisplayText());
+        std::string name = element->getDisplayText1();
+        const std::string second = element->getDisplayText2();
+        if (!second.empty() && second != name)
+            name += (name.empty() ? "" : ", ") + second;
+        return vx::widened(name);
+    } catch (...) {
+        // A plug-in's element that cannot say what it shows leaves its row unnamed.
+        return std::wstring();
+    }
+}
+
+RECT VElementListCtrl::accessibleRowRect(int index) const {
+    RECT client;
+    ::GetClientRect(getHwnd(), &client);
+    if (isScrollBarVisible())
+        client.right -= ::GetSystemMetrics(SM_CXVSCROLL);
+    const int top = (index - getTopIndex()) * rowHeight;
+    return RECT{0, top, client.right, top + rowHeight};
+}
+
+void VElementListCtrl::accessibleSelect(int index) {
+    suppressMouseMove = true;
+    choose(index, true);
 }
 
 void VElementListCtrl::layout() {
@@ -721,6 +782,9 @@ bool VElementListCtrl::key(UINT key) {
         if (!actionList.isVisible())
             return false;
         actionList.close();
+        // Back from the pop-up to the row it was opened for.
+        accessibility.forget();
+        announceSelection();
         return true;
     case VK_APPS: {
         VResult* result = isVisible() ? selectedResult() : nullptr;
@@ -856,6 +920,10 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             arrangeRows();
         }
         return 0;
+    case WM_GETOBJECT:
+        if (const LRESULT answered = accessibility.answer(getHwnd(), wParam, lParam))
+            return answered;
+        break;
     case WM_MOUSEWHEEL:
         // Sent here instead of to the focus window where Windows scrolls the window under the cursor.
         wheel(GET_WHEEL_DELTA_WPARAM(wParam));
@@ -958,12 +1026,13 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
     const bool bar = isScrollBarVisible();
     const int right = client.right - (bar ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
     const int count = static_cast<int>(elements.size());
+    const VListColors colors = listColors();
     for (int i = topIndex; i < count && (i - topIndex) * rowHeight < client.bottom; ++i) {
         const int top = (i - topIndex) * rowHeight;
         const RECT row{0, top, right, top + rowHeight};
         const bool isSelected = i == selected;
         const VElement* element = elements[static_cast<std::size_t>(i)];
-        ::SetTextColor(dc, fillRow(dc, row, i, isSelected));
+        ::SetTextColor(dc, fillRow(dc, row, i, isSelected, colors));
         const bool arrow = isSelected && isResult(element);
         const int textRight = right - px(2) - (arrow ? px(20) : 0);
         RECT icon{0, 0, 0, 0};
@@ -987,13 +1056,13 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
         }
         if (arrow)
             drawArrow(dc, RECT{right - px(18), top + 1, right - px(2), top + 1 + iconHeight},
-                      ::GetSysColor(COLOR_HIGHLIGHTTEXT));
+                      colors.highlightText);
     }
     const int moreTop = (count - topIndex) * rowHeight;
     if (more > 0 && count >= topIndex && moreTop < client.bottom) {
         const RECT row{0, moreTop, right, moreTop + rowHeight};
-        fillRow(dc, row, count, false);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+        fillRow(dc, row, count, false, colors);
+        ::SetTextColor(dc, colors.grayText);
         VVerbinoxCore* core = VVerbinoxCore::instance();
         HFONT rowFont = twoLines ? core->getFont1() : core->getFont();
         HGDIOBJ oldFont = rowFont ? ::SelectObject(dc, rowFont) : nullptr;
@@ -1012,10 +1081,12 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
     }
     if (bar) {
         const RECT track = barRect();
-        ::FillRect(dc, &track, ::GetSysColorBrush(COLOR_BTNFACE));
+        ::SetDCBrushColor(dc, colors.track);
+        ::FillRect(dc, &track, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
         RECT thumb = thumbRect(track, rowCount(), topIndex);
         ::InflateRect(&thumb, -px(3), -px(1));
-        ::FillRect(dc, &thumb, ::GetSysColorBrush(draggingThumb ? COLOR_3DDKSHADOW : COLOR_BTNSHADOW));
+        ::SetDCBrushColor(dc, draggingThumb ? colors.thumbDragged : colors.thumb);
+        ::FillRect(dc, &thumb, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
         const int size = ::GetSystemMetrics(SM_CXVSCROLL);
         paintGrip(dc, RECT{client.right - size, client.bottom - ::GetSystemMetrics(SM_CYHSCROLL),
                            client.right, client.bottom});

@@ -3,6 +3,7 @@
 // best first (by their rank key; equal keys, or ranking off, in arrival order), each drawing itself on
 // one or two lines, with the action pop-up beside the selection.
 #include "IconCache.h"
+#include "ListAccessible.h"
 #include "ListWindow.h"
 #include "VActionListCtrl.h"
 #include "engine/VReaderWriterLock.h"
@@ -34,9 +35,9 @@ protected:
 
 // Every call comes from the window's own thread: results found on worker threads reach the list
 // through a message posted to the search window.
-class VElementListCtrl : public VListWindow {
+class VElementListCtrl : public VListWindow, private VAccessibleRows {
 public:
-    VElementListCtrl() = default;
+    VElementListCtrl() : accessibility(*this, L"Results") {}
     // Releases the results it holds.
     ~VElementListCtrl() override;
 
@@ -156,6 +157,16 @@ private:
     void openActionList();
     bool enter();
     bool browse(UINT key);
+    // Tells assistive technology which row is selected now, while the list is on show.
+    void announceSelection();
+    int accessibleRowCount() const override;
+    // Both lines of a row shown on two.
+    std::wstring accessibleRowName(int index) const override;
+    int accessibleSelectedRow() const override { return getSelectedIndex(); }
+    bool isAccessibleRowSelectable(int index) const override { return index < getCount(); }
+    RECT accessibleRowRect(int index) const override;
+    void accessibleSelect(int index) override;
+    bool isAccessibleShown() const override { return isVisible(); }
     void paintGrip(HDC dc, const RECT& grip) const;
     // Draws a file row's icon into box: its own when it has one, else the cached one for its path, the
     // generic one while that is fetched. False for other rows, which draw their source's icon.
@@ -206,4 +217,5 @@ private:
     bool savedTwoLines = true;
     // The entry Control+Enter or Left came from, selected in the next folder listing only.
     std::string rememberedPath;
+    VListAccessibility accessibility;
 };

@@ -1,6 +1,7 @@
 #include "model/VElement.h"
 
 #include "engine/VVerbinoxCore.h"
+#include "util/HighContrast.h"
 #include "util/SystemText.h"
 
 VElement::~VElement() = default;
@@ -30,7 +31,12 @@ void VTextLines::draw(HFONT font, COLORREF color, bool selected, const std::stri
         if (!oldFont_)
             oldFont_ = previous;
     }
-    ::SetTextColor(dc_, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : color);
+    // A high-contrast theme's text colour is the one its background was chosen against.
+    if (selected)
+        color = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+    else if (vx::isHighContrast())
+        color = ::GetSysColor(COLOR_WINDOWTEXT);
+    ::SetTextColor(dc_, color);
     RECT r = rect;
     vx::drawFittedText(dc_, text, r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX, fit);
 }

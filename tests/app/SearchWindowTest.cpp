@@ -1,4 +1,5 @@
 // The real search window, driven by messages on this thread, with fake sources registered in the core.
+#include "ListAccessible.h"
 #include "Messages.h"
 #include "PrefsSheet.h"
 #include "SearchWindow.h"
@@ -19,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <oleacc.h>
 
 #include <algorithm>
 #include <atomic>
@@ -1059,4 +1062,35 @@ TEST_F(SearchWindowTest, WithAutoHideTheProgramsOwnRunStartsHiddenUntilItIsShown
     EXPECT_EQ(visibleInTheLoop, 0) << "hidden, as the tray balloon says";
     EXPECT_EQ(visibleWhenRevealed, 1) << "the hot-key still shows it";
     dialog.reset();
+}
+
+namespace {
+
+// What assistive technology calls a window's client object.
+std::wstring accessibleName(HWND hwnd) {
+    IAccessible* object = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, kIidAccessible,
+                                            reinterpret_cast<void**>(&object))))
+        return L"(none)";
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    object->get_accName(self, &text);
+    std::wstring name = text ? text : L"";
+    ::SysFreeString(text);
+    object->Release();
+    return name;
+}
+
+} // namespace
+
+TEST_F(SearchWindowTest, TheBoxAndTheMenuButtonAreNamedForWhatTheyAreNotForWhatTheyHold) {
+    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+    open();
+    type("report");
+    EXPECT_EQ(accessibleName(dialog->getCommandLine().getHwnd()), L"Search");
+    EXPECT_EQ(accessibleName(::GetDlgItem(dialog->getHwnd(), IDC_MENUBUTTON)), L"Menu");
+    close();
+    ::CoUninitialize();
 }
