@@ -4,6 +4,7 @@
 #include "Messages.h"
 #include "model/VPreferences.h"
 #include "util/SystemText.h"
+#include "util/VxText.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -41,7 +42,38 @@ void VCommandLine::setTextProgrammatically(const std::string& text) {
     programmatic = false;
 }
 
+void VCommandLine::setCueBanner(const std::string& text) {
+    if (!edit)
+        return;
+    cue = vx::widened(text);
+    nativeCue = ::SendMessageW(edit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.c_str())) != 0;
+    ::InvalidateRect(edit, nullptr, TRUE);
+}
+
+void VCommandLine::paintCueBanner() {
+    if (nativeCue || cue.empty() || ::GetWindowTextLengthW(edit) > 0)
+        return;
+    RECT format{};
+    ::SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    HDC dc = ::GetDC(edit);
+    if (!dc)
+        return;
+    // The caret blinks by inverting pixels: drawn over, it would leave a mark behind.
+    ::HideCaret(edit);
+    HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(edit, WM_GETFONT, 0, 0)));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+    ::DrawTextW(dc, cue.c_str(), static_cast<int>(cue.size()), &format,
+                DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | DT_LEFT | DT_TOP);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(edit, dc);
+    ::ShowCaret(edit);
+}
+
 void VCommandLine::onTextChanged() {
+    // The control repaints only what its text covers: the hint, drawn by us, goes or comes whole.
+    if (!nativeCue && !cue.empty())
+        ::InvalidateRect(edit, nullptr, TRUE);
     if (programmatic)
         return;
     if (owner)
@@ -193,6 +225,16 @@ LRESULT CALLBACK VCommandLine::proc(HWND window, UINT message, WPARAM wParam, LP
         if (self->list && self->list->onListWheel(GET_WHEEL_DELTA_WPARAM(wParam)))
             return 0;
         break;
+    case EM_GETCUEBANNER:
+        if (self->nativeCue || !wParam || lParam <= 0)
+            break;
+        lstrcpynW(reinterpret_cast<wchar_t*>(wParam), self->cue.c_str(), static_cast<int>(lParam));
+        return TRUE;
+    case WM_PAINT: {
+        const LRESULT painted = ::DefSubclassProc(window, message, wParam, lParam);
+        self->paintCueBanner();
+        return painted;
+    }
     case WM_TIMER:
         if (wParam == kTypingTimer) {
             // Killed first: whatever the message leads to, the timer fires once per pause.

@@ -61,6 +61,10 @@ public:
     // True between a change of the text and its settled-text message: the list's results were found
     // for an older text.
     bool isSettling() const { return settling; }
+    // The grey hint an empty box shows ("Type to search"), also while it has the focus. Where the edit
+    // control cannot show one itself (common controls before version 6) the box draws it and answers
+    // EM_GETCUEBANNER.
+    void setCueBanner(const std::string& text);
     int getDelay() const { return delay; }
     void setDelay(int milliseconds) { delay = milliseconds < 0 ? 0 : milliseconds; }
 
@@ -78,6 +82,8 @@ private:
     static bool isDown(int virtualKey);
     // The keyboard's context menu: true when the list opened (or holds open) the selected row's pop-up.
     bool contextMenu();
+    // After the control painted itself: the hint over an empty box.
+    void paintCueBanner();
 
     HWND edit = nullptr;
     VCommandLineOwner* owner = nullptr;
@@ -87,4 +93,7 @@ private:
     // Set when a key was taken, so the character message it produces is swallowed too.
     bool swallowChar = false;
     int delay = 500;
+    std::wstring cue;
+    // The control shows the hint itself.
+    bool nativeCue = false;
 };

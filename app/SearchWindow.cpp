@@ -6,8 +6,10 @@
 #include "PrefsSheet.h"
 #include "Startup.h"
 #include "engine/VIndexer.h"
+#include "engine/VPlugin.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VAction.h"
+#include "model/VBuiltinActions.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
 #include "model/VResult.h"
@@ -18,6 +20,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #ifndef VX_MAKER_URL
@@ -32,6 +35,19 @@ const UINT_PTR kFirstLoopTimer = 1;
 const UINT_PTR kAwaitTimer = 2;
 const UINT kAwaitTickMs = 50;
 const DWORD kAwaitLimitMs = 3000;
+
+const char* const kSearchCue = "Type to search";
+
+// A failed run is told in a balloon under the box until the next keystroke, or this long.
+const UINT_PTR kFailureTimer = 3;
+const UINT kFailureShownMs = 6000;
+
+// While a search runs, whether every source has finished is looked at this often: one that found
+// nothing anywhere says so in the list.
+const UINT_PTR kSearchEndTimer = 4;
+const UINT kSearchEndTickMs = 50;
+
+const UINT_PTR kSignTimer = 5;
 
 void showMessageBox(const char* text) {
     vx::messageBox(nullptr, text, "Verbinox", MB_OK);
@@ -106,6 +122,8 @@ CVerbinoxDlg::~CVerbinoxDlg() {
         if (icon)
             ::DestroyIcon(icon);
     }
+    if (boxFont)
+        ::DeleteObject(boxFont);
 }
 
 bool CVerbinoxDlg::registerWindowClass(HINSTANCE instance) {
@@ -220,6 +238,10 @@ void CVerbinoxDlg::onInitDialog() {
     commandLine.attach(edit, this, this);
     list.create(hwnd, edit, this);
     setActionIcon(smallProgramIcon);
+    actionName = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, 0,
+                                   0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_ACTIONNAME)),
+                                   instance, nullptr);
+    commandLine.setCueBanner(kSearchCue);
     ::SetTimer(hwnd, kFirstLoopTimer, 10, nullptr);
 
     // Only the width may change: the height is the edit box's plus the frame.
@@ -248,6 +270,7 @@ void CVerbinoxDlg::loadPreferences() {
     VPreferencesNode* app = root ? root->getChild("Verbinox") : nullptr;
     VPreferencesNode* window = app ? app->getChild("Window") : nullptr;
     settings.load(window);
+    applyBoxFont();
     if (window) {
         const std::string target = core->getAppPath(), folder = core->getAppLocation();
         if (settings.hasStartWithWindows)
@@ -355,6 +378,8 @@ void CVerbinoxDlg::setActionIcon(HICON icon) {
 }
 
 void CVerbinoxDlg::showWindow() {
+    // Called back (the hot-key) while it says what opens: it stays, ready for the next text.
+    endSign(false);
     keepHidden = false;
     ::ShowWindow(hwnd, SW_SHOW);
     ::SetForegroundWindow(hwnd);
@@ -366,7 +391,9 @@ void CVerbinoxDlg::showWindow() {
 }
 
 void CVerbinoxDlg::hideWindow() {
+    endSign(false);
     stopAwaiting();
+    hideFailure();
     if (mode == Searching || mode == Browse) {
         cancelSearch();
         list.clear();
@@ -464,6 +491,8 @@ void CVerbinoxDlg::cancelSearch() {
 void CVerbinoxDlg::textEdited() {
     if (!core || executing)
         return;
+    hideFailure();
+    list.withdrawNothingFound();
     stopAwaiting();
     // Whatever the list shows was found for the text before this change.
     if (mode == Searching)
@@ -493,6 +522,8 @@ void CVerbinoxDlg::resetSearch(bool clear) {
 }
 
 void CVerbinoxDlg::finish() {
+    // What failed before is no longer the news.
+    hideFailure();
     cancelSearch();
     list.clear();
     commandLine.setTextProgrammatically("");
@@ -501,10 +532,45 @@ void CVerbinoxDlg::finish() {
     mode = Idle;
 }
 
+void CVerbinoxDlg::finishOpening(const VAction* action, const std::string& name) {
+    // Copying is done the moment it returns; nothing else is to come. Without auto-hide the window
+    // stays, and the emptied box is sign enough.
+    if (dynamic_cast<const VCopyAction*>(action) || name.empty() || !settings.autoHide || signTimeMs == 0) {
+        finish();
+        return;
+    }
+    hideFailure();
+    cancelSearch();
+    list.clear();
+    mode = Idle;
+    // Another program takes over, and may take a moment to show itself: until the window hides, the
+    // box says what opens. Read-only, so what is typed meanwhile does not land in the sign.
+    signing = true;
+    HWND edit = commandLine.getHwnd();
+    ::SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
+    commandLine.setTextProgrammatically("Opening " + name + "...");
+    ::UpdateWindow(hwnd);
+    ::SetTimer(hwnd, kSignTimer, signTimeMs, nullptr);
+}
+
+void CVerbinoxDlg::endSign(bool hide) {
+    if (!signing)
+        return;
+    signing = false;
+    ::KillTimer(hwnd, kSignTimer);
+    commandLine.setTextProgrammatically("");
+    ::SendMessageW(commandLine.getHwnd(), EM_SETREADONLY, FALSE, 0);
+    if (hide)
+        hideWindow();
+}
+
 void CVerbinoxDlg::enterActionMode(VAction* action, const std::string& argument) {
     actionModeText = commandLine.getText();
     currentAction = action;
     setActionIcon(action->getIcon() ? action->getIcon() : smallProgramIcon);
+    // Many actions share a look-alike icon: the name tells them apart, and the hint says what to type.
+    showActionName(action->getName());
+    commandLine.setCueBanner(action->getDescription());
     list.clear();
     commandLine.setTextProgrammatically(argument);
     const int end = static_cast<int>(argument.size());
@@ -514,6 +580,8 @@ void CVerbinoxDlg::enterActionMode(VAction* action, const std::string& argument)
 
 void CVerbinoxDlg::leaveActionMode() {
     setActionIcon(smallProgramIcon);
+    showActionName(std::string());
+    commandLine.setCueBanner(kSearchCue);
     currentAction = nullptr;
     mode = Idle;
 }
@@ -567,6 +635,7 @@ void CVerbinoxDlg::onTextChanged() {
     }
     mode = Searching;
     core->startSeach(text, searchId);
+    watchSearchEnd(text);
 }
 
 bool CVerbinoxDlg::onListKey(UINT virtualKey) {
@@ -613,9 +682,9 @@ void CVerbinoxDlg::onEnter() {
         if (run == Run::Done) {
             rememberChoice(actionModeText, action);
             leaveActionMode();
-            finish();
+            finishOpening(action, action->getName());
         } else {
-            beep();
+            tellRunFailed(action, vx::trimmed(text));
         }
         break;
     }
@@ -625,9 +694,9 @@ void CVerbinoxDlg::onEnter() {
         if (run == Run::Gone)
             return;
         if (run == Run::Done)
-            finish();
+            finishOpening(nullptr, text);
         else
-            beep();
+            tellRunFailed(nullptr, text);
         mode = Idle;
         break;
     }
@@ -651,9 +720,9 @@ void CVerbinoxDlg::enterTypedText(const std::string& text, bool searchRuns) {
         const Run run = runForUser([&] { return action->execute(argument); });
         if (run == Run::Done) {
             rememberChoice(text, action);
-            finish();
+            finishOpening(action, action->getName());
         } else if (run == Run::Failed) {
-            beep();
+            tellRunFailed(action, argument);
         }
         return;
     }
@@ -662,12 +731,12 @@ void CVerbinoxDlg::enterTypedText(const std::string& text, bool searchRuns) {
     if (run == Run::Gone)
         return;
     if (run == Run::Done) {
-        finish();
+        finishOpening(nullptr, typed);
         return;
     }
     if (searchRuns && rowsShown) {
         // The user stepped off the rows to open what they typed, and that cannot be opened.
-        beep();
+        tellRunFailed(nullptr, typed);
         return;
     }
     if (!searchRuns) {
@@ -676,10 +745,44 @@ void CVerbinoxDlg::enterTypedText(const std::string& text, bool searchRuns) {
         list.clear();
         mode = Searching;
         core->startSeach(text, searchId);
+        watchSearchEnd(text);
     }
     // An empty box lists every action; there is no first result to open for it.
     if (!typed.empty())
         awaitFirstResult();
+}
+
+void CVerbinoxDlg::watchSearchEnd(const std::string& text) {
+    // Too short a text is searched by no source: there is nothing to say about what they found.
+    const int characters = static_cast<int>(vx::widened(text).size());
+    if (!searchId || core->getNumIndexers() == 0 || characters < core->getSearchMinChars())
+        return;
+    watchedSearchId = searchId;
+    watchedText = text;
+    ::SetTimer(hwnd, kSearchEndTimer, kSearchEndTickMs, nullptr);
+}
+
+void CVerbinoxDlg::onSearchEndTimer() {
+    if (!watchedSearchId || watchedSearchId != getShownSearchId()) {
+        watchedSearchId = 0;
+        ::KillTimer(hwnd, kSearchEndTimer);
+        return;
+    }
+    // As for Enter's wait: with no worker left and nothing queued, no result can come any more.
+    if (VIndexer::getRunningWorkerCount() != 0 || queue->pending() != 0)
+        return;
+    watchedSearchId = 0;
+    ::KillTimer(hwnd, kSearchEndTimer);
+    if (list.getCount() > 0 || list.getMoreCount() > 0)
+        return;
+    std::vector<std::string> sources;
+    for (int i = 0; i < core->getNumIndexers(); ++i) {
+        VPlugin* plugin = core->getIndexer(i)->getPlugin();
+        const std::string name = plugin ? plugin->getName() : std::string();
+        if (!name.empty() && std::find(sources.begin(), sources.end(), name) == sources.end())
+            sources.push_back(name);
+    }
+    list.showNothingFound(watchedText, sources);
 }
 
 void CVerbinoxDlg::awaitFirstResult() {
@@ -749,13 +852,18 @@ void CVerbinoxDlg::onElementChosen(VElement* element) {
         auto* result = static_cast<VResult*>(element);
         VProperty* property = result->getPropertyCount() > 0 ? result->getDefaultProperty() : nullptr;
         VAction* action = property ? core->getDefaultAction(property->getPropertyType()) : nullptr;
+        // Read before the run: it may dispatch messages that clear the list and free the result.
+        const std::string name = result->getDisplayText();
         const Run run = runForUser([&] { return action && action->execute(result, property, text); });
         if (run == Run::Gone)
             return;
-        if (run == Run::Failed)
-            beep();
-        else
-            rememberChoice(text, result);
+        if (run == Run::Failed) {
+            // The row stays where the user can try another action on it.
+            tellRunFailed(nullptr, name);
+            return;
+        }
+        rememberChoice(text, result);
+        finishOpening(action, name);
     } else {
         auto* action = static_cast<VAction*>(element);
         std::string keyword, argument;
@@ -766,12 +874,13 @@ void CVerbinoxDlg::onElementChosen(VElement* element) {
         const Run run = runForUser([&] { return action->execute(argument); });
         if (run == Run::Gone)
             return;
-        if (run == Run::Failed)
-            beep();
-        else
-            rememberChoice(text, action);
+        if (run == Run::Failed) {
+            tellRunFailed(action, argument);
+            return;
+        }
+        rememberChoice(text, action);
+        finishOpening(action, action->getName());
     }
-    finish();
 }
 
 LRESULT CVerbinoxDlg::onActionChosen(VAction* action, VProperty* property) {
@@ -779,6 +888,7 @@ LRESULT CVerbinoxDlg::onActionChosen(VAction* action, VProperty* property) {
     commandLine.stopTypingTimer();
     VElement* element = list.getSelectedElement();
     const std::string text = commandLine.getText();
+    const std::string name = element ? element->getDisplayText() : std::string();
     const Run run = runForUser([&] {
         return action && element && element->getElementType() == VElement::ResultElement &&
                action->execute(static_cast<VResult*>(element), property, text);
@@ -786,12 +896,60 @@ LRESULT CVerbinoxDlg::onActionChosen(VAction* action, VProperty* property) {
     if (run == Run::Gone)
         return 1;
     if (run == Run::Failed) {
-        beep();
+        tellRunFailed(action, name);
         return 1;
     }
     rememberChoice(text, element);
-    finish();
+    finishOpening(action, name);
     return 0;
+}
+
+void CVerbinoxDlg::tellRunFailed(const VAction* action, const std::string& subject) {
+    beep();
+    if (!hwnd || shutDown)
+        return;
+    std::string message;
+    if (!action)
+        message = "Couldn't open " + subject;
+    else
+        message = action->getName() + " failed" + (subject.empty() ? std::string() : ": " + subject);
+    const std::wstring wide = vx::widened(message);
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+    tool.hwnd = hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(commandLine.getHwnd());
+    tool.lpszText = const_cast<wchar_t*>(wide.c_str());
+    if (!failureTip) {
+        // A balloon that points at the box and stays put while the user reads it: a tracking tool tip.
+        failureTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                       WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                       ::GetModuleHandleW(nullptr), nullptr);
+        if (!failureTip)
+            return;
+        ::SendMessageW(failureTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        ::SendMessageW(failureTip, TTM_SETMAXTIPWIDTH, 0, px(400));
+    }
+    ::SendMessageW(failureTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    RECT box{};
+    ::GetWindowRect(commandLine.getHwnd(), &box);
+    ::SendMessageW(failureTip, TTM_TRACKPOSITION, 0, MAKELPARAM(box.left + px(16), box.bottom));
+    ::SendMessageW(failureTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    failureShown = message;
+    ::SetTimer(hwnd, kFailureTimer, kFailureShownMs, nullptr);
+}
+
+void CVerbinoxDlg::hideFailure() {
+    if (failureShown.empty())
+        return;
+    failureShown.clear();
+    ::KillTimer(hwnd, kFailureTimer);
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(commandLine.getHwnd());
+    ::SendMessageW(failureTip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
 }
 
 void CVerbinoxDlg::rememberChoice(const std::string& text, const VElement* element) {
@@ -945,6 +1103,10 @@ void CVerbinoxDlg::onCommand(UINT id) {
     // brings the dialog forward then.
     if (id != ID_TRAY_SHOW && !isCommandAvailable(id))
         return;
+    // What opens now keeps the window: the end of the sign must not hide it under a dialog. (The edit
+    // box's own notifications come here too, and must leave the sign alone.)
+    if (id == ID_TRAY_UPDATECACHE || id == ID_TRAY_ABOUT || id == ID_TRAY_PREFERENCES)
+        endSign(false);
     switch (id) {
     case ID_TRAY_SHOW:
         reveal();
@@ -989,8 +1151,79 @@ void CVerbinoxDlg::layoutChildren(int width, int height) {
     const int side = px(20), gap = px(2);
     ::MoveWindow(::GetDlgItem(hwnd, IDC_ACTIONICON), gap, gap, side, height - 2 * gap, TRUE);
     ::MoveWindow(::GetDlgItem(hwnd, IDC_MENUBUTTON), width - side - gap, gap, side, height - 2 * gap, TRUE);
-    ::MoveWindow(commandLine.getHwnd(), side + 2 * gap, gap, width - 2 * (side + 2 * gap), height - 2 * gap,
-                 TRUE);
+    // A single-line edit draws its text at its top: as high as its text and centred, the text sits on
+    // the strip's middle line, level with the icon.
+    const int boxHeight = editHeight > 0 && editHeight < height ? editHeight : height - 2 * gap;
+    const int top = (height - boxHeight) / 2;
+    int left = side + 2 * gap;
+    if (actionNameWidth > 0) {
+        ::MoveWindow(actionName, left, top, actionNameWidth, boxHeight, TRUE);
+        left += actionNameWidth + gap;
+    }
+    ::MoveWindow(commandLine.getHwnd(), left, top, width - left - (side + 2 * gap), boxHeight, TRUE);
+}
+
+void CVerbinoxDlg::applyBoxFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    LOGFONTW face{};
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        face = metrics.lfMessageFont;
+    else
+        ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(face), &face);
+    face.lfHeight = -::MulDiv(settings.boxFontSize, static_cast<int>(dpiOf(hwnd)), 72);
+    face.lfWidth = 0;
+    HFONT font = ::CreateFontIndirectW(&face);
+    if (!font)
+        return;
+    HWND edit = commandLine.getHwnd();
+    ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    ::SendMessageW(actionName, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (boxFont)
+        ::DeleteObject(boxFont);
+    boxFont = font;
+    TEXTMETRICW text{};
+    HDC dc = ::GetDC(edit);
+    HGDIOBJ previous = ::SelectObject(dc, font);
+    ::GetTextMetricsW(dc, &text);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(edit, dc);
+    editHeight = text.tmHeight + px(2);
+    RECT window{};
+    ::GetWindowRect(hwnd, &window);
+    ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left, stripHeight(),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    layoutChildren(client.right, client.bottom);
+    ::InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+int CVerbinoxDlg::stripHeight() const {
+    return editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(8);
+}
+
+void CVerbinoxDlg::showActionName(const std::string& name) {
+    if (!actionName)
+        return;
+    vx::setWindowText(actionName, name);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    actionNameWidth = 0;
+    if (!name.empty()) {
+        const std::wstring wide = vx::widened(name);
+        SIZE extent{};
+        HDC dc = ::GetDC(actionName);
+        HGDIOBJ previous =
+            ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(actionName, WM_GETFONT, 0, 0)));
+        ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
+        ::SelectObject(dc, previous);
+        ::ReleaseDC(actionName, dc);
+        // A long name is cut with an ellipsis rather than squeezing out the box.
+        actionNameWidth = (std::min)(static_cast<int>(extent.cx) + px(4), static_cast<int>(client.right / 3));
+    }
+    ::ShowWindow(actionName, actionNameWidth > 0 ? SW_SHOWNA : SW_HIDE);
+    layoutChildren(client.right, client.bottom);
 }
 
 void CVerbinoxDlg::snapToWorkArea(RECT& rect) const {
@@ -1030,7 +1263,7 @@ LRESULT CVerbinoxDlg::hitTest(LPARAM lParam) const {
 INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
     // With the core gone the window takes nothing more. While an action runs, the shell and the
     // confirmation box dispatch messages: nothing may start a second action or free the result.
-    if ((shutDown && isInput(message)) || (executing && isKeyOrChoice(message)))
+    if ((shutDown && isInput(message)) || ((executing || signing) && isKeyOrChoice(message)))
         return message == UM_ACTIONCHOSEN || message == UM_PROPERTYCHOSEN ? 1 : 0;
     switch (message) {
     case UM_TEXTCHANGED:
@@ -1061,6 +1294,12 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case WM_TIMER:
         if (wParam == kAwaitTimer)
             onAwaitTimer();
+        if (wParam == kFailureTimer)
+            hideFailure();
+        if (wParam == kSearchEndTimer)
+            onSearchEndTimer();
+        if (wParam == kSignTimer)
+            endSign(true);
         if (wParam == kFirstLoopTimer) {
             ::KillTimer(hwnd, kFirstLoopTimer);
             list.layout();
@@ -1136,8 +1375,7 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             return 0;
         }
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        const int height = editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(8);
-        info->ptMinTrackSize.y = info->ptMaxTrackSize.y = height;
+        info->ptMinTrackSize.y = info->ptMaxTrackSize.y = stripHeight();
         return 0;
     }
     case WM_SIZE:

@@ -52,6 +52,14 @@ public:
     const VWindowSettings& getSettings() const { return settings; }
     bool isFirstRun() const { return firstRun; }
     bool isHotKeyRegistered() const { return hotKeyRegistered; }
+    // How long the box says what opens ("Opening name...") before the window hides; 0: it hides at once.
+    void setOpeningSignTime(UINT milliseconds) { signTimeMs = milliseconds; }
+    // The label beside the action icon that names the action of action mode; hidden otherwise.
+    HWND getActionNameLabel() const { return actionName; }
+    // The balloon under the box that tells of a run that failed, and what it says (empty while none is
+    // shown).
+    HWND getFailureTip() const { return failureTip; }
+    const std::string& getFailureShown() const { return failureShown; }
     // The option of the Searching page: a keyword, a blank and more text is an action with that text.
     void setMatchActionsAfterBlank(bool value) { matchActionsAfterBlank = value; }
     bool getMatchActionsAfterBlank() const { return matchActionsAfterBlank; }
@@ -128,6 +136,12 @@ private:
     void registerHotKey();
     void shutdown();
     void layoutChildren(int width, int height);
+    // The box's text in the system's message face at the size the settings ask for; the strip grows or
+    // shrinks to fit it.
+    void applyBoxFont();
+    int stripHeight() const;
+    // Shows the name beside the icon (none: hides the label) and makes room for it.
+    void showActionName(const std::string& name);
     void snapToWorkArea(RECT& rect) const;
     LRESULT hitTest(LPARAM lParam) const;
     void onTextChanged();
@@ -142,6 +156,10 @@ private:
     // Cancels the search on show; what it still delivers is dropped.
     void cancelSearch();
     void awaitFirstResult();
+    // Looks, until the search on show ends, whether every source finished without a result; the list
+    // then says that nothing was found.
+    void watchSearchEnd(const std::string& text);
+    void onSearchEndTimer();
     void stopAwaiting();
     void onAwaitTimer();
     // Another thread's window took the activation: with auto-hide, another program's hides the window.
@@ -154,6 +172,11 @@ private:
     // After a run that succeeded: the core learns that element was chosen for text, as typed. A result
     // is read only while the list still holds it: the run may have dispatched messages that cleared it.
     void rememberChoice(const std::string& text, const VElement* element);
+    // A run that failed: the beep, and a balloon under the box that says what could not be done (action
+    // null: the shell or the default action could not open subject). The window, its text and its rows
+    // stay, so the user can correct the text or pick another action.
+    void tellRunFailed(const VAction* action, const std::string& subject);
+    void hideFailure();
     // How an action's run, or the shell's, ended. Gone: the program ended meanwhile, nothing of the
     // window may be used any more.
     enum class Run { Done, Failed, Gone };
@@ -167,6 +190,12 @@ private:
     void setActionIcon(HICON icon);
     // Empties the text and the list and hides the window (with auto-hide): after a completed action.
     void finish();
+    // finish after a run that handed name to another program (action: what ran it, or null for the
+    // shell): the box says "Opening name..." for a moment before the window hides, and takes no keys
+    // meanwhile.
+    void finishOpening(const VAction* action, const std::string& name);
+    // Ends that moment: the box is emptied and editable again; hide: and the window goes.
+    void endSign(bool hide);
     void showMenu(UINT menuId, POINT at);
     void updateCache();
     void openWebPage(const char* path);
@@ -194,9 +223,14 @@ private:
     // Enter's search: its first result is opened when it arrives, within kAwaitLimitMs of the key.
     uint32_t awaitedSearchId = 0;
     DWORD awaitStarted = 0;
+    uint32_t watchedSearchId = 0;
+    std::string watchedText;
     // Set while an action runs: the shell and a confirmation box pump messages, and nothing that
     // arrives meanwhile may run a second action or free the result being opened.
     bool executing = false;
+    // The box says what opens, until the window hides.
+    bool signing = false;
+    UINT signTimeMs = 300;
     // The session ended while an action ran: the program ends once the run is over.
     bool endAfterRun = false;
     VAction* currentAction = nullptr;
@@ -219,6 +253,11 @@ private:
     HICON programIcon = nullptr;
     HICON smallProgramIcon = nullptr;
     int editHeight = 0;
+    HFONT boxFont = nullptr;
+    HWND actionName = nullptr;
+    int actionNameWidth = 0;
+    HWND failureTip = nullptr;
+    std::string failureShown;
     std::unique_ptr<PrefsSheet> prefsSheet;
     update::CUpdateChecker updates;
     std::string updateServer;

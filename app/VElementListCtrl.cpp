@@ -311,6 +311,74 @@ std::wstring VElementListCtrl::moreText(uint64_t count) {
     return L"and " + plain + L" more";
 }
 
+void VElementListCtrl::showNothingFound(const std::string& text, const std::vector<std::string>& sources) {
+    {
+        WriteLock hold(lock);
+        if (!elements.empty() || more > 0)
+            return;
+        nothingFound = L"No results for " + vx::widened(text);
+        nothingSearched.clear();
+        for (const std::string& source : sources)
+            nothingSearched += (nothingSearched.empty() ? L"Searched: " : L", ") + vx::widened(source);
+        selected = NoRow;
+    }
+    afterAdding(NoRow, false);
+    repaint();
+}
+
+void VElementListCtrl::withdrawNothingFound() {
+    bool empty = false;
+    {
+        WriteLock hold(lock);
+        if (nothingFound.empty())
+            return;
+        nothingFound.clear();
+        nothingSearched.clear();
+        empty = rowCount() == 0;
+    }
+    if (empty && !held)
+        conceal();
+    else
+        layout();
+}
+
+std::wstring VElementListCtrl::getNothingFoundText() const {
+    ReadLock hold(lock);
+    if (nothingFound.empty())
+        return std::wstring();
+    return nothingSearched.empty() ? nothingFound : nothingFound + L"\n" + nothingSearched;
+}
+
+void VElementListCtrl::paintNothingFound(HDC dc, const RECT& row) const {
+    VVerbinoxCore* core = VVerbinoxCore::instance();
+    const int left = px(4) + (showIcons ? ::GetSystemMetrics(SM_CXSMICON) : 0);
+    const UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+    if (twoLines && !nothingSearched.empty()) {
+        const int half = (row.bottom - row.top - 2) / 2;
+        RECT first{left, row.top + 1, row.right - px(2), row.top + 1 + half};
+        RECT second{left, first.bottom, row.right - px(2), first.bottom + half};
+        HGDIOBJ oldFont = core->getFont1() ? ::SelectObject(dc, core->getFont1()) : nullptr;
+        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+        ::DrawTextW(dc, nothingFound.c_str(), static_cast<int>(nothingFound.size()), &first, format);
+        if (core->getFont2())
+            ::SelectObject(dc, core->getFont2());
+        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+        ::DrawTextW(dc, nothingSearched.c_str(), static_cast<int>(nothingSearched.size()), &second, format);
+        if (oldFont)
+            ::SelectObject(dc, oldFont);
+        return;
+    }
+    // One line: both parts, the sources after a dash.
+    const std::wstring line =
+        nothingSearched.empty() ? nothingFound : nothingFound + L" \x2014 " + nothingSearched;
+    RECT text{left, row.top, row.right - px(2), row.bottom};
+    HGDIOBJ oldFont = core->getFont() ? ::SelectObject(dc, core->getFont()) : nullptr;
+    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+    ::DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &text, format);
+    if (oldFont)
+        ::SelectObject(dc, oldFont);
+}
+
 void VElementListCtrl::addFiles(VFileResult* const* files, int count) {
     std::vector<VElement*> added(files, files + std::max(count, 0));
     const int remembered = append(added.data(), count, true);
@@ -359,6 +427,8 @@ void VElementListCtrl::clear() {
         oldTwins.swap(twins);
         addresses.clear();
         more = 0;
+        nothingFound.clear();
+        nothingSearched.clear();
         wheelRest = 0;
         selected = NoRow;
         chosen = false;
@@ -1072,6 +1142,11 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
                     DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         if (oldFont)
             ::SelectObject(dc, oldFont);
+    }
+    if (!nothingFound.empty() && count == 0 && more == 0 && topIndex == 0) {
+        const RECT row{0, 0, right, rowHeight};
+        fillRow(dc, row, 0, false);
+        paintNothingFound(dc, row);
     }
     if (getClip() > 0) {
         // The region cuts off the window's own bottom border: the rows end on a line of the same colour.

@@ -58,6 +58,14 @@ public:
     uint64_t getMoreCount() const;
     // What that row reads, the count grouped as the user's locale groups digits: "and 4,812 more".
     static std::wstring moreText(uint64_t count);
+    // The search for text ended in every source with nothing: one row says so and names the sources
+    // searched. Like the row of more results it is never selected and no key or click runs it. It goes
+    // with the next clear, or when withdrawn (the text changed).
+    void showNothingFound(const std::string& text, const std::vector<std::string>& sources);
+    void withdrawNothingFound();
+    // The row's two lines, "No results for ..." and "Searched: ...", joined by a line feed; empty when
+    // the row is not there.
+    std::wstring getNothingFoundText() const;
     // A folder's entries: also switches to one line per row until the next clear.
     void addFiles(VFileResult* const* files, int count);
     // Releases the results, hides the list and both pop-ups, and leaves files mode.
@@ -130,7 +138,10 @@ private:
     // same address, and keeps the selection on its element and at its place on the screen.
     void place(VElement* const* added, int count);
     // Every row drawn: the elements and the row of more results.
-    int rowCount() const { return static_cast<int>(elements.size()) + (more > 0 ? 1 : 0); }
+    int rowCount() const {
+        return static_cast<int>(elements.size()) + (more > 0 ? 1 : 0) + (nothingFound.empty() ? 0 : 1);
+    }
+    void paintNothingFound(HDC dc, const RECT& row) const;
     void afterAdding(int preferredRow, bool selectFirst);
     // Out of sight: veiled, or nothing to do when the window was never mapped.
     void conceal();
@@ -187,6 +198,8 @@ private:
     // The row's result for each address ("type\nvalue"), for merging.
     std::unordered_map<std::string, VResult*> addresses;
     uint64_t more = 0;
+    // The two lines of the row that says a search found nothing; empty while there is none.
+    std::wstring nothingFound, nothingSearched;
     VActionListCtrl actionList;
     VIconCache icons;
     int selected = NoRow;

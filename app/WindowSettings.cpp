@@ -24,6 +24,8 @@ void VWindowSettings::load(const VPreferencesNode* window) {
         position = {x, y};
     }
     window->getParam("CheckForUpdates", checkForUpdates);
+    if (window->getParam("BoxFontSize", value))
+        boxFontSize = std::clamp(value, kMinBoxFontSize, kMaxBoxFontSize);
 }
 
 void VWindowSettings::save(VPreferencesNode* window, bool startupShortcut, bool quickLaunchShortcut,
@@ -41,6 +43,7 @@ void VWindowSettings::save(VPreferencesNode* window, bool startupShortcut, bool 
     window->setParam("PosX", static_cast<int>(windowPosition.x));
     window->setParam("PosY", static_cast<int>(windowPosition.y));
     window->setParam("HideOnDeactivate", hideOnDeactivate);
+    window->setParam("BoxFontSize", boxFontSize);
 }
 
 POINT placeWindow(bool hasPosition, POINT saved, SIZE size) {

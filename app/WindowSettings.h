@@ -13,6 +13,10 @@ struct VWindowSettings {
     UINT hotKey = VK_SPACE;
     UINT hotKeyModifier = MOD_CONTROL;
     bool checkForUpdates = true;
+    // The search box's text size in points ("BoxFontSize"), in the system's message face; a size the
+    // box could not be used with is brought back within kMinBoxFontSize..kMaxBoxFontSize.
+    static constexpr int kDefaultBoxFontSize = 14, kMinBoxFontSize = 6, kMaxBoxFontSize = 48;
+    int boxFontSize = kDefaultBoxFontSize;
     // From "PosX" and "PosY", only when both are present.
     bool hasPosition = false;
     POINT position{};

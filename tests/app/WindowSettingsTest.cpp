@@ -12,6 +12,7 @@ TEST(WindowSettings, EveryKeySurvivesTheFileAndAbsentKeysKeepTheirDefaults) {
     EXPECT_TRUE(defaults.autoHide);
     EXPECT_TRUE(defaults.hideOnDeactivate);
     EXPECT_FALSE(defaults.hasPosition);
+    EXPECT_EQ(defaults.boxFontSize, 14);
 
     VWindowSettings changed;
     changed.autoHide = false;
@@ -21,6 +22,7 @@ TEST(WindowSettings, EveryKeySurvivesTheFileAndAbsentKeysKeepTheirDefaults) {
     changed.hotKey = 'K';
     changed.hotKeyModifier = MOD_ALT | MOD_SHIFT;
     changed.checkForUpdates = false;
+    changed.boxFontSize = 20;
     VPreferencesNode* root = VPreferencesNode::createInstance("Verbinox");
     VPreferencesNode* window = VPreferencesNode::createInstance("Window");
     changed.save(window, true, false, POINT{-1200, 40});
@@ -41,11 +43,24 @@ TEST(WindowSettings, EveryKeySurvivesTheFileAndAbsentKeysKeepTheirDefaults) {
     EXPECT_EQ(read.hotKey, static_cast<UINT>('K'));
     EXPECT_EQ(read.hotKeyModifier, static_cast<UINT>(MOD_ALT | MOD_SHIFT));
     EXPECT_FALSE(read.checkForUpdates);
+    EXPECT_EQ(read.boxFontSize, 20);
     EXPECT_TRUE(read.hasPosition);
     EXPECT_EQ(read.position.x, -1200);
     EXPECT_EQ(read.position.y, 40);
     EXPECT_TRUE(read.hasStartWithWindows && read.startWithWindows);
     EXPECT_TRUE(read.hasQuickLaunchIcon && !read.quickLaunchIcon);
+}
+
+TEST(WindowSettings, ABoxFontSizeTooSmallOrTooLargeToUseIsBroughtWithinBounds) {
+    VPreferencesNode* window = VPreferencesNode::createInstance("Window");
+    VWindowSettings read;
+    window->setParam("BoxFontSize", 0);
+    read.load(window);
+    EXPECT_EQ(read.boxFontSize, VWindowSettings::kMinBoxFontSize);
+    window->setParam("BoxFontSize", 5000);
+    read.load(window);
+    window->deleteThis();
+    EXPECT_EQ(read.boxFontSize, VWindowSettings::kMaxBoxFontSize);
 }
 
 TEST(WindowSettings, APositionNeedsBothKeys) {
