@@ -349,7 +349,7 @@ std::wstring VElementListCtrl::getNothingFoundText() const {
     return nothingSearched.empty() ? nothingFound : nothingFound + L"\n" + nothingSearched;
 }
 
-void VElementListCtrl::paintNothingFound(HDC dc, const RECT& row) const {
+void VElementListCtrl::paintNothingFound(HDC dc, const RECT& row, const VListColors& colors) const {
     VVerbinoxCore* core = VVerbinoxCore::instance();
     const int left = px(4) + (showIcons ? ::GetSystemMetrics(SM_CXSMICON) : 0);
     const UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
@@ -358,11 +358,11 @@ void VElementListCtrl::paintNothingFound(HDC dc, const RECT& row) const {
         RECT first{left, row.top + 1, row.right - px(2), row.top + 1 + half};
         RECT second{left, first.bottom, row.right - px(2), first.bottom + half};
         HGDIOBJ oldFont = core->getFont1() ? ::SelectObject(dc, core->getFont1()) : nullptr;
-        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+        ::SetTextColor(dc, colors.text);
         ::DrawTextW(dc, nothingFound.c_str(), static_cast<int>(nothingFound.size()), &first, format);
         if (core->getFont2())
             ::SelectObject(dc, core->getFont2());
-        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+        ::SetTextColor(dc, colors.grayText);
         ::DrawTextW(dc, nothingSearched.c_str(), static_cast<int>(nothingSearched.size()), &second, format);
         if (oldFont)
             ::SelectObject(dc, oldFont);
@@ -373,7 +373,7 @@ void VElementListCtrl::paintNothingFound(HDC dc, const RECT& row) const {
         nothingSearched.empty() ? nothingFound : nothingFound + L" \x2014 " + nothingSearched;
     RECT text{left, row.top, row.right - px(2), row.bottom};
     HGDIOBJ oldFont = core->getFont() ? ::SelectObject(dc, core->getFont()) : nullptr;
-    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+    ::SetTextColor(dc, colors.grayText);
     ::DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &text, format);
     if (oldFont)
         ::SelectObject(dc, oldFont);
@@ -1145,8 +1145,8 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
     }
     if (!nothingFound.empty() && count == 0 && more == 0 && topIndex == 0) {
         const RECT row{0, 0, right, rowHeight};
-        fillRow(dc, row, 0, false);
-        paintNothingFound(dc, row);
+        fillRow(dc, row, 0, false, colors);
+        paintNothingFound(dc, row, colors);
     }
     if (getClip() > 0) {
         // The region cuts off the window's own bottom border: the rows end on a line of the same colour.

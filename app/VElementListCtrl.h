@@ -141,7 +141,7 @@ private:
     int rowCount() const {
         return static_cast<int>(elements.size()) + (more > 0 ? 1 : 0) + (nothingFound.empty() ? 0 : 1);
     }
-    void paintNothingFound(HDC dc, const RECT& row) const;
+    void paintNothingFound(HDC dc, const RECT& row, const VListColors& colors) const;
     void afterAdding(int preferredRow, bool selectFirst);
     // Out of sight: veiled, or nothing to do when the window was never mapped.
     void conceal();
