@@ -1,5 +1,6 @@
 #include "ListWindow.h"
 
+#include "Theme.h"
 #include "util/ThisModule.h"
 
 #include <algorithm>
@@ -29,20 +30,6 @@ BYTE shifted(BYTE channel, int by) {
 
 } // namespace
 
-// GetDpiForWindow exists from Windows 10 1607 on; before that the screen's DPI is the only one.
-UINT dpiOf(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
-    UINT dpi = getDpiForWindow && hwnd ? getDpiForWindow(hwnd) : 0;
-    if (!dpi) {
-        HDC screen = ::GetDC(nullptr);
-        dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
-        ::ReleaseDC(nullptr, screen);
-    }
-    return dpi ? dpi : 96;
-}
-
 VListWindow::~VListWindow() {
     destroyWindow();
 }
@@ -58,6 +45,7 @@ bool VListWindow::createWindow(HWND owner, HFONT editFont, int height) {
     if (window || !registerClass(&VListWindow::windowProc))
         return false;
     font = editFont;
+    dpi = dpiOf(owner);
     // The window procedure takes the handle into `window` while the window is being created.
     return ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, "",
                              WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, 0, 0, 100, height, owner, nullptr,
@@ -65,7 +53,20 @@ bool VListWindow::createWindow(HWND owner, HFONT editFont, int height) {
 }
 
 int VListWindow::px(int n) const {
-    return ::MulDiv(n, static_cast<int>(dpiOf(window.Get())), 96);
+    return vx::scaleForDpi(n, dpi);
+}
+
+int VListWindow::metric(int index) const {
+    return vx::metricForDpi(index, dpi);
+}
+
+void VListWindow::setDpi(UINT newDpi, HFONT newFont) {
+    font = newFont;
+    if (!newDpi || newDpi == dpi)
+        return;
+    const UINT previous = dpi;
+    dpi = newDpi;
+    dpiChanged(previous);
 }
 
 void VListWindow::placeAndShow(const RECT& r) {
@@ -157,7 +158,7 @@ void VListWindow::paintBuffered(HDC target) {
     HGDIOBJ oldBitmap = ::SelectObject(buffer.Get(), bitmap.Get());
     HGDIOBJ oldFont = ::SelectObject(buffer.Get(), ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(buffer.Get(), TRANSPARENT);
-    ::FillRect(buffer.Get(), &client, ::GetSysColorBrush(COLOR_WINDOW));
+    ::FillRect(buffer.Get(), &client, vx::themeBrush(buffer.Get(), COLOR_WINDOW));
     paint(buffer.Get(), client);
     ::BitBlt(target, 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
     ::SelectObject(buffer.Get(), oldFont);
@@ -203,9 +204,9 @@ LRESULT CALLBACK VListWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam,
 }
 
 COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected) {
-    COLORREF background = ::GetSysColor(COLOR_WINDOW);
+    COLORREF background = vx::themeColor(COLOR_WINDOW);
     if (selected) {
-        background = ::GetSysColor(COLOR_HIGHLIGHT);
+        background = vx::themeColor(COLOR_HIGHLIGHT);
     } else if (index % 2 == 1) {
         const int by = background < RGB(129, 128, 128) ? 10 : -10;
         background = RGB(shifted(GetRValue(background), by), shifted(GetGValue(background), by),
@@ -213,7 +214,7 @@ COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected) {
     }
     ::SetDCBrushColor(dc, background);
     ::FillRect(dc, &row, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-    return ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+    return vx::themeColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
 }
 
 void drawArrow(HDC dc, const RECT& box, COLORREF color, bool down) {

@@ -3,6 +3,7 @@
 #include "FileVersionInfo.h"
 #include "FolderBrowser.h"
 #include "Messages.h"
+#include "Theme.h"
 #include "PrefsSheet.h"
 #include "Startup.h"
 #include "engine/VIndexer.h"
@@ -19,6 +20,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <utility>
 
 #ifndef VX_MAKER_URL
 #define VX_MAKER_URL "https://verbinox.example.com"
@@ -148,7 +150,62 @@ void CVerbinoxDlg::exit() {
 }
 
 int CVerbinoxDlg::px(int n) const {
-    return ::MulDiv(n, static_cast<int>(dpiOf(hwnd)), 96);
+    return vx::scaleForDpi(n, dpi);
+}
+
+int CVerbinoxDlg::stripHeight() const {
+    return editHeight + 2 * vx::metricForDpi(SM_CYFRAME, dpi) + px(4);
+}
+
+void CVerbinoxDlg::applyBoxFont() {
+    HWND edit = commandLine.getHwnd();
+    if (!edit || !hasTemplateFont)
+        return;
+    vx::CFontHandle made;
+    if (dpi != templateDpi) {
+        made.Reset(vx::createFont(vx::fontForDpi(templateFont, templateDpi, dpi)));
+        if (!made)
+            return;
+    }
+    // The dialog's own font serves at the template's DPI; the dialog manager owns and frees it.
+    HFONT use = made ? made.Get() : reinterpret_cast<HFONT>(::SendMessageW(hwnd, WM_GETFONT, 0, 0));
+    ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(use), TRUE);
+    // The old font is freed only once nothing draws with it any more.
+    boxFont = std::move(made);
+}
+
+void CVerbinoxDlg::applyTheme() {
+    const bool dark = vx::isDarkTheme();
+    if (core)
+        core->setThemeTextColors(dark ? vx::themeColor(COLOR_WINDOWTEXT) : CLR_INVALID,
+                                 dark ? vx::themeColor(COLOR_HIGHLIGHTTEXT) : CLR_INVALID);
+    vx::applyFrameTheme(hwnd);
+    for (HWND window : {hwnd, list.getHwnd(), list.getActionList().getHwnd(),
+                        list.getActionList().getPropertyList().getHwnd()}) {
+        if (window)
+            ::RedrawWindow(window, nullptr, nullptr,
+                           RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+}
+
+void CVerbinoxDlg::onDpiChanged(UINT newDpi, const RECT& suggested) {
+    if (newDpi && newDpi != dpi) {
+        dpi = newDpi;
+        if (core)
+            core->setFontDpi(dpi);
+        applyBoxFont();
+        editHeight = ::MulDiv(templateEditHeight, static_cast<int>(dpi), static_cast<int>(templateDpi));
+        list.setDpi(dpi, reinterpret_cast<HFONT>(::SendMessageW(commandLine.getHwnd(), WM_GETFONT, 0, 0)));
+    }
+    // The suggested rectangle keeps the window on the monitor that asked; its height is the strip's.
+    ::SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   stripHeight(), SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    layoutChildren(client.right, client.bottom);
+    if (list.isVisible())
+        list.layout();
+    ::InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 INT_PTR CALLBACK CVerbinoxDlg::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -173,7 +230,7 @@ INT_PTR CALLBACK CVerbinoxDlg::dialogProc(HWND window, UINT message, WPARAM wPar
         return FALSE;
     // A dialog procedure answers through DWLP_MSGRESULT, except for the few messages that return
     // their answer directly.
-    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT)
+    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT || message == WM_CTLCOLORDLG)
         return result;
     ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
     return TRUE;
@@ -199,8 +256,22 @@ void CVerbinoxDlg::onInitDialog() {
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallProgramIcon));
 
+    // The template was laid out for the DPI of the monitor the window was made on. The dialog manager
+    // of Windows 10 1703 and later would also rescale it on a DPI change, behind the layout here.
+    dpi = templateDpi = dpiOf(hwnd);
+    using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, int, int);
+    const int disableAll = 1; // DDC_DISABLE_ALL
+    if (auto setBehavior = reinterpret_cast<SetDialogDpiChangeBehaviorFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior"))))
+        setBehavior(hwnd, disableAll, disableAll);
+    hasTemplateFont =
+        vx::fontRecord(reinterpret_cast<HFONT>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)), templateFont);
+
     core = VVerbinoxCore::instance();
     core->startUp();
+    core->setFontDpi(dpi);
+    vx::refreshTheme();
+    applyTheme();
     // The box that asks before an unusual address opens is modal to this window.
     startup::setConfirmationOwner(hwnd);
     queue.reset(new VResultQueue(hwnd, UM_DRAINRESULTS));
@@ -225,11 +296,10 @@ void CVerbinoxDlg::onInitDialog() {
     // Only the width may change: the height is the edit box's plus the frame.
     RECT editClient{};
     ::GetClientRect(edit, &editClient);
-    editHeight = editClient.bottom;
+    editHeight = templateEditHeight = editClient.bottom;
     RECT window{};
     ::GetWindowRect(hwnd, &window);
-    ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left,
-                   editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(4),
+    ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left, stripHeight(),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 
     loadPreferences();
@@ -356,6 +426,13 @@ void CVerbinoxDlg::setActionIcon(HICON icon) {
 
 void CVerbinoxDlg::showWindow() {
     keepHidden = false;
+    // It opens where the user is: on the monitor that has the mouse pointer.
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    const POINT at =
+        placeWindow(true, POINT{rect.left, rect.top}, SIZE{rect.right - rect.left, rect.bottom - rect.top});
+    if (at.x != rect.left || at.y != rect.top)
+        ::SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(hwnd, SW_SHOW);
     ::SetForegroundWindow(hwnd);
     ::SetFocus(commandLine.getHwnd());
@@ -1018,7 +1095,7 @@ LRESULT CVerbinoxDlg::hitTest(LPARAM lParam) const {
     POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     RECT rect{};
     ::GetWindowRect(hwnd, &rect);
-    const int edge = ::MulDiv(4, static_cast<int>(dpiOf(hwnd)), 96);
+    const int edge = px(4);
     if (at.x < rect.left + edge)
         return HTLEFT;
     if (at.x >= rect.right - edge)
@@ -1105,8 +1182,10 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             return 0;
         }
         const bool pressed = (item->itemState & ODS_SELECTED) != 0;
-        ::FillRect(item->hDC, &item->rcItem, ::GetSysColorBrush(pressed ? COLOR_BTNSHADOW : COLOR_BTNFACE));
-        drawArrow(item->hDC, item->rcItem, ::GetSysColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_BTNTEXT), true);
+        ::FillRect(item->hDC, &item->rcItem,
+                   vx::themeBrush(item->hDC, pressed ? COLOR_BTNSHADOW : COLOR_BTNFACE));
+        drawArrow(item->hDC, item->rcItem, vx::themeColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_BTNTEXT),
+                  true);
         return TRUE;
     }
     case WM_ACTIVATEAPP:
@@ -1136,7 +1215,7 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             return 0;
         }
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        const int height = editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(8);
+        const int height = editHeight + 2 * vx::metricForDpi(SM_CYFRAME, dpi) + px(8);
         info->ptMinTrackSize.y = info->ptMaxTrackSize.y = height;
         return 0;
     }
@@ -1149,6 +1228,30 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case WM_MOVING:
         snapToWorkArea(*reinterpret_cast<RECT*>(lParam));
         return TRUE;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORDLG: {
+        // Classic controls know no dark theme: the dialog tells them its colours.
+        if (!vx::isDarkTheme()) {
+            handled = false;
+            return 0;
+        }
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        const bool edit = message == WM_CTLCOLOREDIT;
+        ::SetTextColor(dc, vx::themeColor(edit ? COLOR_WINDOWTEXT : COLOR_BTNTEXT));
+        ::SetBkColor(dc, vx::themeColor(edit ? COLOR_WINDOW : COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(vx::themeBrush(dc, edit ? COLOR_WINDOW : COLOR_BTNFACE));
+    }
+    case WM_SETTINGCHANGE:
+        // Windows names the change of light and dark "ImmersiveColorSet".
+        if (lParam && ::lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0 &&
+            vx::refreshTheme())
+            applyTheme();
+        handled = false;
+        return 0;
+    case WM_DPICHANGED:
+        onDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_MOVE:
         if (list.isVisible())
             list.layout();

@@ -176,6 +176,15 @@ private:
     void checkForUpdates(bool silent);
     void onUpdateFetched(update::FetchResult* fetched);
     int px(int n) const;
+    // The height of the strip: the edit box's and the frame's, at the window's DPI.
+    int stripHeight() const;
+    // Fonts, sizes and the list are made again for newDpi, and the window takes the rectangle Windows
+    // suggests for it on that monitor.
+    void onDpiChanged(UINT newDpi, const RECT& suggested);
+    // Hands the edit box the font made for the window's DPI.
+    void applyBoxFont();
+    // The strip, the lists, the rows' text and the frame take the colours of the theme in use.
+    void applyTheme();
     // Before the sheet opens: no worker may deliver, and nothing listed may point at an action that a
     // plug-in's own dialog could destroy meanwhile.
     void stopForPreferences();
@@ -219,6 +228,15 @@ private:
     HICON programIcon = nullptr;
     HICON smallProgramIcon = nullptr;
     int editHeight = 0;
+    // The DPI sizes are made for now, and the one the dialog template was laid out in at creation,
+    // with its edit box's height and font.
+    UINT dpi = 96;
+    UINT templateDpi = 96;
+    int templateEditHeight = 0;
+    LOGFONTA templateFont{};
+    bool hasTemplateFont = false;
+    // The box's font when it is not the template's.
+    vx::CFontHandle boxFont;
     std::unique_ptr<PrefsSheet> prefsSheet;
     update::CUpdateChecker updates;
     std::string updateServer;

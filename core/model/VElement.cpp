@@ -30,7 +30,7 @@ void VTextLines::draw(HFONT font, COLORREF color, bool selected, const std::stri
         if (!oldFont_)
             oldFont_ = previous;
     }
-    ::SetTextColor(dc_, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : color);
+    ::SetTextColor(dc_, VVerbinoxCore::instance()->drawnTextColor(color, selected));
     RECT r = rect;
     vx::drawFittedText(dc_, text, r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX, fit);
 }
