@@ -104,7 +104,7 @@ CVerbinoxDlg::~CVerbinoxDlg() {
     if (hwnd && ::IsWindow(hwnd))
         ::DestroyWindow(hwnd);
     shutdown();
-    for (HICON icon : {programIcon, smallProgramIcon}) {
+    for (HICON icon : {programIcon, smallProgramIcon, stripIcon}) {
         if (icon)
             ::DestroyIcon(icon);
     }
@@ -195,6 +195,17 @@ void CVerbinoxDlg::onDpiChanged(UINT newDpi, const RECT& suggested) {
             core->setFontDpi(dpi);
         applyBoxFont();
         editHeight = ::MulDiv(templateEditHeight, static_cast<int>(dpi), static_cast<int>(templateDpi));
+        // The program's icon beside the box, drawn at its real size, is loaded again in the new size.
+        HICON previousIcon = stripIcon;
+        const int side = vx::metricForDpi(SM_CXSMICON, dpi);
+        stripIcon = dpi == templateDpi ? nullptr
+                                       : static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                                         MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                                         IMAGE_ICON, side, side, 0));
+        if (mode != ActionMode)
+            setActionIcon(idleIcon());
+        if (previousIcon)
+            ::DestroyIcon(previousIcon);
         list.setDpi(dpi, reinterpret_cast<HFONT>(::SendMessageW(commandLine.getHwnd(), WM_GETFONT, 0, 0)));
     }
     // The suggested rectangle keeps the window on the monitor that asked; its height is the strip's.
@@ -581,7 +592,7 @@ void CVerbinoxDlg::finish() {
 void CVerbinoxDlg::enterActionMode(VAction* action, const std::string& argument) {
     actionModeText = commandLine.getText();
     currentAction = action;
-    setActionIcon(action->getIcon() ? action->getIcon() : smallProgramIcon);
+    setActionIcon(action->getIcon() ? action->getIcon() : idleIcon());
     list.clear();
     commandLine.setTextProgrammatically(argument);
     const int end = static_cast<int>(argument.size());
@@ -590,7 +601,7 @@ void CVerbinoxDlg::enterActionMode(VAction* action, const std::string& argument)
 }
 
 void CVerbinoxDlg::leaveActionMode() {
-    setActionIcon(smallProgramIcon);
+    setActionIcon(idleIcon());
     currentAction = nullptr;
     mode = Idle;
 }

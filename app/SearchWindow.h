@@ -165,6 +165,8 @@ private:
     void enterActionMode(VAction* action, const std::string& argument);
     void leaveActionMode();
     void setActionIcon(HICON icon);
+    // The program's icon beside the box, in the size of the window's DPI.
+    HICON idleIcon() const { return stripIcon ? stripIcon : smallProgramIcon; }
     // Empties the text and the list and hides the window (with auto-hide): after a completed action.
     void finish();
     void showMenu(UINT menuId, POINT at);
@@ -227,6 +229,8 @@ private:
     bool keepHidden = false;
     HICON programIcon = nullptr;
     HICON smallProgramIcon = nullptr;
+    // The program's small icon loaded for a DPI other than the template's; null at that one.
+    HICON stripIcon = nullptr;
     int editHeight = 0;
     // The DPI sizes are made for now, and the one the dialog template was laid out in at creation,
     // with its edit box's height and font.

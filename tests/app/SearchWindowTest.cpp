@@ -1088,6 +1088,19 @@ private:
     Query previous;
 };
 
+int iconWidth(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !::GetIconInfo(icon, &info))
+        return 0;
+    BITMAP bitmap{};
+    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    for (HBITMAP b : {info.hbmColor, info.hbmMask}) {
+        if (b)
+            ::DeleteObject(b);
+    }
+    return bitmap.bmWidth;
+}
+
 int fontHeight(HFONT font) {
     LOGFONTW record{};
     return ::GetObjectW(font, sizeof(record), &record) ? std::abs(record.lfHeight) : 0;
@@ -1115,9 +1128,14 @@ TEST_F(SearchWindowTest, OnADpiChangeFontsRowsAndTheStripGrowWithItAndTheFileKee
     const int row = dialog->getList().getRowHeight(), box = fontHeight(boxFont()),
               line = fontHeight(core()->getFont1()),
               editHeight = screenRect(edit).bottom - screenRect(edit).top;
+    auto actionIcon = [&] {
+        return iconWidth(
+            reinterpret_cast<HICON>(::SendDlgItemMessageW(strip, IDC_ACTIONICON, STM_GETICON, 0, 0)));
+    };
+    const int icon = actionIcon();
     LOGFONTA stored{};
     ASSERT_TRUE(core()->getFont1(&stored));
-    ASSERT_GT(row * box * line * editHeight, 0);
+    ASSERT_GT(row * box * line * editHeight * icon, 0);
 
     RECT suggested{200, 100, 200 + (before.right - before.left) * 3 / 2,
                    100 + (before.bottom - before.top) * 3 / 2};
@@ -1130,6 +1148,7 @@ TEST_F(SearchWindowTest, OnADpiChangeFontsRowsAndTheStripGrowWithItAndTheFileKee
     EXPECT_NEAR(grew(fontHeight(core()->getFont1()), line), 1.5, 0.15);
     EXPECT_NEAR(grew(after.bottom - after.top, before.bottom - before.top), 1.5, 0.15);
     EXPECT_NEAR(grew(screenRect(edit).bottom - screenRect(edit).top, editHeight), 1.5, 0.15);
+    EXPECT_NEAR(grew(actionIcon(), icon), 1.5, 0.15);
     EXPECT_EQ(after.left, suggested.left) << "the suggested rectangle";
     EXPECT_EQ(after.top, suggested.top);
     EXPECT_EQ(after.right - after.left, suggested.right - suggested.left);
