@@ -1,5 +1,6 @@
 #include "ListWindow.h"
 
+#include "Theme.h"
 #include "util/HighContrast.h"
 #include "util/ThisModule.h"
 
@@ -37,20 +38,6 @@ COLORREF distinct(COLORREF wanted, COLORREF background, COLORREF fallback) {
 
 } // namespace
 
-// GetDpiForWindow exists from Windows 10 1607 on; before that the screen's DPI is the only one.
-UINT dpiOf(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
-    UINT dpi = getDpiForWindow && hwnd ? getDpiForWindow(hwnd) : 0;
-    if (!dpi) {
-        HDC screen = ::GetDC(nullptr);
-        dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
-        ::ReleaseDC(nullptr, screen);
-    }
-    return dpi ? dpi : 96;
-}
-
 VListWindow::~VListWindow() {
     destroyWindow();
 }
@@ -66,6 +53,7 @@ bool VListWindow::createWindow(HWND owner, HFONT editFont, int height) {
     if (window || !registerClass(&VListWindow::windowProc))
         return false;
     font = editFont;
+    dpi = dpiOf(owner);
     // The window procedure takes the handle into `window` while the window is being created.
     return ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, "",
                              WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, 0, 0, 100, height, owner, nullptr,
@@ -73,7 +61,20 @@ bool VListWindow::createWindow(HWND owner, HFONT editFont, int height) {
 }
 
 int VListWindow::px(int n) const {
-    return ::MulDiv(n, static_cast<int>(dpiOf(window.Get())), 96);
+    return vx::scaleForDpi(n, dpi);
+}
+
+int VListWindow::metric(int index) const {
+    return vx::metricForDpi(index, dpi);
+}
+
+void VListWindow::setDpi(UINT newDpi, HFONT newFont) {
+    font = newFont;
+    if (!newDpi || newDpi == dpi)
+        return;
+    const UINT previous = dpi;
+    dpi = newDpi;
+    dpiChanged(previous);
 }
 
 void VListWindow::placeAndShow(const RECT& r) {
@@ -165,7 +166,7 @@ void VListWindow::paintBuffered(HDC target) {
     HGDIOBJ oldBitmap = ::SelectObject(buffer.Get(), bitmap.Get());
     HGDIOBJ oldFont = ::SelectObject(buffer.Get(), ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(buffer.Get(), TRANSPARENT);
-    ::FillRect(buffer.Get(), &client, ::GetSysColorBrush(COLOR_WINDOW));
+    ::FillRect(buffer.Get(), &client, vx::themeBrush(buffer.Get(), COLOR_WINDOW));
     paint(buffer.Get(), client);
     ::BitBlt(target, 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
     ::SelectObject(buffer.Get(), oldFont);
@@ -240,7 +241,8 @@ VListColors listColors(bool highContrast, COLORREF (*sysColor)(int)) {
 }
 
 VListColors listColors() {
-    return listColors(vx::isHighContrast(), [](int index) -> COLORREF { return ::GetSysColor(index); });
+    // themeColor gives the dark set in the dark theme, and the system's colours under high contrast.
+    return listColors(vx::isHighContrast(), [](int index) -> COLORREF { return vx::themeColor(index); });
 }
 
 COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected, const VListColors& colors) {

@@ -1,6 +1,7 @@
 #pragma once
 // What the results list and its two pop-ups share: one window class, painting through an off-screen
 // buffer, row shading, the arrow mark, and pixel sizes scaled for the window's DPI.
+#include "Dpi.h"
 #include "util/Win32Handle.h"
 
 #include <windows.h>
@@ -15,6 +16,10 @@ public:
     HWND getHwnd() const { return window.Get(); }
     // On the screen for the user: mapped and not veiled.
     bool isVisible() const { return window && !veiled && ::IsWindowVisible(window.Get()); }
+    // The search window moved to a monitor of another DPI: sizes are made again for it, and the text
+    // is drawn in font, the edit box's new one (not owned).
+    void setDpi(UINT dpi, HFONT font);
+    UINT getDpi() const { return dpi; }
 
 protected:
     // A bordered, top-most tool window owned by owner. It never takes the activation: the focus stays
@@ -24,6 +29,10 @@ protected:
     void destroyWindow();
     // n pixels at 96 DPI in this window's DPI.
     int px(int n) const;
+    // A system metric (the small icon's side, the scroll bar's width) in this window's DPI.
+    int metric(int index) const;
+    // Sizes that depend on the DPI are made again; previous is the DPI they were made for.
+    virtual void dpiChanged(UINT previous) { (void)previous; }
     // Top-most, without activating.
     void placeAndShow(const RECT& screenRect);
     void hide();
@@ -54,6 +63,8 @@ protected:
     HFONT font = nullptr;
 
 private:
+    // The owner's DPI at creation, then the one the search window was told.
+    UINT dpi = 96;
     void paintBuffered(HDC target);
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -82,14 +93,12 @@ struct VListColors {
 // lighter on dark window colours, darker on light ones. A high-contrast theme's colours are taken as
 // they are, unshaded, the thumb in its face's text colour. The thumb never has its track's colour.
 VListColors listColors(bool highContrast, COLORREF (*sysColor)(int));
-// The colours for the theme the user has now.
+// The colours for the theme the user has now: the system's, the dark set, or high contrast's.
 VListColors listColors();
 
 // Fills a row's background: the selected row in the highlight colour, odd rows shaded, even rows in
 // the window colour. Returns the colour for the row's text.
 COLORREF fillRow(HDC dc, const RECT& row, int index, bool selected, const VListColors& colors);
-// The DPI a window is shown at (96 = 100 %).
-UINT dpiOf(HWND hwnd);
 
 // The mark of a row that opens something further: a small triangle pointing right (or down, for a
 // button that drops a menu), centred in box.

@@ -1,5 +1,6 @@
 #include "PrefsPageGeneral.h"
 
+#include "Dpi.h"
 #include "KeyNames.h"
 #include "SearchWindow.h"
 #include "Startup.h"
@@ -12,7 +13,8 @@
 namespace {
 
 bool showFontDialog(HWND owner, LOGFONTA& font, COLORREF& color) {
-    LOGFONTW wide = vx::wideFont(font);
+    // The dialog reads and writes heights in pixels at the screen's DPI; the core keeps them at 96.
+    LOGFONTW wide = vx::wideFont(vx::fontForDpi(font, 96, vx::systemDpi()));
     CHOOSEFONTW choice{};
     choice.lStructSize = sizeof(choice);
     choice.hwndOwner = owner;
@@ -21,7 +23,7 @@ bool showFontDialog(HWND owner, LOGFONTA& font, COLORREF& color) {
     choice.rgbColors = color;
     if (!::ChooseFontW(&choice))
         return false;
-    font = vx::narrowFont(wide);
+    font = vx::fontForDpi(vx::narrowFont(wide), vx::systemDpi(), 96);
     color = choice.rgbColors;
     return true;
 }

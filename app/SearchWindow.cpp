@@ -3,6 +3,7 @@
 #include "FileVersionInfo.h"
 #include "FolderBrowser.h"
 #include "Messages.h"
+#include "Theme.h"
 #include "PrefsSheet.h"
 #include "Startup.h"
 #include "engine/VIndexer.h"
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #ifndef VX_MAKER_URL
 #define VX_MAKER_URL "https://verbinox.example.com"
@@ -118,12 +120,10 @@ CVerbinoxDlg::~CVerbinoxDlg() {
     if (hwnd && ::IsWindow(hwnd))
         ::DestroyWindow(hwnd);
     shutdown();
-    for (HICON icon : {programIcon, smallProgramIcon}) {
+    for (HICON icon : {programIcon, smallProgramIcon, stripIcon}) {
         if (icon)
             ::DestroyIcon(icon);
     }
-    if (boxFont)
-        ::DeleteObject(boxFont);
 }
 
 bool CVerbinoxDlg::registerWindowClass(HINSTANCE instance) {
@@ -166,7 +166,52 @@ void CVerbinoxDlg::exit() {
 }
 
 int CVerbinoxDlg::px(int n) const {
-    return ::MulDiv(n, static_cast<int>(dpiOf(hwnd)), 96);
+    return vx::scaleForDpi(n, dpi);
+}
+
+void CVerbinoxDlg::applyTheme() {
+    const bool dark = vx::isDarkTheme();
+    if (core)
+        core->setThemeTextColors(dark ? vx::themeColor(COLOR_WINDOWTEXT) : CLR_INVALID,
+                                 dark ? vx::themeColor(COLOR_HIGHLIGHTTEXT) : CLR_INVALID);
+    vx::applyFrameTheme(hwnd);
+    for (HWND window : {hwnd, list.getHwnd(), list.getActionList().getHwnd(),
+                        list.getActionList().getPropertyList().getHwnd()}) {
+        if (window)
+            ::RedrawWindow(window, nullptr, nullptr,
+                           RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+}
+
+void CVerbinoxDlg::onDpiChanged(UINT newDpi, const RECT& suggested) {
+    if (newDpi && newDpi != dpi) {
+        dpi = newDpi;
+        if (core)
+            core->setFontDpi(dpi);
+        // The box's font in points at the new DPI, and the box's and strip's heights with it.
+        applyBoxFont();
+        // The program's icon beside the box, drawn at its real size, is loaded again in the new size.
+        HICON previousIcon = stripIcon;
+        const int side = vx::metricForDpi(SM_CXSMICON, dpi);
+        stripIcon = dpi == templateDpi ? nullptr
+                                       : static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                                         MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                                         IMAGE_ICON, side, side, 0));
+        if (mode != ActionMode)
+            setActionIcon(idleIcon());
+        if (previousIcon)
+            ::DestroyIcon(previousIcon);
+        list.setDpi(dpi, reinterpret_cast<HFONT>(::SendMessageW(commandLine.getHwnd(), WM_GETFONT, 0, 0)));
+    }
+    // The suggested rectangle keeps the window on the monitor that asked; its height is the strip's.
+    ::SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   stripHeight(), SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    layoutChildren(client.right, client.bottom);
+    if (list.isVisible())
+        list.layout();
+    ::InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 INT_PTR CALLBACK CVerbinoxDlg::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -191,7 +236,7 @@ INT_PTR CALLBACK CVerbinoxDlg::dialogProc(HWND window, UINT message, WPARAM wPar
         return FALSE;
     // A dialog procedure answers through DWLP_MSGRESULT, except for the few messages that return
     // their answer directly.
-    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT)
+    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT || message == WM_CTLCOLORDLG)
         return result;
     ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
     return TRUE;
@@ -217,8 +262,20 @@ void CVerbinoxDlg::onInitDialog() {
     ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon));
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallProgramIcon));
 
+    // The template was laid out for the DPI of the monitor the window was made on. The dialog manager
+    // of Windows 10 1703 and later would also rescale it on a DPI change, behind the layout here.
+    dpi = templateDpi = dpiOf(hwnd);
+    using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, int, int);
+    const int disableAll = 1; // DDC_DISABLE_ALL
+    if (auto setBehavior = reinterpret_cast<SetDialogDpiChangeBehaviorFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior"))))
+        setBehavior(hwnd, disableAll, disableAll);
+
     core = VVerbinoxCore::instance();
     core->startUp();
+    core->setFontDpi(dpi);
+    vx::refreshTheme();
+    applyTheme();
     // The box that asks before an unusual address opens is modal to this window.
     startup::setConfirmationOwner(hwnd);
     queue.reset(new VResultQueue(hwnd, UM_DRAINRESULTS));
@@ -250,8 +307,7 @@ void CVerbinoxDlg::onInitDialog() {
     editHeight = editClient.bottom;
     RECT window{};
     ::GetWindowRect(hwnd, &window);
-    ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left,
-                   editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(4),
+    ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left, stripHeight(),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 
     loadPreferences();
@@ -381,6 +437,13 @@ void CVerbinoxDlg::showWindow() {
     // Called back (the hot-key) while it says what opens: it stays, ready for the next text.
     endSign(false);
     keepHidden = false;
+    // It opens where the user is: on the monitor that has the mouse pointer.
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    const POINT at =
+        placeWindow(true, POINT{rect.left, rect.top}, SIZE{rect.right - rect.left, rect.bottom - rect.top});
+    if (at.x != rect.left || at.y != rect.top)
+        ::SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(hwnd, SW_SHOW);
     ::SetForegroundWindow(hwnd);
     ::SetFocus(commandLine.getHwnd());
@@ -567,7 +630,7 @@ void CVerbinoxDlg::endSign(bool hide) {
 void CVerbinoxDlg::enterActionMode(VAction* action, const std::string& argument) {
     actionModeText = commandLine.getText();
     currentAction = action;
-    setActionIcon(action->getIcon() ? action->getIcon() : smallProgramIcon);
+    setActionIcon(action->getIcon() ? action->getIcon() : idleIcon());
     // Many actions share a look-alike icon: the name tells them apart, and the hint says what to type.
     showActionName(action->getName());
     commandLine.setCueBanner(action->getDescription());
@@ -579,7 +642,7 @@ void CVerbinoxDlg::enterActionMode(VAction* action, const std::string& argument)
 }
 
 void CVerbinoxDlg::leaveActionMode() {
-    setActionIcon(smallProgramIcon);
+    setActionIcon(idleIcon());
     showActionName(std::string());
     commandLine.setCueBanner(kSearchCue);
     currentAction = nullptr;
@@ -1171,17 +1234,17 @@ void CVerbinoxDlg::applyBoxFont() {
         face = metrics.lfMessageFont;
     else
         ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(face), &face);
-    face.lfHeight = -::MulDiv(settings.boxFontSize, static_cast<int>(dpiOf(hwnd)), 72);
+    face.lfHeight = -::MulDiv(settings.boxFontSize, static_cast<int>(dpi), 72);
     face.lfWidth = 0;
-    HFONT font = ::CreateFontIndirectW(&face);
-    if (!font)
+    vx::CFontHandle made(::CreateFontIndirectW(&face));
+    if (!made)
         return;
+    HFONT font = made.Get();
     HWND edit = commandLine.getHwnd();
     ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     ::SendMessageW(actionName, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (boxFont)
-        ::DeleteObject(boxFont);
-    boxFont = font;
+    // The old font is freed only once nothing draws with it any more.
+    boxFont = std::move(made);
     TEXTMETRICW text{};
     HDC dc = ::GetDC(edit);
     HGDIOBJ previous = ::SelectObject(dc, font);
@@ -1200,7 +1263,7 @@ void CVerbinoxDlg::applyBoxFont() {
 }
 
 int CVerbinoxDlg::stripHeight() const {
-    return editHeight + 2 * ::GetSystemMetrics(SM_CYFRAME) + px(8);
+    return editHeight + 2 * vx::metricForDpi(SM_CYFRAME, dpi) + px(8);
 }
 
 void CVerbinoxDlg::showActionName(const std::string& name) {
@@ -1251,7 +1314,7 @@ LRESULT CVerbinoxDlg::hitTest(LPARAM lParam) const {
     POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     RECT rect{};
     ::GetWindowRect(hwnd, &rect);
-    const int edge = ::MulDiv(4, static_cast<int>(dpiOf(hwnd)), 96);
+    const int edge = px(4);
     if (at.x < rect.left + edge)
         return HTLEFT;
     if (at.x >= rect.right - edge)
@@ -1344,8 +1407,10 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
             return 0;
         }
         const bool pressed = (item->itemState & ODS_SELECTED) != 0;
-        ::FillRect(item->hDC, &item->rcItem, ::GetSysColorBrush(pressed ? COLOR_BTNSHADOW : COLOR_BTNFACE));
-        drawArrow(item->hDC, item->rcItem, ::GetSysColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_BTNTEXT), true);
+        ::FillRect(item->hDC, &item->rcItem,
+                   vx::themeBrush(item->hDC, pressed ? COLOR_BTNSHADOW : COLOR_BTNFACE));
+        drawArrow(item->hDC, item->rcItem, vx::themeColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_BTNTEXT),
+                  true);
         return TRUE;
     }
     case WM_ACTIVATEAPP:
@@ -1387,6 +1452,30 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
     case WM_MOVING:
         snapToWorkArea(*reinterpret_cast<RECT*>(lParam));
         return TRUE;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORDLG: {
+        // Classic controls know no dark theme: the dialog tells them its colours.
+        if (!vx::isDarkTheme()) {
+            handled = false;
+            return 0;
+        }
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        const bool edit = message == WM_CTLCOLOREDIT;
+        ::SetTextColor(dc, vx::themeColor(edit ? COLOR_WINDOWTEXT : COLOR_BTNTEXT));
+        ::SetBkColor(dc, vx::themeColor(edit ? COLOR_WINDOW : COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(vx::themeBrush(dc, edit ? COLOR_WINDOW : COLOR_BTNFACE));
+    }
+    case WM_SETTINGCHANGE:
+        // Windows names the change of light and dark "ImmersiveColorSet".
+        if (lParam && ::lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0 &&
+            vx::refreshTheme())
+            applyTheme();
+        handled = false;
+        return 0;
+    case WM_DPICHANGED:
+        onDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_MOVE:
         if (list.isVisible())
             list.layout();

@@ -136,10 +136,9 @@ private:
     void registerHotKey();
     void shutdown();
     void layoutChildren(int width, int height);
-    // The box's text in the system's message face at the size the settings ask for; the strip grows or
-    // shrinks to fit it.
+    // The box's text in the system's message face at the size the settings ask for and the window's
+    // DPI; the strip grows or shrinks to fit it.
     void applyBoxFont();
-    int stripHeight() const;
     // Shows the name beside the icon (none: hides the label) and makes room for it.
     void showActionName(const std::string& name);
     void snapToWorkArea(RECT& rect) const;
@@ -188,6 +187,8 @@ private:
     void enterActionMode(VAction* action, const std::string& argument);
     void leaveActionMode();
     void setActionIcon(HICON icon);
+    // The program's icon beside the box, in the size of the window's DPI.
+    HICON idleIcon() const { return stripIcon ? stripIcon : smallProgramIcon; }
     // Empties the text and the list and hides the window (with auto-hide): after a completed action.
     void finish();
     // finish after a run that handed name to another program (action: what ran it, or null for the
@@ -205,6 +206,13 @@ private:
     void checkForUpdates(bool silent);
     void onUpdateFetched(update::FetchResult* fetched);
     int px(int n) const;
+    // The height of the strip: the edit box's and the frame's, at the window's DPI.
+    int stripHeight() const;
+    // Fonts, sizes and the list are made again for newDpi, and the window takes the rectangle Windows
+    // suggests for it on that monitor.
+    void onDpiChanged(UINT newDpi, const RECT& suggested);
+    // The strip, the lists, the rows' text and the frame take the colours of the theme in use.
+    void applyTheme();
     // Before the sheet opens: no worker may deliver, and nothing listed may point at an action that a
     // plug-in's own dialog could destroy meanwhile.
     void stopForPreferences();
@@ -252,12 +260,18 @@ private:
     bool keepHidden = false;
     HICON programIcon = nullptr;
     HICON smallProgramIcon = nullptr;
+    // The program's small icon loaded for a DPI other than the template's; null at that one.
+    HICON stripIcon = nullptr;
     int editHeight = 0;
-    HFONT boxFont = nullptr;
+    // The box's font; the label naming the action in action mode, and its width (0: hidden).
+    vx::CFontHandle boxFont;
     HWND actionName = nullptr;
     int actionNameWidth = 0;
     HWND failureTip = nullptr;
     std::string failureShown;
+    // The DPI sizes are made for now, and the one the dialog template was laid out in at creation.
+    UINT dpi = 96;
+    UINT templateDpi = 96;
     std::unique_ptr<PrefsSheet> prefsSheet;
     update::CUpdateChecker updates;
     std::string updateServer;

@@ -26,8 +26,12 @@ bool VPopupList::createPopup(HWND ownerWindow, HFONT editFont) {
     owner = ownerWindow;
     if (!createWindow(ownerWindow, editFont, 10))
         return false;
-    rowHeight = ::GetSystemMetrics(SM_CYSMICON) + px(2);
+    dpiChanged(getDpi());
     return true;
+}
+
+void VPopupList::dpiChanged(UINT) {
+    rowHeight = metric(SM_CYSMICON) + px(2);
 }
 
 void VPopupList::showBeside(const RECT& beside) {
@@ -164,8 +168,8 @@ LRESULT VPopupList::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void VPopupList::paint(HDC dc, const RECT& client) {
-    const int iconWidth = ::GetSystemMetrics(SM_CXSMICON);
-    const int iconHeight = ::GetSystemMetrics(SM_CYSMICON);
+    const int iconWidth = metric(SM_CXSMICON);
+    const int iconHeight = metric(SM_CYSMICON);
     ::SelectObject(dc, font ? font : ::GetStockObject(DEFAULT_GUI_FONT));
     const VListColors colors = listColors();
     for (int i = 0; i < rowCount(); ++i) {
@@ -239,6 +243,11 @@ void VPropertyListCtrl::choose(int index) {
     ::SendMessageA(owner, UM_PROPERTYCHOSEN,
                    reinterpret_cast<WPARAM>(properties[static_cast<std::size_t>(index)]),
                    reinterpret_cast<LPARAM>(action));
+}
+
+void VActionListCtrl::dpiChanged(UINT previous) {
+    VPopupList::dpiChanged(previous);
+    propertyList.setDpi(getDpi(), font);
 }
 
 bool VActionListCtrl::create(HWND ownerWindow, HFONT editFont) {

@@ -34,6 +34,7 @@ protected:
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void paint(HDC dc, const RECT& client) override;
+    void dpiChanged(UINT previous) override;
 
     virtual int rowCount() const = 0;
     virtual HICON rowIcon(int index) const = 0;
@@ -126,6 +127,7 @@ protected:
     void onHover() override;
     void onClick() override;
     void choose(int index) override;
+    void dpiChanged(UINT previous) override;
 
 private:
     void openProperties();

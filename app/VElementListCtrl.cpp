@@ -1,6 +1,7 @@
 #include "VElementListCtrl.h"
 
 #include "Messages.h"
+#include "Theme.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
@@ -115,11 +116,23 @@ bool VElementListCtrl::create(HWND ownerWindow, HWND anchorWindow, VElementListO
 
 int VElementListCtrl::computeRowHeight(bool two) const {
     VVerbinoxCore* core = VVerbinoxCore::instance();
-    const int icon = ::GetSystemMetrics(SM_CYSMICON);
+    const int icon = metric(SM_CYSMICON);
     if (two)
         return std::max(lineHeight(core->getFont1()) + lineHeight(core->getFont2()) + px(4),
                         2 * icon + px(4));
     return std::max(lineHeight(core->getFont()), icon + px(2));
+}
+
+void VElementListCtrl::dpiChanged(UINT previous) {
+    // The core's fonts were made for the new DPI before: the rows take their height from them.
+    rowHeight = computeRowHeight(twoLines);
+    if (userSize.cx > 0)
+        userSize.cx = ::MulDiv(userSize.cx, static_cast<int>(getDpi()), static_cast<int>(previous));
+    userSize.cy = ::MulDiv(userSize.cy, static_cast<int>(getDpi()), static_cast<int>(previous));
+    actionList.setDpi(getDpi(), font);
+    if (isVisible())
+        layout();
+    repaint();
 }
 
 void VElementListCtrl::setShowIcons(bool value) {
@@ -487,6 +500,17 @@ void VElementListCtrl::standBy() {
     veil();
 }
 
+bool VElementListCtrl::stripAndWorkArea(RECT& strip, RECT& work) const {
+    HWND root = ::GetAncestor(anchor, GA_ROOT);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetWindowRect(root, &strip) ||
+        !::GetMonitorInfoW(::MonitorFromWindow(root, MONITOR_DEFAULTTONEAREST), &monitor))
+        return false;
+    work = monitor.rcWork;
+    return true;
+}
+
 RECT VElementListCtrl::placement(int height) const {
     RECT window;
     ::GetWindowRect(::GetAncestor(anchor, GA_ROOT), &window);
@@ -536,8 +560,8 @@ RECT VElementListCtrl::barRect() const {
     RECT client;
     ::GetClientRect(getHwnd(), &client);
     // The bottom square below the bar is the size grip.
-    return RECT{client.right - ::GetSystemMetrics(SM_CXVSCROLL), 0, client.right,
-                std::max<LONG>(client.bottom - ::GetSystemMetrics(SM_CYHSCROLL), 0)};
+    return RECT{client.right - metric(SM_CXVSCROLL), 0, client.right,
+                std::max<LONG>(client.bottom - metric(SM_CYHSCROLL), 0)};
 }
 
 RECT VElementListCtrl::thumbRect(const RECT& bar, int count, int top) const {
@@ -703,11 +727,22 @@ void VElementListCtrl::layout() {
     const int needed = count * rowHeight + frame;
     const int twenty = kGrowRows * rowHeight + frame;
     // Grows with its rows up to twenty; from then on the user's height, within twenty rows and all.
-    const int height = count < kGrowRows ? needed : std::clamp<int>(userSize.cy, twenty, needed);
+    int height = count < kGrowRows ? needed : std::clamp<int>(userSize.cy, twenty, needed);
     // Fewer rows keep the window at twenty and show only its top: the next search's list then draws
     // in a window that did not change size.
     const int windowHeight = std::max(height, twenty);
-    const RECT wanted = placement(windowHeight);
+    // With the strip near the bottom of the screen the rows open above it, when there is more room
+    // there, and scroll when even that is too little. The window's hidden part then lies over the strip.
+    above = false;
+    RECT strip, work;
+    if (stripAndWorkArea(strip, work) && height > work.bottom - strip.bottom &&
+        strip.top - work.top > work.bottom - strip.bottom) {
+        above = true;
+        height = std::max(std::min<int>(height, strip.top - work.top), std::min(needed, rowHeight + frame));
+    }
+    RECT wanted = placement(windowHeight);
+    if (above)
+        ::OffsetRect(&wanted, 0, (strip.top - height) - wanted.top);
     RECT now;
     ::GetWindowRect(getHwnd(), &now);
     ::KillTimer(getHwnd(), kVeilTimer);
@@ -955,8 +990,7 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         RECT r;
         ::GetWindowRect(getHwnd(), &r);
         const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        const bool grip = at.x >= r.right - ::GetSystemMetrics(SM_CXVSCROLL) &&
-                          at.y >= r.bottom - ::GetSystemMetrics(SM_CYHSCROLL);
+        const bool grip = at.x >= r.right - metric(SM_CXVSCROLL) && at.y >= r.bottom - metric(SM_CYHSCROLL);
         return grip ? HTBOTTOMRIGHT : HTCLIENT;
     }
     case WM_ENTERSIZEMOVE:
@@ -974,7 +1008,7 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             rows = rowCount();
         }
         const int all = rows * rowHeight + frame;
-        const int least = 2 * ::GetSystemMetrics(SM_CYVSCROLL) + frame + ::GetSystemMetrics(SM_CYVTHUMB);
+        const int least = 2 * metric(SM_CYVSCROLL) + frame + metric(SM_CYVTHUMB);
         RECT edit;
         ::GetWindowRect(anchor, &edit);
         limits->ptMinTrackSize = POINT{edit.right - edit.left, std::min(least, all)};
@@ -1064,7 +1098,7 @@ void VElementListCtrl::paintGrip(HDC dc, const RECT& grip) const {
     HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
     for (int i = 0; i < 20; ++i) {
         const int offset = i * size / 20;
-        ::SetDCPenColor(dc, ::GetSysColor(colors[i % 3]));
+        ::SetDCPenColor(dc, vx::themeColor(colors[i % 3]));
         ::MoveToEx(dc, grip.left + offset, grip.bottom, nullptr);
         ::LineTo(dc, grip.right, grip.top + offset);
     }
@@ -1091,10 +1125,10 @@ bool VElementListCtrl::drawFileIcon(HDC dc, const VElement* element, const RECT&
 
 void VElementListCtrl::paint(HDC dc, const RECT& client) {
     ReadLock hold(lock);
-    const int iconWidth = ::GetSystemMetrics(SM_CXSMICON);
-    const int iconHeight = ::GetSystemMetrics(SM_CYSMICON);
+    const int iconWidth = metric(SM_CXSMICON);
+    const int iconHeight = metric(SM_CYSMICON);
     const bool bar = isScrollBarVisible();
-    const int right = client.right - (bar ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
+    const int right = client.right - (bar ? metric(SM_CXVSCROLL) : 0);
     const int count = static_cast<int>(elements.size());
     const VListColors colors = listColors();
     for (int i = topIndex; i < count && (i - topIndex) * rowHeight < client.bottom; ++i) {
@@ -1152,7 +1186,7 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
         // The region cuts off the window's own bottom border: the rows end on a line of the same colour.
         const int bottom = shownClientHeight();
         const RECT line{0, bottom, client.right, bottom + 1};
-        ::FillRect(dc, &line, ::GetSysColorBrush(COLOR_WINDOWFRAME));
+        ::FillRect(dc, &line, vx::themeBrush(dc, COLOR_WINDOWFRAME));
     }
     if (bar) {
         const RECT track = barRect();
@@ -1162,8 +1196,8 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
         ::InflateRect(&thumb, -px(3), -px(1));
         ::SetDCBrushColor(dc, draggingThumb ? colors.thumbDragged : colors.thumb);
         ::FillRect(dc, &thumb, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-        const int size = ::GetSystemMetrics(SM_CXVSCROLL);
-        paintGrip(dc, RECT{client.right - size, client.bottom - ::GetSystemMetrics(SM_CYHSCROLL),
-                           client.right, client.bottom});
+        const int size = metric(SM_CXVSCROLL);
+        paintGrip(
+            dc, RECT{client.right - size, client.bottom - metric(SM_CYHSCROLL), client.right, client.bottom});
     }
 }

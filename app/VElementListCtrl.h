@@ -103,6 +103,8 @@ public:
     int getVisibleRows() const { return visibleRows; }
     int getRowHeight() const { return rowHeight; }
     bool isScrollBarVisible() const;
+    // The rows open above the search window: there was no room for them below.
+    bool isAbove() const { return above; }
     int computeRowHeight(bool twoLines) const;
     // Places the list under the search window and sizes it for its rows.
     void layout();
@@ -129,6 +131,7 @@ public:
 protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void paint(HDC dc, const RECT& client) override;
+    void dpiChanged(UINT previous) override;
 
 private:
     enum { NoRow = -1 };
@@ -157,6 +160,8 @@ private:
     // The screen rectangle of a list of that height under the search window, at the user's width or
     // the search window's.
     RECT placement(int height) const;
+    // The search window's rectangle and the work area of its monitor.
+    bool stripAndWorkArea(RECT& strip, RECT& work) const;
     // Lays out rows and the scroll bar for the current client size.
     void arrangeRows();
     // The client height on the screen: less than the client area while the window is clipped.
@@ -208,6 +213,7 @@ private:
     // The size the user dragged the list to; zero width until they do.
     SIZE userSize{0, 0};
     bool held = false;
+    bool above = false;
     bool suspended = false;
     bool chosen = false;
     // Where the last mouse move was, in screen coordinates: Wine and Windows also send a move when the

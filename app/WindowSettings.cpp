@@ -46,23 +46,42 @@ void VWindowSettings::save(VPreferencesNode* window, bool startupShortcut, bool 
     window->setParam("BoxFontSize", boxFontSize);
 }
 
+namespace {
+
+bool monitorOfPointer(RECT& monitor, RECT& work) {
+    POINT pointer{};
+    if (!::GetCursorPos(&pointer))
+        pointer = POINT{0, 0};
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!::GetMonitorInfoW(::MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &info))
+        return false;
+    monitor = info.rcMonitor;
+    work = info.rcWork;
+    return true;
+}
+
+PointerMonitorQuery pointerMonitor = &monitorOfPointer;
+
+} // namespace
+
+PointerMonitorQuery setPointerMonitorQuery(PointerMonitorQuery query) {
+    PointerMonitorQuery previous = pointerMonitor;
+    pointerMonitor = query ? query : &monitorOfPointer;
+    return previous;
+}
+
 POINT placeWindow(bool hasPosition, POINT saved, SIZE size) {
-    if (hasPosition) {
-        RECT wanted{saved.x, saved.y, saved.x + size.cx, saved.y + size.cy};
-        if (::MonitorFromRect(&wanted, MONITOR_DEFAULTTONULL))
-            return saved;
-        MONITORINFO info{};
-        info.cbSize = sizeof(info);
-        if (::GetMonitorInfoW(::MonitorFromRect(&wanted, MONITOR_DEFAULTTONEAREST), &info)) {
-            const RECT& work = info.rcWork;
-            POINT moved;
-            moved.x = std::max(work.left, std::min(saved.x, work.right - size.cx));
-            moved.y = std::max(work.top, std::min(saved.y, work.bottom - size.cy));
-            return moved;
-        }
+    RECT monitor{}, work{};
+    if (!pointerMonitor(monitor, work)) {
+        if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+            work = {0, 0, ::GetSystemMetrics(SM_CXMAXTRACK), ::GetSystemMetrics(SM_CYMAXTRACK)};
+        monitor = work;
     }
-    RECT work{};
-    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
-        work = {0, 0, ::GetSystemMetrics(SM_CXMAXTRACK), ::GetSystemMetrics(SM_CYMAXTRACK)};
-    return {(work.left + work.right) / 2 - size.cx / 2, work.top};
+    const POINT middle{saved.x + size.cx / 2, saved.y + size.cy / 2};
+    if (hasPosition && ::PtInRect(&monitor, middle))
+        return saved;
+    // Larger than the work area, it keeps its left and top edges on it.
+    return {std::max(work.left, (work.left + work.right) / 2 - size.cx / 2),
+            std::max(work.top, work.top + (work.bottom - work.top - size.cy) / 3)};
 }

@@ -32,7 +32,12 @@ struct VWindowSettings {
               POINT windowPosition) const;
 };
 
-// Where a window of that size goes: at the saved position, moved onto the nearest monitor's work area
-// when it lies off every monitor (a monitor unplugged since), or else centred at the top of the
-// primary work area.
+// Where a window of that size opens: on the monitor that has the mouse pointer, at the saved position
+// when the window's middle lies on that monitor, otherwise centred across its work area, a third of
+// the way down.
 POINT placeWindow(bool hasPosition, POINT saved, SIZE size);
+
+// The monitor that has the mouse pointer: its whole area and its work area. Tests replace it (the
+// test screen has one monitor); null restores the system's.
+using PointerMonitorQuery = bool (*)(RECT& monitor, RECT& work);
+PointerMonitorQuery setPointerMonitorQuery(PointerMonitorQuery query);

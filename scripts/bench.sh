@@ -37,4 +37,6 @@ for t in "${targets[@]}"; do
     wine "$stage/vx_bench_app.exe" "Z:$out/profile-200k" "Z:$out/app-$t.json" </dev/null
     wine "$root/build/$t/bin/vx_bench_chromium.exe" "Z:$out/chromium-$t.json" </dev/null
     wine "$root/build/$t/bin/vx_bench_rank.exe" "Z:$out/rank-profile" "Z:$out/rank-$t.json" </dev/null
+    # Pictures of the window at 96 and 144 DPI, light and dark, to look at: bench-results/screens/.
+    wine "$root/build/$t/bin/vx_bench_screens.exe" "Z:$out/screens" </dev/null
 done

@@ -108,7 +108,7 @@ void VVerbinoxCore::applyDefaultShortcuts() {
 }
 
 void VVerbinoxCore::loadFonts(VPreferencesNode* fontsNode) {
-    HFONT* targets[3] = {&font, &font1, &font2};
+    HFONT* const targets[3] = {&font, &font1, &font2};
     COLORREF* colors[3] = {&textColor, &textColor1, &textColor2};
     for (int i = 0; i < 3; ++i) {
         // The third font is the two-line mode's lower line: italic by default.
@@ -116,7 +116,7 @@ void VVerbinoxCore::loadFonts(VPreferencesNode* fontsNode) {
         VPreferencesNode* node = fontsNode ? fontsNode->getChild(kFontSlots[i].node) : nullptr;
         if (!node) {
             // No "Fonts" at all, or a hand-edited one that lacks this child: the default GUI font.
-            replaceFont(*targets[i], &fallback);
+            replaceFont(i, &fallback);
             continue;
         }
         LOGFONTA lf{};
@@ -130,9 +130,9 @@ void VVerbinoxCore::loadFonts(VPreferencesNode* fontsNode) {
         readByte(node, "Italic", lf.lfItalic);
         readByte(node, "Underline", lf.lfUnderline);
         readByte(node, "Strikeout", lf.lfStrikeOut);
-        replaceFont(*targets[i], &lf);
+        replaceFont(i, &lf);
         if (!*targets[i])
-            replaceFont(*targets[i], &fallback);
+            replaceFont(i, &fallback);
         unsigned color = 0;
         if (node->getParam(kFontSlots[i].colorKey, color))
             *colors[i] = color;
@@ -159,13 +159,11 @@ void VVerbinoxCore::savePrefs(VPreferencesNode* node) {
     coreNode->setParam("LearnChoices", getLearnChoices());
     coreNode->setParam("UrlsInNewWindow", getOpenUrlsInNewWindow());
 
-    const HFONT fonts[3] = {font, font1, font2};
     const COLORREF colors[3] = {textColor, textColor1, textColor2};
     for (int i = 0; i < 3; ++i) {
         VPreferencesNode* f = VPreferencesNode::createInstance(kFontSlots[i].node);
         LOGFONTA lf{};
-        if (fonts[i])
-            vx::fontRecord(fonts[i], lf);
+        readFont(i, &lf);
         f->setParam("Name", std::string(lf.lfFaceName));
         f->setParam("Height", static_cast<int>(lf.lfHeight));
         f->setParam("Weight", static_cast<int>(lf.lfWeight));

@@ -10,6 +10,7 @@
 #include "model/VResult.h"
 #include "util/CPath.h"
 #include "util/FileSnapshot.h"
+#include "util/HighContrast.h"
 #include "util/Shell.h"
 #include "util/SystemText.h"
 #include "util/VxText.h"
@@ -438,37 +439,75 @@ void VVerbinoxCore::setLiveSearching(bool value) {
         indexer->requestRebuild();
 }
 
-void VVerbinoxCore::replaceFont(HFONT& target, const LOGFONTA* record) {
+void VVerbinoxCore::replaceFont(int slot, const LOGFONTA* record) {
+    HFONT* const targets[3] = {&font, &font1, &font2};
+    HFONT& target = *targets[slot];
     if (target) {
         ::DeleteObject(target);
         target = nullptr;
     }
-    if (record)
-        target = vx::createFont(*record);
+    if (!record)
+        return;
+    fontRecords[slot] = *record;
+    LOGFONTA scaled = *record;
+    scaled.lfHeight = ::MulDiv(record->lfHeight, static_cast<int>(fontDpi), 96);
+    scaled.lfWidth = ::MulDiv(record->lfWidth, static_cast<int>(fontDpi), 96);
+    target = vx::createFont(scaled);
 }
 
 void VVerbinoxCore::setFont(const LOGFONTA* record) {
-    replaceFont(font, record);
+    replaceFont(0, record);
 }
 void VVerbinoxCore::setFont1(const LOGFONTA* record) {
-    replaceFont(font1, record);
+    replaceFont(1, record);
 }
 void VVerbinoxCore::setFont2(const LOGFONTA* record) {
-    replaceFont(font2, record);
+    replaceFont(2, record);
 }
 
-static bool readFont(HFONT f, LOGFONTA* record) {
-    return f && record && vx::fontRecord(f, *record);
+void VVerbinoxCore::setFontDpi(UINT dpi) {
+    if (!dpi || dpi == fontDpi)
+        return;
+    fontDpi = dpi;
+    const HFONT fonts[3] = {font, font1, font2};
+    for (int i = 0; i < 3; ++i) {
+        if (fonts[i]) {
+            const LOGFONTA record = fontRecords[i];
+            replaceFont(i, &record);
+        }
+    }
+}
+
+void VVerbinoxCore::setThemeTextColors(COLORREF defaultText, COLORREF selectedText) {
+    themeText = defaultText;
+    themeSelectedText = selectedText;
+}
+
+COLORREF VVerbinoxCore::drawnTextColor(COLORREF chosen, bool selected) const {
+    if (selected)
+        return themeSelectedText != CLR_INVALID ? themeSelectedText : ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+    // A high-contrast theme's text colour is the one its background was chosen against.
+    if (vx::isHighContrast())
+        return ::GetSysColor(COLOR_WINDOWTEXT);
+    return chosen == RGB(0, 0, 0) && themeText != CLR_INVALID ? themeText : chosen;
+}
+
+bool VVerbinoxCore::readFont(int slot, LOGFONTA* record) const {
+    const HFONT fonts[3] = {font, font1, font2};
+    if (!fonts[slot] || !record)
+        return false;
+    *record = fontRecords[slot];
+    return true;
 }
 
 bool VVerbinoxCore::getFont(LOGFONTA* record) const {
-    return readFont(font, record);
+    return readFont(0, record);
 }
 bool VVerbinoxCore::getFont1(LOGFONTA* record) const {
-    return readFont(font1, record);
+    return readFont(1, record);
 }
 bool VVerbinoxCore::getFont2(LOGFONTA* record) const {
-    return readFont(font2, record);
+    return readFont(2, record);
 }
 
 void VVerbinoxCore::setShortcut(const std::string& text, VAction* action) {

@@ -151,12 +151,22 @@ public:
     void setFont(const LOGFONTA* record);
     void setFont1(const LOGFONTA* record);
     void setFont2(const LOGFONTA* record);
+    // The records above, as stored, keep their heights at 96 DPI, so the file reads the same whatever
+    // monitor it was saved on; the fonts drawn with are made for this DPI (96 until it is set).
+    void setFontDpi(UINT dpi);
+    UINT getFontDpi() const { return fontDpi; }
     COLORREF getTextColor() const { return textColor; }
     COLORREF getTextColor1() const { return textColor1; }
     COLORREF getTextColor2() const { return textColor2; }
     void setTextColor(COLORREF color) { textColor = color; }
     void setTextColor1(COLORREF color) { textColor1 = color; }
     void setTextColor2(COLORREF color) { textColor2 = color; }
+    // The program draws its lists in colours of its own (the dark theme): rows then show text in
+    // defaultText where the user's colour is black, the default, which would not read on a dark
+    // background, and in selectedText on the selected row. CLR_INVALID for both: the system's colours.
+    void setThemeTextColors(COLORREF defaultText, COLORREF selectedText);
+    // The colour a row's text is drawn in, for the user's colour of that line.
+    COLORREF drawnTextColor(COLORREF chosen, bool selected) const;
 
     // Reads the "Core" child of the program's root node (null: defaults), hands "PluginMgr" to the
     // plug-ins, creates the fonts and binds the shortcuts. Call after startUp.
@@ -212,7 +222,9 @@ private:
     // Cancels the current search and joins every indexer's worker.
     void stopAllWorkers();
     void deliver(uint32_t searchId, VResult** results, int count, bool single);
-    static void replaceFont(HFONT& target, const LOGFONTA* record);
+    // Slot 0 is the one-line font, 1 and 2 the two lines'. A null record leaves none.
+    void replaceFont(int slot, const LOGFONTA* record);
+    bool readFont(int slot, LOGFONTA* record) const;
     void loadFonts(VPreferencesNode* fontsNode);
     void applyDefaultShortcuts();
 
@@ -248,9 +260,13 @@ private:
     HFONT font = nullptr;
     HFONT font1 = nullptr;
     HFONT font2 = nullptr;
+    LOGFONTA fontRecords[3]{};
+    UINT fontDpi = 96;
     COLORREF textColor = 0;
     COLORREF textColor1 = 0;
     COLORREF textColor2 = 0;
+    COLORREF themeText = CLR_INVALID;
+    COLORREF themeSelectedText = CLR_INVALID;
     // Read on first need, and again while it is unknown.
     mutable std::string defaultBrowser;
 };

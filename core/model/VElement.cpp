@@ -1,7 +1,6 @@
 #include "model/VElement.h"
 
 #include "engine/VVerbinoxCore.h"
-#include "util/HighContrast.h"
 #include "util/SystemText.h"
 
 VElement::~VElement() = default;
@@ -31,12 +30,7 @@ void VTextLines::draw(HFONT font, COLORREF color, bool selected, const std::stri
         if (!oldFont_)
             oldFont_ = previous;
     }
-    // A high-contrast theme's text colour is the one its background was chosen against.
-    if (selected)
-        color = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
-    else if (vx::isHighContrast())
-        color = ::GetSysColor(COLOR_WINDOWTEXT);
-    ::SetTextColor(dc_, color);
+    ::SetTextColor(dc_, VVerbinoxCore::instance()->drawnTextColor(color, selected));
     RECT r = rect;
     vx::drawFittedText(dc_, text, r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX, fit);
 }

@@ -2,6 +2,7 @@
 #include "support/CoreFixture.h"
 
 #include "Messages.h"
+#include "Theme.h"
 #include "VElementListCtrl.h"
 #include "model/VAction.h"
 #include "model/VFileResult.h"
@@ -546,6 +547,89 @@ TEST_F(ElementList, RowsAreShadedInTurnAndTheSelectionIsHighlighted) {
     ::SelectObject(dc, old);
     ::DeleteObject(bitmap);
     ::DeleteDC(dc);
+}
+
+namespace {
+
+bool darkTheme() {
+    return true;
+}
+
+// The colour of the list's client pixel, as it paints now.
+COLORREF printedPixel(HWND list, int x, int y) {
+    RECT client;
+    ::GetClientRect(list, &client);
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    ::SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    const COLORREF pixel = ::GetPixel(dc, x, y);
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    return pixel;
+}
+
+bool isDark(COLORREF c) {
+    return GetRValue(c) < 80 && GetGValue(c) < 80 && GetBValue(c) < 80;
+}
+
+} // namespace
+
+TEST_F(ElementList, InTheDarkThemeTheRowsAndTheSelectionAreDarkAndTheLightThemeComesBack) {
+    addFakes(3);
+    list.select(0);
+    RECT client;
+    ::GetClientRect(list.getHwnd(), &client);
+    const int x = client.right - 40;
+    const int h = list.getRowHeight();
+    const vx::DarkThemeQuery previous = vx::setDarkThemeQuery(&darkTheme);
+    const COLORREF even = printedPixel(list.getHwnd(), x, 2 * h + h / 2);
+    const COLORREF odd = printedPixel(list.getHwnd(), x, h + h / 2);
+    const COLORREF chosen = printedPixel(list.getHwnd(), x, h / 2);
+    vx::setDarkThemeQuery(previous);
+    EXPECT_TRUE(isDark(even)) << std::hex << even;
+    EXPECT_TRUE(isDark(odd)) << std::hex << odd;
+    EXPECT_NE(odd, even) << "odd rows are still shaded";
+    EXPECT_NE(chosen, even);
+    EXPECT_NE(chosen, ::GetSysColor(COLOR_HIGHLIGHT)) << "the selection has a dark-theme colour of its own";
+    EXPECT_EQ(printedPixel(list.getHwnd(), x, 2 * h + h / 2), ::GetSysColor(COLOR_WINDOW));
+}
+
+TEST_F(ElementList, NearTheBottomOfTheScreenTheRowsOpenAboveTheSearchWindowAndBelowItElsewhere) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(host.window, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT work = monitor.rcWork;
+    // What of the list the user sees, on the screen: its window clipped by its region.
+    auto shownPart = [&] {
+        RECT r = windowRect(list.getHwnd()), box{};
+        if (::GetWindowRgnBox(list.getHwnd(), &box) != ERROR)
+            r.bottom = r.top + box.bottom;
+        return r;
+    };
+    ::SetWindowPos(host.window, nullptr, work.left + 50, work.bottom - 40, 400, 24,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    addFakes(5);
+    RECT shown = shownPart();
+    EXPECT_TRUE(list.isAbove());
+    EXPECT_EQ(shown.bottom, work.bottom - 40) << "it ends where the search window begins";
+    EXPECT_EQ(shown.bottom - shown.top, 5 * list.getRowHeight() + 2);
+    EXPECT_EQ(shown.left, work.left + 50);
+
+    addFakes(40);
+    shown = shownPart();
+    EXPECT_EQ(shown.bottom, work.bottom - 40);
+    EXPECT_GE(shown.top, work.top) << "twenty rows and more stay on the screen";
+
+    ::SetWindowPos(host.window, nullptr, work.left + 50, work.top + 30, 400, 24,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    list.layout();
+    shown = shownPart();
+    EXPECT_FALSE(list.isAbove());
+    EXPECT_EQ(shown.top, work.top + 54) << "under the search window";
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "PrefsSheet.h"
 #include "SearchWindow.h"
 #include "Startup.h"
+#include "Theme.h"
 #include "engine/VChoiceMemory.h"
 #include "model/VAction.h"
 #include "model/VFileResult.h"
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -1085,6 +1087,57 @@ std::wstring accessibleName(HWND hwnd) {
     return name;
 }
 
+UINT dpiOf96(HWND) {
+    return 96;
+}
+bool darkTheme() {
+    return true;
+}
+bool lightTheme() {
+    return false;
+}
+
+// Puts a seam back however the test ends.
+template <typename Query> class Seam {
+public:
+    Seam(Query (*set)(Query), Query query) : set(set), previous(set(query)) {}
+    ~Seam() { set(previous); }
+    Seam(const Seam&) = delete;
+    Seam& operator=(const Seam&) = delete;
+
+private:
+    Query (*set)(Query);
+    Query previous;
+};
+
+int iconWidth(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !::GetIconInfo(icon, &info))
+        return 0;
+    BITMAP bitmap{};
+    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    for (HBITMAP b : {info.hbmColor, info.hbmMask}) {
+        if (b)
+            ::DeleteObject(b);
+    }
+    return bitmap.bmWidth;
+}
+
+int fontHeight(HFONT font) {
+    LOGFONTW record{};
+    return ::GetObjectW(font, sizeof(record), &record) ? std::abs(record.lfHeight) : 0;
+}
+
+RECT screenRect(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return r;
+}
+
+bool isDark(COLORREF c) {
+    return GetRValue(c) < 80 && GetGValue(c) < 80 && GetBValue(c) < 80;
+}
+
 } // namespace
 
 TEST_F(SearchWindowTest, TheBoxAndTheMenuButtonAreNamedForWhatTheyAreNotForWhatTheyHold) {
@@ -1095,4 +1148,74 @@ TEST_F(SearchWindowTest, TheBoxAndTheMenuButtonAreNamedForWhatTheyAreNotForWhatT
     EXPECT_EQ(accessibleName(::GetDlgItem(dialog->getHwnd(), IDC_MENUBUTTON)), L"Menu");
     close();
     ::CoUninitialize();
+}
+
+TEST_F(SearchWindowTest, OnADpiChangeFontsRowsAndTheStripGrowWithItAndTheFileKeepsTheHeightsAt96Dpi) {
+    Seam<vx::DpiQuery> dpi(&vx::setDpiQuery, &dpiOf96);
+    open();
+    HWND strip = dialog->getHwnd();
+    HWND edit = dialog->getCommandLine().getHwnd();
+    auto boxFont = [&] { return reinterpret_cast<HFONT>(::SendMessageW(edit, WM_GETFONT, 0, 0)); };
+    const RECT before = screenRect(strip);
+    const int row = dialog->getList().getRowHeight(), box = fontHeight(boxFont()),
+              line = fontHeight(core()->getFont1()),
+              editHeight = screenRect(edit).bottom - screenRect(edit).top;
+    auto actionIcon = [&] {
+        return iconWidth(
+            reinterpret_cast<HICON>(::SendDlgItemMessageW(strip, IDC_ACTIONICON, STM_GETICON, 0, 0)));
+    };
+    const int icon = actionIcon();
+    LOGFONTA stored{};
+    ASSERT_TRUE(core()->getFont1(&stored));
+    ASSERT_GT(row * box * line * editHeight * icon, 0);
+
+    RECT suggested{200, 100, 200 + (before.right - before.left) * 3 / 2,
+                   100 + (before.bottom - before.top) * 3 / 2};
+    ::SendMessageW(strip, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    pumpMessages(30);
+    const RECT after = screenRect(strip);
+    auto grew = [](int now, int was) { return static_cast<double>(now) / was; };
+    EXPECT_NEAR(grew(dialog->getList().getRowHeight(), row), 1.5, 0.15);
+    EXPECT_NEAR(grew(fontHeight(boxFont()), box), 1.5, 0.15);
+    EXPECT_NEAR(grew(fontHeight(core()->getFont1()), line), 1.5, 0.15);
+    EXPECT_NEAR(grew(after.bottom - after.top, before.bottom - before.top), 1.5, 0.15);
+    EXPECT_NEAR(grew(screenRect(edit).bottom - screenRect(edit).top, editHeight), 1.5, 0.15);
+    EXPECT_NEAR(grew(actionIcon(), icon), 1.5, 0.15);
+    EXPECT_EQ(after.left, suggested.left) << "the suggested rectangle";
+    EXPECT_EQ(after.top, suggested.top);
+    EXPECT_EQ(after.right - after.left, suggested.right - suggested.left);
+    LOGFONTA kept{};
+    ASSERT_TRUE(core()->getFont1(&kept));
+    EXPECT_EQ(kept.lfHeight, stored.lfHeight) << "the record the file gets stays at 96 DPI";
+
+    // Saved at 144 DPI and opened again at 96: the rows look as they did.
+    close();
+    open();
+    EXPECT_EQ(fontHeight(core()->getFont1()), line);
+    EXPECT_EQ(dialog->getList().getRowHeight(), row);
+}
+
+TEST_F(SearchWindowTest,
+       InTheDarkThemeTheBoxAndTheRowsTextAreLightUnlessTheUserChoseAColourAndAChangeIsFollowed) {
+    Seam<vx::DarkThemeQuery> theme(&vx::setDarkThemeQuery, &darkTheme);
+    open();
+    HWND edit = dialog->getCommandLine().getHwnd();
+    HDC dc = ::GetDC(edit);
+    auto colourBox = [&] {
+        return ::SendMessageW(dialog->getHwnd(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(edit));
+    };
+    EXPECT_NE(colourBox(), 0);
+    EXPECT_TRUE(isDark(::GetBkColor(dc)));
+    EXPECT_FALSE(isDark(::GetTextColor(dc)));
+    EXPECT_FALSE(isDark(core()->drawnTextColor(RGB(0, 0, 0), false))) << "the default black would not read";
+    EXPECT_EQ(core()->drawnTextColor(RGB(200, 0, 0), false), RGB(200, 0, 0)) << "the user's colour stays";
+
+    vx::setDarkThemeQuery(&lightTheme);
+    ::SendMessageW(dialog->getHwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
+    EXPECT_EQ(core()->drawnTextColor(RGB(0, 0, 0), false), RGB(0, 0, 0));
+    EXPECT_EQ(core()->drawnTextColor(RGB(0, 0, 0), true), ::GetSysColor(COLOR_HIGHLIGHTTEXT));
+    colourBox();
+    EXPECT_EQ(::GetBkColor(dc), ::GetSysColor(COLOR_WINDOW)) << "the system's colours again";
+    ::ReleaseDC(edit, dc);
 }

@@ -72,7 +72,48 @@ TEST(WindowSettings, APositionNeedsBothKeys) {
     EXPECT_FALSE(read.hasPosition);
 }
 
-TEST(WindowSettings, APositionOffEveryMonitorIsMovedOntoTheNearestOne) {
+namespace {
+
+// A second monitor right of a primary one, with the taskbar along its bottom; the pointer is on it.
+const RECT kPointerMonitor{1920, 0, 3840, 1080};
+const RECT kPointerWork{1920, 0, 3840, 1040};
+bool pointerOnTheSecondMonitor(RECT& monitor, RECT& work) {
+    monitor = kPointerMonitor;
+    work = kPointerWork;
+    return true;
+}
+
+class PointerMonitor : public ::testing::Test {
+protected:
+    void SetUp() override { previous = setPointerMonitorQuery(&pointerOnTheSecondMonitor); }
+    void TearDown() override { setPointerMonitorQuery(previous); }
+    PointerMonitorQuery previous = nullptr;
+};
+
+} // namespace
+
+TEST_F(PointerMonitor, ASavedPositionIsKeptOnlyOnThePointersMonitorElseTheWindowIsCentredInItsUpperThird) {
+    const SIZE size{400, 30};
+    const POINT centred{(1920 + 3840) / 2 - 200, (1040 - 30) / 3};
+    POINT kept = placeWindow(true, POINT{2500, 700}, size);
+    EXPECT_EQ(kept.x, 2500);
+    EXPECT_EQ(kept.y, 700);
+    POINT moved = placeWindow(true, POINT{100, 100}, size);
+    EXPECT_EQ(moved.x, centred.x) << "saved on the other monitor";
+    EXPECT_EQ(moved.y, centred.y);
+    moved = placeWindow(true, POINT{1920 - 300, 100}, size);
+    EXPECT_EQ(moved.x, centred.x) << "mostly on the other monitor";
+    moved = placeWindow(true, POINT{9000, 9000}, size);
+    EXPECT_EQ(moved.x, centred.x) << "off every monitor";
+    EXPECT_EQ(moved.y, centred.y);
+    POINT fresh = placeWindow(false, POINT{2500, 700}, size);
+    EXPECT_EQ(fresh.x, centred.x) << "no saved position";
+    EXPECT_EQ(fresh.y, centred.y);
+    POINT wide = placeWindow(false, POINT{}, SIZE{2500, 30});
+    EXPECT_EQ(wide.x, 1920) << "wider than the work area, its left edge stays on it";
+}
+
+TEST(WindowSettings, OnTheTestScreenASavedPositionOnItIsKeptAndOneOffItIsCentred) {
     RECT work{};
     ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     const SIZE size{400, 30};
@@ -81,9 +122,6 @@ TEST(WindowSettings, APositionOffEveryMonitorIsMovedOntoTheNearestOne) {
     EXPECT_EQ(kept.x, inside.x);
     EXPECT_EQ(kept.y, inside.y);
     POINT moved = placeWindow(true, POINT{work.right + 5000, work.bottom + 5000}, size);
-    EXPECT_EQ(moved.x, work.right - size.cx);
-    EXPECT_EQ(moved.y, work.bottom - size.cy);
-    POINT fresh = placeWindow(false, POINT{}, size);
-    EXPECT_EQ(fresh.x, (work.left + work.right) / 2 - size.cx / 2) << "centred";
-    EXPECT_EQ(fresh.y, work.top) << "at the top of the work area";
+    EXPECT_EQ(moved.x, (work.left + work.right) / 2 - size.cx / 2) << "centred";
+    EXPECT_EQ(moved.y, work.top + (work.bottom - work.top - size.cy) / 3) << "in the upper third";
 }
