@@ -364,7 +364,7 @@ std::wstring VElementListCtrl::getNothingFoundText() const {
 
 void VElementListCtrl::paintNothingFound(HDC dc, const RECT& row, const VListColors& colors) const {
     VVerbinoxCore* core = VVerbinoxCore::instance();
-    const int left = px(4) + (showIcons ? ::GetSystemMetrics(SM_CXSMICON) : 0);
+    const int left = px(4) + (showIcons ? metric(SM_CXSMICON) : 0);
     const UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
     if (twoLines && !nothingSearched.empty()) {
         const int half = (row.bottom - row.top - 2) / 2;

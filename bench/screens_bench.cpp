@@ -1,11 +1,11 @@
 // Pictures of the search window with its results, at 96 and 144 DPI, in the light and the dark theme,
 // saved as .bmp files in the folder given as the first argument: what a user sees, for a person to look
 // at. The window is made at 96 DPI and then told it moved to a 144-DPI monitor, as Windows tells it.
-#include "FakeIndexer.h"
 #include "SearchWindow.h"
 #include "Theme.h"
 #include "engine/VIndexer.h"
 #include "engine/VVerbinoxCore.h"
+#include "model/VFileResult.h"
 #include "util/SystemText.h"
 #include "util/Win32Handle.h"
 
@@ -39,6 +39,33 @@ bool dark = false;
 bool darkQuery() {
     return dark;
 }
+
+// Real files, so the rows show their paths and the icons the shell gives them.
+class FileSource : public VIndexer {
+public:
+    explicit FileSource(std::vector<std::string> paths) : VIndexer(nullptr), paths(std::move(paths)) {}
+    ~FileSource() override { stopWorker(); }
+    bool reservedFlag() override { return false; }
+    void updateCache() override {}
+
+protected:
+    void search() override {
+        VResultBatch found;
+        for (const std::string& path : paths) {
+            // A folder's path ends with its separator; its name is the component before it.
+            const std::string name = path.substr(0, path.find_last_not_of('\\') + 1);
+            if (match(name.substr(name.find_last_of('\\') + 1), false)) {
+                VFileResult* file = VFileResult::createInstance(nullptr);
+                file->setFile(path);
+                found.add(file);
+            }
+        }
+        found.deliver(searchId);
+    }
+
+private:
+    std::vector<std::string> paths;
+};
 
 bool writeText(const std::string& path, const std::string& text) {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -115,10 +142,15 @@ bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
         return false;
     dialog.getCommandLine().setDelay(0);
     pumpFor(300);
-    auto* source = new NameIndexer(nullptr, {"notebook.pdf", "notes-2026.txt", "noteworthy.txt",
-                                             "meeting notes.doc", "release notes.md", "notepad.exe"});
-    source->updateCache();
-    VVerbinoxCore::instance()->registerIndexer(source);
+    std::vector<std::string> paths;
+    for (const char* name : {"notebook.pdf", "notes-2026.txt",
+                             "Quarterly planning notes for the board, final.docx", "release notes.md"})
+        paths.push_back(folder + "Notes\\" + name);
+    for (const std::string& path : paths)
+        writeText(path, "");
+    paths.push_back("C:\\windows\\notepad.exe");
+    paths.push_back(folder + "Notes\\");
+    VVerbinoxCore::instance()->registerIndexer(new FileSource(paths));
     if (dpi != 96) {
         RECT r{};
         ::GetWindowRect(dialog.getHwnd(), &r);
@@ -140,6 +172,8 @@ bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
     dialog.exit();
     pumpFor(100);
     ::DeleteFileA(settings.c_str());
+    for (const std::string& path : paths)
+        ::DeleteFileA(path.c_str());
     return saved;
 }
 
@@ -151,9 +185,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string folder = argv[1];
+    std::replace(folder.begin(), folder.end(), '/', '\\');
     if (folder.back() != '\\' && folder.back() != '/')
         folder += '\\';
     ::CreateDirectoryA(folder.c_str(), nullptr);
+    ::CreateDirectoryA((folder + "Notes").c_str(), nullptr);
     vx::setDpiQuery(&at96);
     bool ok = true;
     for (UINT dpi : {96u, 144u})
