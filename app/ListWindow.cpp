@@ -192,6 +192,7 @@ LRESULT VListWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:
         // The colours are chosen at each paint: a switch of theme, or to high contrast, shows at once.
+        vx::refreshHighContrast();
         repaint();
         return ::DefWindowProcA(window.Get(), message, wParam, lParam);
     default:

@@ -15,6 +15,7 @@
 #include "model/VPreferences.h"
 #include "model/VResult.h"
 #include "res/resource.h"
+#include "util/HighContrast.h"
 #include "util/Shell.h"
 #include "util/SystemText.h"
 #include "util/VxText.h"
@@ -1467,6 +1468,10 @@ INT_PTR CVerbinoxDlg::handle(UINT message, WPARAM wParam, LPARAM lParam, bool& h
         return reinterpret_cast<INT_PTR>(vx::themeBrush(dc, edit ? COLOR_WINDOW : COLOR_BTNFACE));
     }
     case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETHIGHCONTRAST) {
+            vx::refreshHighContrast();
+            applyTheme();
+        }
         // Windows names the change of light and dark "ImmersiveColorSet".
         if (lParam && ::lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0 &&
             vx::refreshTheme())

@@ -7,6 +7,7 @@
 #include "engine/VVerbinoxCore.h"
 #include "model/VFileResult.h"
 #include "util/SystemText.h"
+#include "util/VxText.h"
 #include "util/Win32Handle.h"
 
 #include "BenchTools.h"
@@ -146,6 +147,9 @@ bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
     for (const char* name : {"notebook.pdf", "notes-2026.txt",
                              "Quarterly planning notes for the board, final.docx", "release notes.md"})
         paths.push_back(folder + "Notes\\" + name);
+    // An accented name, in the active code page as every narrow path of the program.
+    paths.push_back(folder + "Notes\\" +
+                    vx::narrowed(L"R\u00E9sum\u00E9 notes \u00E9t\u00E9 Z\u00FCrich.txt"));
     for (const std::string& path : paths)
         writeText(path, "");
     paths.push_back("C:\\windows\\notepad.exe");
@@ -163,7 +167,7 @@ bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
     vx::setWindowText(dialog.getCommandLine().getHwnd(), "note");
     for (int i = 0; i < 400 && VIndexer::getRunningWorkerCount() > 0; ++i)
         ::Sleep(5);
-    pumpFor(800);
+    pumpFor(1500);
     const std::string name =
         folder + "search-" + std::to_string(dpi) + (darkTheme ? "-dark" : "-light") + ".bmp";
     const bool saved = saveScreen(unionOf(dialog.getHwnd(), dialog.getList().getHwnd()), name);
