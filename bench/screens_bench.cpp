@@ -150,7 +150,9 @@ bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
     // An accented name, in the active code page as every narrow path of the program.
     paths.push_back(folder + "Notes\\" +
                     vx::narrowed(L"R\u00E9sum\u00E9 notes \u00E9t\u00E9 Z\u00FCrich.txt"));
-    for (const std::string& path : paths)
+    // Only the files written here are deleted afterwards: the program and the folder are listed as found.
+    const std::vector<std::string> written = paths;
+    for (const std::string& path : written)
         writeText(path, "");
     paths.push_back("C:\\windows\\notepad.exe");
     paths.push_back(folder + "Notes\\");
@@ -176,7 +178,7 @@ bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
     dialog.exit();
     pumpFor(100);
     ::DeleteFileA(settings.c_str());
-    for (const std::string& path : paths)
+    for (const std::string& path : written)
         ::DeleteFileA(path.c_str());
     return saved;
 }
