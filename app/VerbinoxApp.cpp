@@ -2,7 +2,7 @@
 // Sockets first: winsock2.h must come before windows.h.
 #include <winsock2.h>
 
-#include "SearchWindow.h"
+#include "window/SearchWindow.h"
 #include "Startup.h"
 #include "engine/VVerbinoxCore.h"
 #include "res/resource.h"

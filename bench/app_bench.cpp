@@ -5,8 +5,8 @@
 // ("e") to its first row drawn; and the private memory after start. Prints a table; writes JSON to the
 // second argument.
 #include "FakeIndexer.h"
-#include "Messages.h"
-#include "SearchWindow.h"
+#include "window/Messages.h"
+#include "window/SearchWindow.h"
 #include "engine/VVerbinoxCore.h"
 #include "BulkHistory.h"
 #include "support/ChromiumHistoryDb.h"
@@ -267,7 +267,7 @@ int main(int argc, char** argv) {
     }
 
     // The same for the first search after the hot-key: the list is not on the screen yet, only mapped
-    // (veiled) when the window was summoned.
+    // (hidden by its region) when the window was summoned.
     std::vector<double> firstAfterHotKey;
     for (int run = 0; run < 9; ++run) {
         dialog.hideWindow();
@@ -287,7 +287,7 @@ int main(int argc, char** argv) {
         firstAfterHotKey.push_back(nowMs() - t0);
     }
 
-    // What veiling the list and showing it again costs by itself.
+    // What hiding the list by its region and showing it again costs by itself.
     std::vector<double> showHide;
     for (int run = 0; run < 9; ++run) {
         const double t0 = nowMs();
@@ -334,7 +334,7 @@ int main(int argc, char** argv) {
     std::printf("%-52s %8.2f ms\n", "  of which: the window handles the settled text", median(sent));
     std::printf("%-52s %8.2f ms\n", "  of which: until the batch's message is queued", median(posted));
     std::printf("%-52s %8.2f ms\n", "  of which: until the results are in the list", median(listed));
-    std::printf("%-52s %8.2f ms\n", "  for comparison: veiling and showing the list once", median(showHide));
+    std::printf("%-52s %8.2f ms\n", "  for comparison: hiding (region) and showing the list", median(showHide));
     std::printf("%-52s %8.2f ms\n", "  for comparison: the list takes and shows 200 results",
                 median(listAdds));
     std::printf("%-52s %8.2f ms %7s ms\n", "broad text (\"o\", every source) to first row drawn",

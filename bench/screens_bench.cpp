@@ -1,8 +1,8 @@
 // Pictures of the search window with its results, at 96 and 144 DPI, in the light and the dark theme,
 // saved as .bmp files in the folder given as the first argument: what a user sees, for a person to look
 // at. The window is made at 96 DPI and then told it moved to a 144-DPI monitor, as Windows tells it.
-#include "SearchWindow.h"
-#include "Theme.h"
+#include "window/SearchWindow.h"
+#include "window/Theme.h"
 #include "engine/VIndexer.h"
 #include "engine/VVerbinoxCore.h"
 #include "model/VFileResult.h"

@@ -1,5 +1,5 @@
 // The real program, started from the portable folder that "make dist" lays out.
-#include "Messages.h"
+#include "window/Messages.h"
 #include "model/VPreferences.h"
 #include "res/resource.h"
 #include "support/ProcessStart.h"

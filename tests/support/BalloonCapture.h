@@ -1,7 +1,7 @@
 #pragma once
 // Stands in for the shell's notification area for as long as it lives: every icon call succeeds, and
 // the texts of the balloons shown are kept (converted to the active code page).
-#include "TrayDialog.h"
+#include "window/TrayIconOwner.h"
 #include "util/VxText.h"
 
 #include <string>
@@ -9,8 +9,8 @@
 
 class BalloonCapture {
 public:
-    BalloonCapture() : previous_(CTrayDialog::setNotifyCall(&BalloonCapture::notify)) { texts().clear(); }
-    ~BalloonCapture() { CTrayDialog::setNotifyCall(previous_); }
+    BalloonCapture() : previous_(CTrayIconOwner::setNotifyCall(&BalloonCapture::notify)) { texts().clear(); }
+    ~BalloonCapture() { CTrayIconOwner::setNotifyCall(previous_); }
     BalloonCapture(const BalloonCapture&) = delete;
     BalloonCapture& operator=(const BalloonCapture&) = delete;
 
@@ -25,5 +25,5 @@ private:
             texts().push_back(vx::narrowed(record->szInfo));
         return TRUE;
     }
-    CTrayDialog::NotifyCall previous_;
+    CTrayIconOwner::NotifyCall previous_;
 };
