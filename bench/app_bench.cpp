@@ -334,7 +334,8 @@ int main(int argc, char** argv) {
     std::printf("%-52s %8.2f ms\n", "  of which: the window handles the settled text", median(sent));
     std::printf("%-52s %8.2f ms\n", "  of which: until the batch's message is queued", median(posted));
     std::printf("%-52s %8.2f ms\n", "  of which: until the results are in the list", median(listed));
-    std::printf("%-52s %8.2f ms\n", "  for comparison: hiding (region) and showing the list", median(showHide));
+    std::printf("%-52s %8.2f ms\n", "  for comparison: hiding (region) and showing the list",
+                median(showHide));
     std::printf("%-52s %8.2f ms\n", "  for comparison: the list takes and shows 200 results",
                 median(listAdds));
     std::printf("%-52s %8.2f ms %7s ms\n", "broad text (\"o\", every source) to first row drawn",

@@ -13,8 +13,7 @@ void CVerbinoxDlg::stopForPreferences() {
     cancelSearch();
     // Joined, not only told: a plug-in's dialog may unregister and destroy an indexer whose worker
     // would otherwise still be delivering.
-    for (int i = 0; i < core->getNumIndexers(); ++i)
-        core->getIndexer(i)->stopWorker();
+    core->stopAllWorkers();
     queue->discard();
     // The list and action mode hold actions by pointer, and a plug-in may re-create its actions.
     if (mode == ActionMode) {

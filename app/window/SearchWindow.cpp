@@ -405,10 +405,7 @@ void CVerbinoxDlg::shutdown() {
     closePreferences();
     updates.stop();
     // Every worker is stopped before anything it delivers to goes away; what it queued dies here.
-    if (core->isSearching())
-        core->cancelSearch(core->getCurrentSearchId());
-    for (int i = 0; i < core->getNumIndexers(); ++i)
-        core->getIndexer(i)->stopWorker();
+    core->stopAllWorkers();
     stopAwaiting();
     searchId = 0;
     startup::setConfirmationOwner(nullptr);

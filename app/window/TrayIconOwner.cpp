@@ -116,7 +116,7 @@ bool CTrayIconOwner::updateTrayIcon() {
 }
 
 bool CTrayIconOwner::showBalloon(const std::string& title, const std::string& text, DWORD infoFlags,
-                              UINT timeoutSeconds) {
+                                 UINT timeoutSeconds) {
     data.uFlags |= NIF_INFO;
     data.dwInfoFlags = infoFlags;
     data.uTimeout = timeoutSeconds * 1000;
@@ -158,7 +158,7 @@ void CTrayIconOwner::showTrayMenu(POINT at) {
 }
 
 bool CTrayIconOwner::handleTrayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                    LRESULT& result) {
+                                       LRESULT& result) {
     if (message == UM_TRAYNOTIFY) {
         result = 0;
         if (wParam != data.uID)

@@ -466,8 +466,8 @@ void VElementListCtrl::hideIfStillEmpty() {
     if (getCount() != 0)
         return;
     // The search that emptied the list usually has results within a few milliseconds: it stays shown,
-    // blank, and they are drawn in place. Hiding it by its region and showing it again would keep the window thread
-    // from them for 5 to 8 ms under Wine. Only a list that stays empty goes.
+    // blank, and they are drawn in place. Hiding it by its region and showing it again would keep the window
+    // thread from them for 5 to 8 ms under Wine. Only a list that stays empty goes.
     if (isOnScreen() && ::SetTimer(getHwnd(), kHideTimer, kHideDelayMs, nullptr)) {
         repaint();
         return;
@@ -478,8 +478,8 @@ void VElementListCtrl::hideIfStillEmpty() {
 void VElementListCtrl::putOutOfSight() {
     ::KillTimer(getHwnd(), kHideTimer);
     accessibility.forget();
-    // Once mapped, the list stays mapped, hidden by its region, also while the search window is hidden: under Wine
-    // the first drawing of a newly mapped window waits for the X server's expose, 10 ms and more that
+    // Once mapped, the list stays mapped, hidden by its region, also while the search window is hidden: under
+    // Wine the first drawing of a newly mapped window waits for the X server's expose, 10 ms and more that
     // would come on top of the next search's first results.
     if (::IsWindowVisible(getHwnd()))
         hideByRegion();
@@ -748,8 +748,8 @@ void VElementListCtrl::layout() {
     ::KillTimer(getHwnd(), kHideTimer);
     const bool shown = isOnScreen();
     const bool moved = !::EqualRect(&now, &wanted);
-    // A hidden list, unmapped or by its region, needs no drawing yet; a shown one that shrinks must let what it uncovers
-    // repaint.
+    // A hidden list, unmapped or by its region, needs no drawing yet; a shown one that shrinks must let what
+    // it uncovers repaint.
     if (moved)
         ::SetWindowPos(getHwnd(), nullptr, wanted.left, wanted.top, wanted.right - wanted.left, windowHeight,
                        SWP_NOACTIVATE | SWP_NOZORDER | (shown ? 0 : SWP_NOREDRAW));

@@ -70,13 +70,13 @@ public:
     void addFiles(VFileResult* const* files, int count);
     // Releases the results, hides the list and both pop-ups, and leaves files mode.
     void clear();
-    // While kept, clearing leaves the window shown; hideIfStillEmpty ends that and hides it if nothing came. The search
-    // window keeps it while it starts the next search: a folder listing that follows at once is redrawn
-    // in place instead of being hidden and shown again (two round trips to the X server under Wine).
+    // While kept, clearing leaves the window shown; hideIfStillEmpty ends that and hides it if nothing came.
+    // The search window keeps it while it starts the next search: a folder listing that follows at once is
+    // redrawn in place instead of being hidden and shown again (two round trips to the X server under Wine).
     void keepShownThroughClear() { keptShown = true; }
     void hideIfStillEmpty();
-    // Maps the window, hidden by its empty region, under the search window, which has just been shown, so the first results
-    // do not wait for the window to be mapped. Does nothing to a list already mapped.
+    // Maps the window, hidden by its empty region, under the search window, which has just been shown, so the
+    // first results do not wait for the window to be mapped. Does nothing to a list already mapped.
     void premapHidden();
 
     // A key the edit box hands on; true when the list (or a pop-up) took it. An empty list takes none.

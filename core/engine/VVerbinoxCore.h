@@ -208,6 +208,10 @@ public:
     void setDefaultAction(PropertyType type, VAction* action);
     VAction* getDefaultAction(PropertyType type) const;
 
+    // Cancels the current search and joins every indexer's worker: nothing delivers or reads an indexer
+    // until the next search starts one again.
+    void stopAllWorkers();
+
     // Byte-wise, case-sensitive wildcard match of a whole text: "*" any run, "?" one byte. 1 or 0.
     static int wildcmp(const char* pattern, const char* text);
 
@@ -219,8 +223,6 @@ private:
 
     // Removes every shortcut and default-action entry that points at the action.
     void forgetAction(VAction* action);
-    // Cancels the current search and joins every indexer's worker.
-    void stopAllWorkers();
     void deliver(uint32_t searchId, VResult** results, int count, bool single);
     // Slot 0 is the one-line font, 1 and 2 the two lines'. A null record leaves none.
     void replaceFont(int slot, const LOGFONTA* record);

@@ -213,7 +213,8 @@ TEST_F(ListAccessibility, TheResultsListReadsBackAsAListOfItemsNamedByBothLines)
     EXPECT_EQ(access.state(CHILDID_SELF) & STATE_SYSTEM_INVISIBLE, 0);
 
     list.suspend();
-    EXPECT_NE(access.state(CHILDID_SELF) & STATE_SYSTEM_INVISIBLE, 0) << "kept mapped, but hidden by its region";
+    EXPECT_NE(access.state(CHILDID_SELF) & STATE_SYSTEM_INVISIBLE, 0)
+        << "kept mapped, but hidden by its region";
     EXPECT_NE(access.state(1) & STATE_SYSTEM_INVISIBLE, 0);
 
     list.clear();

@@ -111,6 +111,14 @@ public:
     bool execute(const std::string&) override { return false; }
 };
 
+// stem100, stem101, ...: count names that all match stem.
+std::vector<std::string> numberedNames(const char* stem, int count) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i)
+        names.push_back(stem + std::to_string(100 + i));
+    return names;
+}
+
 class SearchWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -186,6 +194,15 @@ protected:
     void settle() {
         waitForWorkers();
         pumpMessages(60);
+    }
+    // Opens and shows the window, and types stem with count results found for it: the settled list.
+    VElementListCtrl& showResultsFor(const char* stem, int count) {
+        open();
+        dialog->showWindow();
+        addSource(numberedNames(stem, count));
+        type(stem);
+        settle();
+        return dialog->getList();
     }
     std::vector<std::string> shown() {
         std::vector<std::string> texts;
@@ -887,13 +904,6 @@ std::pair<DWORD, DWORD> selectionOf(HWND edit) {
     return {start, end};
 }
 
-std::vector<std::string> numberedNames(const char* stem, int count) {
-    std::vector<std::string> names;
-    for (int i = 0; i < count; ++i)
-        names.push_back(stem + std::to_string(100 + i));
-    return names;
-}
-
 // Where a row of the list begins on the screen.
 LONG rowTopOnScreen(VElementListCtrl& list, int row) {
     POINT origin{0, 0};
@@ -916,12 +926,7 @@ void CALLBACK lookAndEnd(HWND, UINT, UINT_PTR timer, DWORD) {
 } // namespace
 
 TEST_F(SearchWindowTest, HomeAndEndActInTheBoxWhileTheListTakesUpDownPagesAndControlHomeEnd) {
-    open();
-    dialog->showWindow();
-    addSource(numberedNames("abc", 5));
-    type("abc");
-    settle();
-    VElementListCtrl& list = dialog->getList();
+    VElementListCtrl& list = showResultsFor("abc", 5);
     ASSERT_EQ(list.getCount(), 5);
     ASSERT_TRUE(list.isOnScreen());
     HWND edit = dialog->getCommandLine().getHwnd();
@@ -957,12 +962,7 @@ TEST_F(SearchWindowTest, HomeAndEndActInTheBoxWhileTheListTakesUpDownPagesAndCon
 }
 
 TEST_F(SearchWindowTest, TheWheelOverTheBoxOrTheWindowScrollsTheListAndLeavesTheSelection) {
-    open();
-    dialog->showWindow();
-    addSource(numberedNames("abc", 40));
-    type("abc");
-    settle();
-    VElementListCtrl& list = dialog->getList();
+    VElementListCtrl& list = showResultsFor("abc", 40);
     ASSERT_EQ(list.getCount(), 40);
     ASSERT_EQ(list.getTopIndex(), 0);
     const int selected = list.getSelectedIndex();
@@ -982,12 +982,7 @@ TEST_F(SearchWindowTest, TheWheelOverTheBoxOrTheWindowScrollsTheListAndLeavesThe
 }
 
 TEST_F(SearchWindowTest, TheContextMenuKeyAndShiftF10OpenTheSelectedRowsActionsAtThatRow) {
-    open();
-    dialog->showWindow();
-    addSource(numberedNames("abc", 5));
-    type("abc");
-    settle();
-    VElementListCtrl& list = dialog->getList();
+    VElementListCtrl& list = showResultsFor("abc", 5);
     ASSERT_EQ(list.getCount(), 5);
     list.select(3);
     VActionListCtrl& actions = list.getActionList();
