@@ -20,7 +20,7 @@ int showMessageBox(HWND owner, const char* text, UINT type) {
 PrefsPage::MessageBoxHook messageBoxHook = &showMessageBox;
 
 int scaled(HWND window, int n) {
-    return ::MulDiv(n, static_cast<int>(dpiOf(window)), 96);
+    return vx::scaleForDpi(n, dpiOf(window));
 }
 
 } // namespace

@@ -41,12 +41,4 @@ int metricForDpi(int index, UINT dpi) {
     return ::MulDiv(::GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(systemDpi()));
 }
 
-LOGFONTA fontForDpi(LOGFONTA font, UINT from, UINT to) {
-    if (from && to && from != to) {
-        font.lfHeight = ::MulDiv(font.lfHeight, static_cast<int>(to), static_cast<int>(from));
-        font.lfWidth = ::MulDiv(font.lfWidth, static_cast<int>(to), static_cast<int>(from));
-    }
-    return font;
-}
-
 } // namespace vx

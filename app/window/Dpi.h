@@ -21,7 +21,5 @@ inline int scaleForDpi(int n, UINT dpi) {
 }
 // A system metric (SM_CXSMICON, SM_CYFRAME, ...) as it is at dpi.
 int metricForDpi(int index, UINT dpi);
-// A font record whose height was made for one DPI, made for another.
-LOGFONTA fontForDpi(LOGFONTA font, UINT from, UINT to);
 
 } // namespace vx

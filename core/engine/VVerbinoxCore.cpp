@@ -449,10 +449,7 @@ void VVerbinoxCore::replaceFont(int slot, const LOGFONTA* record) {
     if (!record)
         return;
     fontRecords[slot] = *record;
-    LOGFONTA scaled = *record;
-    scaled.lfHeight = ::MulDiv(record->lfHeight, static_cast<int>(fontDpi), 96);
-    scaled.lfWidth = ::MulDiv(record->lfWidth, static_cast<int>(fontDpi), 96);
-    target = vx::createFont(scaled);
+    target = vx::createFont(vx::fontForDpi(*record, 96, fontDpi));
 }
 
 void VVerbinoxCore::setFont(const LOGFONTA* record) {

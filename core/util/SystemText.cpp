@@ -301,6 +301,14 @@ HFONT createFont(const LOGFONTA& font) {
     return ::CreateFontIndirectW(&wide);
 }
 
+LOGFONTA fontForDpi(LOGFONTA font, UINT from, UINT to) {
+    if (from && to && from != to) {
+        font.lfHeight = ::MulDiv(font.lfHeight, static_cast<int>(to), static_cast<int>(from));
+        font.lfWidth = ::MulDiv(font.lfWidth, static_cast<int>(to), static_cast<int>(from));
+    }
+    return font;
+}
+
 bool fontRecord(HFONT font, LOGFONTA& record) {
     LOGFONTW wide{};
     if (!font || ::GetObjectW(font, sizeof(wide), &wide) != sizeof(wide))

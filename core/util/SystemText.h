@@ -49,6 +49,9 @@ VX_CORE_API LOGFONTW wideFont(const LOGFONTA& font);
 VX_CORE_API LOGFONTA narrowFont(const LOGFONTW& font);
 // CreateFontIndirectW of the record; null on failure.
 VX_CORE_API HFONT createFont(const LOGFONTA& font);
+// A font record whose height was made for one DPI, made for another (96 = 100 %); the record as it is
+// when either is 0 or both are the same.
+VX_CORE_API LOGFONTA fontForDpi(LOGFONTA font, UINT from, UINT to);
 // The font's record through GetObjectW; false (record untouched) when font is not a font.
 VX_CORE_API bool fontRecord(HFONT font, LOGFONTA& record);
 
