@@ -1,3 +1,5 @@
+// The results list's window: creating it, its DPI, its place under the search window, shown or
+// hidden by its region, its messages, and drawing its rows and icons.
 #include "VElementListCtrl.h"
 
 #include "Messages.h"
@@ -5,7 +7,6 @@
 #include "engine/VVerbinoxCore.h"
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
-#include "util/SystemText.h"
 #include "util/VxText.h"
 
 #include <windowsx.h>
@@ -19,9 +20,6 @@ const int kGrowRows = 20;
 const UINT_PTR kHideTimer = 1;
 const UINT kHideDelayMs = 100;
 
-using ReadLock = VReadLocked<VReaderWriterLock>;
-using WriteLock = VWriteLocked<VReaderWriterLock>;
-
 // The cell height, internal leading included: what one line of the font really takes.
 int lineHeight(HFONT font) {
     HDC dc = ::GetDC(nullptr);
@@ -33,71 +31,13 @@ int lineHeight(HFONT font) {
     return metrics.tmHeight;
 }
 
-bool isResult(const VElement* element) {
-    return element->getElementType() == VElement::ResultElement;
-}
-
-// Results are the list's; actions stay the core's.
-void releaseResults(const std::vector<VElement*>& elements) {
-    for (VElement* element : elements) {
-        if (isResult(element))
-            element->deleteThis();
-    }
-}
-
-void releaseTwins(const std::map<const VElement*, std::vector<VResult*>>& twins) {
-    for (const auto& row : twins) {
-        for (VResult* twin : row.second)
-            twin->deleteThis();
-    }
-}
-
-// Where a result leads: its default property's type and value. Empty for a result without one, which
-// then never shares a row.
-std::string addressOf(const VResult* result) {
-    if (result->getPropertyCount() == 0)
-        return std::string();
-    try {
-        const VProperty* property = result->getDefaultProperty();
-        if (!property)
-            return std::string();
-        return std::to_string(static_cast<int>(property->getPropertyType())) + '\n' + property->getValue();
-    } catch (...) {
-        // A plug-in's own default property may fail: the result keeps a row of its own.
-        return std::string();
-    }
-}
-
-uint64_t keyOf(const VElement* element) {
-    return static_cast<const VResult*>(element)->getRankKey();
-}
-
-// The digit grouping of a locale's LOCALE_SGROUPING ("3;0", "3;2;0", "3") as NUMBERFMTW wants it
-// (3, 32, 30): a trailing ";0" repeats the last group, no such end groups only once.
-UINT groupingOf(const wchar_t* pattern) {
-    std::wstring digits;
-    for (const wchar_t* c = pattern; *c; ++c) {
-        if (*c >= L'0' && *c <= L'9')
-            digits += *c;
-    }
-    const std::size_t length = ::wcslen(pattern);
-    if (length >= 2 && pattern[length - 2] == L';' && pattern[length - 1] == L'0')
-        digits.pop_back();
-    else
-        digits += L'0';
-    if (digits.empty() || digits.size() > 9)
-        return 3;
-    return static_cast<UINT>(std::stoul(digits));
-}
-
 } // namespace
 
 VElementListCtrl::~VElementListCtrl() {
     // Joined before the window goes, so the worker posts to no window that is being destroyed.
     icons.stop();
     destroyWindow();
-    releaseResults(elements);
-    releaseTwins(twins);
+    rows.clear();
 }
 
 bool VElementListCtrl::create(HWND ownerWindow, HWND anchorWindow, VFolderBrowseHost* folderBrowser) {
@@ -170,105 +110,13 @@ void VElementListCtrl::savePrefs(VPreferencesNode* parent) const {
     node->setParam("TwoLines", getTwoLines());
 }
 
-bool VElementListCtrl::isRemembered(const VElement* element) const {
-    if (rememberedPath.empty() || !isResult(element))
-        return false;
-    const auto* result = static_cast<const VResult*>(element);
-    if (result->getPropertyCount() == 0)
-        return false;
-    const VProperty* first = result->getProperty(0);
-    // The folder browser upper-cases the drive letter; Windows paths ignore case anyway.
-    return first->isValid() && first->getPropertyType() == VProperty::FileType &&
-           ::lstrcmpiA(first->getValue().c_str(), rememberedPath.c_str()) == 0;
-}
-
-int VElementListCtrl::append(VElement* const* added, int count, bool lookForRemembered) {
-    WriteLock hold(lock);
-    int remembered = NoRow;
-    for (int i = 0; i < count; ++i) {
-        if (!added[i])
-            continue;
-        elements.push_back(added[i]);
-        if (lookForRemembered && isRemembered(added[i]))
-            remembered = static_cast<int>(elements.size()) - 1;
-    }
-    return remembered;
-}
-
 void VElementListCtrl::place(VElement* const* added, int count) {
-    const bool ranked = VVerbinoxCore::instance()->getRankResults();
-    WriteLock hold(lock);
-    VElement* kept = selected != NoRow ? elements[static_cast<std::size_t>(selected)] : nullptr;
-    std::vector<VElement*> actions, arrived;
-    // Rows whose result a better twin took over: the row moves to the twin's place.
-    std::vector<const VElement*> replaced;
-    for (int i = 0; i < count; ++i) {
-        VElement* element = added[i];
-        if (!element)
-            continue;
-        if (!isResult(element)) {
-            actions.push_back(element);
-            continue;
-        }
-        auto* result = static_cast<VResult*>(element);
-        const std::string address = addressOf(result);
-        const auto found = address.empty() ? addresses.end() : addresses.find(address);
-        if (found == addresses.end()) {
-            if (!address.empty())
-                addresses.emplace(address, result);
-            arrived.push_back(result);
-            continue;
-        }
-        VResult* row = found->second;
-        if (!ranked || result->getRankKey() <= row->getRankKey()) {
-            twins[row].push_back(result);
-            continue;
-        }
-        std::vector<VResult*> carried;
-        const auto rowTwins = twins.find(row);
-        if (rowTwins != twins.end()) {
-            carried.swap(rowTwins->second);
-            twins.erase(rowTwins);
-        }
-        carried.push_back(row);
-        twins[result] = std::move(carried);
-        found->second = result;
-        replaced.push_back(row);
-        arrived.push_back(result);
-        if (kept == row)
-            kept = result;
-    }
-    const auto gone = [&](const VElement* e) {
-        return std::find(replaced.begin(), replaced.end(), e) != replaced.end();
-    };
-    std::vector<VElement*> rows;
-    rows.reserve(elements.size() + actions.size() + arrived.size());
-    for (VElement* element : elements) {
-        if (!isResult(element))
-            rows.push_back(element);
-    }
-    rows.insert(rows.end(), actions.begin(), actions.end());
-    const std::size_t firstResult = rows.size();
-    for (VElement* element : elements) {
-        if (isResult(element) && !gone(element))
-            rows.push_back(element);
-    }
-    for (VElement* element : arrived) {
-        if (!gone(element))
-            rows.push_back(element);
-    }
-    // Stable: equal keys keep the order they came in, the rows already shown first.
-    if (ranked)
-        std::stable_sort(rows.begin() + static_cast<std::ptrdiff_t>(firstResult), rows.end(),
-                         [](const VElement* a, const VElement* b) { return keyOf(a) > keyOf(b); });
-    elements.swap(rows);
-    if (!kept)
-        return;
+    const int now =
+        rows.place(added, count, VVerbinoxCore::instance()->getRankResults(), getSelectedElement());
     // Before the user chose, the selection follows the best row; after, it stays on its element, and
     // the view moves with it so the row keeps its place on the screen.
-    if (!chosen && selected == 0)
+    if (now == NoRow || (!chosen && selected == 0))
         return;
-    const int now = static_cast<int>(std::find(elements.begin(), elements.end(), kept) - elements.begin());
     topIndex = std::max(topIndex + now - selected, 0);
     selected = now;
 }
@@ -279,7 +127,7 @@ void VElementListCtrl::addElement(VElement* element) {
     place(&element, 1);
     // The first action of a keyword search is what Enter runs; a result that comes alone takes no
     // selection.
-    afterAdding(!isResult(element) && getSelectedIndex() == NoRow ? 0 : NoRow, false);
+    afterAdding(!VElementRows::isResult(element) && getSelectedIndex() == NoRow ? 0 : NoRow, false);
 }
 
 void VElementListCtrl::addElements(VElement* const* added, int count) {
@@ -290,80 +138,31 @@ void VElementListCtrl::addElements(VElement* const* added, int count) {
 void VElementListCtrl::addMore(uint64_t count) {
     if (count == 0)
         return;
-    {
-        WriteLock hold(lock);
-        more = count > UINT64_MAX - more ? UINT64_MAX : more + count;
-    }
+    rows.addMore(count);
     afterAdding(NoRow, false);
 }
 
-uint64_t VElementListCtrl::getMoreCount() const {
-    ReadLock hold(lock);
-    return more;
-}
-
-std::wstring VElementListCtrl::moreText(uint64_t count) {
-    const std::wstring digits = std::to_wstring(count);
-    wchar_t separator[8] = L",";
-    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) == 0)
-        ::lstrcpyW(separator, L",");
-    wchar_t pattern[16] = L"3;0";
-    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, pattern, 16) == 0)
-        ::lstrcpyW(pattern, L"3;0");
-    wchar_t decimal[] = L".";
-    NUMBERFMTW format{0, 0, groupingOf(pattern), decimal, separator, 1};
-    wchar_t grouped[64];
-    if (::GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits.c_str(), &format, grouped, 64) > 0)
-        return L"and " + std::wstring(grouped) + L" more";
-    std::wstring plain;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            plain += L',';
-        plain += digits[i];
-    }
-    return L"and " + plain + L" more";
-}
-
 void VElementListCtrl::showNothingFound(const std::string& text, const std::vector<std::string>& sources) {
-    {
-        WriteLock hold(lock);
-        if (!elements.empty() || more > 0)
-            return;
-        nothingFound = L"No results for " + vx::widened(text);
-        nothingSearched.clear();
-        for (const std::string& source : sources)
-            nothingSearched += (nothingSearched.empty() ? L"Searched: " : L", ") + vx::widened(source);
-        selected = NoRow;
-    }
+    if (!rows.showNothingFound(text, sources))
+        return;
+    selected = NoRow;
     afterAdding(NoRow, false);
     repaint();
 }
 
 void VElementListCtrl::withdrawNothingFound() {
-    bool empty = false;
-    {
-        WriteLock hold(lock);
-        if (nothingFound.empty())
-            return;
-        nothingFound.clear();
-        nothingSearched.clear();
-        empty = rowCount() == 0;
-    }
-    if (empty && !keptShown)
+    if (!rows.withdrawNothingFound())
+        return;
+    if (rows.rowCount() == 0 && !keptShown)
         putOutOfSight();
     else
         layout();
 }
 
-std::wstring VElementListCtrl::getNothingFoundText() const {
-    ReadLock hold(lock);
-    if (nothingFound.empty())
-        return std::wstring();
-    return nothingSearched.empty() ? nothingFound : nothingFound + L"\n" + nothingSearched;
-}
-
 void VElementListCtrl::paintNothingFound(HDC dc, const RECT& row, const VListColors& colors) const {
     VVerbinoxCore* core = VVerbinoxCore::instance();
+    const std::wstring& nothingFound = rows.getNothingFound();
+    const std::wstring& nothingSearched = rows.getNothingSearched();
     const int left = px(4) + (showIcons ? metric(SM_CXSMICON) : 0);
     const UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
     if (twoLines && !nothingSearched.empty()) {
@@ -394,7 +193,7 @@ void VElementListCtrl::paintNothingFound(HDC dc, const RECT& row, const VListCol
 
 void VElementListCtrl::addFiles(VFileResult* const* files, int count) {
     std::vector<VElement*> added(files, files + std::max(count, 0));
-    const int remembered = append(added.data(), count, true);
+    const int remembered = rows.append(added.data(), static_cast<int>(added.size()), rememberedPath);
     // Made for this listing only: a later search that finds the same file must not move onto it.
     rememberedPath.clear();
     if (!filesMode) {
@@ -409,12 +208,7 @@ void VElementListCtrl::addFiles(VFileResult* const* files, int count) {
 }
 
 void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
-    int rows = 0;
-    {
-        ReadLock hold(lock);
-        rows = rowCount();
-    }
-    if (!getHwnd() || rows == 0)
+    if (!getHwnd() || rows.rowCount() == 0)
         return;
     suppressMouseMove = true;
     // The selection is settled before the window is placed and shown, so the whole list is drawn once,
@@ -432,33 +226,21 @@ void VElementListCtrl::afterAdding(int preferredRow, bool selectFirst) {
 void VElementListCtrl::clear() {
     actionList.close();
     icons.dropPending();
-    std::vector<VElement*> old;
-    std::map<const VElement*, std::vector<VResult*>> oldTwins;
-    {
-        WriteLock hold(lock);
-        old.swap(elements);
-        oldTwins.swap(twins);
-        addresses.clear();
-        more = 0;
-        nothingFound.clear();
-        nothingSearched.clear();
-        wheelRest = 0;
-        selected = NoRow;
-        chosen = false;
-        topIndex = 0;
-        if (filesMode) {
-            filesMode = false;
-            twoLines = savedTwoLines;
-            rowHeight = computeRowHeight(twoLines);
-        }
+    rows.clear();
+    wheelRest = 0;
+    selected = NoRow;
+    chosen = false;
+    topIndex = 0;
+    if (filesMode) {
+        filesMode = false;
+        twoLines = savedTwoLines;
+        rowHeight = computeRowHeight(twoLines);
     }
     if (!keptShown)
         putOutOfSight();
     if (getHwnd())
         accessibility.rowsChanged(getHwnd());
     accessibility.forget();
-    releaseResults(old);
-    releaseTwins(oldTwins);
 }
 
 void VElementListCtrl::hideIfStillEmpty() {
@@ -518,104 +300,42 @@ RECT VElementListCtrl::placement(int height) const {
     return RECT{window.left, window.bottom, window.left + width, window.bottom + height};
 }
 
-VElement* VElementListCtrl::getElement(int index) const {
-    ReadLock hold(lock);
-    return index >= 0 && index < static_cast<int>(elements.size()) ? elements[static_cast<std::size_t>(index)]
-                                                                   : nullptr;
-}
-
-std::vector<VResult*> VElementListCtrl::getTwins(int index) const {
-    ReadLock hold(lock);
-    if (index < 0 || index >= static_cast<int>(elements.size()))
-        return {};
-    const auto found = twins.find(elements[static_cast<std::size_t>(index)]);
-    return found != twins.end() ? found->second : std::vector<VResult*>();
-}
-
-VElement* VElementListCtrl::getSelectedElement() const {
-    ReadLock hold(lock);
-    return selected == NoRow ? nullptr : elements[static_cast<std::size_t>(selected)];
-}
-
-int VElementListCtrl::getSelectedIndex() const {
-    ReadLock hold(lock);
-    return selected;
-}
-
-int VElementListCtrl::getCount() const {
-    ReadLock hold(lock);
-    return static_cast<int>(elements.size());
-}
-
-int VElementListCtrl::getTopIndex() const {
-    ReadLock hold(lock);
-    return topIndex;
-}
-
-bool VElementListCtrl::isScrollBarVisible() const {
-    return barShown;
-}
-
-RECT VElementListCtrl::barRect() const {
+RECT VElementListCtrl::clientArea() const {
     RECT client;
     ::GetClientRect(getHwnd(), &client);
-    // The bottom square below the bar is the size grip.
-    return RECT{client.right - metric(SM_CXVSCROLL), 0, client.right,
-                std::max<LONG>(client.bottom - metric(SM_CYHSCROLL), 0)};
+    return client;
 }
 
-RECT VElementListCtrl::thumbRect(const RECT& bar, int count, int top) const {
-    const int track = bar.bottom - bar.top;
-    const int rows = std::max(visibleRows, 1);
-    const int height = std::min(track, std::max(track * rows / std::max(count, 1), px(16)));
-    const int range = std::max(count - rows, 1);
-    const int offset = (track - height) * std::clamp(top, 0, range) / range;
-    return RECT{bar.left, bar.top + offset, bar.right, bar.top + offset + height};
+VListScrollBar::Sizes VElementListCtrl::barSizes() const {
+    return VListScrollBar::Sizes{metric(SM_CXVSCROLL), metric(SM_CYHSCROLL), px(16), SIZE{px(3), px(1)}};
+}
+
+VListScrollBar::View VElementListCtrl::barView() const {
+    return VListScrollBar::View{rows.rowCount(), visibleRows, topIndex};
 }
 
 bool VElementListCtrl::barMouseDown(POINT at) {
-    if (!barShown)
-        return false;
-    const RECT bar = barRect();
-    if (!::PtInRect(&bar, at))
-        return false;
-    int count = 0;
-    {
-        ReadLock hold(lock);
-        count = rowCount();
-    }
-    const int top = getTopIndex();
-    const RECT thumb = thumbRect(bar, count, top);
-    if (at.y >= thumb.top && at.y < thumb.bottom) {
-        dragFromY = at.y;
-        dragFromTop = top;
-        draggingThumb = true;
+    int top = topIndex;
+    switch (bar.press(at, clientArea(), barSizes(), barView(), top)) {
+    case VListScrollBar::Dragging:
         ::SetCapture(getHwnd());
         repaint();
-    } else {
-        // A click on the track pages towards it, as a scroll bar's does.
-        const int page = std::max(visibleRows, 1);
-        scrollTo(at.y < thumb.top ? top - page : top + page);
+        return true;
+    case VListScrollBar::Paging:
+        scrollTo(top);
+        return true;
+    default:
+        return false;
     }
-    return true;
 }
 
 void VElementListCtrl::dragThumb(int y) {
-    const RECT bar = barRect();
-    int count = 0;
-    {
-        ReadLock hold(lock);
-        count = rowCount();
-    }
-    const RECT thumb = thumbRect(bar, count, dragFromTop);
-    const int travel = std::max<int>((bar.bottom - bar.top) - (thumb.bottom - thumb.top), 1);
-    const int range = std::max(count - std::max(visibleRows, 1), 0);
-    scrollTo(dragFromTop + ::MulDiv(y - dragFromY, range, travel));
+    scrollTo(bar.dragTo(y, clientArea(), barSizes(), barView()));
 }
 
 VResult* VElementListCtrl::selectedResult() const {
     VElement* element = getSelectedElement();
-    return element && isResult(element) ? static_cast<VResult*>(element) : nullptr;
+    return element && VElementRows::isResult(element) ? static_cast<VResult*>(element) : nullptr;
 }
 
 void VElementListCtrl::select(int index) {
@@ -634,8 +354,7 @@ void VElementListCtrl::setSelection(int index, bool scrollIntoView) {
 }
 
 void VElementListCtrl::selectRow(int index, bool scrollIntoView) {
-    WriteLock hold(lock);
-    const int count = static_cast<int>(elements.size());
+    const int count = rows.getCount();
     selected = index >= 0 && index < count ? index : NoRow;
     if (scrollIntoView && selected != NoRow && visibleRows > 0) {
         if (selected < topIndex)
@@ -646,13 +365,10 @@ void VElementListCtrl::selectRow(int index, bool scrollIntoView) {
 }
 
 void VElementListCtrl::scrollTo(int top) {
-    {
-        WriteLock hold(lock);
-        top = std::clamp(top, 0, std::max(0, rowCount() - visibleRows));
-        if (top == topIndex)
-            return;
-        topIndex = top;
-    }
+    top = std::clamp(top, 0, std::max(0, rows.rowCount() - visibleRows));
+    if (top == topIndex)
+        return;
+    topIndex = top;
     refresh();
 }
 
@@ -665,28 +381,15 @@ void VElementListCtrl::refresh() {
 void VElementListCtrl::announceSelection() {
     if (!isOnScreen())
         return;
-    int row = NoRow;
-    const VElement* element = nullptr;
-    {
-        ReadLock hold(lock);
-        row = selected;
-        element = row != NoRow ? elements[static_cast<std::size_t>(row)] : nullptr;
-    }
-    accessibility.announce(getHwnd(), row, element, anchor);
-}
-
-int VElementListCtrl::accessibleRowCount() const {
-    ReadLock hold(lock);
-    return rowCount();
+    accessibility.announce(getHwnd(), selected, getSelectedElement(), anchor);
 }
 
 std::wstring VElementListCtrl::accessibleRowName(int index) const {
-    ReadLock hold(lock);
-    if (index == static_cast<int>(elements.size()))
-        return more > 0 ? moreText(more) : std::wstring();
-    if (index < 0 || index > static_cast<int>(elements.size()))
+    if (index == rows.getCount())
+        return rows.getMore() > 0 ? moreText(rows.getMore()) : std::wstring();
+    const VElement* element = rows.getElement(index);
+    if (!element)
         return std::wstring();
-    const VElement* element = elements[static_cast<std::size_t>(index)];
     try {
         if (!twoLines)
             return vx::widened(element->getDisplayText());
@@ -718,11 +421,7 @@ void VElementListCtrl::accessibleSelect(int index) {
 void VElementListCtrl::layout() {
     if (!getHwnd())
         return;
-    int count = 0;
-    {
-        ReadLock hold(lock);
-        count = rowCount();
-    }
+    const int count = rows.rowCount();
     const int frame = frameHeight();
     const int needed = count * rowHeight + frame;
     const int twenty = kGrowRows * rowHeight + frame;
@@ -780,17 +479,10 @@ void VElementListCtrl::setShown(bool shown) {
 }
 
 void VElementListCtrl::arrangeRows() {
-    const int shown = shownClientHeight();
-    int count = 0;
-    {
-        WriteLock hold(lock);
-        count = rowCount();
-        visibleRows = shown / std::max(rowHeight, 1);
-        topIndex = std::clamp(topIndex, 0, std::max(0, count - visibleRows));
-    }
-    // The scroll bar is drawn with the rows: Wine's scroll-bar control takes 5 to 10 ms for each of its
-    // paints, several times what the whole buffered list costs.
-    barShown = count > visibleRows;
+    const int count = rows.rowCount();
+    visibleRows = shownClientHeight() / std::max(rowHeight, 1);
+    topIndex = std::clamp(topIndex, 0, std::max(0, count - visibleRows));
+    bar.setShown(count > visibleRows);
     syncActionList();
     repaint();
 }
@@ -806,171 +498,12 @@ int VElementListCtrl::shownClientHeight() const {
 int VElementListCtrl::rowAt(int y) const {
     RECT client;
     ::GetClientRect(getHwnd(), &client);
-    ReadLock hold(lock);
-    const int count = static_cast<int>(elements.size());
+    const int count = rows.getCount();
     // The bottom border is not client area, but our hit-testing gives it to the client.
     if (y >= client.bottom)
         return std::min(count, topIndex + visibleRows) - 1;
     const int index = topIndex + std::max(y, 0) / std::max(rowHeight, 1);
     return index < count ? index : NoRow;
-}
-
-void VElementListCtrl::syncActionList() {
-    if (!actionList.isOnScreen())
-        return;
-    VResult* result = selectedResult();
-    const int shown = getSelectedIndex() - getTopIndex();
-    if (!result || shown < 0 || shown >= visibleRows)
-        actionList.close();
-    else if (actionList.getResult() == result)
-        actionList.moveBeside(rowOnScreen(shown * rowHeight, rowHeight));
-    else
-        actionList.open(result, rowOnScreen(shown * rowHeight, rowHeight));
-}
-
-void VElementListCtrl::openActionList() {
-    if (VResult* result = selectedResult()) {
-        setSelection(getSelectedIndex(), true);
-        const int shown = getSelectedIndex() - getTopIndex();
-        actionList.open(result, rowOnScreen(shown * rowHeight, rowHeight));
-    }
-}
-
-bool VElementListCtrl::key(UINT key) {
-    switch (key) {
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_HOME:
-    case VK_END:
-    case VK_UP:
-    case VK_DOWN: {
-        // Nothing to move through: Home and End move the caret in the edit box instead.
-        if (!isOnScreen() || getCount() == 0)
-            return false;
-        if (actionList.isOnScreen())
-            return actionList.key(key);
-        const int count = getCount();
-        const int page = std::max(visibleRows, 1);
-        const int current = getSelectedIndex();
-        int next = current;
-        if (key == VK_PRIOR)
-            next = std::max(current - page, 0);
-        else if (key == VK_NEXT)
-            next = std::min(current + page, count - 1);
-        else if (key == VK_HOME)
-            next = 0;
-        else if (key == VK_END)
-            next = count - 1;
-        else if (key == VK_UP)
-            next = current == 0 ? NoRow : current == NoRow ? count - 1 : current - 1;
-        else
-            next = current == count - 1 ? NoRow : current + 1;
-        suppressMouseMove = true;
-        choose(next, true);
-        return true;
-    }
-    case VK_RETURN:
-        return actionList.key(key) || enter();
-    case VK_LEFT:
-    case VK_RIGHT:
-        return browse(key);
-    case VK_TAB:
-        if (actionList.key(key))
-            return true;
-        if (actionList.isOnScreen() || !selectedResult())
-            return false;
-        openActionList();
-        return true;
-    case VK_ESCAPE:
-        if (actionList.key(key))
-            return true;
-        if (!actionList.isOnScreen())
-            return false;
-        actionList.close();
-        // Back from the pop-up to the row it was opened for.
-        accessibility.forget();
-        announceSelection();
-        return true;
-    case VK_APPS: {
-        VResult* result = isOnScreen() ? selectedResult() : nullptr;
-        if (!result)
-            return false;
-        // The key's release brings a WM_CONTEXTMENU too: the pop-up already open stays as it is.
-        if (!actionList.isOnScreen() || actionList.getResult() != result)
-            openActionList();
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-bool VElementListCtrl::wheel(int delta) {
-    int count = 0;
-    {
-        ReadLock hold(lock);
-        count = rowCount();
-    }
-    if (!isOnScreen() || count == 0)
-        return false;
-    UINT lines = 3;
-    if (!::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
-        lines = 3;
-    const int page = std::max(visibleRows, 1);
-    const int perNotch = lines == WHEEL_PAGESCROLL ? page : std::min(static_cast<int>(lines), page);
-    if (perNotch <= 0)
-        return true;
-    // A turn the other way starts afresh.
-    if ((wheelRest < 0 && delta > 0) || (wheelRest > 0 && delta < 0))
-        wheelRest = 0;
-    wheelRest += delta;
-    const int rows = wheelRest * perNotch / WHEEL_DELTA;
-    if (rows == 0)
-        return true;
-    wheelRest -= rows * WHEEL_DELTA / perNotch;
-    scrollTo(getTopIndex() - rows);
-    return true;
-}
-
-bool VElementListCtrl::enter() {
-    VElement* element = getSelectedElement();
-    if (!element)
-        return false;
-    auto* file = isResult(element) ? dynamic_cast<VFileResult*>(element) : nullptr;
-    if (file && browser && ::GetKeyState(VK_CONTROL) < 0) {
-        // Control+Enter lists the file's folder with the file selected in it.
-        rememberedPath = file->getFile();
-        browser->setEditText(file->getPath().GetLocation());
-        return true;
-    }
-    // The search window may clear the list while it handles this: the element is not read after.
-    ::SendMessageA(owner, UM_ELEMENTCHOSEN, reinterpret_cast<WPARAM>(element), 0);
-    return true;
-}
-
-bool VElementListCtrl::browse(UINT key) {
-    VElement* element = getSelectedElement();
-    auto* file = element && isResult(element) ? dynamic_cast<VFileResult*>(element) : nullptr;
-    if (!file || !browser || !browser->isBrowseMode())
-        return false;
-    if (key == VK_RIGHT) {
-        if (!file->isDir())
-            return false;
-        rememberedPath = file->getFile();
-        browser->setEditText(rememberedPath);
-        return true;
-    }
-    const CPath typed(vx::windowText(anchor));
-    const int depth = typed.GetDirCount();
-    if (depth == 0)
-        return false;
-    std::string up = typed.GetDrive() + "\\";
-    for (int i = 0; i + 1 < depth; ++i)
-        up += typed.GetDir(i) + "\\";
-    // The folder being left is selected again once its parent is listed.
-    rememberedPath = typed.GetLocation();
-    browser->setEditText(up);
-    return true;
 }
 
 LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -1002,12 +535,7 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             break;
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
         const int frame = frameHeight();
-        int rows = 0;
-        {
-            ReadLock hold(lock);
-            rows = rowCount();
-        }
-        const int all = rows * rowHeight + frame;
+        const int all = rows.rowCount() * rowHeight + frame;
         const int least = 2 * metric(SM_CYVSCROLL) + frame + metric(SM_CYVTHUMB);
         RECT edit;
         ::GetWindowRect(anchor, &edit);
@@ -1036,13 +564,11 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         barClick = barMouseDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     case WM_CAPTURECHANGED:
-        if (draggingThumb) {
-            draggingThumb = false;
+        if (bar.endDrag())
             repaint();
-        }
         return 0;
     case WM_MOUSEMOVE: {
-        if (draggingThumb) {
+        if (bar.isDragging()) {
             dragThumb(GET_Y_LPARAM(lParam));
             return 0;
         }
@@ -1052,8 +578,8 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         lastMouse = at;
         const bool suppressed = suppressMouseMove;
         suppressMouseMove = false;
-        const RECT bar = barRect();
-        if (!moved || suppressed || (barShown && GET_X_LPARAM(lParam) >= bar.left))
+        if (!moved || suppressed ||
+            (bar.isShown() && GET_X_LPARAM(lParam) >= VListScrollBar::track(clientArea(), barSizes()).left))
             return 0;
         const int row = rowAt(GET_Y_LPARAM(lParam));
         if (row != getSelectedIndex())
@@ -1061,7 +587,7 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     case WM_LBUTTONUP:
-        if (draggingThumb) {
+        if (bar.isDragging()) {
             ::ReleaseCapture();
             return 0;
         }
@@ -1092,21 +618,8 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
     return VListWindow::handleMessage(message, wParam, lParam);
 }
 
-void VElementListCtrl::paintGrip(HDC dc, const RECT& grip) const {
-    static const int colors[3] = {COLOR_WINDOW, COLOR_BTNFACE, COLOR_BTNSHADOW};
-    const int size = grip.right - grip.left;
-    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
-    for (int i = 0; i < 20; ++i) {
-        const int offset = i * size / 20;
-        ::SetDCPenColor(dc, vx::themeColor(colors[i % 3]));
-        ::MoveToEx(dc, grip.left + offset, grip.bottom, nullptr);
-        ::LineTo(dc, grip.right, grip.top + offset);
-    }
-    ::SelectObject(dc, oldPen);
-}
-
 bool VElementListCtrl::drawFileIcon(HDC dc, const VElement* element, const RECT& box) {
-    const auto* file = isResult(element) ? dynamic_cast<const VFileResult*>(element) : nullptr;
+    const auto* file = VElementRows::isResult(element) ? dynamic_cast<const VFileResult*>(element) : nullptr;
     if (!file)
         return false;
     const int size = box.right - box.left;
@@ -1124,20 +637,20 @@ bool VElementListCtrl::drawFileIcon(HDC dc, const VElement* element, const RECT&
 }
 
 void VElementListCtrl::paint(HDC dc, const RECT& client) {
-    ReadLock hold(lock);
     const int iconWidth = metric(SM_CXSMICON);
     const int iconHeight = metric(SM_CYSMICON);
-    const bool bar = isScrollBarVisible();
-    const int right = client.right - (bar ? metric(SM_CXVSCROLL) : 0);
-    const int count = static_cast<int>(elements.size());
+    const bool barVisible = isScrollBarVisible();
+    const int right = client.right - (barVisible ? metric(SM_CXVSCROLL) : 0);
+    const int count = rows.getCount();
+    const uint64_t more = rows.getMore();
     const VListColors colors = listColors();
     for (int i = topIndex; i < count && (i - topIndex) * rowHeight < client.bottom; ++i) {
         const int top = (i - topIndex) * rowHeight;
         const RECT row{0, top, right, top + rowHeight};
         const bool isSelected = i == selected;
-        const VElement* element = elements[static_cast<std::size_t>(i)];
+        const VElement* element = rows.getElement(i);
         ::SetTextColor(dc, fillRow(dc, row, i, isSelected, colors));
-        const bool arrow = isSelected && isResult(element);
+        const bool arrow = isSelected && VElementRows::isResult(element);
         const int textRight = right - px(2) - (arrow ? px(20) : 0);
         RECT icon{0, 0, 0, 0};
         int textLeft = px(2);
@@ -1177,7 +690,7 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
         if (oldFont)
             ::SelectObject(dc, oldFont);
     }
-    if (!nothingFound.empty() && count == 0 && more == 0 && topIndex == 0) {
+    if (!rows.getNothingFound().empty() && count == 0 && more == 0 && topIndex == 0) {
         const RECT row{0, 0, right, rowHeight};
         fillRow(dc, row, 0, false, colors);
         paintNothingFound(dc, row, colors);
@@ -1188,16 +701,6 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
         const RECT line{0, bottom, client.right, bottom + 1};
         ::FillRect(dc, &line, vx::themeBrush(dc, COLOR_WINDOWFRAME));
     }
-    if (bar) {
-        const RECT track = barRect();
-        ::SetDCBrushColor(dc, colors.track);
-        ::FillRect(dc, &track, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-        RECT thumb = thumbRect(track, rowCount(), topIndex);
-        ::InflateRect(&thumb, -px(3), -px(1));
-        ::SetDCBrushColor(dc, draggingThumb ? colors.thumbDragged : colors.thumb);
-        ::FillRect(dc, &thumb, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-        const int size = metric(SM_CXVSCROLL);
-        paintGrip(
-            dc, RECT{client.right - size, client.bottom - metric(SM_CYHSCROLL), client.right, client.bottom});
-    }
+    if (barVisible)
+        bar.paint(dc, client, barSizes(), barView(), colors);
 }

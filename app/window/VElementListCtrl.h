@@ -2,17 +2,16 @@
 // The owner-drawn results list that drops down under the search window: actions first, then results
 // best first (by their rank key; equal keys, or ranking off, in arrival order), each drawing itself on
 // one or two lines, with the action pop-up beside the selection.
+#include "ElementRows.h"
 #include "IconCache.h"
 #include "ListAccessible.h"
+#include "ListScrollBar.h"
 #include "ListWindow.h"
 #include "VActionListCtrl.h"
-#include "engine/VReaderWriterLock.h"
 
 #include <climits>
 #include <cstdint>
-#include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class VElement;
@@ -34,7 +33,9 @@ protected:
 };
 
 // Every call comes from the window's own thread: results found on worker threads reach the list
-// through a message posted to the search window.
+// through a message posted to the search window. Its rows are that thread's alone and take no lock:
+// assistive technology reaches them on that thread too, since the object the list hands out lives in
+// the thread's single-threaded apartment, where COM brings calls from other threads and processes.
 class VElementListCtrl : public VListWindow, private VAccessibleRows {
 public:
     VElementListCtrl() : accessibility(*this, L"Results") {}
@@ -55,9 +56,9 @@ public:
     // The sources found count more results than they handed on: the last row says how many, summed
     // until the list is cleared. It is never selected, and no key or click reaches it.
     void addMore(uint64_t count);
-    uint64_t getMoreCount() const;
+    uint64_t getMoreCount() const { return rows.getMore(); }
     // What that row reads, the count grouped as the user's locale groups digits: "and 4,812 more".
-    static std::wstring moreText(uint64_t count);
+    static std::wstring moreText(uint64_t count) { return VElementRows::moreText(count); }
     // The search for text ended in every source with nothing: one row says so and names the sources
     // searched. Like the row of more results it is never selected and no key or click runs it. It goes
     // with the next clear, or when withdrawn (the text changed).
@@ -65,7 +66,7 @@ public:
     void withdrawNothingFound();
     // The row's two lines, "No results for ..." and "Searched: ...", joined by a line feed; empty when
     // the row is not there.
-    std::wstring getNothingFoundText() const;
+    std::wstring getNothingFoundText() const { return rows.getNothingFoundText(); }
     // A folder's entries: also switches to one line per row until the next clear.
     void addFiles(VFileResult* const* files, int count);
     // Releases the results, hides the list and both pop-ups, and leaves files mode.
@@ -90,19 +91,19 @@ public:
     // True when the user picked the selected row, or picked none, since the list was last cleared:
     // arriving rows then leave the selection alone.
     bool isSelectionChosen() const { return chosen; }
-    VElement* getSelectedElement() const;
+    VElement* getSelectedElement() const { return rows.getElement(selected); }
     // The element of a row, or null outside 0..count-1.
-    VElement* getElement(int index) const;
+    VElement* getElement(int index) const { return rows.getElement(index); }
     // The other results with the same address as the row's, which the row stands for (the row's own
     // element has the best key of them all); the list owns them.
-    std::vector<VResult*> getTwins(int index) const;
-    int getSelectedIndex() const;
+    std::vector<VResult*> getTwins(int index) const { return rows.getTwins(index); }
+    int getSelectedIndex() const { return selected; }
     // The rows of elements, without the row of the count of more results.
-    int getCount() const;
-    int getTopIndex() const;
+    int getCount() const { return rows.getCount(); }
+    int getTopIndex() const { return topIndex; }
     int getVisibleRows() const { return visibleRows; }
     int getRowHeight() const { return rowHeight; }
-    bool isScrollBarVisible() const;
+    bool isScrollBarVisible() const { return bar.isShown(); }
     // The rows open above the search window: there was no room for them below.
     bool isAbove() const { return above; }
     int computeRowHeight(bool twoLines) const;
@@ -134,21 +135,14 @@ protected:
     void dpiChanged(UINT previous) override;
 
 private:
-    enum { NoRow = -1 };
-    // Appends under the write lock; returns the last row whose file is the remembered path, or NoRow.
-    int append(VElement* const* added, int count, bool lookForRemembered);
-    // Puts each element in its place by rank under the write lock, merging results with a row of the
-    // same address, and keeps the selection on its element and at its place on the screen.
+    enum { NoRow = VElementRows::NoRow };
+    // Puts each element in its place by rank, merging results with a row of the same address, and
+    // keeps the selection on its element and at its place on the screen.
     void place(VElement* const* added, int count);
-    // Every row drawn: the elements and the row of more results.
-    int rowCount() const {
-        return static_cast<int>(elements.size()) + (more > 0 ? 1 : 0) + (nothingFound.empty() ? 0 : 1);
-    }
     void paintNothingFound(HDC dc, const RECT& row, const VListColors& colors) const;
     void afterAdding(int preferredRow, bool selectFirst);
     // Out of sight: hidden by its region, or nothing to do when the window was never mapped.
     void putOutOfSight();
-    bool isRemembered(const VElement* element) const;
     void setSelection(int index, bool scrollIntoView);
     // A row the user picked (or none) with a key or the mouse.
     void choose(int index, bool scrollIntoView);
@@ -175,7 +169,7 @@ private:
     bool browse(UINT key);
     // Tells assistive technology which row is selected now, while the list is on show.
     void announceSelection();
-    int accessibleRowCount() const override;
+    int accessibleRowCount() const override { return rows.rowCount(); }
     // Both lines of a row shown on two.
     std::wstring accessibleRowName(int index) const override;
     int accessibleSelectedRow() const override { return getSelectedIndex(); }
@@ -183,28 +177,21 @@ private:
     RECT accessibleRowRect(int index) const override;
     void accessibleSelect(int index) override;
     bool isAccessibleShown() const override { return isOnScreen(); }
-    void paintGrip(HDC dc, const RECT& grip) const;
     // Draws a file row's icon into box: its own when it has one, else the cached one for its path, the
     // generic one while that is fetched. False for other rows, which draw their source's icon.
     bool drawFileIcon(HDC dc, const VElement* element, const RECT& box);
-    // The scroll bar, drawn with the rows: its track in client coordinates, the thumb for a top row,
-    // a press (true when it was on the bar) and a drag of the thumb.
-    RECT barRect() const;
-    RECT thumbRect(const RECT& bar, int count, int top) const;
+    RECT clientArea() const;
+    // The scroll bar's sizes at the window's DPI and the rows it shows, a press of the button (true
+    // when it was on the bar) and a drag of its thumb.
+    VListScrollBar::Sizes barSizes() const;
+    VListScrollBar::View barView() const;
     bool barMouseDown(POINT at);
     void dragThumb(int y);
 
     HWND owner = nullptr;
     HWND anchor = nullptr;
     VFolderBrowseHost* browser = nullptr;
-    std::vector<VElement*> elements;
-    // Results merged into a row, by the row's element.
-    std::map<const VElement*, std::vector<VResult*>> twins;
-    // The row's result for each address ("type\nvalue"), for merging.
-    std::unordered_map<std::string, VResult*> addresses;
-    uint64_t more = 0;
-    // The two lines of the row that says a search found nothing; empty while there is none.
-    std::wstring nothingFound, nothingSearched;
+    VElementRows rows;
     VActionListCtrl actionList;
     VIconCache icons;
     int selected = NoRow;
@@ -219,15 +206,12 @@ private:
     // Where the last mouse move was, in screen coordinates: Wine and Windows also send a move when the
     // window changes under a resting cursor, which must not pick a row.
     POINT lastMouse{INT_MIN, INT_MIN};
-    bool barShown = false;
+    VListScrollBar bar;
+    // The press was on the scroll bar: its release leaves the action pop-up as it is.
     bool barClick = false;
-    bool draggingThumb = false;
-    int dragFromY = 0;
-    int dragFromTop = 0;
     // What a fine-grained wheel turned that did not make a whole row yet.
     int wheelRest = 0;
     int rowHeight = 0;
-    mutable VReaderWriterLock lock;
     bool userSizing = false;
     bool suppressMouseMove = false;
     bool showIcons = true;
