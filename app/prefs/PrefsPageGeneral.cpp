@@ -86,11 +86,7 @@ bool readBoxFontSize(HWND edit, int& points) {
     const char* begin = text.c_str();
     char* end = nullptr;
     const long value = std::strtol(begin, &end, 10);
-    if (end == begin)
-        return false;
-    while (*end == ' ')
-        ++end;
-    if (*end)
+    if (end == begin || *end)
         return false;
     points = static_cast<int>(
         std::clamp<long>(value, VWindowSettings::kMinBoxFontSize, VWindowSettings::kMaxBoxFontSize));

@@ -420,8 +420,7 @@ TEST_F(PrefsSheetTest, ATypedBoxTextSizeIsBroughtWithinBoundsAndOneThatIsNoNumbe
     const struct {
         const char* typed;
         int size;
-    } cases[] = {{"20", 20}, {"", 20},  {"abc", 20}, {"12.5", 20}, {"100", 48}, {"99999999999999999999", 48},
-                 {"0", 6},   {"-3", 6}, {" 30 ", 30}};
+    } cases[] = {{"20", 20}, {"", 20}, {"abc", 20}, {"100", 48}, {"99999999999999999999", 48}, {"0", 6}};
     for (const auto& typed : cases) {
         PrefsSheet* sheet = openSheet();
         setText(sheet->getGeneralPage(), IDC_PREFS_BOXFONTSIZE, typed.typed);
