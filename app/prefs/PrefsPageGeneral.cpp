@@ -10,6 +10,9 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 
 bool showFontDialog(HWND owner, LOGFONTA& font, COLORREF& color) {
@@ -75,6 +78,21 @@ const struct {
                       {IDC_PREFS_HOTKEYSHIFT, MOD_SHIFT},
                       {IDC_PREFS_HOTKEYWIN, MOD_WIN}};
 
+// The search box's text size as typed: a whole number brought within the sizes the box can use (a
+// number too long for any size counts as the largest). False for an empty box or other text, which
+// ES_NUMBER does not keep out of a paste.
+bool readBoxFontSize(HWND edit, int& points) {
+    const std::string text = vx::windowText(edit);
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const long value = std::strtol(begin, &end, 10);
+    if (end == begin || *end)
+        return false;
+    points = static_cast<int>(
+        std::clamp<long>(value, VWindowSettings::kMinBoxFontSize, VWindowSettings::kMaxBoxFontSize));
+    return true;
+}
+
 } // namespace
 
 PrefsPageGeneral::PrefsPageGeneral(CVerbinoxDlg* window)
@@ -111,6 +129,11 @@ void PrefsPageGeneral::onInitPage() {
     for (const auto& box : kModifierBoxes)
         setChecked(box.id, (settings.hotKeyModifier & box.flag) != 0);
 
+    ::SendDlgItemMessageA(hwnd, IDC_PREFS_BOXFONTSIZESPIN, UDM_SETRANGE32, VWindowSettings::kMinBoxFontSize,
+                          VWindowSettings::kMaxBoxFontSize);
+    ::SendDlgItemMessageA(hwnd, IDC_PREFS_BOXFONTSIZESPIN, UDM_SETPOS32, 0, settings.boxFontSize);
+    ::SetDlgItemInt(hwnd, IDC_PREFS_BOXFONTSIZE, static_cast<UINT>(settings.boxFontSize), FALSE);
+
     core->getFont(&fonts[0].font);
     core->getFont1(&fonts[1].font);
     core->getFont2(&fonts[2].font);
@@ -137,6 +160,8 @@ void PrefsPageGeneral::onInitPage() {
     addToolTip(IDC_PREFS_NEWWINDOW,
                "Open URL's in new browser window. Otherwise reuse existing window.\n(Does "
                "not work with previous option.");
+    addToolTip(IDC_PREFS_BOXFONTSIZE, "Size in points of the text in the search box");
+    addToolTip(IDC_PREFS_BOXFONTSIZESPIN, "Size in points of the text in the search box");
     addToolTip(IDC_PREFS_HOTKEY, "Global hot-key used to activate search\nwhen hidden or out of focus");
     addToolTip(IDC_PREFS_FONTSINGLE, "Set font for text when showing results in 1 line only");
     addToolTip(IDC_PREFS_FONTLINE1, "Set font first line of text when showing results on 2 lines");
@@ -279,6 +304,9 @@ void PrefsPageGeneral::apply() {
     window->setHideOnDeactivate(isChecked(IDC_PREFS_HIDEONDEACTIVATE));
     window->setAutoHide(isChecked(IDC_PREFS_AUTOHIDE));
     window->setAlwaysShowList(isChecked(IDC_PREFS_ALWAYSSHOWLIST));
+    int boxFontSize = 0;
+    if (readBoxFontSize(::GetDlgItem(hwnd, IDC_PREFS_BOXFONTSIZE), boxFontSize))
+        window->setBoxFontSize(boxFontSize);
 
     // The fonts before the row height is worked out again: it follows them.
     core->setFont(&fonts[0].font);

@@ -1,6 +1,7 @@
 #pragma once
-// "General": the desktop shortcuts, the window and list options, the URL options, the global hot-key
-// (captured from a key press in its box) and the three fonts the results are drawn with.
+// "General": the desktop shortcuts, the window and list options, the URL options, the search box's text
+// size, the global hot-key (captured from a key press in its box) and the three fonts the results are
+// drawn with.
 #include "PrefsSheet.h"
 #include "util/Win32Handle.h"
 

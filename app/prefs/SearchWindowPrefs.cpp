@@ -5,6 +5,8 @@
 #include "engine/VIndexer.h"
 #include "engine/VVerbinoxCore.h"
 
+#include <algorithm>
+
 // Here, where the sheet's type is complete: the constructor may have to destroy the member that owns it.
 CVerbinoxDlg::CVerbinoxDlg() = default;
 
@@ -75,6 +77,14 @@ void CVerbinoxDlg::setAlwaysShowList(bool value) {
         list.setShown(true);
     else if (!value && list.getCount() == 0)
         list.setShown(false);
+}
+
+void CVerbinoxDlg::setBoxFontSize(int points) {
+    points = std::clamp(points, VWindowSettings::kMinBoxFontSize, VWindowSettings::kMaxBoxFontSize);
+    if (points == settings.boxFontSize)
+        return;
+    settings.boxFontSize = points;
+    applyBoxFont();
 }
 
 bool CVerbinoxDlg::changeHotKey(UINT key, UINT modifiers) {

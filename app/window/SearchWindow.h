@@ -68,6 +68,7 @@ public:
     void setAlwaysShowList(bool value);
     void setCheckForUpdates(bool value) { settings.checkForUpdates = value; }
     void setHideOnDeactivate(bool value) { settings.hideOnDeactivate = value; }
+    void setBoxFontSize(int points);
     // Registers the combination in place of the current one. When it cannot be had, the current one is
     // registered again and kept: false.
     bool changeHotKey(UINT key, UINT modifiers);

@@ -5,6 +5,7 @@
 #include "prefs/PrefsPageSearching.h"
 #include "prefs/PrefsPageShortcuts.h"
 #include "prefs/PrefsSheet.h"
+#include "window/Dpi.h"
 #include "window/SearchWindow.h"
 #include "Startup.h"
 #include "model/VAction.h"
@@ -391,6 +392,41 @@ TEST_F(PrefsSheetTest, OkWritesTheSettingsToTheFileAtOnce) {
     const std::string saved = folder.readFile("Verbinox.xml");
     EXPECT_NE(saved.find("AlwaysShowList=\"true\""), std::string::npos) << saved;
     EXPECT_NE(saved.find("MinSearchChars=\"7\""), std::string::npos) << saved;
+}
+
+TEST_F(PrefsSheetTest, TheBoxTextSizeShowsTheCurrentSizeAndOkResizesTheBoxAtOnceAndSavesIt) {
+    open();
+    PrefsSheet* sheet = openSheet();
+    PrefsPage* general = sheet->getGeneralPage();
+    EXPECT_EQ(text(general, IDC_PREFS_BOXFONTSIZE), "14");
+    EXPECT_EQ(::SendMessageW(control(general, IDC_PREFS_BOXFONTSIZESPIN), UDM_GETPOS32, 0, 0), 14);
+    setText(general, IDC_PREFS_BOXFONTSIZE, "22");
+    ASSERT_TRUE(pressOk(sheet));
+    EXPECT_EQ(dialog->getSettings().boxFontSize, 22);
+    HWND box = dialog->getCommandLine().getHwnd();
+    LOGFONTW face{};
+    ::GetObjectW(reinterpret_cast<HGDIOBJ>(::SendMessageW(box, WM_GETFONT, 0, 0)), sizeof(face), &face);
+    EXPECT_EQ(face.lfHeight, -::MulDiv(22, static_cast<int>(dpiOf(dialog->getHwnd())), 72));
+    EXPECT_NE(folder.readFile("Verbinox.xml").find("BoxFontSize=\"22\""), std::string::npos);
+    close();
+
+    open();
+    EXPECT_EQ(dialog->getSettings().boxFontSize, 22);
+    EXPECT_EQ(text(openSheet()->getGeneralPage(), IDC_PREFS_BOXFONTSIZE), "22");
+}
+
+TEST_F(PrefsSheetTest, ATypedBoxTextSizeIsBroughtWithinBoundsAndOneThatIsNoNumberKeepsTheSize) {
+    open();
+    const struct {
+        const char* typed;
+        int size;
+    } cases[] = {{"20", 20}, {"", 20}, {"abc", 20}, {"100", 48}, {"99999999999999999999", 48}, {"0", 6}};
+    for (const auto& typed : cases) {
+        PrefsSheet* sheet = openSheet();
+        setText(sheet->getGeneralPage(), IDC_PREFS_BOXFONTSIZE, typed.typed);
+        ASSERT_TRUE(pressOk(sheet)) << "'" << typed.typed << "'";
+        EXPECT_EQ(dialog->getSettings().boxFontSize, typed.size) << "'" << typed.typed << "'";
+    }
 }
 
 TEST_F(PrefsSheetTest, AFailedSaveIsToldOnceKeepsTheOldFileAndIsTriedAgainAtTheNextChangeAndAtExit) {

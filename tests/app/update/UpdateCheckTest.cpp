@@ -4,6 +4,7 @@
 #include "window/SearchWindow.h"
 #include "update/UpdateCheck.h"
 #include "res/resource.h"
+#include "util/VxText.h"
 #include "support/CoreFixture.h"
 #include "support/OwnWindow.h"
 #include "support/ShellCapture.h"
@@ -331,6 +332,21 @@ TEST_F(UpdateCheckTest, YesTakesTheCheckBoxAndOpensTheHomePageWhileNoLeavesItAlo
     EXPECT_FALSE(dialog->getCheckAtStartup());
     ASSERT_EQ(ShellCapture::requests().size(), 1u);
     EXPECT_EQ(ShellCapture::requests()[0].file, server.url());
+}
+
+TEST_F(UpdateCheckTest, TheVersionsReachTheDialogAsTheirOwnCharacters) {
+    // A version resource may say more than numbers; the dialog's texts must not pass through a code
+    // page that cannot hold them.
+    const std::wstring own = L"1.5.2.0 b\u00EAta \u65E5\u672C";
+    UpdateCheckDlg check(false, true);
+    check.setOwnVersion(vx::narrowed(own));
+    check.setLatest(true, "1.6.0.0");
+    ASSERT_TRUE(check.create(nullptr));
+    wchar_t shown[64] = {};
+    ::GetDlgItemTextW(check.getHwnd(), IDC_UPDATE_OWNVERSION, shown, 64);
+    EXPECT_EQ(std::wstring(shown), own);
+    ::GetDlgItemTextW(check.getHwnd(), IDC_UPDATE_MESSAGE, shown, 64);
+    EXPECT_EQ(std::wstring(shown), L"Would you like to download the latest version?");
 }
 
 TEST_F(UpdateCheckTest, TheWorkerPostsWhatItFoundToTheWindowThatOwnsIt) {
