@@ -3,6 +3,7 @@
 // and the menu button. It turns settled text into searches, keyword actions and folder browsing, shows
 // what the core delivers (through the result queue, on this thread only), runs the chosen result's
 // default action, owns the tray icon and the global hot-key, and saves everything at exit.
+// Its code is split by concern: the private members below are grouped by the file that defines them.
 #include "CommandLine.h"
 #include "ResultQueue.h"
 #include "TrayIconOwner.h"
@@ -129,6 +130,7 @@ public:
     static MessageHook setMessageHook(MessageHook hook);
 
 private:
+    // SearchWindow.cpp: the window, start-up, the settings file, activation and the shutdown.
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     void onInitDialog();
@@ -136,14 +138,13 @@ private:
     bool savePreferences(bool atExit);
     void registerHotKey();
     void shutdown();
-    void layoutChildren(int width, int height);
-    // The box's text in the system's message face at the size the settings ask for and the window's
-    // DPI; the strip grows or shrinks to fit it.
-    void applyBoxFont();
-    // Shows the name beside the icon (none: hides the label) and makes room for it.
-    void showActionName(const std::string& name);
-    void snapToWorkArea(RECT& rect) const;
-    LRESULT hitTest(LPARAM lParam) const;
+    // Another thread's window took the activation: with auto-hide, another program's hides the window.
+    void onOtherThreadActivated(DWORD thread);
+    static bool isOwnThread(DWORD thread);
+    // The dialog that is modal to this window (the preferences sheet, a box, the About box), or null.
+    HWND modalPopup() const;
+
+    // SearchWindowModes.cpp: what the text, the keys and the choices make of the window.
     void onTextChanged();
     void onEnter();
     void onTab();
@@ -162,11 +163,6 @@ private:
     void onSearchEndTimer();
     void stopAwaiting();
     void onAwaitTimer();
-    // Another thread's window took the activation: with auto-hide, another program's hides the window.
-    void onOtherThreadActivated(DWORD thread);
-    static bool isOwnThread(DWORD thread);
-    // The dialog that is modal to this window (the preferences sheet, a box, the About box), or null.
-    HWND modalPopup() const;
     void onElementChosen(VElement* element);
     LRESULT onActionChosen(VAction* action, VProperty* property);
     // After a run that succeeded: the core learns that element was chosen for text, as typed. A result
@@ -183,13 +179,9 @@ private:
     // Runs an action or the shell for the user, with keys and choices held back while it dispatches
     // messages. A session that ends meanwhile ends the program only after the run.
     template <typename Work> Run runForUser(Work work);
-    void onCommand(UINT id);
     void drainResults();
     void enterActionMode(VAction* action, const std::string& argument);
     void leaveActionMode();
-    void setActionIcon(HICON icon);
-    // The program's icon beside the box, in the size of the window's DPI.
-    HICON idleIcon() const { return stripIcon ? stripIcon : smallProgramIcon; }
     // Empties the text and the list and hides the window (with auto-hide): after a completed action.
     void finish();
     // finish after a run that handed name to another program (action: what ran it, or null for the
@@ -198,14 +190,8 @@ private:
     void finishOpening(const VAction* action, const std::string& name);
     // Ends that moment: the box is emptied and editable again; hide: and the window goes.
     void endSign(bool hide);
-    void showMenu(UINT menuId, POINT at);
-    void updateCache();
-    void openWebPage(const char* path);
-    void showAbout();
-    // The maker's address, or the one a test set: the version file and the home page lie there.
-    std::string updateAddress() const;
-    void checkForUpdates(bool silent);
-    void onUpdateFetched(update::FetchResult* fetched);
+
+    // SearchWindowLayout.cpp: sizes at the DPI, the look and the children's places.
     int px(int n) const;
     // The height of the strip: the edit box's and the frame's, at the window's DPI.
     int stripHeight() const;
@@ -214,6 +200,30 @@ private:
     void onDpiChanged(UINT newDpi, const RECT& suggested);
     // The strip, the lists, the rows' text and the frame take the colours of the theme in use.
     void applyTheme();
+    void layoutChildren(int width, int height);
+    // The box's text in the system's message face at the size the settings ask for and the window's
+    // DPI; the strip grows or shrinks to fit it.
+    void applyBoxFont();
+    // Shows the name beside the icon (none: hides the label) and makes room for it.
+    void showActionName(const std::string& name);
+    void snapToWorkArea(RECT& rect) const;
+    LRESULT hitTest(LPARAM lParam) const;
+    void setActionIcon(HICON icon);
+    // The program's icon beside the box, in the size of the window's DPI.
+    HICON idleIcon() const { return stripIcon ? stripIcon : smallProgramIcon; }
+
+    // SearchWindowCommands.cpp: the menus' commands, the web pages, About and the update check.
+    void onCommand(UINT id);
+    void showMenu(UINT menuId, POINT at);
+    void updateCache();
+    void openWebPage(const char* path);
+    void showAbout();
+    // The maker's address, or the one a test set: the version file and the home page lie there.
+    std::string updateAddress() const;
+    void checkForUpdates(bool silent);
+    void onUpdateFetched(update::FetchResult* fetched);
+
+    // prefs/SearchWindowPrefs.cpp: the preferences sheet's side.
     // Before the sheet opens: no worker may deliver, and nothing listed may point at an action that a
     // plug-in's own dialog could destroy meanwhile.
     void stopForPreferences();

@@ -1,12 +1,17 @@
 // The About box of the real search window, opened from its menu command and read while its own modal
 // loop runs.
+#include "window/AboutBox.h"
 #include "window/SearchWindow.h"
 #include "res/resource.h"
 #include "support/CoreFixture.h"
 #include "support/MessagePump.h"
 #include "support/OwnWindow.h"
+#include "support/ShellCapture.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
+#include "util/SystemText.h"
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -63,4 +68,29 @@ TEST(AboutBoxTest, OpensCentredInTheWorkAreaOfTheMonitorOfItsOwner) {
         window.exit();
         CVerbinoxDlg::setMessageHook(previousHook);
     });
+}
+
+TEST(AboutBoxTest, SaysTheProgramItsVersionAndBuildAndItsLinkOpensTheMakersPage) {
+    CAboutBox about;
+    HWND box = about.create(nullptr, false);
+    ASSERT_NE(box, nullptr);
+    // A test program has no version resource of its own: the name falls back to the program's.
+    EXPECT_EQ(vx::dlgItemText(box, IDC_ABOUT_PRODUCT), "Verbinox");
+    EXPECT_EQ(vx::dlgItemText(box, IDC_ABOUT_VERSION).rfind("Version ", 0), 0u);
+    const std::string built = vx::dlgItemText(box, IDC_ABOUT_BUILT);
+    EXPECT_EQ(built.rfind("Built ", 0), 0u);
+    EXPECT_EQ(built.size(), std::string("Built Jan  1 2000").size()) << built;
+
+    ShellCapture shell;
+    for (UINT code : {static_cast<UINT>(NM_CLICK), static_cast<UINT>(NM_RETURN)}) {
+        NMHDR click{::GetDlgItem(box, IDC_ABOUT_LINK), IDC_ABOUT_LINK, code};
+        ::SendMessageW(box, WM_NOTIFY, IDC_ABOUT_LINK, reinterpret_cast<LPARAM>(&click));
+    }
+    ASSERT_EQ(ShellCapture::requests().size(), 2u);
+    EXPECT_EQ(ShellCapture::requests()[0].file.rfind("http", 0), 0u);
+    EXPECT_EQ(ShellCapture::requests()[1].file, ShellCapture::requests()[0].file);
+
+    ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(::IsWindow(box));
+    EXPECT_EQ(about.getHwnd(), nullptr);
 }
