@@ -9,15 +9,16 @@
 
 namespace {
 
-void paintGrip(HDC dc, const RECT& grip) {
+// Diagonal ridges towards the corner that is dragged: the bottom right, or the top right.
+void paintGrip(HDC dc, const RECT& grip, bool onTop) {
     static const int colors[3] = {COLOR_WINDOW, COLOR_BTNFACE, COLOR_BTNSHADOW};
     const int size = grip.right - grip.left;
     HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
     for (int i = 0; i < 20; ++i) {
         const int offset = i * size / 20;
         ::SetDCPenColor(dc, vx::themeColor(colors[i % 3]));
-        ::MoveToEx(dc, grip.left + offset, grip.bottom, nullptr);
-        ::LineTo(dc, grip.right, grip.top + offset);
+        ::MoveToEx(dc, grip.left + offset, onTop ? grip.top : grip.bottom, nullptr);
+        ::LineTo(dc, grip.right, onTop ? grip.bottom - offset : grip.top + offset);
     }
     ::SelectObject(dc, oldPen);
 }
@@ -25,8 +26,17 @@ void paintGrip(HDC dc, const RECT& grip) {
 } // namespace
 
 RECT VListScrollBar::track(const RECT& client, const Sizes& sizes) {
-    // The bottom square below the bar is the size grip.
-    return RECT{client.right - sizes.width, 0, client.right, std::max<LONG>(client.bottom - sizes.grip, 0)};
+    if (sizes.gripOnTop)
+        return RECT{client.right - sizes.width, std::min<LONG>(client.top + sizes.grip, client.bottom),
+                    client.right, client.bottom};
+    return RECT{client.right - sizes.width, client.top, client.right,
+                std::max<LONG>(client.bottom - sizes.grip, client.top)};
+}
+
+RECT VListScrollBar::grip(const RECT& client, const Sizes& sizes) {
+    if (sizes.gripOnTop)
+        return RECT{client.right - sizes.width, client.top, client.right, client.top + sizes.grip};
+    return RECT{client.right - sizes.width, client.bottom - sizes.grip, client.right, client.bottom};
 }
 
 RECT VListScrollBar::thumb(const RECT& track, const View& view, int leastThumb) {
@@ -80,5 +90,5 @@ void VListScrollBar::paint(HDC dc, const RECT& client, const Sizes& sizes, const
     ::InflateRect(&knob, -sizes.thumbInset.cx, -sizes.thumbInset.cy);
     ::SetDCBrushColor(dc, dragging ? colors.thumbDragged : colors.thumb);
     ::FillRect(dc, &knob, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-    paintGrip(dc, RECT{client.right - sizes.width, client.bottom - sizes.grip, client.right, client.bottom});
+    paintGrip(dc, grip(client, sizes), sizes.gripOnTop);
 }

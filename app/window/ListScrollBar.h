@@ -9,12 +9,14 @@ struct VListColors;
 class VListScrollBar {
 public:
     // The bar's width, the height of the size grip below it, the thumb's least height, and how far
-    // the drawn thumb stands in from its place on each side.
+    // the drawn thumb stands in from its place on each side. A list that opens above the search window
+    // grows upwards: its grip sits above the bar, at the corner the user drags.
     struct Sizes {
         int width;
         int grip;
         int leastThumb;
         SIZE thumbInset;
+        bool gripOnTop = false;
     };
     // The rows: all of them, as many as the view shows, and the top one.
     struct View {
@@ -28,8 +30,10 @@ public:
     void setShown(bool value) { shown = value; }
     bool isDragging() const { return dragging; }
 
-    // The track in client coordinates: along the right edge, above the size grip.
+    // The track in client coordinates: along the right edge, beside the size grip.
     static RECT track(const RECT& client, const Sizes& sizes);
+    // The size grip's square, at the bottom right (or the top right) of client.
+    static RECT grip(const RECT& client, const Sizes& sizes);
     // The thumb on that track: as tall as the share of the rows on show, at least leastThumb, at most
     // the track, and placed for the top row.
     static RECT thumb(const RECT& track, const View& view, int leastThumb);

@@ -303,11 +303,12 @@ RECT VElementListCtrl::placement(int height) const {
 RECT VElementListCtrl::clientArea() const {
     RECT client;
     ::GetClientRect(getHwnd(), &client);
+    client.bottom = shownClientHeight();
     return client;
 }
 
 VListScrollBar::Sizes VElementListCtrl::barSizes() const {
-    return VListScrollBar::Sizes{metric(SM_CXVSCROLL), metric(SM_CYHSCROLL), px(16), SIZE{px(3), px(1)}};
+    return VListScrollBar::Sizes{metric(SM_CXVSCROLL), metric(SM_CYHSCROLL), px(16), SIZE{px(3), px(1)}, above};
 }
 
 VListScrollBar::View VElementListCtrl::barView() const {
@@ -520,15 +521,28 @@ LRESULT VElementListCtrl::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             putOutOfSight();
         return 0;
     case WM_NCHITTEST: {
-        RECT r;
-        ::GetWindowRect(getHwnd(), &r);
-        const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        const bool grip = at.x >= r.right - metric(SM_CXVSCROLL) && at.y >= r.bottom - metric(SM_CYHSCROLL);
-        return grip ? HTBOTTOMRIGHT : HTCLIENT;
+        // The grip is the corner away from the search window: the bottom right below it, the top
+        // right above it. Hit anywhere in its square, the frame's few pixels included.
+        POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ::ScreenToClient(getHwnd(), &at);
+        const int border = frameHeight() / 2;
+        RECT grip = VListScrollBar::grip(clientArea(), barSizes());
+        if (above)
+            grip.top -= border;
+        else
+            grip.bottom += border;
+        grip.right += border;
+        if (!::PtInRect(&grip, at))
+            return HTCLIENT;
+        return above ? HTTOPRIGHT : HTBOTTOMRIGHT;
     }
     case WM_ENTERSIZEMOVE:
+        userSizing = true;
+        return 0;
     case WM_EXITSIZEMOVE:
-        userSizing = message == WM_ENTERSIZEMOVE;
+        userSizing = false;
+        // Sizing moved the dragged corner; the list goes back against the search window at its new size.
+        layout();
         return 0;
     case WM_GETMINMAXINFO: {
         if (!userSizing)
@@ -702,5 +716,5 @@ void VElementListCtrl::paint(HDC dc, const RECT& client) {
         ::FillRect(dc, &line, vx::themeBrush(dc, COLOR_WINDOWFRAME));
     }
     if (barVisible)
-        bar.paint(dc, client, barSizes(), barView(), colors);
+        bar.paint(dc, clientArea(), barSizes(), barView(), colors);
 }

@@ -180,6 +180,9 @@ private:
     // Draws a file row's icon into box: its own when it has one, else the cached one for its path, the
     // generic one while that is fetched. False for other rows, which draw their source's icon.
     bool drawFileIcon(HDC dc, const VElement* element, const RECT& box);
+    // The part of the client area the user sees: a window clipped by its region shows only its top.
+    // The scroll bar and its grip live there, or a list clipped above the search window would hide
+    // the thumb's lower travel and the grip under it.
     RECT clientArea() const;
     // The scroll bar's sizes at the window's DPI and the rows it shows, a press of the button (true
     // when it was on the bar) and a drag of its thumb.

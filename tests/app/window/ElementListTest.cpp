@@ -632,6 +632,43 @@ TEST_F(ElementList, NearTheBottomOfTheScreenTheRowsOpenAboveTheSearchWindowAndBe
     EXPECT_EQ(shown.top, work.top + 54) << "under the search window";
 }
 
+TEST_F(ElementList, AboveTheSearchWindowTheThumbReachesTheShownBottomAndTheGripIsTheTopCorner) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(host.window, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT work = monitor.rcWork;
+    // Less room above the search window than twenty rows take, and less still below: the window keeps
+    // its twenty rows' size, clipped by its region to the room above, and its bottom lies under the strip.
+    list.setTwoLines(true);
+    const int twenty = 20 * list.getRowHeight() + 2;
+    const int stripTop = work.top + twenty - list.getRowHeight();
+    ASSERT_LT(work.bottom - (stripTop + 24), stripTop - work.top) << "a screen too small for this test";
+    ::SetWindowPos(host.window, nullptr, work.left + 50, stripTop, 400, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+    // So many rows that the thumb is at its least height.
+    addFakes(1000);
+    ASSERT_TRUE(list.isAbove());
+    ASSERT_TRUE(list.isScrollBarVisible());
+    RECT shown = windowRect(list.getHwnd()), box{};
+    ASSERT_NE(::GetWindowRgnBox(list.getHwnd(), &box), ERROR);
+    shown.bottom = shown.top + box.bottom;
+
+    auto hit = [&](int x, int y) {
+        return ::SendMessageW(list.getHwnd(), WM_NCHITTEST, 0, MAKELPARAM(x, y));
+    };
+    EXPECT_EQ(hit(shown.right - 3, shown.top + 3), HTTOPRIGHT) << "the corner away from the search window";
+    EXPECT_EQ(hit(shown.right - 3, shown.bottom - 3), HTCLIENT) << "the bar's end, beside the search window";
+
+    ASSERT_TRUE(list.wheel(-WHEEL_DELTA * 1000));
+    ASSERT_EQ(list.getTopIndex(), 1000 - list.getVisibleRows());
+    POINT end{shown.right, shown.bottom};
+    ::ScreenToClient(list.getHwnd(), &end);
+    RECT client;
+    ::GetClientRect(list.getHwnd(), &client);
+    const int x = client.right - ::GetSystemMetrics(SM_CXVSCROLL) / 2;
+    EXPECT_EQ(printedPixel(list.getHwnd(), x, end.y - 8), listColors().thumb)
+        << "at the last top row the thumb ends where the rows shown end, not under the search window";
+}
+
 namespace {
 
 // Results as sources hand them on: a name (which is also where the result leads) and a rank key.

@@ -67,3 +67,24 @@ TEST(ElementListScrollBar, DraggingTheThumbOverItsWholeTravelScrollsThroughEvery
     EXPECT_TRUE(bar.endDrag());
     EXPECT_FALSE(bar.endDrag());
 }
+
+TEST(ElementListScrollBar, WithTheGripOnTopTheTrackRunsFromUnderItToTheBottom) {
+    VListScrollBar::Sizes above = kSizes;
+    above.gripOnTop = true;
+    const RECT track = VListScrollBar::track(kClient, above);
+    EXPECT_EQ(track.top, 20);
+    EXPECT_EQ(track.bottom, 220);
+    const RECT grip = VListScrollBar::grip(kClient, above);
+    EXPECT_EQ(grip.top, 0);
+    EXPECT_EQ(grip.bottom, 20);
+    EXPECT_EQ(VListScrollBar::grip(kClient, kSizes).top, 200) << "below the bar otherwise";
+
+    // The last top row puts the thumb at the bottom of the client area, not under the grip.
+    EXPECT_EQ(VListScrollBar::thumb(track, {100, 20, 80}, above.leastThumb).bottom, 220);
+    VListScrollBar bar;
+    bar.setShown(true);
+    int top = -1;
+    EXPECT_EQ(bar.press(POINT{290, 10}, kClient, above, VListScrollBar::View{100, 20, 40}, top),
+              VListScrollBar::Missed)
+        << "the grip";
+}
