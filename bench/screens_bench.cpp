@@ -1,6 +1,8 @@
 // Pictures of the search window with its results, at 96 and 144 DPI, in the light and the dark theme,
 // saved as .bmp files in the folder given as the first argument: what a user sees, for a person to look
 // at. The window is made at 96 DPI and then told it moved to a 144-DPI monitor, as Windows tells it.
+// Two more at 96 DPI: the list opened above a window near the screen's bottom, and the preferences.
+#include "prefs/PrefsSheet.h"
 #include "window/SearchWindow.h"
 #include "window/Theme.h"
 #include "engine/VIndexer.h"
@@ -131,12 +133,26 @@ RECT unionOf(HWND a, HWND b) {
     return both;
 }
 
-bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
+// What a picture shows besides the search window and its rows.
+enum class Scene {
+    Plain,
+    // The window near the bottom of the screen with more rows than fit above it: the list opens above,
+    // scrolls, and has its grip at the top.
+    NearBottom,
+    // The preferences sheet's first page over the window.
+    Preferences,
+};
+
+bool shoot(const std::string& folder, UINT dpi, bool darkTheme, Scene scene = Scene::Plain) {
     dark = darkTheme;
     vx::setDarkThemeQuery(&darkQuery);
     const std::string settings = folder + "screens.xml";
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int top = scene == Scene::NearBottom ? work.bottom - 60 : 40;
     writeText(settings, "<Verbinox><Verbinox><Window HotKey=\"120\" HotKeyModifier=\"7\" AutoHide=\"false\" "
-                        "CheckForUpdates=\"false\" PosX=\"40\" PosY=\"40\" /></Verbinox></Verbinox>");
+                        "CheckForUpdates=\"false\" PosX=\"40\" PosY=\"" +
+                            std::to_string(top) + "\" /></Verbinox></Verbinox>");
     CVerbinoxDlg dialog;
     dialog.setPreferencesPath(settings);
     if (!dialog.create(nullptr))
@@ -156,6 +172,12 @@ bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
         writeText(path, "");
     paths.push_back("C:\\windows\\notepad.exe");
     paths.push_back(folder + "Notes\\");
+    if (scene == Scene::NearBottom) {
+        // Listed only, never written: their rows show the document icon.
+        for (int i = 1; i <= 40; ++i)
+            paths.push_back(folder + "Notes\\" + vx::narrowed(L"\u00C9t\u00E9 notes, part ") +
+                            std::to_string(i) + ".txt");
+    }
     VVerbinoxCore::instance()->registerIndexer(new FileSource(paths));
     if (dpi != 96) {
         RECT r{};
@@ -170,9 +192,19 @@ bool shoot(const std::string& folder, UINT dpi, bool darkTheme) {
     for (int i = 0; i < 400 && VIndexer::getRunningWorkerCount() > 0; ++i)
         ::Sleep(5);
     pumpFor(1500);
-    const std::string name =
-        folder + "search-" + std::to_string(dpi) + (darkTheme ? "-dark" : "-light") + ".bmp";
-    const bool saved = saveScreen(unionOf(dialog.getHwnd(), dialog.getList().getHwnd()), name);
+    std::string name = folder + "search-" + std::to_string(dpi) + (darkTheme ? "-dark" : "-light");
+    if (scene == Scene::NearBottom)
+        name += "-above";
+    RECT shown = unionOf(dialog.getHwnd(), dialog.getList().getHwnd());
+    if (scene == Scene::Preferences) {
+        name = folder + "preferences-" + std::to_string(dpi) + (darkTheme ? "-dark" : "-light");
+        PrefsSheet* sheet = dialog.createPreferences();
+        pumpFor(500);
+        if (sheet)
+            ::GetWindowRect(sheet->getHwnd(), &shown);
+    }
+    name += ".bmp";
+    const bool saved = saveScreen(shown, name);
     std::printf("%s %s (%d rows, row height %d)\n", saved ? "saved" : "could not save", name.c_str(),
                 dialog.getList().getCount(), dialog.getList().getRowHeight());
     dialog.exit();
@@ -201,5 +233,7 @@ int main(int argc, char** argv) {
     for (UINT dpi : {96u, 144u})
         for (bool darkTheme : {false, true})
             ok = shoot(folder, dpi, darkTheme) && ok;
+    ok = shoot(folder, 96, false, Scene::NearBottom) && ok;
+    ok = shoot(folder, 96, false, Scene::Preferences) && ok;
     return ok ? 0 : 1;
 }
