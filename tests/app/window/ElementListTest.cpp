@@ -8,6 +8,7 @@
 #include "model/VFileResult.h"
 #include "model/VPreferences.h"
 #include "support/ForeignNames.h"
+#include "support/Canvas.h"
 #include "support/MessagePump.h"
 
 #include <cstring>
@@ -527,26 +528,18 @@ TEST_F(ElementList, BrowsingRightListsAFolderAndLeftGoesUpReselectingIt) {
 TEST_F(ElementList, RowsAreShadedInTurnAndTheSelectionIsHighlighted) {
     addFakes(3);
     list.select(0);
-    RECT client;
-    ::GetClientRect(list.getHwnd(), &client);
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
-    ::ReleaseDC(nullptr, screen);
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
-    ::SendMessageA(list.getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    const RECT client = Canvas::clientOf(list.getHwnd());
+    Canvas canvas(client.right, client.bottom);
+    canvas.printClient(list.getHwnd());
     // Right of the short texts and left of the selection's arrow.
     const int x = client.right - 40;
     const int h = list.getRowHeight();
     const COLORREF window = ::GetSysColor(COLOR_WINDOW);
     const int shade = window < RGB(129, 128, 128) ? 10 : -10;
-    EXPECT_EQ(::GetPixel(dc, x, h / 2), ::GetSysColor(COLOR_HIGHLIGHT));
-    EXPECT_EQ(::GetPixel(dc, x, h + h / 2),
+    EXPECT_EQ(canvas.at(x, h / 2), ::GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(canvas.at(x, h + h / 2),
               RGB(GetRValue(window) + shade, GetGValue(window) + shade, GetBValue(window) + shade));
-    EXPECT_EQ(::GetPixel(dc, x, 2 * h + h / 2), window);
-    ::SelectObject(dc, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
+    EXPECT_EQ(canvas.at(x, 2 * h + h / 2), window);
 }
 
 namespace {
@@ -557,19 +550,10 @@ bool darkTheme() {
 
 // The colour of the list's client pixel, as it paints now.
 COLORREF printedPixel(HWND list, int x, int y) {
-    RECT client;
-    ::GetClientRect(list, &client);
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
-    ::ReleaseDC(nullptr, screen);
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
-    ::SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    const COLORREF pixel = ::GetPixel(dc, x, y);
-    ::SelectObject(dc, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
-    return pixel;
+    const RECT client = Canvas::clientOf(list);
+    Canvas canvas(client.right, client.bottom);
+    canvas.printClient(list);
+    return canvas.at(x, y);
 }
 
 bool isDark(COLORREF c) {

@@ -6,6 +6,7 @@
 #include "window/Messages.h"
 #include "window/VElementListCtrl.h"
 #include "model/VFileResult.h"
+#include "support/Canvas.h"
 #include "support/MessagePump.h"
 #include "support/Watchdog.h"
 
@@ -28,30 +29,6 @@ HICON solidIcon(int size, COLORREF colour) {
 }
 
 // A bitmap in a memory DC to draw into and read back.
-class Canvas {
-public:
-    Canvas(int width, int height) {
-        HDC screen = ::GetDC(nullptr);
-        dc = ::CreateCompatibleDC(screen);
-        bitmap = ::CreateCompatibleBitmap(screen, width, height);
-        ::ReleaseDC(nullptr, screen);
-        old = ::SelectObject(dc, bitmap);
-        const RECT all{0, 0, width, height};
-        ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    }
-    ~Canvas() {
-        ::SelectObject(dc, old);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(dc);
-    }
-    COLORREF at(int x, int y) const { return ::GetPixel(dc, x, y); }
-    HDC dc;
-
-private:
-    HBITMAP bitmap;
-    HGDIOBJ old;
-};
-
 bool iconAlive(HICON icon) {
     ICONINFO info{};
     if (!::GetIconInfo(icon, &info))
@@ -249,7 +226,7 @@ protected:
         RECT client;
         ::GetClientRect(list.getHwnd(), &client);
         Canvas canvas(client.right, client.bottom);
-        ::SendMessageA(list.getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc), PRF_CLIENT);
+        canvas.printClient(list.getHwnd());
         std::vector<IconColumn> rows;
         const int h = list.getRowHeight();
         const int column = ::GetSystemMetrics(SM_CXSMICON) + 2;

@@ -5,6 +5,7 @@
 #include "window/ListAccessible.h"
 #include "window/ListWindow.h"
 #include "window/VElementListCtrl.h"
+#include "support/Canvas.h"
 #include "support/MessagePump.h"
 #include "util/HighContrast.h"
 
@@ -341,29 +342,20 @@ TEST_F(ListAccessibility, UnderHighContrastRowsAreUnshadedAndTheTextTakesTheSyst
     core->setTextColor2(chosen);
     addDocuments();
     list.select(0);
-    RECT client;
-    ::GetClientRect(list.getHwnd(), &client);
+    const RECT client = Canvas::clientOf(list.getHwnd());
     const int h = list.getRowHeight();
     const RECT oddRow{0, h, client.right - 30, 2 * h};
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
-    ::ReleaseDC(nullptr, screen);
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    Canvas canvas(client.right, client.bottom);
 
-    ::SendMessageA(list.getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    EXPECT_TRUE(anyPixel(dc, oddRow, chosen)) << "the user's colour, without high contrast";
+    canvas.printClient(list.getHwnd());
+    EXPECT_TRUE(anyPixel(canvas.dc, oddRow, chosen)) << "the user's colour, without high contrast";
 
     vx::setHighContrastHook(&highContrastOn);
-    ::SendMessageA(list.getHwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    EXPECT_EQ(::GetPixel(dc, client.right - 40, h + h / 2), ::GetSysColor(COLOR_WINDOW));
-    EXPECT_FALSE(anyPixel(dc, oddRow, chosen));
-    EXPECT_TRUE(anyPixel(dc, oddRow, ::GetSysColor(COLOR_WINDOWTEXT)));
-    EXPECT_EQ(::GetPixel(dc, client.right - 40, h / 2), ::GetSysColor(COLOR_HIGHLIGHT));
-
-    ::SelectObject(dc, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
+    canvas.printClient(list.getHwnd());
+    EXPECT_EQ(canvas.at(client.right - 40, h + h / 2), ::GetSysColor(COLOR_WINDOW));
+    EXPECT_FALSE(anyPixel(canvas.dc, oddRow, chosen));
+    EXPECT_TRUE(anyPixel(canvas.dc, oddRow, ::GetSysColor(COLOR_WINDOWTEXT)));
+    EXPECT_EQ(canvas.at(client.right - 40, h / 2), ::GetSysColor(COLOR_HIGHLIGHT));
 }
 
 TEST_F(ListAccessibility, TheAddressPopupReadsBackAndEscapeFromItTheActionBehindIt) {
