@@ -27,13 +27,7 @@ UpdateCheckDlg::MessageHook UpdateCheckDlg::setMessageHook(MessageHook hook) {
     return previous;
 }
 
-INT_PTR UpdateCheckDlg::run(HWND owner) {
-    modal = true;
-    return CModuleDialog::run(owner);
-}
-
 bool UpdateCheckDlg::create(HWND owner) {
-    modal = false;
     HWND window = CModuleDialog::create(owner, false);
     if (!window)
         return false;
@@ -49,7 +43,7 @@ void UpdateCheckDlg::close(INT_PTR value) {
     closed = true;
     // A modeless dialog destroyed inside WM_INITDIALOG would leave CreateDialog a dead window: while it
     // is being created, create() destroys it.
-    if (modal || !initialising)
+    if (isModal() || !initialising)
         end(value);
 }
 

@@ -22,8 +22,8 @@ public:
     // Opened by "Yes" when a newer version exists.
     void setHomePage(const std::string& url) { homePage = url; }
 
-    // Runs modally: 1 when it closed at once, IDOK for "Yes"/"OK", IDCANCEL for "No"; -1 on failure.
-    INT_PTR run(HWND owner);
+    // run(owner), the base's, runs it modally: 1 when it closed at once, IDOK for "Yes"/"OK", IDCANCEL
+    // for "No"; -1 on failure.
     // Creates it hidden without a loop of its own (tests drive it with messages). False when it closed
     // at once, with getResult() set.
     bool create(HWND owner);
@@ -43,7 +43,6 @@ private:
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) override;
     void close(INT_PTR value);
 
-    bool modal = false;
     bool silent;
     bool checkAtStartup;
     bool openHomePage = false;

@@ -3,10 +3,6 @@
 // so no two files pick the same), the box's cue and the maker's address.
 #include <windows.h>
 
-#ifndef VX_MAKER_URL
-#define VX_MAKER_URL "https://verbinox.example.com"
-#endif
-
 namespace searchwindow {
 
 // After the first message loop started: lays out the list and hides the window under auto-hide.
@@ -23,7 +19,7 @@ const UINT_PTR kSignTimer = 5;
 // What the empty box says outside action mode.
 const char* const kSearchCue = "Type to search";
 
-// The home page, help, forums and the published version file live under it.
+// The home page, help, forums and the published version file live under it; the build sets it.
 const char* const kMakerUrl = VX_MAKER_URL;
 
 } // namespace searchwindow

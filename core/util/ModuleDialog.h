@@ -55,6 +55,8 @@ public:
         return window;
     }
     HWND getHwnd() const { return hwnd; }
+    // True from run() until its dialog ends; false for a dialog made by create().
+    bool isModal() const { return modal; }
 
 protected:
     // controlClasses: the ICC_* classes of the template's controls.
