@@ -308,7 +308,8 @@ RECT VElementListCtrl::clientArea() const {
 }
 
 VListScrollBar::Sizes VElementListCtrl::barSizes() const {
-    return VListScrollBar::Sizes{metric(SM_CXVSCROLL), metric(SM_CYHSCROLL), px(16), SIZE{px(3), px(1)}, above};
+    return VListScrollBar::Sizes{metric(SM_CXVSCROLL), metric(SM_CYHSCROLL), px(16), SIZE{px(3), px(1)},
+                                 above};
 }
 
 VListScrollBar::View VElementListCtrl::barView() const {
